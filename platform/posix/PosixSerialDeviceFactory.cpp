@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/posix/Rfc2217Device.h"
+
 namespace krl {
 
 PosixSerialDeviceFactory::PosixSerialDeviceFactory(const TickSource& ticks, TermiosOptions options)
@@ -22,7 +24,9 @@ bool PosixSerialDeviceFactory::isRemoteName(const std::string& portName) {
 
 std::unique_ptr<SerialDevice> PosixSerialDeviceFactory::create(const std::string& portName) {
     if (isRemoteName(portName)) {
-        return remote_ != nullptr ? remote_->create(portName) : nullptr;
+        // A remote port server (ser2net, the modem emulator) unless another factory was given.
+        if (remote_ != nullptr) return remote_->create(portName);
+        return std::make_unique<Rfc2217Device>(ticks_);
     }
     return std::make_unique<TermiosSerialDevice>(ticks_, options_);
 }

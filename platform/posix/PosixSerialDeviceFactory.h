@@ -10,8 +10,8 @@
 namespace krl {
 
 // Serves port names on this machine: "COMn" and device paths through termios, and
-// "rfc2217://host:port" through the remote-port factory when one has been given (a port
-// server on the network); without one such names cannot be opened.
+// "rfc2217://host:port" through an RFC 2217 client (a port server on the network), or through
+// the remote-port factory when one has been given.
 class PosixSerialDeviceFactory : public SerialDeviceFactory {
 public:
     static constexpr const char* kRemotePrefix = "rfc2217://";

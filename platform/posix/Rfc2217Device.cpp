@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -58,7 +59,14 @@ Rfc2217Device::~Rfc2217Device() {
 }
 
 bool Rfc2217Device::isRemoteName(const std::string& name) {
-    return name.rfind(kScheme, 0) == 0;
+    const std::size_t n = std::strlen(kScheme);
+    if (name.size() < n)
+        return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (std::tolower(static_cast<unsigned char>(name[i])) != kScheme[i])
+            return false;
+    }
+    return true;
 }
 
 bool Rfc2217Device::parseName(const std::string& name, std::string& host, std::uint16_t& port) {
