@@ -86,6 +86,8 @@ struct CommsSettings {
         line.stopBits = stopBits;
         return line;
     }
+
+    bool operator==(const CommsSettings&) const = default;
 };
 
 }  // namespace krl
