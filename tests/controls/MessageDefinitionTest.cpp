@@ -14,6 +14,17 @@ using B = MessageButton;
 
 namespace {
 
+Message message(int id, MessageKind kind = MessageKind::Error,
+                std::optional<std::string> text = std::nullopt,
+                std::optional<long> number = std::nullopt) {
+    Message m;
+    m.id = id;
+    m.kind = kind;
+    m.text = std::move(text);
+    m.number = number;
+    return m;
+}
+
 const StringTable& sampleTable() {
     static const StringTable table = StringTable::parse(
         "70\tError\n71\tConfirmation\n72\tAcknowledgment\n"
@@ -33,7 +44,7 @@ const StringTable& sampleTable() {
 MessageDefinition build(int id, MessageKind kind = MessageKind::Error,
                         std::optional<std::string> text = std::nullopt,
                         std::optional<long> number = std::nullopt) {
-    return MessageDefinition::build(sampleTable(), Message{id, kind, text, number});
+    return MessageDefinition::build(sampleTable(), message(id, kind, text, number));
 }
 
 }  // namespace
@@ -91,7 +102,7 @@ TEST(MessageDefinition, MissingTextStillShowsTheNumber) {
 
 TEST(MessageDefinition, BuiltInMessagesHaveTheirButtons) {
     const StringTable& table = StringTable::builtIn();
-    auto def = [&](int id) { return MessageDefinition::build(table, Message{id}); };
+    auto def = [&](int id) { return MessageDefinition::build(table, message(id)); };
     MessageDefinition port = def(4000);
     ASSERT_EQ(port.extraLines.size(), 1u);
     EXPECT_EQ(port.extraLines[0].text, "Click OK to display the Modem and Com Port Settings.");
@@ -177,11 +188,11 @@ TEST(ConsoleMessagePresenter, PrintsAndAnswersWithScriptedOrDefaultAnswers) {
     auto record = [&answers](MessageAnswer a) { answers.push_back(a); };
 
     presenter.queueAnswer(MessageAnswer::Continue);  // not offered by 100: Cancel
-    presenter.show(Message{100, MessageKind::Error, "COM2"}, record);
-    presenter.show(Message{100}, record);  // per-message answer
-    presenter.show(Message{400}, record);  // default answer
-    presenter.show(Message{200}, record);  // no Retry button: Cancel
-    presenter.show(Message{200}, {});      // informs only
+    presenter.show(message(100, MessageKind::Error, "COM2"), record);
+    presenter.show(message(100), record);  // per-message answer
+    presenter.show(message(400), record);  // default answer
+    presenter.show(message(200), record);  // no Retry button: Cancel
+    presenter.show(message(200), {});      // informs only
     EXPECT_EQ(answers, (std::vector<MessageAnswer>{MessageAnswer::Cancel, MessageAnswer::Ok,
                                                    MessageAnswer::Retry, MessageAnswer::Cancel}));
     EXPECT_EQ(presenter.shown().size(), 5u);

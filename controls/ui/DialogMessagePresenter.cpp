@@ -1,0 +1,65 @@
+#include "controls/ui/DialogMessagePresenter.h"
+
+#include <memory>
+
+#include "controls/MessageDefinition.h"
+#include "controls/ui/ShowMessage.h"
+
+namespace krl {
+
+DialogMessagePresenter::DialogMessagePresenter(QWidget* mainWindow, const StringTable& table,
+                                               MessageDialogOptions options)
+    : mainWindow_(mainWindow), table_(table), options_(std::move(options)) {}
+
+DialogMessagePresenter::~DialogMessagePresenter() {
+    // Whoever waited for these answers goes with the presenter; no answer is delivered.
+    for (const QPointer<MessageDialog>& dialog : dialogs_) {
+        if (dialog) {
+            dialog->disconnect(this);
+            delete dialog.data();
+        }
+    }
+}
+
+void DialogMessagePresenter::show(const Message& message, AnswerHandler onAnswer) {
+    auto* dialog = new MessageDialog(MessageDefinition::build(table_, message), table_,
+                                     messageOwner(mainWindow_), options_);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+
+    auto delivered = std::make_shared<bool>(false);
+    connect(dialog, &MessageDialog::answered, this, [this, onAnswer, delivered](MessageAnswer a) {
+        *delivered = true;
+        deliver(onAnswer, a);
+    });
+    connect(dialog, &QObject::destroyed, this, [this, onAnswer, delivered] {
+        dialogs_.removeAll(nullptr);
+        if (!*delivered)
+            deliver(onAnswer, MessageAnswer::Cancel);
+    });
+    connect(dialog, &MessageDialog::helpRequested, this, &DialogMessagePresenter::helpRequested);
+
+    dialogs_.append(dialog);
+    dialog->show();
+    emit dialogOpened(dialog);
+}
+
+void DialogMessagePresenter::deliver(const AnswerHandler& onAnswer, MessageAnswer answer) {
+    if (!onAnswer)
+        return;
+    // Queued: the handler runs from the event loop after the click (or time-out) has been fully
+    // handled and the dialog is gone.
+    QMetaObject::invokeMethod(
+        this, [onAnswer, answer] { onAnswer(answer); }, Qt::QueuedConnection);
+}
+
+QList<MessageDialog*> DialogMessagePresenter::openDialogs() const {
+    QList<MessageDialog*> open;
+    for (const QPointer<MessageDialog>& dialog : dialogs_) {
+        if (dialog && dialog->isVisible())
+            open.append(dialog.data());
+    }
+    return open;
+}
+
+}  // namespace krl

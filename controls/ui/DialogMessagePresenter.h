@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include "controls/ui/MessageDialog.h"
+#include "link/MessagePresenter.h"
+
+class QWidget;
+
+namespace krl {
+
+class StringTable;
+
+// Shows numbered messages in the message dialog without waiting: show() opens the dialog
+// (application-modal) and returns at once; the answer reaches the handler later, as its own
+// event from the event loop, so it never arrives inside show() nor inside whatever the caller
+// is running when the user clicks. A dialog that disappears unanswered (its owner window
+// destroyed) answers Cancel, as closing it would.
+class DialogMessagePresenter : public QObject, public MessagePresenter {
+    Q_OBJECT
+
+public:
+    DialogMessagePresenter(QWidget* mainWindow, const StringTable& table,
+                           MessageDialogOptions options = {});
+    ~DialogMessagePresenter() override;
+
+    void show(const Message& message, AnswerHandler onAnswer) override;
+
+    // The dialogs open now, oldest first.
+    QList<MessageDialog*> openDialogs() const;
+
+signals:
+    void dialogOpened(krl::MessageDialog* dialog);
+    void helpRequested(int messageId);
+
+private:
+    void deliver(const AnswerHandler& onAnswer, MessageAnswer answer);
+
+    QPointer<QWidget> mainWindow_;
+    const StringTable& table_;
+    MessageDialogOptions options_;
+    QList<QPointer<MessageDialog>> dialogs_;
+};
+
+}  // namespace krl

@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "controls/ui/CRoverTextControl.h"
+#include "controls/ui/DialogMessagePresenter.h"
+#include "controls/ui/MessageDialog.h"
+#include "controls/ui/ShowMessage.h"
+#include "resources/StringTable.h"
+
+using namespace krl;
+using B = MessageButton;
+
+namespace {
+
+Message message(int id, MessageKind kind = MessageKind::Error,
+                std::optional<std::string> text = std::nullopt,
+                std::optional<long> number = std::nullopt) {
+    Message m;
+    m.id = id;
+    m.kind = kind;
+    m.text = std::move(text);
+    m.number = number;
+    return m;
+}
+
+MessageDialogOptions timeoutAfter(std::uint64_t ms, std::function<std::uint64_t()> clock = {}) {
+    MessageDialogOptions options;
+    options.timeoutMs = ms;
+    options.clock = std::move(clock);
+    return options;
+}
+
+constexpr int kWaitMs = 10000;  // generous: a loaded machine must not fail these
+
+const StringTable& sampleTable() {
+    static const StringTable table = StringTable::parse(
+        "50\tMs Sans Serif\n70\tError\n71\tConfirmation\n72\tAcknowledgment\n"
+        "200\tNothing to press.\n"
+        "400\tAll of them.\n"
+        "401\t\\x20\n402\t\\x20\n403\t\\x20\n404\t\\x20\n405\t\\x20\n406\t\\x20\n407\t\\x20\n"
+        "408\t\\x20\n"
+        "500\tThree lines here.\n501\tFirst extra line.\n502\tSecond one.\n503\tThird.\n"
+        "505\t\\x20\n");
+    return table;
+}
+
+std::unique_ptr<MessageDialog> dialogFor(const StringTable& table, const Message& message,
+                                         MessageDialogOptions options = {}) {
+    return std::make_unique<MessageDialog>(MessageDefinition::build(table, message), table, nullptr,
+                                           std::move(options));
+}
+
+bool visibleIn(QWidget* w, QWidget* dialog) {
+    return w->isVisibleTo(dialog) && dialog->rect().contains(w->geometry());
+}
+
+void saveScreenshot(QWidget* widget, const QString& name) {
+    QDir().mkpath(QStringLiteral(KRL_SCREENSHOT_DIR));
+    ASSERT_TRUE(widget->grab().save(QStringLiteral(KRL_SCREENSHOT_DIR "/") + name));
+}
+
+}  // namespace
+
+TEST(MessageDialog, PortMessageShowsItsLineButtonAndRow) {
+    auto dialog = dialogFor(StringTable::builtIn(),
+                            message(4000, MessageKind::Error, std::string("/dev/ttyS0")));
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    EXPECT_EQ(dialog->windowTitle(), "Error");
+    EXPECT_FALSE(dialog->iconControl()->pixmap().isNull());
+    EXPECT_TRUE(dialog->messageControl()->text().startsWith("Cannot open Port (/dev/ttyS0)."));
+
+    // The long text wraps inside the text column, to the right of the icon.
+    CRoverTextControl* text = dialog->messageControl();
+    EXPECT_TRUE(visibleIn(text, dialog.get()));
+    EXPECT_GT(text->height(), 2 * text->fontMetrics().lineSpacing());
+    EXPECT_GE(text->x(), dialog->iconControl()->geometry().right());
+
+    // The extra line with OK at its right, vertically beside it.
+    CRoverTextControl* line = dialog->lineControl(0);
+    QPushButton* ok = dialog->button(B::Ok);
+    EXPECT_TRUE(visibleIn(line, dialog.get()));
+    EXPECT_EQ(line->text(), "Click OK to display the Modem and Com Port Settings.");
+    EXPECT_TRUE(visibleIn(ok, dialog.get()));
+    EXPECT_GT(ok->x(), line->geometry().right());
+    EXPECT_LT(ok->y(), line->geometry().bottom());
+    EXPECT_GT(ok->geometry().bottom(), line->y());
+    EXPECT_GT(line->y(), text->geometry().bottom());
+    EXPECT_FALSE(dialog->lineControl(1)->isVisibleTo(dialog.get()));
+
+    // The row: Retry, Cancel, Help from left to right, 10 pixels apart, below the separator,
+    // Help at the right margin.
+    QPushButton* retry = dialog->button(B::Retry);
+    QPushButton* cancel = dialog->button(B::Cancel);
+    QPushButton* help = dialog->button(B::Help);
+    for (QPushButton* b : {retry, cancel, help})
+        EXPECT_TRUE(visibleIn(b, dialog.get()));
+    EXPECT_EQ(cancel->x() - retry->geometry().right() - 1, 10);
+    EXPECT_EQ(help->x() - cancel->geometry().right() - 1, 10);
+    EXPECT_EQ(help->geometry().right() + 1, dialog->width() - MessageDialog::kMargin);
+    EXPECT_EQ(retry->y(), help->y());
+    QFrame* separator = dialog->findChild<QFrame*>("separator230");
+    ASSERT_NE(separator, nullptr);
+    EXPECT_TRUE(separator->isVisibleTo(dialog.get()));
+    EXPECT_GT(separator->y(), ok->geometry().bottom());
+    EXPECT_GT(retry->y(), separator->y());
+    for (B hidden : {B::Close, B::Continue, B::Yes, B::No}) {
+        EXPECT_FALSE(dialog->button(hidden)->isVisibleTo(dialog.get()));
+    }
+    saveScreenshot(dialog.get(), "message4000.png");
+}
+
+TEST(MessageDialog, QuestionsAndBigRowsFit) {
+    auto question = dialogFor(StringTable::builtIn(), message(5170, MessageKind::Confirmation));
+    question->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(question.get()));
+    EXPECT_EQ(question->windowTitle(), "Confirmation");
+    QPushButton* yes = question->button(B::Yes);
+    QPushButton* no = question->button(B::No);
+    EXPECT_TRUE(visibleIn(yes, question.get()));
+    EXPECT_TRUE(visibleIn(no, question.get()));
+    EXPECT_LT(yes->x(), no->x());
+    saveScreenshot(question.get(), "message5170.png");
+
+    auto all = dialogFor(sampleTable(), message(400));
+    all->show();
+    int previousRight = -1;
+    for (B b : {B::Yes, B::No, B::Ok, B::Retry, B::Continue, B::Close, B::Cancel, B::Help}) {
+        QPushButton* button = all->button(b);
+        EXPECT_TRUE(visibleIn(button, all.get()));
+        EXPECT_GT(button->x(), previousRight);
+        previousRight = button->geometry().right();
+    }
+
+    auto lines = dialogFor(sampleTable(), message(500, MessageKind::Acknowledgment));
+    lines->show();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(visibleIn(lines->lineControl(i), lines.get()));
+    EXPECT_LT(lines->lineControl(0)->y(), lines->lineControl(1)->y());
+    EXPECT_LT(lines->lineControl(1)->geometry().bottom(), lines->lineControl(2)->y());
+    saveScreenshot(lines.get(), "message-three-lines.png");
+}
+
+TEST(MessageDialog, ButtonsEscapeAndCloseGiveTheirAnswers) {
+    struct Case {
+        B button;
+        int answer;
+    };
+    for (Case c : {Case{B::Ok, 512}, Case{B::Yes, 512}, Case{B::Cancel, 16}, Case{B::No, 16},
+                   Case{B::Retry, 128}, Case{B::Close, 64}, Case{B::Continue, 32}}) {
+        auto dialog = dialogFor(sampleTable(), message(400));
+        QSignalSpy spy(dialog.get(), &MessageDialog::answered);
+        dialog->show();
+        QTest::mouseClick(dialog->button(c.button), Qt::LeftButton);
+        EXPECT_EQ(dialog->result(), c.answer);
+        ASSERT_EQ(spy.count(), 1);
+        EXPECT_FALSE(dialog->isVisible());
+    }
+
+    auto help = dialogFor(sampleTable(), message(400));
+    QSignalSpy helpSpy(help.get(), &MessageDialog::helpRequested);
+    help->show();
+    QTest::mouseClick(help->button(B::Help), Qt::LeftButton);
+    EXPECT_EQ(helpSpy.count(), 1);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_FALSE(help->answer().has_value());
+
+    auto escaped = dialogFor(sampleTable(), message(400));
+    escaped->show();
+    QTest::keyClick(escaped.get(), Qt::Key_Escape);
+    EXPECT_EQ(escaped->answer(), MessageAnswer::Cancel);
+
+    auto closed = dialogFor(sampleTable(), message(200));
+    closed->show();
+    EXPECT_TRUE(closed->close());
+    EXPECT_EQ(closed->answer(), MessageAnswer::Cancel);
+    EXPECT_EQ(closed->result(), 16);
+}
+
+TEST(MessageDialog, TimeOutAnswersCancelOnlyWhenOnTop) {
+    // A message without buttons can only be closed or time out.
+    auto lone = dialogFor(sampleTable(), message(200), timeoutAfter(50));
+    lone->setWindowModality(Qt::ApplicationModal);
+    lone->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lone->answer().has_value(); }, kWaitMs));
+    EXPECT_EQ(lone->answer(), MessageAnswer::Cancel);
+
+    // A covered message waits until it is on top again.
+    std::uint64_t now = 0;
+    auto under = dialogFor(sampleTable(), message(400), timeoutAfter(1000, [&] { return now; }));
+    under->setWindowModality(Qt::ApplicationModal);
+    under->show();
+    auto over = dialogFor(sampleTable(), message(400), timeoutAfter(60000, [&] { return now; }));
+    over->setWindowModality(Qt::ApplicationModal);
+    over->show();
+    ASSERT_EQ(QApplication::activeModalWidget(), over.get());
+    now = 1000;
+    QTest::qWait(1100);  // the real timer reaches the manual deadline
+    EXPECT_FALSE(under->answer().has_value());
+    QTest::mouseClick(over->button(B::Ok), Qt::LeftButton);
+    now = 2000;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return under->answer().has_value(); }, kWaitMs));
+    EXPECT_EQ(under->answer(), MessageAnswer::Cancel);
+}
+
+TEST(DialogMessagePresenter, AnswersArriveLaterFromTheEventLoop) {
+    QWidget mainWindow;
+    mainWindow.show();
+    DialogMessagePresenter presenter(&mainWindow, sampleTable());
+    std::vector<MessageAnswer> answers;
+    bool inShow = false;
+    bool answeredInsideShow = false;
+    auto handler = [&](MessageAnswer a) {
+        answeredInsideShow |= inShow;
+        answers.push_back(a);
+    };
+
+    inShow = true;
+    presenter.show(message(400, MessageKind::Confirmation), handler);
+    inShow = false;
+    ASSERT_EQ(presenter.openDialogs().size(), 1);
+    MessageDialog* dialog = presenter.openDialogs().front();
+    EXPECT_TRUE(dialog->isModal());
+
+    QTest::mouseClick(dialog->button(B::Retry), Qt::LeftButton);
+    EXPECT_TRUE(answers.empty()) << "answer delivered inside the click";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.empty(); }, kWaitMs));
+    EXPECT_EQ(answers, std::vector<MessageAnswer>{MessageAnswer::Retry});
+    EXPECT_TRUE(presenter.openDialogs().isEmpty());
+
+    // Even an immediate time-out never answers inside show().
+    DialogMessagePresenter hasty(&mainWindow, sampleTable(), timeoutAfter(0));
+    inShow = true;
+    hasty.show(message(200), handler);
+    inShow = false;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 2; }, kWaitMs));
+    EXPECT_EQ(answers.back(), MessageAnswer::Cancel);
+    EXPECT_FALSE(answeredInsideShow);
+    QTest::qWait(50);
+    EXPECT_EQ(answers.size(), 2u);  // one answer per message
+}
+
+TEST(DialogMessagePresenter, AMessageThatVanishesUnansweredAnswersCancel) {
+    auto owner = std::make_unique<QWidget>();
+    owner->show();
+    DialogMessagePresenter presenter(owner.get(), sampleTable());
+    std::vector<MessageAnswer> answers;
+    presenter.show(message(400), [&](MessageAnswer a) { answers.push_back(a); });
+    presenter.show(message(200), {});  // informs only: no handler to call
+    ASSERT_EQ(presenter.openDialogs().size(), 2);
+    owner.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.empty(); }, kWaitMs));
+    EXPECT_EQ(answers, std::vector<MessageAnswer>{MessageAnswer::Cancel});
+}
+
+TEST(ShowMessage, ReturnsTheAnswerOfTheModalDialog) {
+    QWidget mainWindow;
+    mainWindow.show();
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<MessageDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QTest::mouseClick(dialog->button(B::Continue), Qt::LeftButton);
+    });
+    EXPECT_EQ(showMessage(&mainWindow, 4040, MessageKind::Error, QStringLiteral("ATZ")),
+              MessageAnswer::Continue);
+}
