@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FrameBytes.h"
+#include "fakes/FakeSerialDevice.h"
+#include "fakes/ManualClock.h"
+#include "link/FrameCheck.h"
+#include "link/LinkEngine.h"
+#include "resources/StringTable.h"
+
+using namespace krl;
+using krl::test::commandBytes;
+using krl::test::concat;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes bytesOf(std::string_view s) {
+    return {s.begin(), s.end()};
+}
+
+// An engine that records what poll hands to the hooks.
+class RecordingEngine : public LinkEngine {
+public:
+    using LinkEngine::LinkEngine;
+
+    struct Seen {
+        FrameType type;
+        Bytes payload;
+        bool intact = true;
+    };
+    std::vector<Seen> seen;
+    bool disconnectOnTag = false;
+    bool disconnected = false;
+    int readFailures = 0;
+    int transferSteps = 0;
+    int resets = 0;
+    bool pollFromHook = false;
+    int nestedResult = 0;
+
+protected:
+    void onCommandFrame(const FrameRecord& f) override {
+        seen.push_back({f.type, Bytes(f.payload, f.payload + f.length)});
+        if (disconnectOnTag && hasTag(f, LinkCommand::Disconnect))
+            disconnected = true;
+        if (pollFromHook)
+            nestedResult = poll();
+        LinkEngine::onCommandFrame(f);
+    }
+    void onFileBlockFrame(const FrameRecord& f) override {
+        Bytes data(f.length);
+        FileBlockContent c = unpackFileBlock(f, data.data());
+        data.resize(c.length);
+        seen.push_back({f.type, data, c.intact});
+    }
+    void onVideoFrame(const FrameRecord& f) override {
+        seen.push_back({f.type, Bytes(f.payload, f.payload + f.length), videoFrameIntact(f)});
+    }
+    void onChatFrame(const FrameRecord& f) override {
+        seen.push_back({f.type, Bytes(f.payload, f.payload + f.length)});
+    }
+    void runTransferSteps() override { ++transferSteps; }
+    bool transferDisconnected() const override { return disconnected; }
+    void onCallReset() override { ++resets; }
+    void onReadFailure() override { ++readFailures; }
+};
+
+class LinkEngineTest : public ::testing::Test {
+protected:
+    LinkEngineTest()
+        : line(std::make_shared<test::FakeLine>()),
+          factory(line),
+          a(factory, clock, StringTable::builtIn()),
+          b(factory, clock, StringTable::builtIn()) {
+        EXPECT_TRUE(a.openPort("portA", {}, 0));
+        EXPECT_TRUE(b.openPort("portB", {}, 0));
+    }
+
+    // What A wrote, as one byte string per write.
+    std::vector<Bytes>& writesOfA() { return line->a.writes; }
+
+    int pumpB() {
+        b.readReceived();
+        return b.poll();
+    }
+    int pumpA() {
+        a.readReceived();
+        return a.poll();
+    }
+
+    std::shared_ptr<test::FakeLine> line;
+    test::FakeSerialDeviceFactory factory;
+    test::ManualClock clock;
+    RecordingEngine a;
+    RecordingEngine b;
+};
+
+}  // namespace
+
+TEST_F(LinkEngineTest, NineCharacterCommandIsSixteenBytesOnTheWire) {
+    EXPECT_EQ(a.sendCommand(LinkCommand::HelloOk), 16);
+    ASSERT_EQ(writesOfA().size(), 1u);
+    EXPECT_EQ(writesOfA()[0],
+              concat({{0x01, 0x02, 0x00, 0x09, 0x00}, bytesOf("<OKHello>"), {0x01, 0x00}}));
+}
+
+TEST_F(LinkEngineTest, GreetingCarriesTheProductFieldsByteForByte) {
+    a.callReset();
+    EXPECT_EQ(a.resets, 1);
+    ASSERT_EQ(writesOfA().size(), 1u);
+    const std::string expected = "<HELLO><Kestrelcall><Kestrelcall 1.00 , Beta 3.0><1.00><1.00>";
+    EXPECT_EQ(writesOfA()[0], commandBytes(expected));
+    EXPECT_TRUE(a.greeting().sent);
+    EXPECT_EQ(a.greeting().attempts, 1);
+}
+
+TEST_F(LinkEngineTest, TwoEnginesGreetAndAnswerEachOther) {
+    a.callReset();
+    b.callReset();
+    EXPECT_EQ(pumpB(), 1);
+    EXPECT_EQ(pumpA(), 1);
+    EXPECT_EQ(pumpB(), 1);
+    EXPECT_TRUE(a.greeting().answered);
+    EXPECT_TRUE(b.greeting().answered);
+    clock.advance(60000);
+    EXPECT_EQ(pumpA(), 1);  // answered: no retry, no give-up
+    EXPECT_EQ(a.greeting().attempts, 1);
+}
+
+TEST_F(LinkEngineTest, GreetingIsResentTwiceThenGivenUp) {
+    a.callReset();  // t = 1000
+    clock.advance(5000);
+    EXPECT_EQ(pumpA(), 1);
+    EXPECT_EQ(a.greeting().attempts, 1) << "exactly 5000 ms is not yet a time-out";
+    clock.advance(1);
+    EXPECT_EQ(pumpA(), 1);
+    EXPECT_EQ(a.greeting().attempts, 2);
+    clock.advance(5001);
+    EXPECT_EQ(pumpA(), 1);
+    EXPECT_EQ(a.greeting().attempts, 3);
+    clock.advance(5000);
+    EXPECT_EQ(pumpA(), 1);
+    clock.advance(1);
+    EXPECT_EQ(pumpA(), LinkEngine::kPollGreetingUnanswered);
+    EXPECT_GE(clock.nowMs() - 1000, 15000u);
+    EXPECT_EQ(writesOfA().size(), 3u);
+    EXPECT_EQ(pumpA(), LinkEngine::kPollGreetingUnanswered) << "stays given up";
+
+    // A new call starts the count again.
+    a.callReset();
+    EXPECT_EQ(a.greeting().attempts, 1);
+    EXPECT_FALSE(a.greeting().answered);
+}
+
+TEST_F(LinkEngineTest, AnyAnswerThatProvesThePeerEndsTheRetries) {
+    for (LinkCommand answer : {LinkCommand::HelloOk, LinkCommand::OkForSend, LinkCommand::VideoOpen,
+                               LinkCommand::OkVideoOpen, LinkCommand::CardReceived}) {
+        a.callReset();
+        b.sendCommand(answer);
+        pumpA();
+        EXPECT_TRUE(a.greeting().answered) << a.tag(answer);
+    }
+    a.callReset();
+    b.sendCommandPayload("<okhello>");  // letter case does not matter
+    pumpA();
+    EXPECT_TRUE(a.greeting().answered);
+    a.callReset();
+    b.sendCommand(LinkCommand::NoVideoOpen);
+    pumpA();
+    EXPECT_FALSE(a.greeting().answered);
+}
+
+TEST_F(LinkEngineTest, DisconnectStopsThePollAndTheRestIsNotExamined) {
+    b.disconnectOnTag = true;
+    a.sendCommand(LinkCommand::Disconnect);
+    a.sendCommand(LinkCommand::HoldCall);
+    EXPECT_EQ(pumpB(), LinkEngine::kPollPeerDisconnected);
+    ASSERT_EQ(b.seen.size(), 1u);
+    EXPECT_EQ(b.transferSteps, 0);
+    EXPECT_EQ(b.receiver().held(), 0u);
+    b.disconnected = false;
+    EXPECT_EQ(pumpB(), 1);
+    EXPECT_EQ(b.seen.size(), 1u) << "nothing delivered twice";
+}
+
+TEST_F(LinkEngineTest, EveryFrameTypeTravelsAndIsCheckedOnArrival) {
+    Bytes fileData{0x10, 0x01, 0x01, 0x20, 0x01};
+    Bytes video(1000);
+    for (std::size_t i = 0; i < video.size(); ++i)
+        video[i] = static_cast<std::uint8_t>(i * 7);
+
+    FileBlockSent sent = a.sendFileBlock(fileData);
+    EXPECT_EQ(sent.dataTaken, 5u);
+    EXPECT_EQ(sent.length, 8u);
+    EXPECT_EQ(sent.accepted, 8 + 23);
+    EXPECT_EQ(a.sendVideo(video, false), 1000 + 23);
+    EXPECT_EQ(a.sendVideo(video, true), 1000 + 23);
+    EXPECT_EQ(a.sendChat("hello there"), 11 + 7);
+    EXPECT_EQ(pumpB(), 1);
+    ASSERT_EQ(b.seen.size(), 4u);
+    EXPECT_EQ(b.seen[0].type, FrameType::FileBlock);
+    EXPECT_EQ(b.seen[0].payload, fileData);
+    EXPECT_TRUE(b.seen[0].intact);
+    EXPECT_EQ(b.seen[1].type, FrameType::Video);
+    EXPECT_EQ(b.seen[2].type, FrameType::VideoKey);
+    EXPECT_EQ(b.seen[2].payload, video);
+    EXPECT_TRUE(b.seen[2].intact);
+    EXPECT_EQ(b.seen[3].type, FrameType::Chat);
+    EXPECT_EQ(b.seen[3].payload, bytesOf("hello there"));
+    EXPECT_EQ(b.transferSteps, 1);
+}
+
+TEST_F(LinkEngineTest, DamagedDataFailsItsCheck) {
+    Bytes video(300, 0x42);
+    a.sendVideo(video, false);
+    a.sendFileBlock(video);
+    // Flip one bit in each payload as it lies on the line.
+    line->b.inbox[21 + 100] ^= 0x04;
+    line->b.inbox[300 + 23 + 21 + 7] ^= 0x80;
+    pumpB();
+    ASSERT_EQ(b.seen.size(), 2u);
+    EXPECT_FALSE(b.seen[0].intact);
+    EXPECT_FALSE(b.seen[1].intact);
+}
+
+TEST_F(LinkEngineTest, SenderLimitsRefuseOversizedFramesWithoutWriting) {
+    Bytes big(frame::kMaxVideoPayload, 0x11);
+    EXPECT_EQ(a.sendVideo(big, false), 16383);
+    big.push_back(0x11);
+    EXPECT_EQ(a.sendVideo(big, true), 0);
+    EXPECT_EQ(a.sendChat(std::string(15353, 'c')), 15353 + 7);
+    EXPECT_EQ(a.sendChat(std::string(15354, 'c')), 0);
+    EXPECT_EQ(a.sendCommandPayload(std::string(8093, 'x')), 8100);
+    EXPECT_EQ(a.sendCommandPayload(std::string(8094, 'x')), 0);
+    EXPECT_EQ(writesOfA().size(), 3u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(pumpB(), 1);  // more than one buffer's worth
+    EXPECT_EQ(b.seen.size(), 3u) << "the largest frames of each kind are received";
+}
+
+TEST_F(LinkEngineTest, ClosedPortWritesNothing) {
+    a.closePort();
+    EXPECT_EQ(a.sendCommand(LinkCommand::Page), 0);
+    EXPECT_EQ(a.sendVideo(Bytes(10), false), 0);
+    EXPECT_TRUE(writesOfA().empty());
+}
+
+TEST_F(LinkEngineTest, FailedReadCountsAsNothingAndIsReported) {
+    a.sendCommand(LinkCommand::Page);
+    b.readReceived();  // the frame is held; now the device fails
+    line->b.failed = true;
+    EXPECT_EQ(b.readReceived(), 18u);
+    EXPECT_EQ(b.readFailures, 1);
+    EXPECT_EQ(b.pendingCount(), -1);
+    EXPECT_EQ(b.poll(), 1);
+    EXPECT_EQ(b.seen.size(), 1u);
+}
+
+TEST_F(LinkEngineTest, PollCalledFromInsideAHookDoesNothing) {
+    b.pollFromHook = true;
+    a.sendCommand(LinkCommand::Page);
+    a.sendCommand(LinkCommand::Page);
+    EXPECT_EQ(pumpB(), 1);
+    EXPECT_EQ(b.nestedResult, 1);
+    EXPECT_EQ(b.seen.size(), 2u);
+}
+
+TEST_F(LinkEngineTest, CountersCountAndAreClearedByTheCallReset) {
+    a.countDamagedFrame();
+    a.countDamagedFrame();
+    a.countResentBlock();
+    EXPECT_EQ(a.damagedFrames(), 2);
+    EXPECT_EQ(a.resentBlocks(), 1);
+    a.callReset();
+    EXPECT_EQ(a.damagedFrames(), 0);
+    EXPECT_EQ(a.resentBlocks(), 0);
+}
+
+TEST_F(LinkEngineTest, ConnectionLogHasPrefixesCutsAt512AndShowsNulsAsBlanks) {
+    const std::string path = ::testing::TempDir() + "/link_engine_log.txt";
+    std::remove(path.c_str());
+    ASSERT_TRUE(b.openLog(path));
+    a.callReset();
+    pumpB();  // logs the received greeting and the sent answer
+    std::string longText(600, 'x');
+    longText[3] = '\0';
+    b.log(LogDirection::Outgoing, longText);
+    b.log(LogDirection::Incoming, "");  // nothing for an empty line
+    b.closeLog();
+
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    const std::string expected =
+        "<  <HELLO><Kestrelcall><Kestrelcall 1.00 , Beta 3.0><1.00><1.00>\r\n"
+        ">  <OKHello>\r\n"
+        "===>xxx " +
+        std::string(508, 'x') + "\r\n";
+    EXPECT_EQ(all.str(), expected);
+}
