@@ -1,0 +1,165 @@
+#include "BlockCodec.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "Dct.h"
+#include "H263Tables.h"
+
+namespace brm {
+
+void BlockCodec::quantise(const uint8_t* pixels, int stride, int q, int acBias,
+                          QuantisedBlock& out) {
+    int32_t f[64];
+    forwardDct(pixels, stride, f);
+    // The decoder rebuilds the DC as 8 x level + 4, half a grey level above the level itself;
+    // taking the level one below the rounded mean keeps flat areas exact.
+    out.dcLevel = std::clamp((f[0] - 1) / 64, 0, 255);
+    const int divisor = 16 * q;
+    const int bias = acBias * q + ((q & 1) ? 8 : 0);
+    int last = 0;
+    for (int i = 1; i < 64; ++i) {
+        const int32_t v = f[kZigZag[i]];
+        const int32_t mag = ((v < 0 ? -v : v) + bias) / divisor;
+        const int32_t clamped = std::min<int32_t>(mag, 127);
+        out.levels[i] = static_cast<int16_t>(v < 0 ? -clamped : clamped);
+        if (clamped != 0) {
+            last = i;
+        }
+    }
+    out.lastNonZero = last;
+}
+
+uint32_t BlockCodec::dcCode(int level) {
+    if (level > 254) {
+        return 254;
+    }
+    if (level == 128) {
+        return 255;
+    }
+    if (level <= 1) {
+        return 1;
+    }
+    return static_cast<uint32_t>(level);
+}
+
+namespace {
+
+template <typename Sink>
+void forEachEvent(const QuantisedBlock& b, Sink&& sink) {
+    int run = 0;
+    for (int i = 1; i <= b.lastNonZero; ++i) {
+        const int level = b.levels[i];
+        if (level == 0) {
+            ++run;
+            continue;
+        }
+        sink(i == b.lastNonZero ? 1 : 0, run, level);
+        run = 0;
+    }
+}
+
+}  // namespace
+
+void BlockCodec::writeEvents(BitWriter& w, const QuantisedBlock& b) {
+    const auto& table = tcoefEncodeTable().entries;
+    forEachEvent(b, [&](int last, int run, int level) {
+        const int mag = level < 0 ? -level : level;
+        if (mag <= 12) {
+            const VlcCode c = table[last * 1024 + mag * 64 + run];
+            if (c.bits != 0) {
+                w.put((uint32_t{c.code} << 1) | (level < 0 ? 1u : 0u), c.bits + 1);
+                return;
+            }
+        }
+        const int clamped = std::clamp(level, -127, 127);
+        w.put(kEscapeCode, kEscapeBits);
+        w.put((static_cast<uint32_t>(last) << 14) | (static_cast<uint32_t>(run) << 8) |
+                  (static_cast<uint32_t>(clamped) & 0xff),
+              15);
+    });
+}
+
+int BlockCodec::eventBits(const QuantisedBlock& b) {
+    const auto& table = tcoefEncodeTable().entries;
+    int bits = 0;
+    forEachEvent(b, [&](int last, int run, int level) {
+        const int mag = level < 0 ? -level : level;
+        if (mag <= 12) {
+            const VlcCode c = table[last * 1024 + mag * 64 + run];
+            if (c.bits != 0) {
+                bits += c.bits + 1;
+                return;
+            }
+        }
+        bits += kEscapeBits + 15;
+    });
+    return bits;
+}
+
+bool BlockCodec::readEvents(BitReader& r, int16_t levels[64]) {
+    const auto& table = tcoefDecodeTable();
+    int pos = 0;  // zig-zag position of the previous coefficient
+    for (;;) {
+        const uint32_t look = r.peek(12);
+        if (look < 8) {
+            return false;
+        }
+        const TcoefDecodeEntry& e = table[look];
+        if (e.bits == 0) {
+            return false;
+        }
+        r.skip(e.bits);
+        int last;
+        int run;
+        int level;
+        if (e.escape) {
+            last = static_cast<int>(r.get(1));
+            run = static_cast<int>(r.get(6));
+            level = static_cast<int8_t>(r.get(8));
+        } else {
+            last = e.last;
+            run = e.run;
+            level = r.get(1) ? -e.level : e.level;
+        }
+        pos += run + 1;
+        if (pos > 63) {
+            return false;
+        }
+        levels[pos] = static_cast<int16_t>(level);
+        if (last) {
+            return true;
+        }
+        if (r.overrun()) {
+            return false;
+        }
+    }
+}
+
+void BlockCodec::reconstruct(int dcLevel, const int16_t levels[64], int q, uint8_t* out,
+                             int stride) {
+    int32_t coef[64] = {};
+    coef[0] = 8 * dcLevel + 4;
+    const int oddFix = (q & 1) ? 1 : 0;
+    for (int i = 1; i < 64; ++i) {
+        const int level = levels[i];
+        if (level == 0) {
+            continue;
+        }
+        const int mag = (level < 0 ? -level : level);
+        const int value = q * (2 * mag + 1) - oddFix;
+        coef[kZigZag[i]] = level < 0 ? -value : value;
+    }
+    inverseDct(coef, out, stride);
+}
+
+void BlockCodec::reconstructFlat(int dcLevel, uint8_t* out, int stride) {
+    // A DC-only block is flat: (8 x level + 4) descaled by 3 bits with rounding.
+    const int v = std::clamp((8 * dcLevel + 4 + 4) >> 3, 0, 255);
+    for (int r = 0; r < 8; ++r) {
+        std::memset(out + r * stride, v, 8);
+    }
+}
+
+}  // namespace brm

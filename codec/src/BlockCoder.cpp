@@ -1,0 +1,336 @@
+#include "BlockCoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "BitWriter.h"
+#include "ChangeMeasure.h"
+
+namespace brm {
+
+namespace {
+
+// Quantiser for x quarter-bytes per selected block, x = 18..133.
+constexpr std::array<uint8_t, 134> makeQuantiserTable() {
+    std::array<uint8_t, 134> t{};
+    constexpr uint8_t low[13] = {32, 30, 29, 27, 26, 25, 24, 23, 22, 21, 20, 19};  // x 18..29
+    for (int x = 18; x <= 29; ++x) {
+        t[x] = low[x - 18];
+    }
+    struct Band {
+        int from;
+        int to;
+        uint8_t q;
+    };
+    constexpr Band bands[] = {{30, 31, 18}, {32, 33, 17}, {34, 35, 16}, {36, 37, 15},
+                              {38, 39, 14}, {40, 42, 13}, {43, 45, 12}, {46, 48, 11},
+                              {49, 53, 10}, {54, 58, 9},  {59, 64, 8},  {65, 71, 7},
+                              {72, 80, 6},  {81, 93, 5},  {94, 109, 4}, {110, 133, 3}};
+    for (const Band& b : bands) {
+        for (int x = b.from; x <= b.to; ++x) {
+            t[x] = b.q;
+        }
+    }
+    return t;
+}
+
+constexpr std::array<uint8_t, 134> kQuantiserForBytes = makeQuantiserTable();
+constexpr uint32_t kCostAt8 = 59;  // quarter-bytes a block costs at quantiser 8
+
+uint32_t ceilDiv(uint64_t a, uint64_t b) {
+    return static_cast<uint32_t>((a + b - 1) / b);
+}
+
+void putBigEndian16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 8);
+    p[1] = static_cast<uint8_t>(v);
+}
+
+}  // namespace
+
+BlockCoder::BlockCoder() : buffer_(kPieceCapacity + kHeaderBytes + 512) {}
+
+int BlockCoder::referenceCount() const {
+    const PlaneLayout& l = settings_.layout;
+    return l.totalBlocks + 2 * l.chromaBlocks;
+}
+
+int BlockCoder::minimumBlocks() const {
+    return std::max(5, 2 * referenceCount() / 100);
+}
+
+void BlockCoder::configure(const CoderSettings& s) {
+    settings_ = s;
+    setChangeValue(s.changeValue);
+    q_ = std::max(1, s.quantiserCeiling);
+    cursor_ = 0;
+    key_ = false;
+    selectedCount_ = 0;
+    measure_.fill(0);
+    select_.fill(0);
+    sentThisFrame_.fill(0);
+    setBudgets(frameBytes_, keyBytes_);
+}
+
+void BlockCoder::setBudgets(uint32_t frameBytes, uint32_t keyBytes) {
+    frameBytes_ = frameBytes;
+    keyBytes_ = keyBytes;
+    if (frameBytes_ > 0) {
+        affordableAt8_ = std::max<uint32_t>(static_cast<uint32_t>(minimumBlocks()),
+                                            ceilDiv(4ull * frameBytes_, kCostAt8));
+    }
+    carryBytes_ = std::min(carryBytes_, frameBytes_);
+    carryBlocks_ = ceilDiv(4ull * carryBytes_, kCostAt8);
+}
+
+void BlockCoder::setQuantiserCeiling(int q) {
+    settings_.quantiserCeiling = std::clamp(q, 1, 32);
+    q_ = settings_.quantiserCeiling;
+}
+
+void BlockCoder::setChangeValue(int c) {
+    settings_.changeValue = c;
+    if (c == 0) {
+        threshold_ = 200;
+    } else if (c == 1 || c >= 256) {
+        threshold_ = 0;
+    } else {
+        threshold_ = 256 - c;
+    }
+}
+
+bool BlockCoder::isKeyFrame(bool requested) const {
+    return requested || settings_.refreshPercent >= 100 || threshold_ == 0;
+}
+
+void BlockCoder::beginFrame(const uint8_t* current, const uint8_t* lastSent, bool key) {
+    key_ = key;
+    cursor_ = 0;
+    sentThisFrame_.fill(0);
+    if (key) {
+        selectedCount_ = referenceCount();
+    } else {
+        measure(current, lastSent);
+        select();
+    }
+    chooseQuantiser();
+}
+
+void BlockCoder::measure(const uint8_t* current, const uint8_t* lastSent) {
+    const PlaneLayout& l = settings_.layout;
+    const int measured = l.chroma == ChromaKind::Subsampled ? l.lumaBlocks : l.totalBlocks;
+    for (int i = 0; i < measured; ++i) {
+        measure_[i] = ChangeMeasure::toByte(
+            ChangeMeasure::difference(current + i * 64, lastSent + i * 64, settings_.meanRemoved));
+    }
+    if (l.chroma != ChromaKind::Subsampled) {
+        return;
+    }
+    for (int m = 0; m < l.chromaBlocks; ++m) {
+        uint8_t* y = measure_.data() + 4 * m;
+        const uint8_t largest = std::max({y[0], y[1], y[2], y[3]});
+        measure_[l.lumaBlocks + m] = largest;
+        measure_[l.lumaBlocks + l.chromaBlocks + m] = largest;
+        if (settings_.mode == CodingMode::H263) {
+            std::fill(y, y + 4, largest);
+        }
+    }
+}
+
+void BlockCoder::select() {
+    const int n = settings_.layout.totalBlocks;
+    int count = 0;
+    for (int i = 0; i < n; ++i) {
+        select_[i] = measure_[i] >= threshold_ ? 1 : 0;
+        count += select_[i];
+    }
+    const int wanted = static_cast<int>(affordableAt8_ + carryBlocks_);
+    if (count < wanted && frameBytes_ > 0 && settings_.mode != CodingMode::Raw) {
+        const int limit = static_cast<int>(carryBlocks_ + affordableAt8_ / 2);
+        for (int tier : {193, 129, 65}) {
+            for (int i = 0; i < n && count < limit; ++i) {
+                if (select_[i] == 0 && stale_[i] >= tier) {
+                    select_[i] = 2;
+                    ++count;
+                }
+            }
+        }
+    }
+    if (count < wanted) {
+        const int limit = static_cast<int>(carryBlocks_ + affordableAt8_ / 4);
+        if (count < limit) {
+            const int room = limit - count;
+            int added = 0;
+            for (int k = 7; k >= 0 && added <= room; --k) {
+                const int t = k * threshold_ / 8;
+                for (int i = 0; i < n && added <= room; ++i) {
+                    if (select_[i] == 0 && measure_[i] > t) {
+                        select_[i] = 3;
+                        ++added;
+                    }
+                }
+            }
+            count += added;
+        }
+    }
+    selectedCount_ = count;
+}
+
+void BlockCoder::chooseQuantiser() {
+    const uint32_t budget = key_ ? keyBytes_ : frameBytes_ + carryBytes_;
+    const int r = referenceCount();
+    int choice = settings_.quantiserCeiling;
+    if (budget != 0 && selectedCount_ != 0 && r != 0) {
+        const uint64_t x = 4ull * budget / static_cast<uint64_t>(selectedCount_);
+        choice = x > 133 ? 2 : kQuantiserForBytes[std::max<uint64_t>(x, 18)];
+    }
+    q_ = std::max(1, std::min(choice, settings_.quantiserCeiling));
+}
+
+bool BlockCoder::nextPiece(const uint8_t* current, Piece& piece) {
+    piece.blocks.clear();
+    uint32_t room = kPieceCapacity;
+    if (settings_.largestPiece != 0 && settings_.largestPiece < room) {
+        room = settings_.largestPiece;
+    }
+    uint8_t* payload = buffer_.data() + kHeaderBytes;
+    const bool raw = settings_.mode == CodingMode::Raw;
+    const int first = cursor_;
+    const bool built = raw ? rawPiece(current, piece, payload, room)
+                           : transformPiece(current, piece, payload, room);
+    (void)first;
+    if (!built) {
+        cursor_ = 0;
+        return false;
+    }
+    const PlaneLayout& l = settings_.layout;
+    uint8_t* h = buffer_.data();
+    h[0] = 1;
+    putBigEndian16(h + 1, piece.length);
+    h[3] = static_cast<uint8_t>((key_ ? 1 : 0) | (l.chroma == ChromaKind::None ? 2 : 0) |
+                                (piece.last ? 4 : 0) | (raw ? 8 : 0) |
+                                (l.chroma == ChromaKind::Full ? 16 : 0));
+    h[4] = static_cast<uint8_t>(q_);
+    h[5] = static_cast<uint8_t>(l.columns);
+    h[6] = static_cast<uint8_t>(l.rows);
+    putBigEndian16(h + 7, piece.blocks.front());
+    putBigEndian16(h + 9, static_cast<uint32_t>(piece.blocks.size()));
+    piece.data = h;
+    return true;
+}
+
+bool BlockCoder::transformPiece(const uint8_t* current, Piece& piece, uint8_t* payload,
+                                uint32_t room) {
+    const int n = settings_.layout.totalBlocks;
+    BitWriter w(payload, buffer_.size() - kHeaderBytes);
+    int pending = 0;
+    int pos = cursor_;
+    QuantisedBlock qb;
+    for (; pos < n; ++pos) {
+        if (!selected(pos)) {
+            if (!piece.blocks.empty()) {
+                ++pending;
+            }
+            continue;
+        }
+        const bool firstBlock = piece.blocks.empty();
+        if (!firstBlock && w.bytesUsed() + 2 > room) {
+            break;
+        }
+        const BitWriter::Mark mark = w.mark();
+        if (!firstBlock) {
+            w.putOnes(pending);
+        }
+        BlockCodec::quantise(current + pos * 64, 8, q_, acBias_, qb);
+        w.put(qb.hasAc() ? 0u : 1u, 2);
+        w.put(BlockCodec::dcCode(qb.dcLevel), 8);
+        BlockCodec::writeEvents(w, qb);
+        if (!firstBlock && (w.bytesUsed() > room || w.overflow())) {
+            w.restore(mark);
+            break;
+        }
+        piece.blocks.push_back(static_cast<uint16_t>(pos));
+        pending = 0;
+    }
+    if (piece.blocks.empty()) {
+        return false;
+    }
+    w.alignZero();
+    piece.last = pos >= n;
+    cursor_ = piece.last ? 0 : pos;
+    piece.length = static_cast<uint32_t>(kHeaderBytes + w.bytesUsed());
+    return true;
+}
+
+bool BlockCoder::rawPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room) {
+    const int n = settings_.layout.totalBlocks;
+    uint32_t used = 0;
+    int previous = -1;
+    int pos = cursor_;
+    for (; pos < n; ++pos) {
+        if (!selected(pos)) {
+            continue;
+        }
+        const bool firstBlock = piece.blocks.empty();
+        const uint32_t need = (key_ || firstBlock) ? 64 : 66;
+        if (!firstBlock && used + need > room) {
+            break;
+        }
+        if (!key_ && !firstBlock) {
+            putBigEndian16(payload + used, static_cast<uint32_t>(pos - previous - 1));
+            used += 2;
+        }
+        std::memcpy(payload + used, current + pos * 64, 64);
+        used += 64;
+        previous = pos;
+        piece.blocks.push_back(static_cast<uint16_t>(pos));
+    }
+    if (piece.blocks.empty()) {
+        return false;
+    }
+    piece.last = pos >= n;
+    cursor_ = piece.last ? 0 : pos;
+    piece.length = kHeaderBytes + used;
+    return true;
+}
+
+void BlockCoder::commitBlocks(const std::vector<uint16_t>& blocks, const uint8_t* current,
+                              uint8_t* lastSent) {
+    const uint8_t staleness = settings_.mode == CodingMode::Raw ? 0
+                              : q_ >= 32                        ? 255
+                                                                : static_cast<uint8_t>(8 * q_);
+    for (const uint16_t pos : blocks) {
+        std::memcpy(lastSent + pos * 64, current + pos * 64, 64);
+        stale_[pos] = staleness;
+        sentThisFrame_[pos] = 1;
+    }
+    blocksCoded_ += static_cast<uint32_t>(blocks.size());
+}
+
+void BlockCoder::endFrame(uint32_t bytesDelivered) {
+    const int n = settings_.layout.totalBlocks;
+    if (settings_.staleRefresh) {
+        for (int i = 0; i < n; ++i) {
+            if (!sentThisFrame_[i] && stale_[i] < 255) {
+                ++stale_[i];
+            }
+        }
+    }
+    cursor_ = 0;
+    if (settings_.mode != CodingMode::Transform || frameBytes_ == 0) {
+        return;
+    }
+    const uint64_t available = uint64_t{frameBytes_} + carryBytes_;
+    if (available <= bytesDelivered) {
+        carryBytes_ = 0;
+        carryBlocks_ = 0;
+        return;
+    }
+    // Unspent bytes carry over, but never more than one ordinary frame's worth, so a long
+    // still scene cannot build up a burst the line would take seconds to carry.
+    carryBytes_ =
+        static_cast<uint32_t>(std::min<uint64_t>(available - bytesDelivered, frameBytes_));
+    carryBlocks_ = ceilDiv(4ull * carryBytes_, kCostAt8);
+}
+
+}  // namespace brm

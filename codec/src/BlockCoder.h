@@ -1,0 +1,115 @@
+#pragma once
+// The conditional-replenishment coder: which blocks of a frame to send (change measure,
+// selection, stale and near-threshold refresh), the quantiser for the frame from its byte
+// budget, the carry-over of unspent bytes, and the pieces of coding modes 0 and 1.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "BlockCodec.h"
+#include "PlaneLayout.h"
+
+namespace brm {
+
+enum class CodingMode { Transform = 0, Raw = 1, H263 = 2 };
+
+struct CoderSettings {
+    PlaneLayout layout;
+    bool staleRefresh = true;
+    bool meanRemoved = true;
+    CodingMode mode = CodingMode::Transform;
+    int refreshPercent = 5;
+    int quantiserCeiling = 1;
+    int changeValue = 0;
+    uint32_t largestPiece = 0;
+};
+
+// One piece of coding modes 0 and 1 as built in the coder's piece buffer.
+struct Piece {
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+    bool last = false;
+    std::vector<uint16_t> blocks;  // storage positions carried
+};
+
+class BlockCoder {
+public:
+    static constexpr uint32_t kPieceCapacity = 50000;
+    static constexpr int kHeaderBytes = 11;
+    static constexpr int kMaxPositions = 2048;
+
+    BlockCoder();
+
+    void configure(const CoderSettings& s);
+    void setBudgets(uint32_t frameBytes, uint32_t keyBytes);
+    void setQuantiserCeiling(int q);
+    void setChangeValue(int c);
+    void setRefreshPercent(int r) { settings_.refreshPercent = r; }
+    // The quantiser-rounding bias, in units of q (8 rounds to nearest).
+    void setAcBias(int bias) { acBias_ = bias; }
+    int acBias() const { return acBias_; }
+
+    int threshold() const { return threshold_; }
+    int quantiser() const { return q_; }
+    int quantiserCeiling() const { return settings_.quantiserCeiling; }
+    uint32_t frameBudget() const { return frameBytes_; }
+    uint32_t keyBudget() const { return keyBytes_; }
+    uint32_t carriedBytes() const { return carryBytes_; }
+    int selectedCount() const { return selectedCount_; }
+    const CoderSettings& settings() const { return settings_; }
+    bool isKeyFrame(bool requested) const;
+
+    // Measures, selects and picks the quantiser for a frame.
+    void beginFrame(const uint8_t* current, const uint8_t* lastSent, bool key);
+    bool selected(int position) const { return key_ || select_[position] != 0; }
+
+    // Builds the next piece of modes 0 and 1; false when it would carry no block.
+    bool nextPiece(const uint8_t* current, Piece& piece);
+    // Marks a delivered piece's blocks as sent: copies them into the last picture sent and
+    // sets their staleness. Pieces that were not delivered are simply not committed.
+    void commitBlocks(const std::vector<uint16_t>& blocks, const uint8_t* current,
+                      uint8_t* lastSent);
+    // Ages the blocks not sent this frame and carries unspent bytes to the next frame.
+    void endFrame(uint32_t bytesDelivered);
+
+    // H.263 pictures use the quantiser range 1..31.
+    void limitQuantiser(int q) {
+        if (q_ > q) {
+            q_ = q;
+        }
+    }
+
+    uint32_t blocksCodedTotal() const { return blocksCoded_; }
+
+private:
+    void measure(const uint8_t* current, const uint8_t* lastSent);
+    void select();
+    void chooseQuantiser();
+    bool transformPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room);
+    bool rawPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room);
+    int referenceCount() const;
+    int minimumBlocks() const;
+
+    CoderSettings settings_;
+    int acBias_ = 2;
+    int threshold_ = 200;
+    int q_ = 1;
+    uint32_t frameBytes_ = 0;
+    uint32_t keyBytes_ = 0;
+    uint32_t affordableAt8_ = 0;  // A8
+    uint32_t carryBytes_ = 0;     // Kb
+    uint32_t carryBlocks_ = 0;    // Kn
+    int cursor_ = 0;
+    bool key_ = false;
+    int selectedCount_ = 0;
+    uint32_t blocksCoded_ = 0;
+
+    std::array<uint8_t, kMaxPositions> measure_{};
+    std::array<uint8_t, kMaxPositions> select_{};
+    std::array<uint8_t, kMaxPositions> stale_{};
+    std::array<uint8_t, kMaxPositions> sentThisFrame_{};
+    std::vector<uint8_t> buffer_;
+};
+
+}  // namespace brm

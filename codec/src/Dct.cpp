@@ -1,0 +1,168 @@
+#include "Dct.h"
+
+#include <algorithm>
+
+namespace brm {
+
+namespace {
+
+constexpr int kConstBits = 13;
+constexpr int kPass1Bits = 2;
+
+constexpr int64_t k0_298631336 = 2446;
+constexpr int64_t k0_390180644 = 3196;
+constexpr int64_t k0_541196100 = 4433;
+constexpr int64_t k0_765366865 = 6270;
+constexpr int64_t k0_899976223 = 7373;
+constexpr int64_t k1_175875602 = 9633;
+constexpr int64_t k1_501321110 = 12299;
+constexpr int64_t k1_847759065 = 15137;
+constexpr int64_t k1_961570560 = 16069;
+constexpr int64_t k2_053119869 = 16819;
+constexpr int64_t k2_562915447 = 20995;
+constexpr int64_t k3_072711026 = 25172;
+
+template <typename T>
+constexpr T descale(T x, int n) {
+    return (x + (T{1} << (n - 1))) >> n;
+}
+
+// One 1-D forward pass over 8 values at stride `step`. Outputs 0 and 4 are scaled by
+// `evenShiftLeft` (left) or descaled by `evenDescale`; the others are descaled by `oddDescale`.
+template <bool kFirstPass>
+inline void forward1d(int32_t* d, int step) {
+    const int32_t tmp0 = d[0] + d[7 * step];
+    const int32_t tmp7 = d[0] - d[7 * step];
+    const int32_t tmp1 = d[step] + d[6 * step];
+    const int32_t tmp6 = d[step] - d[6 * step];
+    const int32_t tmp2 = d[2 * step] + d[5 * step];
+    const int32_t tmp5 = d[2 * step] - d[5 * step];
+    const int32_t tmp3 = d[3 * step] + d[4 * step];
+    const int32_t tmp4 = d[3 * step] - d[4 * step];
+
+    const int32_t tmp10 = tmp0 + tmp3;
+    const int32_t tmp13 = tmp0 - tmp3;
+    const int32_t tmp11 = tmp1 + tmp2;
+    const int32_t tmp12 = tmp1 - tmp2;
+
+    constexpr int oddShift = kFirstPass ? kConstBits - kPass1Bits : kConstBits + kPass1Bits;
+    if constexpr (kFirstPass) {
+        d[0] = (tmp10 + tmp11) * (1 << kPass1Bits);
+        d[4 * step] = (tmp10 - tmp11) * (1 << kPass1Bits);
+    } else {
+        d[0] = descale(tmp10 + tmp11, kPass1Bits);
+        d[4 * step] = descale(tmp10 - tmp11, kPass1Bits);
+    }
+
+    const int32_t z1 = static_cast<int32_t>((tmp12 + tmp13) * k0_541196100);
+    d[2 * step] = descale(z1 + static_cast<int32_t>(tmp13 * k0_765366865), oddShift);
+    d[6 * step] = descale(z1 - static_cast<int32_t>(tmp12 * k1_847759065), oddShift);
+
+    int32_t o1 = tmp4 + tmp7;
+    int32_t o2 = tmp5 + tmp6;
+    int32_t o3 = tmp4 + tmp6;
+    int32_t o4 = tmp5 + tmp7;
+    const int32_t z5 = static_cast<int32_t>((o3 + o4) * k1_175875602);
+    const int32_t t4 = static_cast<int32_t>(tmp4 * k0_298631336);
+    const int32_t t5 = static_cast<int32_t>(tmp5 * k2_053119869);
+    const int32_t t6 = static_cast<int32_t>(tmp6 * k3_072711026);
+    const int32_t t7 = static_cast<int32_t>(tmp7 * k1_501321110);
+    o1 = static_cast<int32_t>(o1 * -k0_899976223);
+    o2 = static_cast<int32_t>(o2 * -k2_562915447);
+    o3 = static_cast<int32_t>(o3 * -k1_961570560) + z5;
+    o4 = static_cast<int32_t>(o4 * -k0_390180644) + z5;
+
+    d[7 * step] = descale(t4 + o1 + o3, oddShift);
+    d[5 * step] = descale(t5 + o2 + o4, oddShift);
+    d[3 * step] = descale(t6 + o2 + o3, oddShift);
+    d[step] = descale(t7 + o1 + o4, oddShift);
+}
+
+// One 1-D inverse pass; results are descaled by `shift`.
+inline void inverse1d(const int64_t* in, int step, int64_t out[8], int shift) {
+    int64_t z2 = in[2 * step];
+    int64_t z3 = in[6 * step];
+    int64_t z1 = (z2 + z3) * k0_541196100;
+    int64_t tmp2 = z1 - z3 * k1_847759065;
+    int64_t tmp3 = z1 + z2 * k0_765366865;
+    z2 = in[0];
+    z3 = in[4 * step];
+    int64_t tmp0 = (z2 + z3) * (int64_t{1} << kConstBits);
+    int64_t tmp1 = (z2 - z3) * (int64_t{1} << kConstBits);
+    const int64_t tmp10 = tmp0 + tmp3;
+    const int64_t tmp13 = tmp0 - tmp3;
+    const int64_t tmp11 = tmp1 + tmp2;
+    const int64_t tmp12 = tmp1 - tmp2;
+
+    tmp0 = in[7 * step];
+    tmp1 = in[5 * step];
+    tmp2 = in[3 * step];
+    tmp3 = in[step];
+    z1 = tmp0 + tmp3;
+    z2 = tmp1 + tmp2;
+    z3 = tmp0 + tmp2;
+    int64_t z4 = tmp1 + tmp3;
+    const int64_t z5 = (z3 + z4) * k1_175875602;
+    tmp0 *= k0_298631336;
+    tmp1 *= k2_053119869;
+    tmp2 *= k3_072711026;
+    tmp3 *= k1_501321110;
+    z1 *= -k0_899976223;
+    z2 *= -k2_562915447;
+    z3 = z3 * -k1_961570560 + z5;
+    z4 = z4 * -k0_390180644 + z5;
+    tmp0 += z1 + z3;
+    tmp1 += z2 + z4;
+    tmp2 += z2 + z3;
+    tmp3 += z1 + z4;
+
+    out[0] = descale(tmp10 + tmp3, shift);
+    out[7] = descale(tmp10 - tmp3, shift);
+    out[1] = descale(tmp11 + tmp2, shift);
+    out[6] = descale(tmp11 - tmp2, shift);
+    out[2] = descale(tmp12 + tmp1, shift);
+    out[5] = descale(tmp12 - tmp1, shift);
+    out[3] = descale(tmp13 + tmp0, shift);
+    out[4] = descale(tmp13 - tmp0, shift);
+}
+
+}  // namespace
+
+void forwardDct(const uint8_t* pixels, int stride, int32_t out[64]) {
+    for (int r = 0; r < 8; ++r) {
+        int32_t* row = out + r * 8;
+        const uint8_t* p = pixels + r * stride;
+        for (int c = 0; c < 8; ++c) {
+            row[c] = p[c];
+        }
+        forward1d<true>(row, 1);
+    }
+    for (int c = 0; c < 8; ++c) {
+        forward1d<false>(out + c, 8);
+    }
+}
+
+void inverseDct(const int32_t coefficients[64], uint8_t* out, int stride) {
+    int64_t work[64];
+    int64_t col[8];
+    int64_t in[64];
+    for (int i = 0; i < 64; ++i) {
+        in[i] = coefficients[i];
+    }
+    for (int c = 0; c < 8; ++c) {
+        inverse1d(in + c, 8, col, kConstBits - kPass1Bits);
+        for (int r = 0; r < 8; ++r) {
+            work[r * 8 + c] = col[r];
+        }
+    }
+    int64_t row[8];
+    for (int r = 0; r < 8; ++r) {
+        inverse1d(work + r * 8, 1, row, kConstBits + kPass1Bits + 3);
+        uint8_t* o = out + r * stride;
+        for (int c = 0; c < 8; ++c) {
+            o[c] = static_cast<uint8_t>(std::clamp<int64_t>(row[c], 0, 255));
+        }
+    }
+}
+
+}  // namespace brm

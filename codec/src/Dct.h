@@ -1,0 +1,17 @@
+#pragma once
+// The 8x8 integer transform pair (Loeffler-Ligtenberg-Moschytz with 13-bit constants and two
+// extra bits between the passes). The forward transform takes raw pixels 0..255 without level
+// shift and gives 8 times the orthonormal DCT; the inverse takes coefficients on the orthonormal
+// scale and gives pixels clamped to 0..255.
+
+#include <cstdint>
+
+namespace brm {
+
+// pixels: 8 rows of `stride` bytes; out: 64 coefficients, row by row.
+void forwardDct(const uint8_t* pixels, int stride, int32_t out[64]);
+
+// coefficients: 64 values row by row; out: 8 rows of `stride` bytes.
+void inverseDct(const int32_t coefficients[64], uint8_t* out, int stride);
+
+}  // namespace brm

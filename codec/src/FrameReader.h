@@ -1,0 +1,55 @@
+#pragma once
+// Turns one input bitmap into the blocks of the current picture: crop, colour conversion,
+// chroma subsampling, padding, and the run-length formats of the input.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "ColourSpace.h"
+#include "PlaneLayout.h"
+
+namespace brm {
+
+struct SourceFormat {
+    int width = 0;   // biWidth
+    int height = 0;  // absolute biHeight
+    bool topDown = false;
+    int bitCount = 0;     // 4, 8, 16 or 24
+    int compression = 0;  // 0 plain, 1 RLE8, 2 RLE4
+    uint32_t sizeImage = 0;
+
+    int rowBytes() const { return bitCount == 4 ? width / 2 : width * (bitCount / 8); }
+};
+
+struct FrameWindow {
+    int cropX = 0;
+    int cropY = 0;
+    int width = 0;  // picture pixels, multiples of 8
+    int height = 0;
+    int padLeft = 0;  // pixels of black around the picture inside the block grid
+    int padTop = 0;
+};
+
+class FrameReader {
+public:
+    // Reads `bits` into `plane` (layout.totalBlocks x 64 bytes). False when the input cannot be
+    // read (run-length data that does not fit the picture is cut, not an error).
+    bool read(const uint8_t* bits, const SourceFormat& format,
+              const std::array<Rgb, 256>& colourTable, const FrameWindow& window,
+              const PlaneLayout& layout, uint8_t* plane);
+
+private:
+    bool expandRle8(const uint8_t* in, const SourceFormat& f);
+    bool expandRle4(const uint8_t* in, const SourceFormat& f);
+    void readRow(const uint8_t* row, const SourceFormat& f, const std::array<Rgb, 256>& table,
+                 int cropX, int width, Rgb* out) const;
+
+    std::vector<uint8_t> rle_;
+    std::vector<Rgb> rgb_;
+    std::vector<uint8_t> luma_;
+    std::vector<int32_t> cbSums_;
+    std::vector<int32_t> crSums_;
+};
+
+}  // namespace brm
