@@ -5,6 +5,7 @@
 
 #include "tools/linesim/CableCommand.h"
 #include "tools/linesim/LineOptions.h"
+#include "tools/linesim/ModemsCommand.h"
 
 namespace {
 
@@ -19,6 +20,8 @@ struct Subcommand {
 const Subcommand kSubcommands[] = {
     {"cable", krl::linesim::runCable, krl::linesim::cableHelp,
      "two pseudo-terminals joined by a simulated serial line"},
+    {"modems", krl::linesim::runModems, krl::linesim::modemsHelp,
+     "two Hayes modems on one telephone line, served as RFC 2217 ports"},
 };
 
 void printHelp(std::ostream& out) {

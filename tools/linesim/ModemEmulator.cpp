@@ -1,0 +1,303 @@
+#include "tools/linesim/ModemEmulator.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "tools/linesim/LineChannel.h"
+
+namespace krl::linesim {
+
+namespace {
+
+// Lines longer than this on the control port are refused, not buffered.
+constexpr std::size_t kMaxControlLine = 256;
+constexpr std::size_t kMaxControlClients = 8;
+
+// One direction of the telephone line over the cable's line model: rate, faults, latency.
+// The model takes bytes only as fast as the line passes them; the rest wait here.
+class ChannelDirection : public LineDirection {
+public:
+    ChannelDirection(const LineConfig& config, std::uint64_t stream)
+        : config_(config), stream_(stream) {
+        clear();
+    }
+    void setRate(std::uint32_t bitsPerSecond) override {
+        config_.baud = bitsPerSecond;
+        clear();
+    }
+    void push(const std::uint8_t* data, std::size_t count, std::uint64_t nowMs) override {
+        waiting_.insert(waiting_.end(), data, data + count);
+        feed(nowMs);
+    }
+    std::vector<std::uint8_t> pull(std::uint64_t nowMs) override {
+        feed(nowMs);
+        std::vector<std::uint8_t> out(channel_->backlog());
+        const std::size_t n = channel_->peekArrived(out.data(), out.size(), nowMs * 1000);
+        channel_->consume(n);
+        out.resize(n);
+        feed(nowMs);
+        return out;
+    }
+    std::size_t queued() const override { return waiting_.size() + channel_->backlog(); }
+    void clear() override {
+        // Each call gets a fresh fault sequence of its own from the one seed.
+        channel_ = std::make_unique<LineChannel>(config_, stream_ + 2 * calls_++);
+        waiting_.clear();
+    }
+
+private:
+    void feed(std::uint64_t nowMs) {
+        if (waiting_.empty())
+            return;
+        const std::size_t n = channel_->send(waiting_.data(), waiting_.size(), nowMs * 1000);
+        waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+
+    LineConfig config_;
+    std::uint64_t stream_;
+    std::uint64_t calls_ = 0;
+    std::unique_ptr<LineChannel> channel_;
+    std::vector<std::uint8_t> waiting_;
+};
+
+int listenLoopback(std::uint16_t port, std::uint16_t& bound) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    socklen_t len = sizeof addr;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 4) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    bound = ntohs(addr.sin_port);
+    return fd;
+}
+
+}  // namespace
+
+// One modem's serial port: the RFC 2217 server and what its client does to the modem.
+class ModemEmulator::Port : public Rfc2217Server::Listener {
+public:
+    Port(ModemEmulator& owner, int side) : owner_(owner), side_(side), server_(*this) {}
+
+    Rfc2217Server& server() { return server_; }
+    HayesModem& modem() { return owner_.exchange_->modem(side_); }
+
+    void onClientConnected() override { modem().setDtr(true, owner_.nowMs()); }
+    // A program that closes the port (or dies) drops DTR with it.
+    void onClientGone() override { modem().setDtr(false, owner_.nowMs()); }
+    void onData(const std::uint8_t* data, std::size_t count) override {
+        modem().fromDte(data, count, owner_.nowMs());
+    }
+    void onDtr(bool on) override { modem().setDtr(on, owner_.nowMs()); }
+    void onRts(bool) override {}
+    void onBaudRate(std::uint32_t baud) override { owner_.exchange_->setDteRate(side_, baud); }
+    void onPurge(std::uint8_t) override {}
+
+    // Stop reading the computer while the line holds more than a fifth of a second of its
+    // data: TCP then holds the computer back, as CTS would.
+    bool acceptsInput() const {
+        const std::size_t limit =
+            std::max<std::size_t>(64, owner_.exchange_->modem(side_).connectRate() / 50);
+        return owner_.exchange_->inFlightFrom(side_) < limit;
+    }
+
+private:
+    ModemEmulator& owner_;
+    int side_;
+    Rfc2217Server server_;
+};
+
+ModemEmulator::ModemEmulator(const Config& config, const MonotonicClock& clock)
+    : clock_(clock),
+      configPorts_{config.portA, config.portB},
+      configControlPort_(config.controlPort) {
+    ModemExchange::Config xc;
+    xc.numberA = config.numberA;
+    xc.numberB = config.numberB;
+    xc.lineRate = config.line.baud;
+    xc.timing = config.timing;
+    exchange_ =
+        std::make_unique<ModemExchange>(xc, std::make_unique<ChannelDirection>(config.line, 0),
+                                        std::make_unique<ChannelDirection>(config.line, 1));
+    ports_[0] = std::make_unique<Port>(*this, 0);
+    ports_[1] = std::make_unique<Port>(*this, 1);
+    // Nobody has the ports open yet.
+    exchange_->modem(0).setDtr(false, nowMs());
+    exchange_->modem(1).setDtr(false, nowMs());
+}
+
+ModemEmulator::~ModemEmulator() {
+    for (ControlClient& c : controlClients_)
+        ::close(c.fd);
+    if (controlFd_ >= 0)
+        ::close(controlFd_);
+}
+
+std::string ModemEmulator::start() {
+    for (int side = 0; side < 2; ++side) {
+        if (!ports_[side]->server().listen(configPorts_[side])) {
+            return "cannot listen on 127.0.0.1:" + std::to_string(configPorts_[side]);
+        }
+    }
+    controlFd_ = listenLoopback(configControlPort_, controlPort_);
+    if (controlFd_ < 0)
+        return "cannot listen on 127.0.0.1:" + std::to_string(configControlPort_);
+    return {};
+}
+
+std::string ModemEmulator::portUrl(int side) const {
+    return "rfc2217://127.0.0.1:" + std::to_string(ports_[side]->server().port());
+}
+
+void ModemEmulator::run(std::uint64_t deadlineUs, int stopFd) {
+    bool stopped = false;
+    while (!stopped && (deadlineUs == 0 || clock_.nowUs() < deadlineUs)) {
+        step(5, stopFd, &stopped);
+    }
+}
+
+void ModemEmulator::serviceModems() {
+    const std::uint64_t now = nowMs();
+    exchange_->tick(now);
+    for (int side = 0; side < 2; ++side) {
+        HayesModem& modem = exchange_->modem(side);
+        Rfc2217Server& server = ports_[side]->server();
+        const std::vector<std::uint8_t> out = modem.takeDteOutput();
+        if (!out.empty())
+            server.sendData(out.data(), out.size());
+        server.setModemLines(static_cast<std::uint8_t>(modem.modemLines(now)));
+    }
+}
+
+void ModemEmulator::step(int timeoutMs, int stopFd, bool* stopped) {
+    serviceModems();
+
+    std::vector<pollfd> fds;
+    enum class Kind { Stop, Listen, Client, ControlListen, Control };
+    struct Entry {
+        Kind kind;
+        int side;
+    };
+    std::vector<Entry> entries;
+    auto add = [&](int fd, short events, Kind kind, int side) {
+        fds.push_back(pollfd{fd, events, 0});
+        entries.push_back(Entry{kind, side});
+    };
+    if (stopFd >= 0)
+        add(stopFd, POLLIN, Kind::Stop, 0);
+    for (int side = 0; side < 2; ++side) {
+        Rfc2217Server& server = ports_[side]->server();
+        add(server.listenFd(), POLLIN, Kind::Listen, side);
+        if (server.hasClient()) {
+            short events = server.wantsWrite() ? POLLOUT : 0;
+            if (ports_[side]->acceptsInput())
+                events |= POLLIN;
+            add(server.clientFd(), events, Kind::Client, side);
+        }
+    }
+    add(controlFd_, POLLIN, Kind::ControlListen, 0);
+    for (std::size_t i = 0; i < controlClients_.size(); ++i) {
+        add(controlClients_[i].fd, POLLIN, Kind::Control, static_cast<int>(i));
+    }
+
+    if (::poll(fds.data(), fds.size(), timeoutMs) <= 0)
+        return;
+    bool controlChanged = false;
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+        if (fds[i].revents == 0)
+            continue;
+        const Entry e = entries[i];
+        switch (e.kind) {
+            case Kind::Stop:
+                if (stopped != nullptr)
+                    *stopped = true;
+                break;
+            case Kind::Listen:
+                ports_[e.side]->server().onListenReadable();
+                break;
+            case Kind::Client: {
+                Rfc2217Server& server = ports_[e.side]->server();
+                if (fds[i].revents & POLLOUT)
+                    server.onClientWritable();
+                if (fds[i].revents & (POLLIN | POLLHUP | POLLERR))
+                    server.onClientReadable();
+                break;
+            }
+            case Kind::ControlListen:
+                acceptControl();
+                break;
+            case Kind::Control:
+                readControl(controlClients_[static_cast<std::size_t>(e.side)]);
+                controlChanged = true;
+                break;
+        }
+    }
+    if (controlChanged) {
+        controlClients_.erase(std::remove_if(controlClients_.begin(), controlClients_.end(),
+                                             [](const ControlClient& c) { return c.fd < 0; }),
+                              controlClients_.end());
+    }
+    serviceModems();
+}
+
+void ModemEmulator::acceptControl() {
+    const int fd = ::accept4(controlFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0)
+        return;
+    if (controlClients_.size() >= kMaxControlClients) {
+        ::close(fd);
+        return;
+    }
+    controlClients_.push_back(ControlClient{fd, {}});
+}
+
+void ModemEmulator::readControl(ControlClient& client) {
+    char chunk[512];
+    const ssize_t n = ::recv(client.fd, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+        ::close(client.fd);
+        client.fd = -1;
+        return;
+    }
+    if (n < 0)
+        return;
+    client.input.append(chunk, static_cast<std::size_t>(n));
+    std::size_t eol;
+    while ((eol = client.input.find('\n')) != std::string::npos) {
+        std::string line = client.input.substr(0, eol);
+        client.input.erase(0, eol + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        // Let the modems catch up to this moment before the command acts.
+        serviceModems();
+        std::string answer = line.size() > kMaxControlLine ? "ERROR line too long"
+                                                           : exchange_->control(line, nowMs());
+        answer += "\n";
+        // Answers are short; a client that does not read them loses them.
+        [[maybe_unused]] const ssize_t sent =
+            ::send(client.fd, answer.data(), answer.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    }
+    if (client.input.size() > kMaxControlLine) {
+        client.input.clear();
+        const char* answer = "ERROR line too long\n";
+        [[maybe_unused]] const ssize_t sent =
+            ::send(client.fd, answer, std::strlen(answer), MSG_DONTWAIT | MSG_NOSIGNAL);
+    }
+}
+
+}  // namespace krl::linesim
