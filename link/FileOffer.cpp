@@ -1,0 +1,105 @@
+#include "link/FileOffer.h"
+
+#include <array>
+#include <cctype>
+
+#include "link/CommandTags.h"
+
+namespace krl {
+namespace {
+
+constexpr std::size_t kNameOffset = 16;
+constexpr std::size_t kMaxName = 254;
+
+std::size_t findNoCase(std::string_view text, std::string_view what, std::size_t from) {
+    if (what.empty() || text.size() < what.size())
+        return std::string_view::npos;
+    for (std::size_t i = from; i + what.size() <= text.size(); ++i) {
+        bool same = true;
+        for (std::size_t k = 0; k < what.size() && same; ++k) {
+            same = std::tolower(static_cast<unsigned char>(text[i + k])) ==
+                   std::tolower(static_cast<unsigned char>(what[k]));
+        }
+        if (same)
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+std::optional<FileOffer> parseFileOffer(std::string_view payload, const CommandTags& tags) {
+    FileOffer offer;
+    if (tags.opensWith(payload, LinkCommand::SendFile)) {
+        offer.tag = LinkCommand::SendFile;
+    } else if (tags.opensWith(payload, LinkCommand::SendClipboard)) {
+        offer.tag = LinkCommand::SendClipboard;
+    } else if (tags.opensWith(payload, LinkCommand::SendCardPicture)) {
+        offer.tag = LinkCommand::SendCardPicture;
+    } else {
+        return std::nullopt;
+    }
+    auto nul = payload.find('\0');
+    if (nul != std::string_view::npos)
+        payload = payload.substr(0, nul);
+
+    std::size_t nameEnd = payload.size();
+    if (payload.size() > kNameOffset) {
+        nameEnd = payload.find('>', kNameOffset);
+        if (nameEnd == std::string_view::npos)
+            nameEnd = payload.size();
+        offer.name =
+            std::string(payload.substr(kNameOffset, std::min(nameEnd - kNameOffset, kMaxName)));
+    }
+
+    // The size field comes after the name; a "<Size>" inside a name never counts.
+    std::size_t sizeTag = findNoCase(payload, tags.tag(LinkCommand::Size), nameEnd);
+    if (sizeTag == std::string_view::npos)
+        return offer;
+    std::size_t i = sizeTag + tags.tag(LinkCommand::Size).size();
+    if (i < payload.size() && payload[i] == '<')
+        ++i;
+    while (i < payload.size() && payload[i] == ' ')
+        ++i;
+    std::uint64_t size = 0;
+    std::size_t digits = 0;
+    for (; i < payload.size() && payload[i] >= '0' && payload[i] <= '9'; ++i, ++digits) {
+        size = size * 10 + static_cast<std::uint64_t>(payload[i] - '0');
+        if (size > kMaxOfferedSize)
+            return std::nullopt;
+    }
+    if (digits > 0 && size > 0)
+        offer.size = size;
+    return offer;
+}
+
+int clipboardFormatOfName(std::string_view name) {
+    struct Entry {
+        int format;
+        std::string_view name;
+    };
+    static constexpr std::array<Entry, 15> kPackages = {{
+        {1, "Text.clp"},
+        {2, "bitmap.clp"},
+        {3, "MFPict.clp"},
+        {4, "Sylk.clp"},
+        {5, "DIF.clp"},
+        {6, "Tiff.clp"},
+        {7, "OemText.clp"},
+        {8, "DIB.clp"},
+        {9, "palette.clp"},
+        {10, "pendata.clp"},
+        {11, "riff.clp"},
+        {12, "wave.clp"},
+        {129, "DSPTEXT.clp"},
+        {130, "DSPBIT.clp"},
+        {131, "DMETPICT.clp"},
+    }};
+    for (const Entry& e : kPackages) {
+        if (e.name.size() == name.size() && findNoCase(name, e.name, 0) == 0)
+            return e.format;
+    }
+    return 0;
+}
+
+}  // namespace krl

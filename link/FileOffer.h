@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/LinkCommand.h"
+
+namespace krl {
+
+class CommandTags;
+
+// A file offer as the peer sent it.
+struct FileOffer {
+    LinkCommand tag = LinkCommand::SendFile;  // SendFile, SendClipboard or SendCardPicture
+    std::string name;                         // as sent (Windows-1252), at most 254 bytes
+    // The announced size; nothing when the offer carries no size field (or a size of 0): the
+    // file is then taken to end with its first block.
+    std::optional<std::uint64_t> size;
+};
+
+// Largest size an offer may announce.
+inline constexpr std::uint64_t kMaxOfferedSize = std::uint64_t(1) << 53;
+
+// Reads an offer payload: the name from offset 16 up to the next '>', the size as every digit
+// after "<Size><" (blanks skipped). Nothing when the payload is not an offer or its size is not
+// a number this side can hold.
+std::optional<FileOffer> parseFileOffer(std::string_view payload, const CommandTags& tags);
+
+// The clipboard format number a package file name stands for, 0 when it names none.
+int clipboardFormatOfName(std::string_view name);
+
+}  // namespace krl

@@ -1,0 +1,388 @@
+#include "link/FileReceiver.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "link/BlockCheckValue.h"
+#include "link/CheckFieldText.h"
+#include "link/CommandTags.h"
+#include "link/FileBlockStuffing.h"
+#include "link/FileErrors.h"
+#include "link/FileOffer.h"
+#include "link/LinkListener.h"
+#include "link/MessagePresenter.h"
+#include "link/ReceivedName.h"
+
+namespace krl {
+namespace {
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+bool pathExists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+FileReceiver::FileReceiver(ProtocolPort& port, const CommandTags& tags, MessagePresenter& messages)
+    : port_(port), tags_(tags), messages_(messages) {}
+
+FileReceiver::~FileReceiver() {
+    *alive_ = false;
+    if (state_ == ReceiveState::Receiving)
+        discardPartialFile();
+    closeFile();
+}
+
+std::uint64_t FileReceiver::elapsedMs() const {
+    return active() ? rate_.elapsedMs(port_.nowMs()) : 0;
+}
+
+int FileReceiver::control(ReceiveControl command, const std::string& folder) {
+    if (command == ReceiveControl::Arm) {
+        if (state_ == ReceiveState::Receiving || question_ != Question::None)
+            return 0;
+        folder_ = folder;
+        state_ = ReceiveState::Ready;
+        return 1;
+    }
+    if (state_ == ReceiveState::Receiving || question_ != Question::None) {
+        question_ = Question::None;
+        ++ticket_;
+        sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+        fail(ReceiveState::StoppedByUser);
+    }
+    return 1;
+}
+
+TransferStatus FileReceiver::status() {
+    TransferStatus s;
+    s.state = static_cast<int>(state_);
+    s.path = path_;
+    s.kind = kind_;
+    s.size = size_ == 0 ? 1 : size_;
+    s.bytesDone = written_;
+    if (state_ == ReceiveState::Receiving)
+        s.bytesPerSecond = rate_.sample(port_.nowMs());
+    return s;
+}
+
+void FileReceiver::sendCommand(int command) {
+    const std::string& tag = tags_.tag(static_cast<LinkCommand>(command));
+    port_.writeCommand(tag);
+    port_.logSent(tag);
+}
+
+void FileReceiver::showMessage(int id, std::optional<std::string> text) {
+    Message m;
+    m.id = id;
+    m.kind = id < 5000 ? MessageKind::Error : MessageKind::Acknowledgment;
+    m.text = std::move(text);
+    messages_.show(m, {});
+}
+
+void FileReceiver::onOffer(std::string_view payload) {
+    port_.logReceived(payload.substr(0, payload.find('\0')));
+    // One transfer at a time: an offer never takes over a file that is being received or
+    // decided; the running transfer goes on and the new offer is refused.
+    if (state_ == ReceiveState::Receiving || question_ != Question::None) {
+        sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+        return;
+    }
+    auto offer = parseFileOffer(payload, tags_);
+    bool isCard = offer && offer->tag == LinkCommand::SendCardPicture;
+    const std::string& folder = isCard ? cardFolder_ : folder_;
+    if (!offer || folder.empty()) {
+        refuseAndReset();
+        return;
+    }
+    closeFile();
+    resetFields();
+    name_ = plainReceivedName(offer->name);
+    sizeKnown_ = offer->size.has_value();
+    size_ = offer->size.value_or(1);
+    kind_ = isCard                                     ? kCardPicture
+            : offer->tag == LinkCommand::SendClipboard ? clipboardFormatOfName(name_)
+                                                       : kOrdinaryFile;
+    path_ = joinPath(folder, name_);
+
+    if (kind_ == kOrdinaryFile && !options_.overwriteExisting && pathExists(path_)) {
+        if (existsQuestion_ == nullptr) {
+            refuseAndReset();
+            return;
+        }
+        state_ = ReceiveState::Deciding;
+        question_ = Question::FileExists;
+        std::uint64_t ticket = ++ticket_;
+        std::weak_ptr<bool> alive = alive_;
+        existsQuestion_->ask(path_, [this, alive, ticket](std::optional<std::string> path) {
+            if (alive.expired())
+                return;
+            continueAfterExists(std::move(path), ticket);
+        });
+        return;
+    }
+    checkViewerThenCreate();
+}
+
+void FileReceiver::continueAfterExists(std::optional<std::string> path, std::uint64_t ticket) {
+    if (ticket != ticket_ || question_ != Question::FileExists)
+        return;
+    question_ = Question::None;
+    if (!path || path->empty()) {
+        refuseAndReset();
+        return;
+    }
+    path_ = *path;
+    checkViewerThenCreate();
+}
+
+void FileReceiver::checkViewerThenCreate() {
+    if (kind_ == kOrdinaryFile && options_.launchOption == 0 && options_.hasViewer &&
+        !options_.hasViewer(path_)) {
+        state_ = ReceiveState::Deciding;
+        question_ = Question::NoViewer;
+        std::uint64_t ticket = ++ticket_;
+        std::weak_ptr<bool> alive = alive_;
+        Message m{transfer_message::kNoViewer, MessageKind::Confirmation, name_, std::nullopt};
+        messages_.show(m, [this, alive, ticket](MessageAnswer answer) {
+            if (alive.expired())
+                return;
+            continueAfterViewer(answer == MessageAnswer::Ok, ticket);
+        });
+        return;
+    }
+    createTarget();
+}
+
+void FileReceiver::continueAfterViewer(bool receive, std::uint64_t ticket) {
+    if (ticket != ticket_ || question_ != Question::NoViewer)
+        return;
+    question_ = Question::None;
+    if (!receive) {
+        refuseAndReset();
+        return;
+    }
+    createTarget();
+}
+
+void FileReceiver::createTarget() {
+    // O_NOFOLLOW: a link planted under the received name cannot send the data elsewhere.
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+        int id = createMessage(errno);
+        showMessage(id,
+                    id == transfer_message::kCannotCreate ? std::optional(path_) : std::nullopt);
+        refuseAndReset();
+        return;
+    }
+    sendCommand(static_cast<int>(LinkCommand::OkForSend));
+    written_ = 0;
+    runningSum_ = 0xFFFFFFFFu;
+    state_ = ReceiveState::Receiving;
+    lastBlockMs_ = lastConfirmMs_ = port_.nowMs();
+    lastBlockLength_ = 0;
+    rate_.start(port_.nowMs());
+}
+
+void FileReceiver::refuseAndReset() {
+    sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+    closeFile();
+    resetFields();
+    state_ = ReceiveState::NotReady;
+}
+
+void FileReceiver::onBlock(const CheckField& check, const std::uint8_t* payload,
+                           std::size_t length) {
+    if (state_ != ReceiveState::Receiving)
+        return;
+    // A block never holds more than 3071 stuffed or 3070 data bytes; anything larger is
+    // damaged and must not reach the buffers.
+    std::uint8_t data[frame::kMaxFileBlockPayload];
+    std::size_t size = 0;
+    bool fits = length <= frame::kMaxFileBlockPayload;
+    if (fits)
+        size = unstuffFileBlock({payload, length}, data);
+    fits = fits && size <= frame::kMaxFileBlockData;
+    std::uint32_t value = fits ? BlockCheckValue::of({data, size}) : 0;
+    lastBlockMs_ = port_.nowMs();
+    if (!fits || value != readCheckField(check)) {
+        sendCommand(static_cast<int>(LinkCommand::BlockNotOk));
+        ++damaged_;
+        port_.noteDamagedFrame();
+        return;
+    }
+    if (isRepeatOfLastBlock(data, size, value)) {
+        // The sender did not see our confirmation and sent the same block again: confirm it
+        // again, write it once.
+        ++repeated_;
+        sendCommand(static_cast<int>(LinkCommand::BlockOk));
+        lastConfirmMs_ = port_.nowMs();
+        return;
+    }
+    acceptBlock(data, size, value);
+}
+
+bool FileReceiver::isRepeatOfLastBlock(const std::uint8_t* data, std::size_t length,
+                                       std::uint32_t value) const {
+    // Blocks carry no number. A genuine next block follows our confirmation within one block
+    // time; a repeat comes only after the sender's confirmation time-out. Equal content alone
+    // cannot tell them apart (a file of zeros has every block alike), so both must hold.
+    return lastBlockLength_ != 0 && length == lastBlockLength_ && value == lastBlockValue_ &&
+           port_.nowMs() - lastConfirmMs_ >= timeoutMs_ / 2 &&
+           std::memcmp(data, lastBlock_.data(), length) == 0;
+}
+
+void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std::uint32_t value) {
+    // The offered size bounds the file: bytes past it are never written.
+    std::size_t toWrite = length;
+    if (sizeKnown_)
+        toWrite = static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - written_));
+    std::size_t done = 0;
+    while (done < toWrite) {
+        ssize_t w = ::pwrite(fd_, data + done, toWrite - done, static_cast<off_t>(written_ + done));
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0) {
+            int id = writeMessage(w < 0 ? errno : ENOSPC);
+            if (id != 0)
+                showMessage(id, std::nullopt);
+            sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+            fail(ReceiveState::Failed);
+            return;
+        }
+        done += static_cast<std::size_t>(w);
+    }
+    written_ += toWrite;
+    rate_.add(toWrite);
+    std::memcpy(lastBlock_.data(), data, length);
+    lastBlockLength_ = length;
+    lastBlockValue_ = value;
+    bool finished = !sizeKnown_ || written_ >= size_;
+    if (finished) {
+        // The data must be on disk before the sender hears that the file arrived.
+        int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) {
+            sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+            fail(ReceiveState::Failed);
+            return;
+        }
+    }
+    sendCommand(static_cast<int>(LinkCommand::BlockOk));
+    lastConfirmMs_ = port_.nowMs();
+    runningSum_ += value;
+    if (finished)
+        complete();
+}
+
+void FileReceiver::complete() {
+    state_ = ReceiveState::Complete;
+    if (kind_ < 0 && onCardPicture_)
+        onCardPicture_(name_);
+    if (listener_ != nullptr)
+        listener_->receiveEnded(state_, path_, kind_);
+}
+
+void FileReceiver::onSenderStopped() {
+    // A file that arrived whole stays complete; anything else the sender stops ends here.
+    if (state_ == ReceiveState::Complete)
+        return;
+    question_ = Question::None;
+    ++ticket_;
+    fail(ReceiveState::StoppedBySender);
+    showMessage(transfer_message::kSenderStopped, std::nullopt);
+}
+
+void FileReceiver::onFileCheck(std::string_view payload) {
+    port_.logReceived(payload.substr(0, payload.find('\0')));
+    if (state_ != ReceiveState::Receiving)
+        return;
+    CheckField field{};
+    if (payload.size() > 6) {
+        auto n = std::min<std::size_t>(16, payload.size() - 6);
+        std::memcpy(field.data(), payload.data() + 6, n);
+    }
+    if (readCheckField(field) == runningSum_) {
+        closeFile();
+        sendCommand(static_cast<int>(LinkCommand::BlockOk));
+        complete();
+        return;
+    }
+    sendCommand(static_cast<int>(LinkCommand::BlockNotOk));
+    fail(ReceiveState::Failed);
+    showMessage(transfer_message::kFileCheckFailed, name_);
+}
+
+void FileReceiver::onPeerDisconnected() {
+    question_ = Question::None;
+    ++ticket_;
+    fail(ReceiveState::PeerDisconnected);
+}
+
+void FileReceiver::onPortFailure() {
+    if (state_ == ReceiveState::Receiving)
+        control(ReceiveControl::Stop);
+}
+
+void FileReceiver::step() {
+    if (state_ == ReceiveState::Receiving && port_.nowMs() - lastBlockMs_ > 2 * timeoutMs_) {
+        fail(ReceiveState::Failed);
+        path_.clear();
+        showMessage(transfer_message::kNoDataForAWhile, std::nullopt);
+    }
+}
+
+void FileReceiver::resetForCall() {
+    question_ = Question::None;
+    ++ticket_;
+    if (state_ == ReceiveState::Receiving)
+        discardPartialFile();
+    closeFile();
+    resetFields();
+    damaged_ = repeated_ = 0;
+    state_ = ReceiveState::Ready;
+}
+
+void FileReceiver::fail(ReceiveState state) {
+    bool wasReceiving = state_ == ReceiveState::Receiving;
+    if (wasReceiving)
+        discardPartialFile();
+    closeFile();
+    state_ = state;
+    if (wasReceiving && listener_ != nullptr)
+        listener_->receiveEnded(state, path_, kind_);
+}
+
+void FileReceiver::discardPartialFile() {
+    closeFile();
+    if (!path_.empty())
+        ::unlink(path_.c_str());
+}
+
+void FileReceiver::closeFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+void FileReceiver::resetFields() {
+    path_.clear();
+    name_.clear();
+    kind_ = kOrdinaryFile;
+    sizeKnown_ = false;
+    size_ = written_ = 0;
+    runningSum_ = 0xFFFFFFFFu;
+    lastBlockLength_ = 0;
+}
+
+}  // namespace krl

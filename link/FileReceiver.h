@@ -1,0 +1,128 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/Frame.h"
+#include "link/ProtocolPort.h"
+#include "link/ReceiveQuestions.h"
+#include "link/TransferRate.h"
+#include "link/TransferStates.h"
+
+namespace krl {
+
+class CommandTags;
+class LinkListener;
+class MessagePresenter;
+struct FileOffer;
+
+// Commands of the file transfer window to the receiver; the numbers are the window's.
+enum class ReceiveControl : int { Stop = 0, Arm = 1 };
+
+// The receiving side of the file transfer. Questions to the user (the file exists, no viewer)
+// never block: the receiver waits in the Deciding state and the answer comes back as a call.
+// Nothing is ever written outside the receive folder and the card picture folder, except to
+// a path the local user chose in the file-exists question.
+class FileReceiver {
+public:
+    FileReceiver(ProtocolPort& port, const CommandTags& tags, MessagePresenter& messages);
+    ~FileReceiver();
+    FileReceiver(const FileReceiver&) = delete;
+    FileReceiver& operator=(const FileReceiver&) = delete;
+
+    void setCommandTimeoutMs(std::uint64_t ms) { timeoutMs_ = ms; }
+    void setOptions(ReceiveOptions options) { options_ = std::move(options); }
+    void setCardPictureFolder(std::string folder) { cardFolder_ = std::move(folder); }
+    void setFileExistsQuestion(FileExistsQuestion* question) { existsQuestion_ = question; }
+    void setListener(LinkListener* listener) { listener_ = listener; }
+    void setCardPictureReceivedHandler(std::function<void(const std::string& name)> handler) {
+        onCardPicture_ = std::move(handler);
+    }
+
+    // Arm returns 0 while a file is being received or decided, else 1.
+    int control(ReceiveControl command, const std::string& folder = {});
+    TransferStatus status();
+    ReceiveState state() const { return state_; }
+    const std::string& receiveFolder() const { return folder_; }
+
+    void onOffer(std::string_view payload);
+    void onBlock(const CheckField& check, const std::uint8_t* payload, std::size_t length);
+    void onSenderStopped();
+    void onFileCheck(std::string_view payload);
+    void onPeerDisconnected();
+    // The port failed while receiving: stop as the user would.
+    void onPortFailure();
+    // Runs once per poll: the inactivity check.
+    void step();
+
+    void resetForCall();
+
+    bool active() const { return state_ == ReceiveState::Receiving; }
+    std::uint64_t elapsedMs() const;
+    std::uint64_t bytesSinceStart() const { return rate_.bytesSinceStart(); }
+    std::uint64_t damagedBlocks() const { return damaged_; }
+    std::uint64_t repeatedBlocks() const { return repeated_; }
+
+private:
+    enum class Question { None, FileExists, NoViewer };
+
+    void refuse();
+    void refuseAndReset();
+    void continueAfterExists(std::optional<std::string> path, std::uint64_t ticket);
+    void continueAfterViewer(bool receive, std::uint64_t ticket);
+    void checkViewerThenCreate();
+    void createTarget();
+    void acceptBlock(const std::uint8_t* data, std::size_t length, std::uint32_t value);
+    bool isRepeatOfLastBlock(const std::uint8_t* data, std::size_t length,
+                             std::uint32_t value) const;
+    void complete();
+    void fail(ReceiveState state);
+    void discardPartialFile();
+    void closeFile();
+    void resetFields();
+    void sendCommand(int command);
+    void showMessage(int id, std::optional<std::string> text);
+
+    ProtocolPort& port_;
+    const CommandTags& tags_;
+    MessagePresenter& messages_;
+    FileExistsQuestion* existsQuestion_ = nullptr;
+    LinkListener* listener_ = nullptr;
+    std::function<void(const std::string&)> onCardPicture_;
+    ReceiveOptions options_;
+    std::uint64_t timeoutMs_ = 600;
+
+    ReceiveState state_ = ReceiveState::NotReady;
+    std::string folder_;
+    std::string cardFolder_;
+    std::string path_;
+    std::string name_;  // the plain name the peer's offer came down to
+    int kind_ = kOrdinaryFile;
+    int fd_ = -1;
+    bool sizeKnown_ = false;
+    std::uint64_t size_ = 0;
+    std::uint64_t written_ = 0;
+    std::uint32_t runningSum_ = 0xFFFFFFFFu;
+    std::uint64_t lastBlockMs_ = 0;
+    TransferRate rate_;
+    std::uint64_t damaged_ = 0;
+    std::uint64_t repeated_ = 0;
+
+    // The last block written, to recognise the same block sent again after its confirmation
+    // was lost.
+    std::array<std::uint8_t, frame::kMaxFileBlockData> lastBlock_{};
+    std::size_t lastBlockLength_ = 0;
+    std::uint32_t lastBlockValue_ = 0;
+    std::uint64_t lastConfirmMs_ = 0;
+
+    Question question_ = Question::None;
+    std::uint64_t ticket_ = 0;  // answers to older questions are ignored
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace krl

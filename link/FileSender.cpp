@@ -1,0 +1,299 @@
+#include "link/FileSender.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "link/BlockCheckValue.h"
+#include "link/CheckFieldText.h"
+#include "link/CommandTags.h"
+#include "link/Cp1252.h"
+#include "link/FileBlockStuffing.h"
+#include "link/FileErrors.h"
+#include "link/LinkListener.h"
+#include "link/MessagePresenter.h"
+#include "link/ProtocolPort.h"
+#include "link/ReceivedName.h"
+
+namespace krl {
+namespace {
+
+constexpr std::size_t kMaxOfferedName = 254;
+// What is read from the file for one block; stuffing decides how much of it the block takes.
+constexpr std::size_t kBlockReadSize = 3072;
+
+// The file's last-write time as the 100-nanosecond count since 1601 that peers expect.
+std::uint64_t peerFileTime(const struct stat& st) {
+    constexpr std::uint64_t kEpochDifference = 11644473600ull;
+    auto seconds = static_cast<std::uint64_t>(st.st_mtim.tv_sec) + kEpochDifference;
+    return seconds * 10000000ull + static_cast<std::uint64_t>(st.st_mtim.tv_nsec) / 100;
+}
+
+}  // namespace
+
+FileSender::FileSender(ProtocolPort& port, const CommandTags& tags, MessagePresenter& messages)
+    : port_(port), tags_(tags), messages_(messages) {}
+
+FileSender::~FileSender() {
+    closeFile();
+}
+
+bool FileSender::active() const {
+    return state_ == SendState::Offered || state_ == SendState::ReadyForBlock ||
+           state_ == SendState::AwaitingConfirmation;
+}
+
+std::uint64_t FileSender::elapsedMs() const {
+    return active() ? rate_.elapsedMs(port_.nowMs()) : 0;
+}
+
+int FileSender::control(SendControl command, int kind, const std::string& path) {
+    switch (command) {
+        case SendControl::StopSilently:
+            closeFile();
+            state_ = SendState::StoppedByUser;
+            return 1;
+        case SendControl::Acknowledge:
+            closeFile();
+            state_ = SendState::Idle;
+            return 1;
+        case SendControl::Stop:
+            if (active()) {
+                port_.writeCommand(tags_.tag(LinkCommand::StopSending));
+                port_.logSent(tags_.tag(LinkCommand::StopSending));
+            }
+            finish(SendState::StoppedByUser);
+            return 1;
+        case SendControl::Start:
+            if (state_ != SendState::Idle)
+                return 0;
+            path_ = path;
+            kind_ = kind;
+            next_ = blockStart_ = 0;
+            state_ = SendState::FileSet;
+            return 1;
+    }
+    return 0;
+}
+
+TransferStatus FileSender::status() {
+    TransferStatus s;
+    s.state = active() ? static_cast<int>(SendState::ReadyForBlock) : static_cast<int>(state_);
+    s.kind = kind_;
+    s.path = path_;
+    if (active()) {
+        s.size = length_ == 0 ? 1 : length_;
+        s.bytesDone = next_;
+        s.bytesPerSecond = rate_.sample(port_.nowMs());
+    }
+    switch (state_) {
+        case SendState::StoppedByReceiver:
+        case SendState::Done:
+        case SendState::Failed:
+        case SendState::StoppedByUser:
+            closeFile();
+            break;
+        default:
+            break;
+    }
+    return s;
+}
+
+void FileSender::step() {
+    switch (state_) {
+        case SendState::FileSet:
+            openAndOffer();
+            break;
+        case SendState::Offered:
+            if (port_.nowMs() - sentAtMs_ > timeoutMs_) {
+                finish(SendState::Failed);
+                showMessage(transfer_message::kNoAcceptance, false);
+            }
+            break;
+        case SendState::ReadyForBlock:
+            sendBlock();
+            break;
+        case SendState::AwaitingConfirmation:
+            if (port_.nowMs() - sentAtMs_ > timeoutMs_) {
+                rewindBlock();
+                port_.logSent("CRC confirmation waiting timeout ");
+            }
+            break;
+        case SendState::Done:
+        case SendState::StoppedByUser:
+            closeFile();
+            break;
+        default:
+            break;
+    }
+}
+
+void FileSender::openAndOffer() {
+    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+        int error = S_ISDIR(st.st_mode) ? EACCES : errno;
+        closeFile();
+        errno = error;
+    }
+    if (fd_ < 0) {
+        int id = sendOpenMessage(errno);
+        finish(SendState::Failed);
+        if (id != 0)
+            showMessage(id, true);
+        return;
+    }
+    next_ = blockStart_ = 0;
+    blockValue_ = 0;
+    runningSum_ = 0xFFFFFFFFu;
+    length_ = static_cast<std::uint64_t>(st.st_size);
+    if (length_ == 0) {
+        finish(SendState::Done);
+        return;
+    }
+    char header[64];
+    std::uint64_t fileTime = peerFileTime(st);
+    std::snprintf(header, sizeof header, "%8llu", static_cast<unsigned long long>(length_));
+    std::string size = header;
+    std::snprintf(header, sizeof header, "%16ld,%16ld",
+                  static_cast<long>(static_cast<std::int32_t>(fileTime >> 32)),
+                  static_cast<long>(static_cast<std::int32_t>(fileTime & 0xFFFFFFFFu)));
+    std::string name = sendableName(utf8ToCp1252(namePartOf(path_)));
+    if (name.size() > kMaxOfferedName)
+        name.resize(kMaxOfferedName);
+
+    LinkCommand tag = kind_ == kOrdinaryFile ? LinkCommand::SendFile
+                      : kind_ < 0            ? LinkCommand::SendCardPicture
+                                             : LinkCommand::SendClipboard;
+    std::string offer = tags_.tag(tag) + tags_.tag(LinkCommand::Name) + "<" + name + ">" +
+                        tags_.tag(LinkCommand::Size) + "<" + size + ">" +
+                        tags_.tag(LinkCommand::Date) + "<" + header + ">";
+    port_.writeCommand(offer);
+    port_.logSent(offer);
+    rate_.start(port_.nowMs());
+    state_ = SendState::Offered;
+    sentAtMs_ = port_.nowMs();
+}
+
+void FileSender::sendBlock() {
+    if (next_ >= length_) {
+        finish(SendState::Done);
+        if (kind_ < 0 && onCardPictureSent_)
+            onCardPictureSent_();
+        return;
+    }
+    std::uint8_t data[kBlockReadSize];
+    std::uint8_t stuffed[frame::kMaxFileBlockPayload];
+    blockStart_ = next_;
+    ssize_t got = ::pread(fd_, data, sizeof data, static_cast<off_t>(next_));
+    if (got <= 0) {
+        // The file shrank or became unreadable under us: the peer would wait for bytes that
+        // never come, so the transfer ends here.
+        port_.writeCommand(tags_.tag(LinkCommand::StopSending));
+        port_.logSent(tags_.tag(LinkCommand::StopSending));
+        finish(SendState::Failed);
+        showMessage(transfer_message::kFileCorrupted, true);
+        return;
+    }
+    StuffedBlock block = stuffFileBlock({data, static_cast<std::size_t>(got)}, stuffed);
+    blockValue_ = BlockCheckValue::of({data, block.dataTaken});
+    long accepted = port_.writeFrame(FrameType::FileBlock, {stuffed, block.length},
+                                     fileBlockCheckField(blockValue_));
+    if (accepted < static_cast<long>(block.length))
+        return;  // again at the next poll
+    runningSum_ += blockValue_;
+    next_ += block.dataTaken;
+    rate_.add(block.dataTaken);
+    ++blocksSent_;
+    state_ = SendState::AwaitingConfirmation;
+    sentAtMs_ = port_.nowMs();
+}
+
+void FileSender::rewindBlock() {
+    next_ = blockStart_;
+    runningSum_ -= blockValue_;
+    ++resent_;
+    port_.noteResentBlock();
+    sentAtMs_ = 0;
+    state_ = SendState::ReadyForBlock;
+}
+
+void FileSender::onAccepted() {
+    if (state_ != SendState::Offered)
+        return;
+    state_ = SendState::ReadyForBlock;
+    runningSum_ = 0xFFFFFFFFu;
+    next_ = blockStart_ = 0;
+    sentAtMs_ = 0;
+    rate_.start(port_.nowMs());
+}
+
+void FileSender::onBlockConfirmed() {
+    if (state_ != SendState::AwaitingConfirmation)
+        return;
+    state_ = SendState::ReadyForBlock;
+    sentAtMs_ = 0;
+}
+
+void FileSender::onBlockRejected() {
+    if (state_ != SendState::AwaitingConfirmation)
+        return;
+    rewindBlock();
+}
+
+void FileSender::onRefused() {
+    // A refusal only concerns a transfer that is still going; a finished side keeps its result.
+    if (!active() && state_ != SendState::FileSet)
+        return;
+    finish(SendState::StoppedByReceiver);
+    showMessage(transfer_message::kReceiverStopped, false);
+}
+
+void FileSender::onPeerDisconnected() {
+    if (state_ == SendState::Idle) {
+        state_ = SendState::PeerDisconnected;
+        return;
+    }
+    finish(SendState::PeerDisconnected);
+}
+
+void FileSender::resetForCall() {
+    closeFile();
+    state_ = SendState::Idle;
+    kind_ = kOrdinaryFile;
+    runningSum_ = 0xFFFFFFFFu;
+    next_ = blockStart_ = length_ = 0;
+    sentAtMs_ = 0;
+    resent_ = 0;
+    blocksSent_ = 0;
+    rate_ = TransferRate{};
+}
+
+void FileSender::finish(SendState state) {
+    closeFile();
+    bool wasFinal = !(active() || state_ == SendState::FileSet);
+    state_ = state;
+    sentAtMs_ = 0;
+    if (!wasFinal && listener_ != nullptr)
+        listener_->sendEnded(state, path_, kind_);
+}
+
+void FileSender::closeFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+void FileSender::showMessage(int id, bool withPath) {
+    Message m;
+    m.id = id;
+    m.kind = id < 5000 ? MessageKind::Error : MessageKind::Acknowledgment;
+    if (withPath)
+        m.text = path_;
+    messages_.show(m, {});
+}
+
+}  // namespace krl

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "link/TransferRate.h"
+#include "link/TransferStates.h"
+
+namespace krl {
+
+class CommandTags;
+class LinkListener;
+class MessagePresenter;
+class ProtocolPort;
+
+// Commands of the file transfer window to the sender; the numbers are the window's.
+enum class SendControl : int { StopSilently = -3, Acknowledge = -1, Stop = 0, Start = 1 };
+
+// The sending side of the file transfer: offers one file, sends it in blocks of at most 3070
+// data bytes and waits for each block's confirmation before the next one goes.
+class FileSender {
+public:
+    FileSender(ProtocolPort& port, const CommandTags& tags, MessagePresenter& messages);
+    ~FileSender();
+    FileSender(const FileSender&) = delete;
+    FileSender& operator=(const FileSender&) = delete;
+
+    void setCommandTimeoutMs(std::uint64_t ms) { timeoutMs_ = ms; }
+    void setListener(LinkListener* listener) { listener_ = listener; }
+    // Called when a card picture file has gone over completely.
+    void setCardPictureSentHandler(std::function<void()> handler) {
+        onCardPictureSent_ = std::move(handler);
+    }
+
+    // The window's calls. Start returns 0 (refused) unless the sender is idle, else 1.
+    int control(SendControl command, int kind = kOrdinaryFile, const std::string& path = {});
+    // Progress; states Offered, ReadyForBlock and AwaitingConfirmation all report 3.
+    TransferStatus status();
+    SendState state() const { return state_; }
+
+    // Runs once per poll, after the received frames were dispatched.
+    void step();
+
+    // The receiver's answers.
+    void onAccepted();
+    void onBlockConfirmed();
+    void onBlockRejected();
+    void onRefused();
+    void onPeerDisconnected();
+
+    // A new call: idle, nothing open, counters cleared.
+    void resetForCall();
+
+    bool active() const;
+    std::uint64_t elapsedMs() const;
+    std::uint64_t bytesSinceStart() const { return rate_.bytesSinceStart(); }
+    std::uint64_t resentBlocks() const { return resent_; }
+    std::uint64_t blocksSent() const { return blocksSent_; }
+
+private:
+    void openAndOffer();
+    bool sendOffer(const std::string& name);
+    void sendBlock();
+    void finish(SendState state);
+    void closeFile();
+    void rewindBlock();
+    void showMessage(int id, bool withPath);
+
+    ProtocolPort& port_;
+    const CommandTags& tags_;
+    MessagePresenter& messages_;
+    LinkListener* listener_ = nullptr;
+    std::function<void()> onCardPictureSent_;
+
+    SendState state_ = SendState::Idle;
+    std::string path_;
+    int kind_ = kOrdinaryFile;
+    int fd_ = -1;
+    std::uint64_t length_ = 0;
+    std::uint64_t next_ = 0;
+    std::uint64_t blockStart_ = 0;
+    std::uint32_t blockValue_ = 0;
+    std::uint32_t runningSum_ = 0xFFFFFFFFu;
+    std::uint64_t sentAtMs_ = 0;  // 0 when nothing is in flight
+    std::uint64_t timeoutMs_ = 600;
+    TransferRate rate_;
+    std::uint64_t resent_ = 0;
+    std::uint64_t blocksSent_ = 0;
+};
+
+}  // namespace krl

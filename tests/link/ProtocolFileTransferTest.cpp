@@ -1,0 +1,412 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ProtocolFakes.h"
+#include "TempFolder.h"
+#include "link/BlockCheckValue.h"
+#include "link/CheckFieldText.h"
+#include "link/FileErrors.h"
+#include "link/FileOffer.h"
+
+namespace krl::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+CheckField checkFieldFor(const std::vector<std::uint8_t>& data) {
+    return fileBlockCheckField(BlockCheckValue::of(data));
+}
+
+class FileTransferTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        out = tmp.sub("out");
+        in = tmp.sub("in");
+        cards = tmp.sub("cards");
+        for (ProtocolSide* s : {&pair.a, &pair.b}) {
+            s->protocol.resetCall();
+            s->protocol.setCardPictureFolder(cards.string());
+        }
+        pair.b.protocol.receiver().control(ReceiveControl::Arm, in.string());
+    }
+
+    FileSender& sender() { return pair.a.protocol.sender(); }
+    FileReceiver& receiver() { return pair.b.protocol.receiver(); }
+
+    // Sends one file from A to B and waits for the sender to end.
+    SendState send(const fs::path& file, int kind = kOrdinaryFile) {
+        sender().control(SendControl::Acknowledge);
+        EXPECT_EQ(sender().control(SendControl::Start, kind, file.string()), 1);
+        pair.runUntil([&] {
+            auto s = sender().state();
+            return s != SendState::FileSet && s != SendState::Offered &&
+                   s != SendState::ReadyForBlock && s != SendState::AwaitingConfirmation;
+        });
+        // Let the last confirmation's effects settle on both sides.
+        pair.exchange();
+        return sender().state();
+    }
+
+    TempFolder tmp;
+    fs::path out, in, cards;
+    ProtocolPair pair;
+};
+
+TEST_F(FileTransferTest, ThreeFilesInARowArriveByteIdentical) {
+    std::vector<std::vector<std::uint8_t>> contents = {randomBytes(10000, 1), randomBytes(3070, 2),
+                                                       randomBytes(1, 3)};
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+        fs::path f = out / ("file" + std::to_string(i) + ".bin");
+        writeFile(f, contents[i]);
+        ASSERT_EQ(send(f), SendState::Done) << i;
+        EXPECT_EQ(receiver().state(), ReceiveState::Complete);
+        EXPECT_EQ(readFile(in / f.filename()), contents[i]);
+        receiver().control(ReceiveControl::Arm, in.string());
+    }
+    EXPECT_EQ(pair.a.port.resent, 0);
+}
+
+TEST_F(FileTransferTest, StartByteFileTravelsInHalfBlocks) {
+    fs::path f = out / "ones.bin";
+    writeFile(f, std::vector<std::uint8_t>(4000, 0x01));
+    std::vector<std::size_t> blockLengths;
+    pair.filter = [&](bool fromA, SentFrame& fr) {
+        if (fromA && fr.type == FrameType::FileBlock)
+            blockLengths.push_back(fr.payload.size());
+        return true;
+    };
+    ASSERT_EQ(send(f), SendState::Done);
+    // 1535 data bytes make 3070 stuffed bytes; the length field counts them.
+    ASSERT_EQ(blockLengths.size(), 3u);
+    EXPECT_EQ(blockLengths[0], 3070u);
+    EXPECT_EQ(blockLengths[1], 3070u);
+    EXPECT_EQ(blockLengths[2], 2u * (4000 - 2 * 1535));
+    EXPECT_EQ(readFile(in / "ones.bin"), std::vector<std::uint8_t>(4000, 0x01));
+}
+
+TEST_F(FileTransferTest, EmptyFileIsDoneWithoutAnyFrame) {
+    fs::path f = out / "empty";
+    writeFile(f, {});
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    sender().step();
+    EXPECT_EQ(sender().state(), SendState::Done);
+    EXPECT_TRUE(pair.a.port.frames.empty());
+}
+
+TEST_F(FileTransferTest, OfferCarriesNameSizeAndDate) {
+    fs::path f = out / "report.txt";
+    writeFile(f, randomBytes(123, 4));
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    sender().step();
+    ASSERT_EQ(pair.a.port.frames.size(), 1u);
+    std::string offer = pair.a.port.frames[0].text();
+    EXPECT_EQ(offer.substr(0, 43), "<Send NF><Name><report.txt><Size><     123>");
+    EXPECT_EQ(offer.substr(43, 7), "<Date><");
+    EXPECT_EQ(offer.size(), 43u + 7 + 33 + 1);  // "%16ld,%16ld" is 33 characters
+    EXPECT_EQ(offer[16], 'r');
+}
+
+TEST_F(FileTransferTest, LostConfirmationsAreResentAndWrittenOnce) {
+    fs::path f = out / "lossy.bin";
+    auto data = randomBytes(20000, 5);
+    writeFile(f, data);
+    int confirmations = 0, dropped = 0;
+    pair.filter = [&](bool fromA, SentFrame& fr) {
+        if (!fromA && fr.text() == "<CRCOK>" && ++confirmations % 3 == 2) {
+            ++dropped;
+            return false;
+        }
+        return true;
+    };
+    ASSERT_EQ(send(f), SendState::Done);
+    EXPECT_EQ(readFile(in / "lossy.bin"), data);
+    EXPECT_GT(dropped, 0);
+    EXPECT_EQ(pair.a.port.resent, dropped);
+    EXPECT_EQ(receiver().repeatedBlocks(), static_cast<std::uint64_t>(dropped));
+    EXPECT_FALSE(pair.a.port.sentLog.empty());
+}
+
+TEST_F(FileTransferTest, IdenticalBlocksInARowAreNotTakenForRepeats) {
+    fs::path f = out / "zeros.bin";
+    std::vector<std::uint8_t> zeros(3070 * 4, 0);
+    writeFile(f, zeros);
+    ASSERT_EQ(send(f), SendState::Done);
+    EXPECT_EQ(readFile(in / "zeros.bin"), zeros);
+    EXPECT_EQ(receiver().repeatedBlocks(), 0u);
+}
+
+TEST_F(FileTransferTest, DamagedBlocksAreRejectedAndSentAgain) {
+    fs::path f = out / "noisy.bin";
+    auto data = randomBytes(30000, 6);
+    writeFile(f, data);
+    int blocks = 0;
+    pair.filter = [&](bool fromA, SentFrame& fr) {
+        if (fromA && fr.type == FrameType::FileBlock && ++blocks % 4 == 1)
+            fr.payload[fr.payload.size() / 2] ^= 0x10;
+        return true;
+    };
+    ASSERT_EQ(send(f), SendState::Done);
+    EXPECT_EQ(readFile(in / "noisy.bin"), data);
+    EXPECT_GT(pair.b.port.damaged, 0);
+    EXPECT_EQ(pair.a.port.resent, pair.b.port.damaged);
+}
+
+TEST_F(FileTransferTest, OversizeBlockIsDamagedNotCopied) {
+    fs::path f = out / "x.bin";
+    writeFile(f, randomBytes(5000, 7));
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return receiver().state() == ReceiveState::Receiving; });
+    std::vector<std::uint8_t> big(5000, 0x55);
+    receiver().onBlock(CheckField{}, big.data(), big.size());
+    EXPECT_EQ(pair.b.port.damaged, 1);
+    EXPECT_EQ(pair.b.port.commandTexts().back(), "<CRCnotOK>");
+}
+
+TEST_F(FileTransferTest, RefusedOfferStopsTheSenderAndWritesNothing) {
+    fs::path f = out / "taken.txt";
+    writeFile(f, randomBytes(100, 8));
+    writeFile(in / "taken.txt", {'o', 'l', 'd'});
+    ScriptedExistsQuestion question;
+    receiver().setFileExistsQuestion(&question);
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return !question.pending.empty(); });
+    EXPECT_EQ(receiver().state(), ReceiveState::Deciding);
+    // While the user decides, the protocol goes on and nothing waits.
+    pair.exchange();
+    question.pending[0](std::nullopt);
+    pair.runUntil([&] { return sender().state() == SendState::StoppedByReceiver; }, 100);
+    EXPECT_EQ(sender().state(), SendState::StoppedByReceiver);
+    EXPECT_TRUE(pair.a.messages.wasShown(transfer_message::kReceiverStopped));
+    EXPECT_EQ(readFile(in / "taken.txt"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+}
+
+TEST_F(FileTransferTest, ExistsAnswerWithNewNameReceivesThere) {
+    fs::path f = out / "taken.txt";
+    auto data = randomBytes(5000, 9);
+    writeFile(f, data);
+    writeFile(in / "taken.txt", {'o', 'l', 'd'});
+    ScriptedExistsQuestion question;
+    receiver().setFileExistsQuestion(&question);
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return !question.pending.empty(); });
+    question.pending[0]((in / "taken (1).txt").string());
+    ASSERT_TRUE(pair.runUntil([&] { return sender().state() == SendState::Done; }));
+    EXPECT_EQ(readFile(in / "taken (1).txt"), data);
+    EXPECT_EQ(readFile(in / "taken.txt"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+}
+
+TEST_F(FileTransferTest, StaleAnswerAfterTheSenderStoppedChangesNothing) {
+    fs::path f = out / "taken.txt";
+    writeFile(f, randomBytes(100, 10));
+    writeFile(in / "taken.txt", {'o'});
+    ScriptedExistsQuestion question;
+    receiver().setFileExistsQuestion(&question);
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return !question.pending.empty(); });
+    sender().control(SendControl::Stop);
+    pair.exchange();
+    EXPECT_EQ(receiver().state(), ReceiveState::StoppedBySender);
+    question.pending[0]((in / "late.txt").string());
+    pair.exchange();
+    EXPECT_FALSE(fs::exists(in / "late.txt"));
+    EXPECT_TRUE(pair.b.port.frames.empty());
+}
+
+TEST_F(FileTransferTest, OfferDuringATransferIsRefusedAndTheTransferGoesOn) {
+    fs::path f = out / "long.bin";
+    auto data = randomBytes(12000, 11);
+    writeFile(f, data);
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return receiver().state() == ReceiveState::Receiving; });
+    pair.b.protocol.onCommandFrame("<Send NF><Name><../../evil><Size><       5><Date><0,0>");
+    EXPECT_EQ(pair.b.port.commandTexts().back(), "<Do Not Send>");
+    pair.b.port.frames.pop_back();  // the refusal concerns the other offer, not A's file
+    ASSERT_TRUE(pair.runUntil([&] { return sender().state() == SendState::Done; }));
+    pair.exchange();
+    EXPECT_EQ(readFile(in / "long.bin"), data);
+    EXPECT_FALSE(fs::exists(in / "evil"));
+}
+
+TEST_F(FileTransferTest, StopByTheSenderRemovesThePartialFile) {
+    fs::path f = out / "big.bin";
+    writeFile(f, randomBytes(40000, 12));
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return receiver().status().bytesDone > 6000; });
+    sender().control(SendControl::Stop);
+    EXPECT_EQ(sender().state(), SendState::StoppedByUser);
+    pair.exchange();
+    EXPECT_EQ(receiver().state(), ReceiveState::StoppedBySender);
+    EXPECT_TRUE(pair.b.messages.wasShown(transfer_message::kSenderStopped));
+    EXPECT_FALSE(fs::exists(in / "big.bin"));
+}
+
+TEST_F(FileTransferTest, StopByTheReceiverRemovesThePartialFile) {
+    fs::path f = out / "big.bin";
+    writeFile(f, randomBytes(40000, 13));
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return receiver().status().bytesDone > 6000; });
+    receiver().control(ReceiveControl::Stop);
+    EXPECT_EQ(receiver().state(), ReceiveState::StoppedByUser);
+    pair.exchange();
+    EXPECT_EQ(sender().state(), SendState::StoppedByReceiver);
+    EXPECT_FALSE(fs::exists(in / "big.bin"));
+}
+
+TEST_F(FileTransferTest, SilentReceiverTimesOutBothSides) {
+    pair.a.protocol.setCommandTimeoutMs(1000);
+    pair.b.protocol.setCommandTimeoutMs(1000);
+    fs::path f = out / "f.bin";
+    writeFile(f, randomBytes(9000, 14));
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return receiver().status().bytesDone > 0; });
+    // The line goes dead in both directions.
+    pair.filter = [](bool, SentFrame&) { return false; };
+    pair.runUntil([&] { return receiver().state() == ReceiveState::Failed; }, 1000);
+    EXPECT_EQ(receiver().state(), ReceiveState::Failed);
+    EXPECT_TRUE(pair.b.messages.wasShown(transfer_message::kNoDataForAWhile));
+    EXPECT_FALSE(fs::exists(in / "f.bin"));
+    // The sender keeps offering the block again after every time-out.
+    EXPECT_GT(pair.a.port.resent, 0);
+}
+
+TEST_F(FileTransferTest, OfferWithoutAcceptanceFails) {
+    pair.a.protocol.setCommandTimeoutMs(500);
+    fs::path f = out / "f.bin";
+    writeFile(f, randomBytes(10, 15));
+    pair.filter = [](bool, SentFrame&) { return false; };
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return sender().state() == SendState::Failed; }, 1000);
+    EXPECT_EQ(sender().state(), SendState::Failed);
+    EXPECT_TRUE(pair.a.messages.wasShown(transfer_message::kNoAcceptance));
+}
+
+TEST_F(FileTransferTest, MissingFileFailsWithItsMessage) {
+    sender().control(SendControl::Start, kOrdinaryFile, (out / "nothere").string());
+    sender().step();
+    EXPECT_EQ(sender().state(), SendState::Failed);
+    EXPECT_TRUE(pair.a.messages.wasShown(transfer_message::kFileNotFound));
+    EXPECT_EQ(sender().control(SendControl::Start, kOrdinaryFile, "x"), 0);  // not acknowledged
+}
+
+TEST_F(FileTransferTest, CardPictureGoesToTheCardFolder) {
+    fs::path f = out / "me.bmp";
+    auto data = randomBytes(700, 16);
+    writeFile(f, data);
+    ASSERT_EQ(send(f, kCardPicture), SendState::Done);
+    EXPECT_EQ(readFile(cards / "me.bmp"), data);
+    EXPECT_FALSE(fs::exists(in / "me.bmp"));
+    EXPECT_EQ(receiver().status().kind, kCardPicture);
+}
+
+TEST_F(FileTransferTest, ClipboardPackageKnowsItsFormat) {
+    fs::path f = out / "Text.clp";
+    writeFile(f, {'h', 'i'});
+    ASSERT_EQ(send(f, 1), SendState::Done);
+    EXPECT_EQ(receiver().status().kind, 1);
+    EXPECT_EQ(pair.a.port.commandTexts().front().substr(0, 9), "<Send CB>");
+}
+
+TEST_F(FileTransferTest, PeerDisconnectEndsBothSides) {
+    fs::path f = out / "big.bin";
+    writeFile(f, randomBytes(40000, 17));
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return receiver().status().bytesDone > 0; });
+    pair.b.protocol.sendDisconnect();
+    pair.exchange();
+    EXPECT_TRUE(pair.a.protocol.disconnectReceived());
+    EXPECT_EQ(sender().state(), SendState::PeerDisconnected);
+}
+
+// --- offers from a hostile or broken peer ---------------------------------------------------
+
+class HostileOfferTest : public FileTransferTest {
+protected:
+    void offer(const std::string& payload) { pair.b.protocol.onCommandFrame(payload); }
+};
+
+TEST_F(HostileOfferTest, NamesNeverLeaveTheReceiveFolder) {
+    for (std::string name :
+         std::vector<std::string>{"../../escape.txt", "/etc/passwd", "..", "a/../../b", "..\\..\\c",
+                                  std::string("ctl\x01\x1f"
+                                              "x"),
+                                  std::string(400, 'n'), ""}) {
+        receiver().control(ReceiveControl::Arm, in.string());
+        offer("<Send NF><Name><" + name + "><Size><       3><Date><0,0>");
+        if (receiver().state() == ReceiveState::Receiving) {
+            receiver().control(ReceiveControl::Stop);
+        }
+    }
+    pair.b.protocol.setCardPictureFolder(cards.string());
+    offer("<Send CF><Name><../../pic.bmp><Size><       3><Date><0,0>");
+    for (const auto& p : filesBelow(tmp.path())) {
+        EXPECT_TRUE(p.rfind("in/", 0) == 0 || p.rfind("cards/", 0) == 0) << p;
+    }
+    EXPECT_TRUE(fs::exists(cards / "pic.bmp"));
+}
+
+TEST_F(HostileOfferTest, SizesAreReadWhole) {
+    auto parsed =
+        parseFileOffer("<Send NF><Name><a><Size><123456789><Date><0,0>", pair.b.protocol.tags());
+    ASSERT_TRUE(parsed && parsed->size);
+    EXPECT_EQ(*parsed->size, 123456789u);
+    EXPECT_FALSE(parseFileOffer("<Send NF><Name><a><Size><99999999999999999999999>",
+                                pair.b.protocol.tags()));
+    auto noSize = parseFileOffer("<Send NF><Name><a>", pair.b.protocol.tags());
+    ASSERT_TRUE(noSize);
+    EXPECT_FALSE(noSize->size);
+    // A "<Size>" inside the name is part of the name.
+    auto inName = parseFileOffer("<Send NF><Name><x<Size><9>", pair.b.protocol.tags());
+    ASSERT_TRUE(inName);
+    EXPECT_EQ(inName->name, "x<Size");
+    EXPECT_FALSE(inName->size);
+}
+
+TEST_F(HostileOfferTest, HugeSizeIsRefused) {
+    offer("<Send NF><Name><a><Size><99999999999999999999999><Date><0,0>");
+    EXPECT_EQ(pair.b.port.commandTexts().back(), "<Do Not Send>");
+    EXPECT_FALSE(fs::exists(in / "a"));
+}
+
+TEST_F(HostileOfferTest, WritesStopAtTheOfferedSize) {
+    fs::path f = out / "long.bin";
+    auto data = randomBytes(6000, 18);
+    writeFile(f, data);
+    // The peer claims 100 bytes but sends more.
+    pair.filter = [](bool fromA, SentFrame& fr) {
+        std::string t = fr.text();
+        if (fromA && t.rfind("<Send NF>", 0) == 0) {
+            auto at = t.find("<Size><");
+            t.replace(at + 7, 8, "     100");
+            fr.payload.assign(t.begin(), t.end());
+        }
+        return true;
+    };
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return receiver().state() == ReceiveState::Complete; }, 1000);
+    EXPECT_EQ(readFile(in / "long.bin"),
+              std::vector<std::uint8_t>(data.begin(), data.begin() + 100));
+}
+
+TEST_F(HostileOfferTest, OfferWithoutSizeTakesTheFirstBlock) {
+    offer("<Send NF><Name><nosize.txt>");
+    ASSERT_EQ(receiver().state(), ReceiveState::Receiving);
+    std::vector<std::uint8_t> block = {'a', 'b', 'c'};
+    receiver().onBlock(checkFieldFor(block), block.data(), block.size());
+    EXPECT_EQ(receiver().state(), ReceiveState::Complete);
+    EXPECT_EQ(readFile(in / "nosize.txt"), block);
+}
+
+TEST_F(HostileOfferTest, UnwritableTargetIsReportedAndRefused) {
+    fs::create_directories(in / "adir");
+    ScriptedExistsQuestion question;
+    receiver().setFileExistsQuestion(&question);
+    pair.b.protocol.setReceiveOptions({.overwriteExisting = true});
+    offer("<Send NF><Name><adir><Size><       3><Date><0,0>");
+    EXPECT_EQ(pair.b.port.commandTexts().back(), "<Do Not Send>");
+    EXPECT_TRUE(pair.b.messages.wasShown(transfer_message::kCannotCreate));
+    EXPECT_TRUE(fs::is_directory(in / "adir"));
+}
+
+}  // namespace
+}  // namespace krl::test
