@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "BitReader.h"
+#include "BitWriter.h"
+#include "BlockCodec.h"
+#include "ChangeMeasure.h"
+#include "Dct.h"
+#include "H263Tables.h"
+#include "PlaneLayout.h"
+
+namespace {
+
+using namespace brm;
+
+std::string bitsOf(const std::vector<uint8_t>& bytes, size_t count) {
+    std::string s;
+    for (size_t i = 0; i < count; ++i) {
+        s += ((bytes[i / 8] >> (7 - i % 8)) & 1) ? '1' : '0';
+    }
+    return s;
+}
+
+// Codes one own-format block (0, A, DC, events) and returns its bits.
+std::string codeBlock(const QuantisedBlock& b) {
+    std::vector<uint8_t> out(256);
+    BitWriter w(out.data(), out.size());
+    w.put(b.hasAc() ? 0u : 1u, 2);
+    w.put(BlockCodec::dcCode(b.dcLevel), 8);
+    BlockCodec::writeEvents(w, b);
+    const size_t count = w.bitCount();
+    w.alignZero();
+    return bitsOf(out, count);
+}
+
+TEST(BitIo, WritesMostSignificantBitFirstAndReadsZerosPastTheEnd) {
+    uint8_t out[4] = {};
+    BitWriter w(out, 2);
+    w.put(1, 1);
+    w.put(0x5, 3);
+    w.put(0xabc, 12);
+    EXPECT_EQ(out[0], 0xda);
+    EXPECT_EQ(out[1], 0xbc);
+    EXPECT_FALSE(w.overflow());
+    w.put(1, 1);
+    w.alignZero();
+    EXPECT_TRUE(w.overflow());  // the third byte does not fit: nothing written past capacity
+    EXPECT_EQ(out[2], 0);
+
+    BitReader r(out, 2);
+    EXPECT_EQ(r.get(4), 0xdu);
+    EXPECT_EQ(r.get(12), 0xabcu);
+    EXPECT_FALSE(r.overrun());
+    EXPECT_EQ(r.get(8), 0u);
+    EXPECT_TRUE(r.overrun());
+}
+
+TEST(Transform, ForwardIsEightTimesTheOrthonormalDct) {
+    std::mt19937 rng(7);
+    uint8_t px[64];
+    for (auto& p : px) {
+        p = static_cast<uint8_t>(rng() & 255);
+    }
+    int32_t f[64];
+    forwardDct(px, 8, f);
+    for (int v = 0; v < 8; ++v) {
+        for (int u = 0; u < 8; ++u) {
+            double sum = 0;
+            for (int y = 0; y < 8; ++y) {
+                for (int x = 0; x < 8; ++x) {
+                    sum += px[y * 8 + x] * std::cos((2 * x + 1) * u * M_PI / 16) *
+                           std::cos((2 * y + 1) * v * M_PI / 16);
+                }
+            }
+            const double cu = u == 0 ? std::sqrt(0.125) : 0.5;
+            const double cv = v == 0 ? std::sqrt(0.125) : 0.5;
+            EXPECT_NEAR(f[v * 8 + u], 8 * cu * cv * sum, 3.0) << u << "," << v;
+        }
+    }
+}
+
+TEST(Transform, FlatBlockCodesItsDcAndReconstructsByTheFormula) {
+    uint8_t flat[64];
+    std::fill(std::begin(flat), std::end(flat), 77);
+    int32_t f[64];
+    forwardDct(flat, 8, f);
+    EXPECT_EQ(f[0], 64 * 77);
+    for (int i = 1; i < 64; ++i) {
+        EXPECT_EQ(f[i], 0);
+    }
+    QuantisedBlock b;
+    BlockCodec::quantise(flat, 8, 8, 2, b);
+    EXPECT_FALSE(b.hasAc());
+    // The rebuilt DC is 8 x level + 4, so level 76 gives back exactly 77 ...
+    EXPECT_EQ(b.dcLevel, 76);
+    EXPECT_EQ(codeBlock(b), "0101001100");
+    uint8_t out[64];
+    BlockCodec::reconstruct(b.dcLevel, b.levels, 8, out, 8);
+    EXPECT_EQ(out[0], 77);
+    EXPECT_EQ(out[63], 77);
+    // ... and level 77 gives what the inverse transform makes of DC 620.
+    int32_t dcOnly[64] = {620};
+    uint8_t viaIdct[64];
+    inverseDct(dcOnly, viaIdct, 8);
+    int16_t none[64] = {};
+    BlockCodec::reconstruct(77, none, 8, out, 8);
+    EXPECT_EQ(out[27], viaIdct[27]);
+    EXPECT_EQ(viaIdct[27], 78);
+    BlockCodec::reconstructFlat(77, out, 8);
+    EXPECT_EQ(out[5], 78);
+}
+
+TEST(Transform, AcReconstructionRoundsByTheQuantiserParity) {
+    // A lone AC coefficient: q (2 |L| + 1), one less when q is odd.
+    for (int q : {4, 5}) {
+        int16_t levels[64] = {};
+        levels[1] = 2;
+        uint8_t out[64];
+        BlockCodec::reconstruct(100, levels, q, out, 8);
+        int32_t coef[64] = {};
+        coef[0] = 804;
+        coef[1] = q * 5 - (q & 1);
+        uint8_t expected[64];
+        inverseDct(coef, expected, 8);
+        EXPECT_EQ(std::vector<uint8_t>(out, out + 64), std::vector<uint8_t>(expected, expected + 64));
+    }
+}
+
+TEST(Transform, QuantiseThenReconstructStaysCloseAtFineQuantisers) {
+    std::mt19937 rng(3);
+    uint8_t px[64];
+    for (int i = 0; i < 64; ++i) {
+        px[i] = static_cast<uint8_t>(100 + (i % 8) * 10 + (rng() % 9));
+    }
+    QuantisedBlock b;
+    BlockCodec::quantise(px, 8, 1, 8, b);
+    uint8_t out[64];
+    BlockCodec::reconstruct(b.dcLevel, b.levels, 1, out, 8);
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_NEAR(out[i], px[i], 3);
+    }
+}
+
+TEST(Coefficients, DcCodeMapping) {
+    EXPECT_EQ(BlockCodec::dcCode(128), 255u);
+    EXPECT_EQ(BlockCodec::dcCode(0), 1u);
+    EXPECT_EQ(BlockCodec::dcCode(1), 1u);
+    EXPECT_EQ(BlockCodec::dcCode(255), 254u);
+    EXPECT_EQ(BlockCodec::dcCode(77), 77u);
+    EXPECT_EQ(BlockCodec::dcLevel(255), 128);
+}
+
+TEST(Coefficients, LastPositionAndLargeLevelsUseEscape) {
+    QuantisedBlock b{};
+    b.dcLevel = 77;
+    std::fill(std::begin(b.levels), std::end(b.levels), 0);
+    b.levels[63] = 1;
+    b.lastNonZero = 63;
+    // 0, A = 0, DC, ESCAPE 0000011, LAST 1, RUN 62, LEVEL 1
+    EXPECT_EQ(codeBlock(b), "0001001101" "0000011" "1" "111110" "00000001");
+
+    b.levels[63] = 0;
+    b.levels[1] = 300;
+    b.lastNonZero = 1;
+    EXPECT_EQ(codeBlock(b).substr(10), "0000011" "1" "000000" "01111111");
+    b.levels[1] = -300;
+    EXPECT_EQ(codeBlock(b).substr(10), "0000011" "1" "000000" "10000001");
+    b.levels[1] = -1;  // in the table: LAST 1, RUN 0, LEVEL 1 is 0111 and a sign bit
+    EXPECT_EQ(codeBlock(b).substr(10), "01111");
+}
+
+TEST(Coefficients, EventsRoundTripThroughTheDecoder) {
+    std::mt19937 rng(11);
+    for (int trial = 0; trial < 500; ++trial) {
+        QuantisedBlock b{};
+        std::fill(std::begin(b.levels), std::end(b.levels), 0);
+        const int n = 1 + static_cast<int>(rng() % 12);
+        for (int k = 0; k < n; ++k) {
+            const int pos = 1 + static_cast<int>(rng() % 63);
+            int level = static_cast<int>(rng() % 30) - 15;
+            if (rng() % 10 == 0) {
+                level *= 8;
+            }
+            b.levels[pos] = static_cast<int16_t>(level == 0 ? 1 : level);
+        }
+        b.lastNonZero = 0;
+        for (int i = 1; i < 64; ++i) {
+            if (b.levels[i] != 0) {
+                b.lastNonZero = i;
+            }
+        }
+        std::vector<uint8_t> out(512);
+        BitWriter w(out.data(), out.size());
+        BlockCodec::writeEvents(w, b);
+        EXPECT_EQ(static_cast<int>(w.bitCount()), BlockCodec::eventBits(b));
+        w.alignZero();
+        BitReader r(out.data(), w.bytesUsed());
+        int16_t levels[64] = {};
+        ASSERT_TRUE(BlockCodec::readEvents(r, levels));
+        for (int i = 1; i < 64; ++i) {
+            ASSERT_EQ(levels[i], b.levels[i]) << "trial " << trial << " position " << i;
+        }
+    }
+}
+
+template <size_t N>
+void expectPrefixFree(const std::array<VlcCode, N>& table, const char* name) {
+    double kraft = 0;
+    for (size_t i = 0; i < N; ++i) {
+        kraft += std::ldexp(1.0, -table[i].bits);
+        for (size_t j = 0; j < N; ++j) {
+            if (i == j || table[j].bits < table[i].bits) {
+                continue;
+            }
+            const uint32_t prefix = table[j].code >> (table[j].bits - table[i].bits);
+            EXPECT_NE(prefix, table[i].code) << name << " " << i << " is a prefix of " << j;
+        }
+    }
+    EXPECT_LE(kraft, 1.0) << name;
+}
+
+TEST(Coefficients, CodeTablesArePrefixFree) {
+    expectPrefixFree(kMcbpcIntra, "MCBPC intra");
+    expectPrefixFree(kMcbpcInter, "MCBPC inter");
+    expectPrefixFree(kCbpy, "CBPY");
+    // TCOEF: every 12-bit window decodes to at most one code, and 102 codes plus ESCAPE exist.
+    int codes = 0;
+    for (int last = 0; last < 2; ++last) {
+        for (int level = 1; level <= 12; ++level) {
+            for (int run = 0; run < 64; ++run) {
+                const VlcCode c = tcoefEncodeTable().entries[last * 1024 + level * 64 + run];
+                if (c.bits == 0) {
+                    continue;
+                }
+                ++codes;
+                const TcoefDecodeEntry& e = tcoefDecodeTable()[c.code << (12 - c.bits)];
+                EXPECT_EQ(e.bits, c.bits);
+                EXPECT_EQ(e.run, run);
+                EXPECT_EQ(e.level, level);
+                EXPECT_EQ(e.last, last);
+            }
+        }
+    }
+    EXPECT_EQ(codes, 102);
+}
+
+TEST(Layout, BlockCountsAndMacroblockOrder) {
+    const PlaneLayout qcif = PlaneLayout::make(22, 18, ChromaKind::Subsampled);
+    EXPECT_EQ(qcif.lumaBlocks, 396);
+    EXPECT_EQ(qcif.chromaBlocks, 99);
+    EXPECT_EQ(qcif.totalBlocks, 594);
+    EXPECT_EQ(qcif.storageIndex(0, 0), 0);
+    EXPECT_EQ(qcif.storageIndex(1, 0), 1);
+    EXPECT_EQ(qcif.storageIndex(0, 1), 2);
+    EXPECT_EQ(qcif.storageIndex(1, 1), 3);
+    EXPECT_EQ(qcif.storageIndex(2, 0), 4);
+    EXPECT_EQ(qcif.storageIndex(0, 2), 44);
+
+    const PlaneLayout small = PlaneLayout::make(20, 15, ChromaKind::Subsampled);
+    EXPECT_EQ(small.lumaBlocks, 320);
+    EXPECT_EQ(small.chromaBlocks, 80);
+    EXPECT_EQ(small.totalBlocks, 480);
+
+    const PlaneLayout full = PlaneLayout::make(22, 18, ChromaKind::Full);
+    EXPECT_EQ(full.totalBlocks * 64, 76032);  // more than the 65536 bytes of the old work block
+    EXPECT_LE(full.totalBlocks, PlaneLayout::kMaxBlocks);
+    EXPECT_FALSE(PlaneLayout::fits(23, 18));
+    EXPECT_FALSE(PlaneLayout::fits(0, 5));
+}
+
+TEST(ChangeMeasureTest, LogarithmicScale) {
+    EXPECT_EQ(ChangeMeasure::toByte(0), 0);
+    EXPECT_EQ(ChangeMeasure::toByte(1), 11);
+    EXPECT_EQ(ChangeMeasure::toByte(7), 42);
+    EXPECT_EQ(ChangeMeasure::toByte(8), 44);
+    EXPECT_EQ(ChangeMeasure::toByte(1u << 24), 255);
+    // About 11 per doubling.
+    EXPECT_EQ(ChangeMeasure::toByte(1024) - ChangeMeasure::toByte(512), 11);
+    // The mean-removed measure can pass 2^22 and still maps inside the table.
+    EXPECT_GT(ChangeMeasure::toByte((1u << 24) - 1), ChangeMeasure::toByte(1u << 22));
+
+    uint8_t a[64];
+    uint8_t b[64];
+    std::fill(std::begin(a), std::end(a), 100);
+    std::fill(std::begin(b), std::end(b), 110);
+    EXPECT_EQ(ChangeMeasure::difference(a, b, false), 6400u);
+    // A uniform brightness change is mostly removed by the mean-removed measure:
+    // D = -640, a = -79, m = -9: |6241 - 11520 + 6400| + 2 x 2.
+    EXPECT_EQ(ChangeMeasure::difference(a, b, true), 1125u);
+}
+
+}  // namespace
