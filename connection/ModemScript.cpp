@@ -101,24 +101,24 @@ void ModemScript::stop() {
 
 void ModemScript::startGeneral(ScriptGoal goal) {
     goal_ = goal;
-    host_.logSent("@General Commands");
+    host_.scriptLog("@General Commands");
     startPhase(ScriptPhase::General, 1);
     runCommands();
 }
 
 void ModemScript::startDial() {
-    host_.logSent("@Connect Command");
+    host_.scriptLog("@Connect Command");
     startPhase(ScriptPhase::DialStart, 1);
 }
 
 void ModemScript::startDialNow() {
-    host_.logSent("@Connect Command");
+    host_.scriptLog("@Connect Command");
     startPhase(ScriptPhase::Connect, 1);
     runCommands();
 }
 
 void ModemScript::startDisconnect() {
-    host_.logSent("@Disconnect Command");
+    host_.scriptLog("@Disconnect Command");
     startPhase(ScriptPhase::Disconnect, 1);
     runCommands();
 }
@@ -128,7 +128,7 @@ void ModemScript::listenSettingsChanged() {
         if (auto command = scriptValue(file_, "Init Commands", "SpeakerOff")) {
             std::string text = cut(*command, kMaxCommandText);
             host_.sendToModem(encodeCommand(text).bytes);
-            host_.logSent(text);
+            host_.scriptLog(text);
         }
     }
     if (phase_ == ScriptPhase::Listen) {
@@ -190,14 +190,14 @@ bool ModemScript::sendNextCommand() {
     received_.clear();
     host_.sendToModem(encoded.bytes);
     sentAt_ = ticks_.nowMs();
-    host_.logSent(text);
+    host_.scriptLog(text);
     return true;
 }
 
 void ModemScript::endPhase() {
     switch (phase_) {
         case ScriptPhase::General:
-            host_.logSent("@Initialization Commands ");
+            host_.scriptLog("@Initialization Commands ");
             startPhase(ScriptPhase::Init, 1);
             runCommands();
             return;
@@ -205,7 +205,7 @@ void ModemScript::endPhase() {
             if (options_.speakerOff)
                 listenSettingsChanged();
             if (goal_ == ScriptGoal::Dial) {
-                host_.logSent("@Connect Command");
+                host_.scriptLog("@Connect Command");
                 host_.scriptDialling();
                 startPhase(ScriptPhase::Connect, 1);
                 runCommands();
@@ -234,7 +234,7 @@ void ModemScript::endPhase() {
 
 void ModemScript::startListening() {
     startPhase(ScriptPhase::Listen, 1);
-    host_.logSent("@Listening");
+    host_.scriptLog("@Listening");
     ringText_ =
         cut(scriptValue(file_, "Listen Commands", "WaitCommand").value_or(""), kMaxCommandText);
     ringsLeft_ = connectType() == ConnectType::SerialCable
@@ -285,7 +285,7 @@ void ModemScript::answerStep(std::string_view fresh) {
     if (!success_.empty() || !error_.empty()) {
         appendReceived(fresh);
         if (!fresh.empty())
-            host_.logReceived(fresh);
+            host_.scriptLogReceived(fresh);
     }
     if (!success_.empty()) {
         if (findNoCase(received_, success_) != std::string_view::npos) {
@@ -360,7 +360,7 @@ void ModemScript::listenStep(std::string_view fresh) {
     if (ringText_.empty())
         return;
     if (!fresh.empty())
-        host_.logReceived(fresh);
+        host_.scriptLogReceived(fresh);
     // Only a tail shorter than the ring text is carried over, so a ring text split between two
     // reads is found and no ring is counted twice.
     received_.append(fresh);
@@ -410,7 +410,7 @@ void ModemScript::onAnswerPrompt(MessageAnswer answer) {
 }
 
 void ModemScript::answerCall() {
-    host_.logSent("@Answer Connect Command");
+    host_.scriptLog("@Answer Connect Command");
     startPhase(ScriptPhase::Connect, 10);
     runCommands();
 }

@@ -40,8 +40,9 @@ public:
     virtual ~ModemScriptHost() = default;
     // Writes a command to the modem one byte per write.
     virtual void sendToModem(std::string_view bytes) = 0;
-    virtual void logSent(std::string_view text) = 0;
-    virtual void logReceived(std::string_view text) = 0;
+    // Connection log lines: what the script sent (and its phase markers), what it received.
+    virtual void scriptLog(std::string_view text) = 0;
+    virtual void scriptLogReceived(std::string_view text) = 0;
     // The initialisation commands are done; the run now dials or listens.
     virtual void scriptDialling() = 0;
     virtual void scriptListening() = 0;

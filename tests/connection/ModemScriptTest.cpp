@@ -41,8 +41,10 @@ public:
             modem.write(&b, 1);
         }
     }
-    void logSent(std::string_view text) override { log.push_back("> " + std::string(text)); }
-    void logReceived(std::string_view text) override { log.push_back("< " + std::string(text)); }
+    void scriptLog(std::string_view text) override { log.push_back("> " + std::string(text)); }
+    void scriptLogReceived(std::string_view text) override {
+        log.push_back("< " + std::string(text));
+    }
     void scriptDialling() override { events.push_back("dialling"); }
     void scriptListening() override { events.push_back("listening"); }
     void scriptConnected() override { events.push_back("connected"); }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,7 @@ public:
             return false;
         ++opens;
         open_ = true;
+        dtr = rts = true;  // as a serial driver raises them on open
         return true;
     }
     bool isOpen() const override { return open_; }
@@ -132,6 +134,37 @@ private:
     bool open_ = false;
     std::string line_;
     std::string toHost_;
+};
+
+// Serves one scripted modem under every port name; each device made is a handle on it.
+class ScriptedModemFactory : public SerialDeviceFactory {
+public:
+    explicit ScriptedModemFactory(ScriptedModem& modem) : modem_(modem) {}
+    std::unique_ptr<SerialDevice> create(const std::string&) override {
+        return std::make_unique<Handle>(modem_);
+    }
+
+private:
+    class Handle : public SerialDevice {
+    public:
+        explicit Handle(ScriptedModem& m) : m_(m) {}
+        bool open(const std::string& n) override { return m_.open(n); }
+        bool isOpen() const override { return m_.isOpen(); }
+        bool configure(const LineSettings& s) override { return m_.configure(s); }
+        long read(std::uint8_t* b, std::size_t c) override { return m_.read(b, c); }
+        long write(const std::uint8_t* d, std::size_t c) override { return m_.write(d, c); }
+        long outputQueueBytes() override { return m_.outputQueueBytes(); }
+        long modemStatus() override { return m_.modemStatus(); }
+        bool setDtr(bool on) override { return m_.setDtr(on); }
+        bool setRts(bool on) override { return m_.setRts(on); }
+        void purge() override { m_.purge(); }
+        void close() override { m_.close(); }
+        int readNotifyHandle() const override { return -1; }
+
+    private:
+        ScriptedModem& m_;
+    };
+    ScriptedModem& modem_;
 };
 
 }  // namespace krl::test

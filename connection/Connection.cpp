@@ -1,0 +1,425 @@
+#include "connection/Connection.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "connection/DialingWindow.h"
+#include "connection/ModemCommand.h"
+#include "connection/RingSound.h"
+
+namespace krl {
+namespace {
+
+constexpr int kTextConnected = 51;
+constexpr int kTextNotConnected = 52;
+constexpr int kTextConnecting = 53;
+constexpr int kTextListening = 54;
+constexpr int kTextDisconnecting = 55;
+
+// Received script answers are logged on one line: line ends become blanks.
+std::string oneLine(std::string_view text) {
+    std::string out(text);
+    std::replace_if(
+        out.begin(), out.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return out;
+}
+
+}  // namespace
+
+DisplayState displayStateOf(ConnectionState state) {
+    switch (state) {
+        case ConnectionState::OpeningPort:
+        case ConnectionState::Initialising:
+        case ConnectionState::Dialling:
+            return DisplayState::Connecting;
+        case ConnectionState::Listening:
+            return DisplayState::Listening;
+        case ConnectionState::Connected:
+            return DisplayState::Connected;
+        case ConnectionState::HangingUp:
+            return DisplayState::Disconnecting;
+        default:
+            return DisplayState::NotConnected;
+    }
+}
+
+int displayTextId(DisplayState state) {
+    switch (state) {
+        case DisplayState::Listening:
+            return kTextListening;
+        case DisplayState::Connected:
+            return kTextConnected;
+        case DisplayState::Connecting:
+            return kTextConnecting;
+        case DisplayState::Disconnecting:
+            return kTextDisconnecting;
+        default:
+            return kTextNotConnected;
+    }
+}
+
+Connection::Connection(SerialDeviceFactory& devices, const TickSource& ticks,
+                       const StringTable& strings, MessagePresenter& messages)
+    : LinkSession(devices, ticks, strings, messages),
+      messages_(messages),
+      script_(*this, messages, ticks),
+      self_(std::make_shared<Connection*>(this)) {
+    refreshScriptOptions();
+}
+
+Connection::~Connection() {
+    // Hang up as far as can be done without pumps: the disconnect commands start, the lines
+    // drop and the port closes.
+    self_.reset();
+    dialingWindow_ = nullptr;
+    hangUp();
+    script_.stop();
+    closePort();
+}
+
+void Connection::refreshScriptOptions() {
+    ScriptOptions options;
+    options.timeSliceMs = settings_->timeSlice;
+    options.ringsCount = settings_->ringsCount;
+    options.promptBeforeAnswer = settings_->promptBeforeAnswer;
+    options.speakerOff = settings_->speakerOff;
+    options.playRings = settings_->playRings;
+    options.outsideLinePrefix = settings_->outsideLinePrefix;
+    script_.setOptions(options);
+}
+
+void Connection::readConnectType() {
+    connectType_ = krl::readConnectType(settings_->modemFile);
+}
+
+void Connection::applySettings(CommsSettings& settings) {
+    settings_ = &settings;
+    refreshScriptOptions();
+    if (state_ == ConnectionState::Listening)
+        script_.listenSettingsChanged();
+    readConnectType();
+}
+
+void Connection::show(int id, MessageKind kind, std::optional<std::string> text) {
+    Message message;
+    message.id = id;
+    message.kind = kind;
+    message.text = std::move(text);
+    messages_.show(message, {});
+}
+
+// --- starting a call ----------------------------------------------------------------------
+
+void Connection::listen() {
+    if (state_ == ConnectionState::OpeningPort || state_ == ConnectionState::Initialising ||
+        state_ == ConnectionState::Listening) {
+        hangUp();
+        settings_->alwaysListen = false;
+        return;
+    }
+    startScript();
+}
+
+void Connection::startScript() {
+    if (state_ != ConnectionState::NotConnected)
+        return;
+    script_.load(settings_->modemFile);
+    connectType_ = script_.connectType();
+    refreshScriptOptions();
+    state_ = ConnectionState::OpeningPort;
+    ++openAttempt_;
+    tryOpenPort();
+}
+
+void Connection::tryOpenPort() {
+    openRetryDue_ = false;
+    if (openPort(settings_->portName, settings_->lineSettings(), modemCheckFor(connectType_))) {
+        runGeneral();
+        return;
+    }
+    Message message;
+    message.id = kMsgPortBusy;
+    message.kind = MessageKind::Error;
+    message.text = settings_->portName;
+    openQuestionOpen_ = true;
+    std::weak_ptr<Connection*> weak = self_;
+    const std::uint64_t attempt = openAttempt_;
+    messages_.show(message, [weak, attempt](MessageAnswer answer) {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        Connection& c = **self;
+        if (attempt != c.openAttempt_ || c.state_ != ConnectionState::OpeningPort)
+            return;
+        c.openQuestionOpen_ = false;
+        if (answer == MessageAnswer::Ok || answer == MessageAnswer::Cancel) {
+            c.state_ = ConnectionState::NotConnected;
+            c.closeDialingWindow();
+            if (c.onPortAbandoned_)
+                c.onPortAbandoned_(answer);
+            return;
+        }
+        c.openRetryDue_ = true;  // the next pump tries again
+    });
+}
+
+void Connection::runGeneral() {
+    state_ = ConnectionState::Initialising;
+    scriptLog("Modem script= " + settings_->modemName);
+    script_.setPhoneNumber(number_);
+    script_.startGeneral(goal_);
+}
+
+void Connection::dial(std::string_view number, std::string_view name) {
+    if (state_ == ConnectionState::Connected)
+        return;
+    if (state_ == ConnectionState::NotConnected)
+        readConnectType();
+    if (connectType_ == ConnectType::SerialCable) {
+        if (state_ == ConnectionState::NotConnected) {
+            goal_ = ScriptGoal::Dial;
+            startScript();
+        } else if (state_ == ConnectionState::OpeningPort ||
+                   state_ == ConnectionState::Initialising) {
+            goal_ = ScriptGoal::Dial;
+        } else if (state_ == ConnectionState::Listening) {
+            receiver().clear();
+            script_.startDialNow();
+        }
+        return;
+    }
+    if (state_ == ConnectionState::HangingUp) {
+        script_.stop();
+        finishHangUp();
+    }
+    if (state_ == ConnectionState::Dialling)
+        return;
+    number_ = dialCharacters(number, kMaxDialNumber);
+    script_.setPhoneNumber(number_);
+    if (dialingWindow_) {
+        std::string shown = settings_->outsideLinePrefix.empty()
+                                ? number_
+                                : settings_->outsideLinePrefix + " " + number_;
+        dialingWindowOpen_ = true;
+        dialingWindow_->open(name, shown);
+    }
+    if (state_ == ConnectionState::Listening) {
+        receiver().clear();
+        script_.startDial();
+        return;
+    }
+    goal_ = ScriptGoal::Dial;
+    startScript();
+}
+
+// --- ending a call ------------------------------------------------------------------------
+
+void Connection::hangUp() {
+    if (state_ == ConnectionState::NotConnected || state_ == ConnectionState::HangingUp)
+        return;
+    closeDialingWindow();
+    if (state_ == ConnectionState::OpeningPort) {
+        // Nothing was sent to the modem yet: forget the attempt (a pending answer to the
+        // port question is then ignored).
+        ++openAttempt_;
+        openRetryDue_ = false;
+        finishHangUp();
+        return;
+    }
+    if (state_ == ConnectionState::Connected)
+        logCallLine(false);
+    setLines(false);
+    state_ = ConnectionState::HangingUp;
+    carrierLostSince_.reset();
+    script_.startDisconnect();
+}
+
+void Connection::finishHangUp() {
+    state_ = ConnectionState::NotConnected;
+    closePort();
+    goal_ = ScriptGoal::Listen;
+    carrierLostSince_.reset();
+}
+
+void Connection::closeDialingWindow() {
+    if (dialingWindowOpen_ && dialingWindow_)
+        dialingWindow_->close();
+    dialingWindowOpen_ = false;
+}
+
+void Connection::logCallLine(bool connect) {
+    std::time_t now = wallClock_->now();
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char date[80] = "";
+    char time[40] = "";
+    std::strftime(date, sizeof date, "%A, %B %d, %Y", &utc);
+    std::strftime(time, sizeof time, "%H:%M:%S", &utc);
+    scriptLog(std::string(connect ? "*** Connect    on: " : "*** Disconnect on: ") + date + "  " +
+              time + " ***");
+}
+
+// --- the pump -----------------------------------------------------------------------------
+
+PumpResult Connection::pump() {
+    if (pumping_)
+        return PumpResult::Ok;
+    pumping_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{pumping_};
+
+    if (state_ == ConnectionState::OpeningPort && openRetryDue_)
+        tryOpenPort();
+    if (state_ == ConnectionState::NotConnected || state_ == ConnectionState::OpeningPort) {
+        return PumpResult::Ok;
+    }
+    const bool modem = connectType_ != ConnectType::SerialCable;
+    if (modem && (!isPortOpen() || !modemPresent())) {
+        modemSwitchedOff();
+        return PumpResult::ModemOff;
+    }
+    if (modem && state_ == ConnectionState::Connected && !carrierPresent()) {
+        const std::uint64_t now = ticks().nowMs();
+        if (!carrierLostSince_)
+            carrierLostSince_ = now;
+        if (now - *carrierLostSince_ >= kCarrierLossMs) {
+            closeVideo();
+            hangUp();
+            show(kMsgCarrierLost, MessageKind::Error);
+            return PumpResult::CarrierLost;
+        }
+    } else {
+        carrierLostSince_.reset();
+    }
+
+    const std::size_t held = readReceived();
+    if (script_.phase() != ScriptPhase::None) {
+        callJustMade_ = false;
+        script_.step(receiver().data(), held);
+        if (callJustMade_) {
+            callJustMade_ = false;
+            // What followed the modem's connect report belongs to the link: it stays held.
+            settings_->lastConnectSpeed = connectSpeed(script_.received()).value_or(0);
+            return PumpResult::CallMade;
+        }
+        if (state_ != ConnectionState::Connected)
+            receiver().clear();
+        return PumpResult::Ok;
+    }
+    if (state_ != ConnectionState::Connected) {
+        receiver().clear();
+        return PumpResult::Ok;
+    }
+    switch (poll()) {
+        case kPollPeerDisconnected:
+            return PumpResult::PeerDisconnected;
+        case kPollGreetingUnanswered:
+            return PumpResult::PeerSilent;
+        default:
+            return PumpResult::Ok;
+    }
+}
+
+void Connection::modemSwitchedOff() {
+    state_ = ConnectionState::NotConnected;
+    script_.stop();
+    closeDialingWindow();
+    if (protocol().receiver().active())
+        protocol().receiver().control(ReceiveControl::Stop);
+    if (protocol().sender().active())
+        protocol().sender().control(SendControl::StopSilently);
+    closeVideo();
+    closePort();
+    goal_ = ScriptGoal::Listen;
+    carrierLostSince_.reset();
+    show(kMsgModemOff, MessageKind::Error);
+}
+
+void Connection::closeVideo() {
+    VideoChannel& video = protocol().video();
+    if (video.outgoing() != OutgoingVideoState::Idle &&
+        video.outgoing() != OutgoingVideoState::IdleAfterReset) {
+        video.setOutgoingState(OutgoingVideoState::ClosedByPeer);
+    }
+    if (video.incoming() != IncomingVideoState::Idle) {
+        video.setIncomingState(IncomingVideoState::ClosedByPeer);
+    }
+}
+
+bool Connection::checkIdle() {
+    const auto limit = settings_->idleDisconnectAfter();
+    if (state_ != ConnectionState::Connected || isOnHold() || !limit) {
+        stampActivity();
+        return false;
+    }
+    if (ticks().nowMs() - lastActivityMs() <= static_cast<std::uint64_t>(limit->count())) {
+        return false;
+    }
+    hangUp();
+    show(kMsgIdle, MessageKind::Acknowledgment);
+    return true;
+}
+
+// --- the script's side --------------------------------------------------------------------
+
+void Connection::sendToModem(std::string_view bytes) {
+    writePort(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), true);
+}
+
+void Connection::scriptLog(std::string_view text) {
+    log(LogDirection::Sent, text);
+}
+
+void Connection::scriptLogReceived(std::string_view text) {
+    log(LogDirection::Received, oneLine(text));
+}
+
+void Connection::scriptDialling() {
+    state_ = ConnectionState::Dialling;
+}
+
+void Connection::scriptListening() {
+    state_ = ConnectionState::Listening;
+}
+
+void Connection::scriptConnected() {
+    state_ = ConnectionState::Connected;
+    closeDialingWindow();
+    goal_ = ScriptGoal::Listen;
+    carrierLostSince_.reset();
+    logCallLine(true);
+    callReset();
+    callJustMade_ = true;
+}
+
+void Connection::scriptFailed(bool stopListening) {
+    if (stopListening)
+        settings_->alwaysListen = false;
+    hangUp();
+}
+
+void Connection::answerDeclined() {
+    if (state_ == ConnectionState::Listening) {
+        hangUp();
+        settings_->alwaysListen = false;
+    }
+}
+
+void Connection::scriptDisconnected() {
+    if (state_ == ConnectionState::HangingUp)
+        finishHangUp();
+}
+
+void Connection::connectCommandSending() {
+    if (dialingWindowOpen_ && dialingWindow_)
+        dialingWindow_->connectCommandSent();
+}
+
+void Connection::ringHeard() {
+    if (ringSound_)
+        ringSound_->playRing();
+}
+
+}  // namespace krl

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "connection/CommsSettings.h"
+#include "connection/ConnectionState.h"
+#include "connection/ModemScript.h"
+#include "connection/WallClock.h"
+#include "link/LinkSession.h"
+
+namespace krl {
+
+class DialingWindow;
+class RingSound;
+
+// The one object through which the program places, answers and ends a call. pump() is called
+// over and over from the event loop: it watches the modem lines, feeds the modem script while a
+// call is being set up and runs the link's poll once the call is made.
+//
+// Nothing here blocks for the user: a question (the port cannot be opened, a modem command
+// failed, answer this call?) is a waiting state that the answer ends later.
+//
+// Carrier loss is measured as time (kCarrierLossMs without carrier while connected ends the
+// call), not as a count of pumps: the pump runs every few milliseconds while connected and a
+// pump count would end calls on a short glitch.
+class Connection : public LinkSession, private ModemScriptHost {
+public:
+    static constexpr std::uint64_t kCarrierLossMs = 2000;
+    // Message numbers this object shows.
+    static constexpr int kMsgPortBusy = 4000;
+    static constexpr int kMsgModemOff = 4160;
+    static constexpr int kMsgCarrierLost = 4170;
+    static constexpr int kMsgIdle = 5160;
+
+    Connection(SerialDeviceFactory& devices, const TickSource& ticks, const StringTable& strings,
+               MessagePresenter& messages);
+    ~Connection() override;
+
+    // Keeps a pointer to the settings (the caller owns them and keeps them alive); this object
+    // writes lastConnectSpeed and may switch alwaysListen off. While listening the new rings
+    // count applies and the SpeakerOff command is sent again.
+    void applySettings(CommsSettings& settings);
+    const CommsSettings& settings() const { return *settings_; }
+
+    // Optional collaborators; null is allowed for each.
+    void setDialingWindow(DialingWindow* window) { dialingWindow_ = window; }
+    void setRingSound(RingSound* sound) { ringSound_ = sound; }
+    void setWallClock(const WallClock* clock) { wallClock_ = clock ? clock : &systemClock_; }
+    // Called when the user gave up opening the port (answer Ok: show the port settings and try
+    // again; Cancel: leave it).
+    void setPortOpenAbandonedHandler(std::function<void(MessageAnswer)> handler) {
+        onPortAbandoned_ = std::move(handler);
+    }
+
+    // The prepare-to-receive command: starts listening; while the port is being opened, the
+    // modem initialised or a call awaited, hangs up instead and switches alwaysListen off.
+    void listen();
+    // Places a call to number (name is shown in the dialing window).
+    void dial(std::string_view number, std::string_view name = {});
+    // Ends the call or the set-up: the disconnect commands run, then the port closes.
+    void hangUp();
+    PumpResult pump();
+    // Idle disconnect, run after each pump: hangs up and shows 5160 when a call that is not on
+    // hold has moved no byte for the idle-disconnect minutes (never when they are 0). True when
+    // it hung up.
+    bool checkIdle();
+
+    ConnectionState state() const { return state_; }
+    DisplayState displayState() const { return displayStateOf(state_); }
+    ConnectType connectType() const { return connectType_; }
+    ScriptPhase scriptPhase() const { return script_.phase(); }
+    bool isOnHold() const { return protocol().isOnHold(); }
+    const std::string& numberToDial() const { return number_; }
+
+private:
+    // ModemScriptHost
+    void sendToModem(std::string_view bytes) override;
+    void scriptLog(std::string_view text) override;
+    void scriptLogReceived(std::string_view text) override;
+    void scriptDialling() override;
+    void scriptListening() override;
+    void scriptConnected() override;
+    void scriptFailed(bool stopListening) override;
+    void answerDeclined() override;
+    void scriptDisconnected() override;
+    void connectCommandSending() override;
+    void ringHeard() override;
+
+    void startScript();
+    void tryOpenPort();
+    void runGeneral();
+    void refreshScriptOptions();
+    void readConnectType();
+    void modemSwitchedOff();
+    void closeVideo();
+    void closeDialingWindow();
+    void finishHangUp();
+    void logCallLine(bool connect);
+    void show(int id, MessageKind kind, std::optional<std::string> text = {});
+
+    MessagePresenter& messages_;
+    CommsSettings defaults_;
+    CommsSettings* settings_ = &defaults_;
+    ModemScript script_;
+    SystemWallClock systemClock_;
+    const WallClock* wallClock_ = &systemClock_;
+    DialingWindow* dialingWindow_ = nullptr;
+    bool dialingWindowOpen_ = false;
+    RingSound* ringSound_ = nullptr;
+    std::function<void(MessageAnswer)> onPortAbandoned_;
+
+    ConnectionState state_ = ConnectionState::NotConnected;
+    ScriptGoal goal_ = ScriptGoal::Listen;
+    ConnectType connectType_ = ConnectType::Modem;
+    std::string number_;
+    std::optional<std::uint64_t> carrierLostSince_;
+    bool callJustMade_ = false;
+    bool pumping_ = false;
+    // The port-open question: a retry waits for the next pump, so that an answer given at once
+    // can never spin; an answer to an attempt that was hung up is ignored.
+    bool openRetryDue_ = false;
+    bool openQuestionOpen_ = false;
+    std::uint64_t openAttempt_ = 0;
+    std::shared_ptr<Connection*> self_;
+};
+
+}  // namespace krl

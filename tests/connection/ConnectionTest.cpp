@@ -1,0 +1,398 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "connection/Connection.h"
+#include "connection/DialingWindow.h"
+#include "connection/RingSound.h"
+#include "connection/TestPresenter.h"
+#include "fakes/FakeSerialDevice.h"
+#include "fakes/ManualClock.h"
+#include "fakes/ScriptedModem.h"
+#include "resources/StringTable.h"
+
+using namespace krl;
+using krl::test::FakeLine;
+using krl::test::FakeSerialDeviceFactory;
+using krl::test::ManualClock;
+using krl::test::ScriptedModem;
+using krl::test::ScriptedModemFactory;
+using krl::test::TestPresenter;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string shipped(const std::string& name) {
+    return std::string(KRL_MODEM_DIR) + "/" + name;
+}
+
+class FixedWallClock : public WallClock {
+public:
+    std::time_t now() const override {
+        return 1796000000;
+    }  // Monday, November 30, 2026, 00:53:20 UTC
+};
+
+class RecordingWindow : public DialingWindow {
+public:
+    std::vector<std::string> calls;
+    void open(std::string_view name, std::string_view number) override {
+        calls.push_back("open " + std::string(name) + " / " + std::string(number));
+    }
+    void connectCommandSent() override { calls.push_back("animate"); }
+    void close() override { calls.push_back("close"); }
+};
+
+class CountingRing : public RingSound {
+public:
+    int rings = 0;
+    void playRing() override { ++rings; }
+};
+
+std::string tempPath(const std::string& stem) {
+    return (fs::temp_directory_path() /
+            (stem + "-" + std::to_string(::getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+        .string();
+}
+
+std::vector<std::string> readLines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// One connection on a scripted Hayes modem.
+class ModemCall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings.modemFile = shipped("HayesModem.mdm");
+        settings.modemName = "Generic Hayes Modem";
+        settings.portName = "COM1";
+        settings.timeSlice = 200;
+        settings.ringsCount = 2;
+        conn.applySettings(settings);
+        conn.setDialingWindow(&window);
+        conn.setRingSound(&ring);
+        conn.setWallClock(&wall);
+        logPath = tempPath("krl-log");
+        ASSERT_TRUE(conn.openLog(logPath));
+    }
+    void TearDown() override {
+        conn.closeLog();
+        fs::remove(logPath);
+    }
+    // Pumps every `every` ms for `total` ms; collects the results that are not Ok.
+    std::vector<PumpResult> pumpFor(std::uint64_t total, std::uint64_t every = 100) {
+        std::vector<PumpResult> results;
+        for (std::uint64_t t = 0; t < total; t += every) {
+            clock.advance(every);
+            PumpResult r = conn.pump();
+            if (r != PumpResult::Ok)
+                results.push_back(r);
+        }
+        return results;
+    }
+    void connectByDial() {
+        conn.dial("555-1234", "Bob");
+        auto results = pumpFor(2000);
+        ASSERT_EQ(conn.state(), ConnectionState::Connected);
+        ASSERT_EQ(results, std::vector<PumpResult>{PumpResult::CallMade});
+    }
+    std::vector<std::string> log() {
+        conn.closeLog();
+        auto lines = readLines(logPath);
+        conn.openLog(logPath);
+        return lines;
+    }
+
+    ManualClock clock;
+    ScriptedModem modem;
+    ScriptedModemFactory factory{modem};
+    TestPresenter presenter;
+    CommsSettings settings;
+    FixedWallClock wall;
+    RecordingWindow window;
+    CountingRing ring;
+    Connection conn{factory, clock, StringTable::builtIn(), presenter};
+    std::string logPath;
+};
+
+}  // namespace
+
+TEST(ConnectionStates, DisplayStatesAndTheirTexts) {
+    EXPECT_EQ(displayStateOf(ConnectionState::OpeningPort), DisplayState::Connecting);
+    EXPECT_EQ(displayStateOf(ConnectionState::Dialling), DisplayState::Connecting);
+    EXPECT_EQ(displayStateOf(ConnectionState::Listening), DisplayState::Listening);
+    EXPECT_EQ(displayStateOf(ConnectionState::HangingUp), DisplayState::Disconnecting);
+    EXPECT_EQ(displayStateOf(static_cast<ConnectionState>(9)), DisplayState::NotConnected);
+    const StringTable& t = StringTable::builtIn();
+    EXPECT_EQ(t.text(displayTextId(DisplayState::Connected)), "Connected");
+    EXPECT_EQ(t.text(displayTextId(DisplayState::Listening)), "Listening......");
+    EXPECT_EQ(t.text(displayTextId(DisplayState::Disconnecting)), "Disconnecting......");
+}
+
+TEST_F(ModemCall, DialConnectsGreetsAndHangsUpWithLogLinesInOrder) {
+    connectByDial();
+    EXPECT_EQ(settings.lastConnectSpeed, 28800u);
+    EXPECT_NE(modem.dataFromHost.find("<HELLO>"), std::string::npos);
+    EXPECT_EQ(window.calls, (std::vector<std::string>{"open Bob / 5551234", "animate", "close"}));
+    EXPECT_EQ(conn.displayState(), DisplayState::Connected);
+
+    conn.hangUp();
+    EXPECT_EQ(conn.state(), ConnectionState::HangingUp);
+    EXPECT_FALSE(modem.dtr);
+    pumpFor(3000);
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+    EXPECT_FALSE(conn.isPortOpen());
+    EXPECT_EQ(modem.commands.back(), "ATH0");
+    EXPECT_TRUE(presenter.shown.empty());
+
+    std::vector<std::string> expected = {
+        ">  Modem script= Generic Hayes Modem",
+        ">  @General Commands",
+        ">  AT|",
+        ">  ATZ|",
+        ">  @Initialization Commands ",
+        ">  ATE0V1Q0X4&C1&D2S0=0|",
+        ">  @Connect Command",
+        ">  ATDT5551234|",
+        ">  *** Connect    on: Monday, November 30, 2026  00:53:20 ***",
+        ">  <HELLO>",
+        ">  *** Disconnect on: Monday, November 30, 2026  00:53:20 ***",
+        ">  @Disconnect Command",
+        ">  ATH0|",
+    };
+    std::vector<std::string> sent;
+    for (const std::string& line : log()) {
+        if (line.rfind(">  ", 0) == 0)
+            sent.push_back(line.substr(0, line.find("<HELLO>") == 3 ? 10 : std::string::npos));
+    }
+    EXPECT_EQ(sent, expected);
+}
+
+TEST_F(ModemCall, AnUnansweredDialWritesNoConnectOrDisconnectLine) {
+    modem.dialReply = "";
+    conn.dial("123");
+    pumpFor(1000);
+    EXPECT_EQ(conn.state(), ConnectionState::Dialling);
+    conn.hangUp();
+    pumpFor(3000);
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+    for (const std::string& line : log()) {
+        EXPECT_EQ(line.find("***"), std::string::npos) << line;
+    }
+}
+
+TEST_F(ModemCall, BusyShowsOneMessageAndHangsUp) {
+    modem.dialReply = "\r\nBUSY\r\n";
+    presenter.autoAnswer = MessageAnswer::Ok;
+    conn.dial("123");
+    pumpFor(5000);
+    EXPECT_EQ(presenter.ids(), std::vector<int>{4200});
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+    EXPECT_EQ(window.calls.back(), "close");
+    EXPECT_TRUE(settings.alwaysListen);
+}
+
+TEST_F(ModemCall, ListenAnswersAfterTheRingsAndToggling) {
+    conn.listen();
+    pumpFor(1000);
+    ASSERT_EQ(conn.state(), ConnectionState::Listening);
+    modem.ring();
+    pumpFor(3000);
+    EXPECT_EQ(conn.state(), ConnectionState::Listening);
+    modem.ring();
+    auto results = pumpFor(1000);
+    EXPECT_EQ(results, std::vector<PumpResult>{PumpResult::CallMade});
+    EXPECT_EQ(conn.state(), ConnectionState::Connected);
+    EXPECT_EQ(ring.rings, 2);
+
+    conn.hangUp();
+    pumpFor(3000);
+    conn.listen();
+    pumpFor(1000);
+    ASSERT_EQ(conn.state(), ConnectionState::Listening);
+    conn.listen();  // the same command while listening hangs up and stops listening
+    EXPECT_EQ(conn.state(), ConnectionState::HangingUp);
+    EXPECT_FALSE(settings.alwaysListen);
+}
+
+TEST_F(ModemCall, DeclinedCallHangsUpAndStopsListening) {
+    settings.promptBeforeAnswer = true;
+    settings.ringsCount = 1;
+    conn.applySettings(settings);
+    presenter.autoAnswer = MessageAnswer::No;
+    conn.listen();
+    pumpFor(1000);
+    modem.ring();
+    pumpFor(500);
+    EXPECT_EQ(presenter.ids(), std::vector<int>{5170});
+    EXPECT_NE(conn.state(), ConnectionState::Connected);
+    EXPECT_FALSE(settings.alwaysListen);
+    pumpFor(3000);
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+}
+
+TEST_F(ModemCall, DialWhileListeningSkipsTheSetUpCommands) {
+    conn.listen();
+    pumpFor(1000);
+    std::size_t before = modem.commands.size();
+    conn.dial("77");
+    EXPECT_EQ(conn.state(), ConnectionState::Listening);
+    pumpFor(500);
+    EXPECT_EQ(conn.state(), ConnectionState::Connected);
+    EXPECT_EQ(std::vector<std::string>(modem.commands.begin() + before, modem.commands.end()),
+              std::vector<std::string>{"ATDT77"});
+}
+
+TEST_F(ModemCall, ShortCarrierGlitchSurvivesALongLossEndsTheCall) {
+    connectByDial();
+    modem.carrier = false;
+    EXPECT_TRUE(pumpFor(1900, 5).empty());  // fast pumps, 1.9 s without carrier
+    modem.carrier = true;
+    EXPECT_TRUE(pumpFor(100, 5).empty());
+    modem.carrier = false;
+    EXPECT_TRUE(pumpFor(1990, 5).empty());
+    auto results = pumpFor(20, 5);
+    EXPECT_EQ(results, std::vector<PumpResult>{PumpResult::CarrierLost});
+    EXPECT_EQ(presenter.ids(), std::vector<int>{4170});
+    EXPECT_NE(conn.state(), ConnectionState::Connected);
+    pumpFor(3000);
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+}
+
+TEST_F(ModemCall, ModemSwitchedOffResetsTheConnection) {
+    conn.listen();
+    pumpFor(1000);
+    modem.poweredOn = false;
+    auto results = pumpFor(300);
+    EXPECT_EQ(results, std::vector<PumpResult>{PumpResult::ModemOff});
+    EXPECT_EQ(presenter.ids(), std::vector<int>{4160});
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+    EXPECT_FALSE(conn.isPortOpen());
+}
+
+TEST_F(ModemCall, MandatoryInitFailureStopsListening) {
+    modem.replies["ATE0V1Q0X4&C1&D2S0=0"] = "\r\nERROR\r\n";
+    presenter.autoAnswer = MessageAnswer::Ok;
+    conn.listen();
+    pumpFor(3000);
+    EXPECT_EQ(presenter.ids(), std::vector<int>{4190});
+    EXPECT_FALSE(settings.alwaysListen);
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+}
+
+TEST_F(ModemCall, PortOpenRetriesOnePumpAtATimeUntilAbandoned) {
+    modem.failOpen = true;
+    presenter.autoAnswer = MessageAnswer::Retry;
+    std::vector<MessageAnswer> abandoned;
+    conn.setPortOpenAbandonedHandler([&](MessageAnswer a) { abandoned.push_back(a); });
+    conn.dial("1");
+    EXPECT_EQ(presenter.ids(), std::vector<int>{4000});
+    EXPECT_EQ(presenter.shown[0].text, "COM1");
+    EXPECT_EQ(conn.state(), ConnectionState::OpeningPort);
+    pumpFor(300);
+    EXPECT_EQ(presenter.shown.size(), 4u);
+    modem.failOpen = false;
+    pumpFor(1500);
+    EXPECT_EQ(conn.state(), ConnectionState::Connected);
+
+    conn.hangUp();
+    pumpFor(3000);
+    modem.failOpen = true;
+    presenter.autoAnswer = MessageAnswer::Ok;
+    conn.dial("1");
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+    EXPECT_EQ(abandoned, std::vector<MessageAnswer>{MessageAnswer::Ok});
+    EXPECT_EQ(window.calls.back(), "close");
+}
+
+TEST_F(ModemCall, IdleDisconnectAfterTheMinutesButNeverWhenZero) {
+    settings.fileInActive = 0;
+    connectByDial();
+    modem.say(std::string("\x01\x02\x00\x09\x00<OKHello>\x01\x00", 16));
+    pumpFor(200);
+    ASSERT_TRUE(conn.greeting().answered);
+    clock.advance(3 * 3600 * 1000);
+    EXPECT_FALSE(conn.checkIdle());
+    EXPECT_EQ(conn.state(), ConnectionState::Connected);
+
+    settings.fileInActive = 1;
+    clock.advance(60000);
+    EXPECT_FALSE(conn.checkIdle());
+    clock.advance(1);
+    EXPECT_TRUE(conn.checkIdle());
+    ASSERT_EQ(presenter.ids(), std::vector<int>{5160});
+    EXPECT_EQ(presenter.shown[0].kind, MessageKind::Acknowledgment);
+    EXPECT_EQ(conn.state(), ConnectionState::HangingUp);
+}
+
+TEST_F(ModemCall, GreetingNeverAnsweredEndsWithPeerSilent) {
+    connectByDial();
+    std::uint64_t start = clock.nowMs();
+    PumpResult r = PumpResult::Ok;
+    while (r == PumpResult::Ok && clock.nowMs() - start < 30000) {
+        clock.advance(50);
+        r = conn.pump();
+    }
+    EXPECT_EQ(r, PumpResult::PeerSilent);
+    // Three greetings 5 s apart, the first sent when the call was made (up to 2 s before).
+    EXPECT_GT(clock.nowMs() - start, 13000u);
+}
+
+// Two connections joined by an in-memory null-modem cable.
+TEST(CableCall, ListenAnswersOnTheFirstRingTextAndDisconnectReachesThePeer) {
+    auto line = std::make_shared<FakeLine>();
+    FakeSerialDeviceFactory factory(line);
+    ManualClock clock;
+    TestPresenter presenterA, presenterB;
+    CommsSettings a, b;
+    for (CommsSettings* s : {&a, &b}) {
+        s->modemFile = shipped("SerialCable.mdm");
+        s->modemName = "Serial Cable";
+        s->ringsCount = 4;
+        s->timeSlice = 200;
+    }
+    a.portName = "A";
+    b.portName = "B";
+    Connection caller(factory, clock, StringTable::builtIn(), presenterA);
+    Connection callee(factory, clock, StringTable::builtIn(), presenterB);
+    caller.applySettings(a);
+    callee.applySettings(b);
+
+    callee.listen();
+    EXPECT_EQ(callee.state(), ConnectionState::Listening);
+    caller.dial("");
+    EXPECT_EQ(caller.state(), ConnectionState::Dialling);
+    std::vector<PumpResult> ra, rb;
+    for (int i = 0; i < 200; ++i) {
+        clock.advance(5);
+        if (auto r = caller.pump(); r != PumpResult::Ok)
+            ra.push_back(r);
+        if (auto r = callee.pump(); r != PumpResult::Ok)
+            rb.push_back(r);
+    }
+    EXPECT_EQ(ra, std::vector<PumpResult>{PumpResult::CallMade});
+    EXPECT_EQ(rb, std::vector<PumpResult>{PumpResult::CallMade});
+    EXPECT_TRUE(caller.greeting().answered);
+    EXPECT_TRUE(callee.greeting().answered);
+
+    caller.protocol().sendDisconnect();
+    caller.hangUp();
+    EXPECT_EQ(caller.state(), ConnectionState::NotConnected);  // a cable has nothing to hang up
+    clock.advance(5);
+    EXPECT_EQ(callee.pump(), PumpResult::PeerDisconnected);
+    EXPECT_TRUE(presenterA.shown.empty());
+    EXPECT_TRUE(presenterB.shown.empty());
+}
