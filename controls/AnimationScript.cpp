@@ -25,7 +25,10 @@ int AnimationScript::readNumber(std::size_t& position) const {
         ++position;
     int value = 0;
     while (position < script_.size() && script_[position] >= '0' && script_[position] <= '9') {
-        value = std::min(kMaxNumber, value * 10 + (script_[position] - '0'));
+        // Saturates instead of overflowing: a long run of digits means "as many as allowed".
+        value = value > (kMaxNumber - 9) / 10
+                    ? kMaxNumber
+                    : std::min(kMaxNumber, value * 10 + (script_[position] - '0'));
         ++position;
     }
     return value;

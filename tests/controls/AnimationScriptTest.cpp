@@ -129,6 +129,12 @@ TEST(AnimationScript, BitmapsVisibilityIntervalAndMoves) {
     EXPECT_EQ(state.y, 0);
     EXPECT_EQ(state.moveParameters, (std::array<int, 3>{1, 2, 3}));
 
+    // A number too long for any counter saturates.
+    AnimationState slow;
+    FakeFrames two(2);
+    AnimationScript("~99999999999999999999 A").step(slow, two, area);
+    EXPECT_EQ(slow.intervalMs, AnimationScript::kMaxNumber);
+
     AnimationState fast;
     FakeFrames one(1);
     AnimationScript("~0 A").step(fast, one, area);

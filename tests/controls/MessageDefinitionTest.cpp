@@ -129,6 +129,9 @@ TEST(MessageFormat, FillsDirectivesWithoutReadingMissingArguments) {
     EXPECT_EQ(formatMessageText("%d: %s", "line", 3), "3: line");
     EXPECT_EQ(formatMessageText("[%5d|%-4s|%05d]", "ab", 12), "[   12|ab  |%05d]");
     EXPECT_EQ(formatMessageText("%.2s|%ld|100%%|%", "abcdef", 5), "ab|5|100%|%");
+    // An argument is inserted as it is, never read as a format itself.
+    EXPECT_EQ(formatMessageText("File %s received.", "100%s %n %d.txt", std::nullopt),
+              "File 100%s %n %d.txt received.");
     // A huge width is bounded.
     EXPECT_LE(formatMessageText("%99999999999d", std::nullopt, 1).size(), 300u);
 }
