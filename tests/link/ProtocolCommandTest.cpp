@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include "ProtocolFakes.h"
+#include "link/BusinessCard.h"
+
+namespace krl::test {
+namespace {
+
+using namespace std::string_literals;
+
+class RecordingListener : public LinkListener, public ChatListener {
+public:
+    void cardArrived() override { ++cards; }
+    void cardDelivered() override { ++delivered; }
+    void pageReceived() override { ++pages; }
+    void chatWindowWanted() override {
+        ++chatWanted;
+        if (openChatOnDemand)
+            protocol->setChatListener(this);
+    }
+    void holdChanged(HoldSide side, bool on) override {
+        holds.push_back((side == HoldSide::Local ? "local "s : "remote "s) + (on ? "on" : "off"));
+    }
+    void peerDisconnected() override { ++disconnects; }
+    void chatText(std::string_view text) override { chat.emplace_back(text); }
+    void remoteName(std::string_view name) override { names.emplace_back(name); }
+
+    LinkProtocol* protocol = nullptr;
+    bool openChatOnDemand = true;
+    int cards = 0, delivered = 0, pages = 0, chatWanted = 0, disconnects = 0;
+    std::vector<std::string> holds, chat, names;
+};
+
+class CommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (ProtocolSide* s : {&pair.a, &pair.b})
+            s->protocol.resetCall();
+        listenerB.protocol = &pair.b.protocol;
+        pair.b.protocol.setListener(&listenerB);
+    }
+    ProtocolPair pair;
+    RecordingListener listenerB;
+};
+
+TEST_F(CommandTest, FixedOrderDecidesAndLetterCaseDoesNot) {
+    const CommandTags& tags = pair.a.protocol.tags();
+    EXPECT_EQ(tags.match("<CRCOK><HELLO>"), LinkCommand::BlockOk);
+    EXPECT_EQ(tags.match("<crcnotok>"), LinkCommand::BlockNotOk);
+    EXPECT_EQ(tags.match("<okhello>"), LinkCommand::HelloOk);
+    EXPECT_EQ(tags.match("<Send NF><Name><a>"), LinkCommand::SendFile);
+    // Tags nobody acts on, and unknown text.
+    EXPECT_FALSE(tags.match("<OK for Receiving>"));
+    EXPECT_FALSE(tags.match("<VFrame>"));
+    EXPECT_FALSE(tags.match("hello"));
+    EXPECT_FALSE(tags.match(""));
+}
+
+TEST_F(CommandTest, TextInsideFieldsNeverBecomesACommand) {
+    const CommandTags& tags = pair.a.protocol.tags();
+    // A phone number typed with angle brackets, a file name holding a tag.
+    EXPECT_EQ(tags.match("<My Card><Bob\0><<CRCOK>\0><\0><\0>"s), LinkCommand::MyCard);
+    EXPECT_EQ(tags.match("<Send NF><Name><<Disconnect>><Size><1>"), LinkCommand::SendFile);
+    EXPECT_FALSE(tags.match("x<Disconnect>"));
+}
+
+TEST_F(CommandTest, UnknownCommandsAreIgnoredAndNotLogged) {
+    pair.b.protocol.onCommandFrame("<Nonsense>");
+    pair.b.protocol.onCommandFrame("<OK for Receiving>");
+    EXPECT_TRUE(pair.b.port.receivedLog.empty());
+    EXPECT_TRUE(pair.b.port.history.empty());
+}
+
+TEST_F(CommandTest, VideoPaletteIsLoggedAndChangesNothing) {
+    pair.b.protocol.onCommandFrame("<VIDEOPALETTE>");
+    EXPECT_EQ(pair.b.port.receivedLog, std::vector<std::string>{"<VIDEOPALETTE>"});
+    EXPECT_TRUE(pair.b.port.history.empty());
+}
+
+TEST_F(CommandTest, GreetingIsAnsweredAndAnswersCount) {
+    pair.b.protocol.onCommandFrame("<HELLO><Kestrelcall><Kestrelcall 1.00 , Beta 3.0><1.00><1.00>");
+    EXPECT_EQ(pair.b.port.commandTexts(), std::vector<std::string>{"<OKHello>"});
+    for (const char* answer :
+         {"<OKHello>", "<OK for Send>", "<VideoOpen>", "<OkVideoOpen>", "<YOURBCRECEIVED>"})
+        pair.b.protocol.onCommandFrame(answer);
+    EXPECT_EQ(pair.b.port.greetingAnswers, 5);
+}
+
+TEST_F(CommandTest, CardsAreExchangedAndConfirmed) {
+    BusinessCard mine{"Ann Smith", "+44 1234", "Sales\r\nEurope", "/home/ann/cards/ann.bmp"};
+    pair.a.protocol.sendCard(&mine);
+    EXPECT_TRUE(pair.a.protocol.cardWaiting());
+    pair.exchange();
+    pair.exchange();
+    EXPECT_EQ(listenerB.cards, 1);
+    EXPECT_TRUE(pair.a.protocol.cardDelivered());
+    EXPECT_FALSE(pair.a.protocol.cardWaiting());
+
+    BusinessCard got;
+    got.picture = "/cards/";
+    pair.b.protocol.readReceivedCard(got);
+    EXPECT_EQ(got.name, "Ann Smith");
+    EXPECT_EQ(got.phone, "+44 1234");
+    EXPECT_EQ(got.details, "Sales\r\nEurope");
+    // The picture's name is added only once the picture file itself has arrived.
+    EXPECT_EQ(got.picture, "/cards/");
+}
+
+TEST_F(CommandTest, CardPayloadLayout) {
+    BusinessCard card{"N", "P", "", ""};
+    EXPECT_EQ(buildCardPayload(card, pair.a.protocol.tags()), "<My Card><N\0><P\0><\0><\0>"s);
+}
+
+TEST_F(CommandTest, UnconfirmedCardIsResentEveryTimeout) {
+    pair.a.protocol.setCommandTimeoutMs(1000);
+    BusinessCard mine{"Ann", "", "", ""};
+    pair.a.protocol.sendCard(&mine);
+    pair.filter = [](bool, SentFrame&) { return false; };
+    for (int i = 0; i < 350; ++i)
+        pair.exchange();  // 3.5 s
+    int sent = 0;
+    for (auto& t : pair.a.port.commandTexts())
+        if (t.rfind("<My Card>", 0) == 0)
+            ++sent;
+    EXPECT_EQ(sent, 4);
+}
+
+TEST_F(CommandTest, ReceivedCardFieldsAreCutAndDoNotShift) {
+    const CommandTags& tags = pair.a.protocol.tags();
+    std::string longName(100, 'n');
+    auto card = parseCardPayload("<My Card><" + longName + "\0><a<b\0><d\0><../../p.bmp\0>"s, tags);
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->name.size(), 63u);
+    EXPECT_EQ(card->phone, "a<b");
+    EXPECT_EQ(card->details, "d");
+    EXPECT_EQ(card->picture, "../../p.bmp");
+    // Truncated: what is there is taken, the rest stays empty.
+    auto cut = parseCardPayload("<My Card><Bob"s, tags);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->name, "Bob");
+    EXPECT_EQ(cut->phone, "");
+    EXPECT_FALSE(parseCardPayload("<HELLO>", tags));
+}
+
+TEST_F(CommandTest, HoldMarksBothSidesAndTellsTheWindows) {
+    pair.a.protocol.setHold(HoldSide::Local, true);
+    EXPECT_TRUE(pair.a.protocol.localHold());
+    pair.exchange();
+    // B's outgoing video is "idle after reset", which counts as not idle.
+    EXPECT_TRUE(pair.b.protocol.remoteHold());
+    EXPECT_TRUE(pair.b.protocol.isOnHold());
+    pair.a.protocol.setHold(HoldSide::Local, false);
+    pair.exchange();
+    EXPECT_FALSE(pair.a.protocol.isOnHold());
+    EXPECT_FALSE(pair.b.protocol.isOnHold());
+    EXPECT_EQ(listenerB.holds, (std::vector<std::string>{"remote on", "remote off"}));
+}
+
+TEST_F(CommandTest, PageReachesTheListener) {
+    pair.a.protocol.sendPage();
+    pair.exchange();
+    EXPECT_EQ(listenerB.pages, 1);
+    EXPECT_EQ(pair.a.port.commandTexts(), std::vector<std::string>{"<GetMonkey>"});
+}
+
+TEST_F(CommandTest, ChatOpensTheWindowOnDemandAndTravelsBothWays) {
+    EXPECT_EQ(pair.a.protocol.sendChat("hello there"), 1);
+    pair.exchange();
+    EXPECT_EQ(listenerB.chatWanted, 1);
+    EXPECT_EQ(listenerB.chat, std::vector<std::string>{"hello there"});
+    RecordingListener chatA;
+    pair.a.protocol.setChatListener(&chatA);
+    pair.b.protocol.sendChat("and back");
+    pair.exchange();
+    EXPECT_EQ(chatA.chat, std::vector<std::string>{"and back"});
+    // Too long for a chat frame.
+    EXPECT_EQ(pair.a.protocol.sendChat(std::string(15354, 'x')), 0);
+    EXPECT_EQ(pair.a.protocol.sendChat(std::string(15353, 'x')), 1);
+}
+
+TEST_F(CommandTest, ChatWithoutAWindowIsNotLostWhenOneOpens) {
+    listenerB.openChatOnDemand = false;
+    pair.a.protocol.sendChat("anyone?");
+    pair.exchange();
+    EXPECT_EQ(listenerB.chatWanted, 1);
+    EXPECT_TRUE(listenerB.chat.empty());
+}
+
+TEST_F(CommandTest, DisconnectStopsEverything) {
+    pair.b.protocol.video().onCommand(static_cast<int>(LinkCommand::VideoOpen), "", false);
+    pair.a.protocol.sendDisconnect();
+    pair.exchange();
+    EXPECT_TRUE(pair.b.protocol.disconnectReceived());
+    EXPECT_EQ(listenerB.disconnects, 1);
+    EXPECT_EQ(pair.b.protocol.video().incoming(), IncomingVideoState::ClosedByPeer);
+    EXPECT_EQ(pair.b.protocol.video().outgoing(), OutgoingVideoState::ClosedByPeer);
+    pair.b.protocol.resetCall();
+    EXPECT_FALSE(pair.b.protocol.disconnectReceived());
+}
+
+}  // namespace
+}  // namespace krl::test
