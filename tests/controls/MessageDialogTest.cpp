@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -12,6 +13,7 @@
 #include "controls/ui/CRoverTextControl.h"
 #include "controls/ui/DialogMessagePresenter.h"
 #include "controls/ui/MessageDialog.h"
+#include "controls/ui/MessageIcons.h"
 #include "controls/ui/ShowMessage.h"
 #include "resources/StringTable.h"
 
@@ -62,9 +64,13 @@ bool visibleIn(QWidget* w, QWidget* dialog) {
     return w->isVisibleTo(dialog) && dialog->rect().contains(w->geometry());
 }
 
-void saveScreenshot(QWidget* widget, const QString& name) {
+void saveScreenshot(const QPixmap& picture, const QString& name) {
     QDir().mkpath(QStringLiteral(KRL_SCREENSHOT_DIR));
-    ASSERT_TRUE(widget->grab().save(QStringLiteral(KRL_SCREENSHOT_DIR "/") + name));
+    ASSERT_TRUE(picture.save(QStringLiteral(KRL_SCREENSHOT_DIR "/") + name));
+}
+
+void saveScreenshot(QWidget* widget, const QString& name) {
+    saveScreenshot(widget->grab(), name);
 }
 
 }  // namespace
@@ -271,4 +277,23 @@ TEST(ShowMessage, ReturnsTheAnswerOfTheModalDialog) {
     });
     EXPECT_EQ(showMessage(&mainWindow, 4040, MessageKind::Error, QStringLiteral("ATZ")),
               MessageAnswer::Continue);
+}
+
+TEST(MessageIcons, TheThreeKindsHaveTheirArtwork) {
+    QPixmap strip(3 * 72, 72);
+    strip.fill(Qt::white);
+    QPainter painter(&strip);
+    int x = 4;
+    for (int resource : {114, 115, 116}) {
+        QPixmap icon = messageIcon(resource, 64);
+        ASSERT_FALSE(icon.isNull()) << resource;
+        EXPECT_EQ(icon.size(), QSize(64, 64));
+        // Drawn, not blank: the centre is opaque.
+        EXPECT_EQ(icon.toImage().pixelColor(32, 40).alpha(), 255) << resource;
+        painter.drawPixmap(x, 4, icon);
+        x += 72;
+    }
+    painter.end();
+    EXPECT_TRUE(messageIcon(117).isNull());
+    saveScreenshot(strip, "message-icons.png");
 }
