@@ -8,6 +8,7 @@
 #include <fstream>
 #include <vector>
 
+#include "fakes/FakeSerialDevice.h"
 #include "fakes/ManualClock.h"
 #include "platform/posix/PortName.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
@@ -172,13 +173,16 @@ TEST_F(TermiosSerialDeviceTest, OutputQueueEstimateDrainsAtTheLineRate) {
     EXPECT_EQ(device.outputQueueBytes(), 0);
 }
 
-TEST_F(TermiosSerialDeviceTest, RemoteNamesNeedARemoteFactory) {
+TEST_F(TermiosSerialDeviceTest, RemoteNamesGoToTheRemoteFactory) {
     PosixSerialDeviceFactory factory(clock);
-    EXPECT_EQ(factory.create("rfc2217://localhost:7000"), nullptr);
-    EXPECT_EQ(factory.create("RFC2217://localhost:7000"), nullptr);
-    CCComm comm(factory);
-    EXPECT_EQ(comm.open("rfc2217://localhost:7000", settings, 0), -1);
+    auto line = std::make_shared<test::FakeLine>();
+    test::FakeSerialDeviceFactory remote(line);
+    factory.setRemoteFactory(&remote);
+    EXPECT_NE(factory.create("rfc2217://localhost:7000"), nullptr);
+    EXPECT_NE(factory.create("RFC2217://localhost:7000"), nullptr);
+    EXPECT_EQ(remote.created, 2);
     EXPECT_NE(factory.create(pty->slavePath()), nullptr);
+    EXPECT_EQ(remote.created, 2);
 }
 
 }  // namespace

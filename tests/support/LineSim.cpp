@@ -142,6 +142,14 @@ bool LineSim::readPaths(int fd) {
     return true;
 }
 
+int LineSim::waitForExit(int timeoutMs) {
+    int status = -1;
+    if (pid_ <= 0 || !waitFor(pid_, std::chrono::milliseconds(timeoutMs), status))
+        return -1;
+    pid_ = -1;
+    return status;
+}
+
 int LineSim::stop() {
     int status = -1;
     if (pid_ > 0) {

@@ -40,6 +40,9 @@ public:
     // Ends the cable now (both devices vanish under whoever has them open) and waits for it.
     // Returns the tool's exit status as waitpid gives it, or -1 when it was not running.
     int stop();
+    // Waits up to timeoutMs for the cable to end by itself (its duration ran out). Returns the
+    // exit status as waitpid gives it, or -1 when it is still running (it is then left running).
+    int waitForExit(int timeoutMs);
 
     // The linesim executable the tests were built with.
     static std::string executable();
