@@ -117,7 +117,13 @@ bool FrameParser::nextFrame(std::size_t& pos, std::uint64_t nowMs) {
             continue;
         }
         if (held_ - pos < kHeaderNeeded) {
-            holdFrom(pos);
+            // A cut header left over from before a long silence would otherwise join the
+            // next bytes into a false header.
+            if (staleTooLong(nowMs)) {
+                clear();
+            } else {
+                holdFrom(pos);
+            }
             return false;
         }
         const std::uint16_t rawType = read16(b + pos + 1);

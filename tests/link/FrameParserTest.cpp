@@ -197,6 +197,17 @@ TEST_F(FrameParserTest, PartialFrameSurvivesSlowLinesAndIsGivenUpAfterTenSilentS
     EXPECT_EQ(pump(commandBytes("<OKHello>")).size(), 1u);
 }
 
+TEST_F(FrameParserTest, CutHeaderLeftFromBeforeASilenceDoesNotSpoilTheNextFrame) {
+    pump({0x01, 0x02, 0x00});
+    now += FrameParser::kStaleGiveUpMs;
+    pump({});
+    EXPECT_EQ(parser.held(), 0u);
+    // Joined to it, this frame would have read as a 513-byte command.
+    auto got = pump(commandBytes("<OKHello>"));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].payload, "<OKHello>");
+}
+
 TEST_F(FrameParserTest, BufferNeverOverflowsOnEndlessBytesWithoutAFrame) {
     std::vector<std::uint8_t> noise(frame::kBufferSize * 2, 0x01);  // all start bytes
     pump(noise);
