@@ -258,6 +258,8 @@ void Rfc2217Device::onSubnegotiation(const std::uint8_t* data, std::size_t count
     const std::uint8_t code = data[1];
     if (code == cpo::kNotifyModemState + cpo::kServerOffset || code == cpo::kNotifyModemState) {
         modemState_ = data[2] & cpo::kModemStateLines;
+    } else if (code == cpo::kPurgeData + cpo::kServerOffset) {
+        purgeAcknowledged_ = true;
     }
     // Acknowledgements of our settings and line-state reports need no action.
 }
@@ -453,7 +455,7 @@ bool Rfc2217Device::setRts(bool on) {
 }
 
 void Rfc2217Device::purge() {
-    if (fd_ < 0)
+    if (!alive())
         return;
     // Data not yet handed to the socket is dropped; a segment already partly sent is finished
     // so that the telnet stream stays well formed.
@@ -465,15 +467,23 @@ void Rfc2217Device::purge() {
             ++it;
         }
     }
-    inbound_.clear();
-    inboundHead_ = 0;
     lineBacklog_ = 0;
     lastDrainMs_ = clock_.nowMs();
+    purgeAcknowledged_ = false;
     sendControl(cpo::kPurgeData, cpo::kPurgeBoth);
-    // What is already in our socket is part of the queue being discarded.
-    pumpInput();
-    inbound_.clear();
-    inboundHead_ = 0;
+    // Everything that reaches us before the server confirms was on its way before the purge;
+    // once it confirms, what follows is new. A server that never confirms costs one wait.
+    const std::uint64_t deadline = clock_.nowMs() + options_.purgeWaitMs;
+    for (;;) {
+        pumpInput();
+        inbound_.clear();
+        inboundHead_ = 0;
+        const std::uint64_t now = clock_.nowMs();
+        if (purgeAcknowledged_ || !alive() || now >= deadline)
+            break;
+        flush();
+        waitFor(POLLIN, static_cast<int>(std::min<std::uint64_t>(deadline - now, 50)));
+    }
 }
 
 void Rfc2217Device::close() {

@@ -22,6 +22,7 @@ public:
         int connectTimeoutMs = 5000;  // TCP connect plus the server's consent to COM-PORT-OPTION
         int writeTimeoutMs = 2000;    // a write gives up after this long with the line blocked
         int modemStateWaitMs = 1000;  // how long open waits for the first modem-state report
+        int purgeWaitMs = 1000;       // how long a purge waits for the server to confirm it
     };
 
     static constexpr const char* kScheme = "rfc2217://";
@@ -85,6 +86,7 @@ private:
     OptionState remoteBinary_ = OptionState::Off;
     OptionState remoteSga_ = OptionState::Off;
     bool comPortRefused_ = false;
+    bool purgeAcknowledged_ = false;
 
     std::vector<std::uint8_t> inbound_;
     std::size_t inboundHead_ = 0;
