@@ -69,6 +69,7 @@ void BlockCoder::configure(const CoderSettings& s) {
     measure_.fill(0);
     select_.fill(0);
     sentThisFrame_.fill(0);
+    owed_.fill(0);
     setBudgets(frameBytes_, keyBytes_);
 }
 
@@ -141,7 +142,7 @@ void BlockCoder::select() {
     const int n = settings_.layout.totalBlocks;
     int count = 0;
     for (int i = 0; i < n; ++i) {
-        select_[i] = measure_[i] >= threshold_ ? 1 : 0;
+        select_[i] = (measure_[i] >= threshold_ || owed_[i] != 0) ? 1 : 0;
         count += select_[i];
     }
     const int wanted = static_cast<int>(affordableAt8_ + carryBlocks_);
@@ -309,6 +310,9 @@ void BlockCoder::commitBlocks(const std::vector<uint16_t>& blocks, const uint8_t
 
 void BlockCoder::endFrame(uint32_t bytesDelivered) {
     const int n = settings_.layout.totalBlocks;
+    for (int i = 0; i < n; ++i) {
+        owed_[i] = sentThisFrame_[i] ? 0 : static_cast<uint8_t>(owed_[i] | (selected(i) ? 1 : 0));
+    }
     if (settings_.staleRefresh) {
         for (int i = 0; i < n; ++i) {
             if (!sentThisFrame_[i] && stale_[i] < 255) {

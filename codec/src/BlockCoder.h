@@ -109,6 +109,9 @@ private:
     std::array<uint8_t, kMaxPositions> select_{};
     std::array<uint8_t, kMaxPositions> stale_{};
     std::array<uint8_t, kMaxPositions> sentThisFrame_{};
+    // Selected in an earlier frame but never delivered: chroma blocks take their measure from
+    // luminance, so without this mark a dropped chroma block would never be sent again.
+    std::array<uint8_t, kMaxPositions> owed_{};
     std::vector<uint8_t> buffer_;
 };
 

@@ -126,7 +126,8 @@ TEST(Transform, AcReconstructionRoundsByTheQuantiserParity) {
         coef[1] = q * 5 - (q & 1);
         uint8_t expected[64];
         inverseDct(coef, expected, 8);
-        EXPECT_EQ(std::vector<uint8_t>(out, out + 64), std::vector<uint8_t>(expected, expected + 64));
+        EXPECT_EQ(std::vector<uint8_t>(out, out + 64),
+                  std::vector<uint8_t>(expected, expected + 64));
     }
 }
 
@@ -161,14 +162,27 @@ TEST(Coefficients, LastPositionAndLargeLevelsUseEscape) {
     b.levels[63] = 1;
     b.lastNonZero = 63;
     // 0, A = 0, DC, ESCAPE 0000011, LAST 1, RUN 62, LEVEL 1
-    EXPECT_EQ(codeBlock(b), "0001001101" "0000011" "1" "111110" "00000001");
+    EXPECT_EQ(codeBlock(b),
+              "0001001101"
+              "0000011"
+              "1"
+              "111110"
+              "00000001");
 
     b.levels[63] = 0;
     b.levels[1] = 300;
     b.lastNonZero = 1;
-    EXPECT_EQ(codeBlock(b).substr(10), "0000011" "1" "000000" "01111111");
+    EXPECT_EQ(codeBlock(b).substr(10),
+              "0000011"
+              "1"
+              "000000"
+              "01111111");
     b.levels[1] = -300;
-    EXPECT_EQ(codeBlock(b).substr(10), "0000011" "1" "000000" "10000001");
+    EXPECT_EQ(codeBlock(b).substr(10),
+              "0000011"
+              "1"
+              "000000"
+              "10000001");
     b.levels[1] = -1;  // in the table: LAST 1, RUN 0, LEVEL 1 is 0111 and a sign bit
     EXPECT_EQ(codeBlock(b).substr(10), "01111");
 }
