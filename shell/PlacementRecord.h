@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "shell/ByteRecord.h"
+#include "shell/FrameMetrics.h"
+
+namespace krl {
+
+// Where the main frame sits and how its panel is laid out: nine 32-bit signed numbers stored as
+// the General key's ScreenSettings value.
+struct PlacementRecord {
+    static constexpr std::size_t kByteSize = 36;
+    // A stored left edge of -1 makes the frame start at (0, 0) with the size below.
+    static constexpr std::int32_t kNoPosition = -1;
+    static constexpr std::int32_t kUnplacedWidth = 325;
+    static constexpr std::int32_t kUnplacedHeight = 140;
+    // How much taller the frame is while the business-card panel is shown.
+    static constexpr std::int32_t kCardPanelHeight = 294;
+
+    std::int32_t left = 10;
+    std::int32_t top = 0;
+    std::int32_t width = 325;
+    std::int32_t height = 0;  // see defaults()
+    std::int32_t topMargin = 5;
+    std::int32_t leftMargin = 5;
+    std::int32_t secondRow = 62;
+    // 1 when the frame was not minimised when last stored; 0 starts it minimised.
+    std::int32_t restored = 1;
+    // 1 when the business-card panel was open.
+    std::int32_t cardPanelShown = 0;
+
+    static PlacementRecord defaults(const FrameMetrics& m) {
+        PlacementRecord r;
+        r.height = m.captionHeight + m.menuHeight + 2 * m.fixedFrameHeight + 97;
+        return r;
+    }
+
+    std::array<std::uint8_t, kByteSize> toBytes() const {
+        std::array<std::uint8_t, kByteSize> out{};
+        const std::int32_t fields[] = {left,       top,       width,    height,        topMargin,
+                                       leftMargin, secondRow, restored, cardPanelShown};
+        for (std::size_t i = 0; i < 9; ++i)
+            byte_record::putI32(&out[i * 4], fields[i]);
+        return out;
+    }
+
+    // Nothing unless exactly kByteSize bytes are given.
+    static std::optional<PlacementRecord> fromBytes(const std::uint8_t* bytes, std::size_t length) {
+        if (bytes == nullptr || length != kByteSize)
+            return std::nullopt;
+        PlacementRecord r;
+        std::int32_t* fields[] = {&r.left,      &r.top,       &r.width,
+                                  &r.height,    &r.topMargin, &r.leftMargin,
+                                  &r.secondRow, &r.restored,  &r.cardPanelShown};
+        for (std::size_t i = 0; i < 9; ++i)
+            *fields[i] = byte_record::getI32(bytes + i * 4);
+        return r;
+    }
+
+    bool operator==(const PlacementRecord&) const = default;
+};
+
+}  // namespace krl

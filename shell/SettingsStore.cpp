@@ -1,0 +1,447 @@
+#include "shell/SettingsStore.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QVariant>
+#include <algorithm>
+#include <optional>
+#include <set>
+
+namespace krl {
+
+const QString SettingsStore::kRootGroup = QStringLiteral("software/Brightmar/Kestrelcall/1.000.0");
+
+namespace {
+
+// Longest accepted pump period in milliseconds: it becomes a timer interval.
+constexpr std::uint32_t kMaxTimeSlice = 60000;
+
+QString subkey(const char* name) {
+    return SettingsStore::kRootGroup + QLatin1Char('/') + name;
+}
+
+// One block's group, read the way the registry values were read: a value is taken only when it
+// is present and has the expected type and size.
+class GroupReader {
+public:
+    GroupReader(QSettings& settings, const QString& group) : settings_(settings) {
+        settings_.beginGroup(group);
+        exists_ = !settings_.childKeys().isEmpty() || !settings_.childGroups().isEmpty();
+    }
+    ~GroupReader() { settings_.endGroup(); }
+    GroupReader(const GroupReader&) = delete;
+    GroupReader& operator=(const GroupReader&) = delete;
+
+    bool exists() const { return exists_; }
+
+    // A 32-bit value; negative numbers are taken as their 32-bit pattern.
+    std::optional<std::uint32_t> dword(const char* name) const {
+        QVariant v = settings_.value(QLatin1String(name));
+        if (!v.isValid())
+            return std::nullopt;
+        bool ok = false;
+        qlonglong n = v.toString().trimmed().toLongLong(&ok);
+        if (!ok || n < INT32_MIN || n > qlonglong(UINT32_MAX))
+            return std::nullopt;
+        return static_cast<std::uint32_t>(n);
+    }
+
+    // A non-empty text, cut at a zero and, when maxBytes is given, shortened to it.
+    std::optional<std::string> text(const char* name, std::size_t maxBytes = 0) const {
+        QVariant v = settings_.value(QLatin1String(name));
+        if (!v.isValid())
+            return std::nullopt;
+        std::string s = v.toString().toStdString();
+        s = s.substr(0, s.find('\0'));
+        if (maxBytes != 0)
+            s = std::string(byte_record::truncateUtf8(s, maxBytes));
+        if (s.empty())
+            return std::nullopt;
+        return s;
+    }
+
+    // A byte record of minSize to maxSize bytes.
+    std::optional<QByteArray> bytes(const char* name, std::size_t minSize,
+                                    std::size_t maxSize) const {
+        QVariant v = settings_.value(QLatin1String(name));
+        if (!v.isValid() || v.typeId() != QMetaType::QByteArray)
+            return std::nullopt;
+        QByteArray b = v.toByteArray();
+        auto size = static_cast<std::size_t>(b.size());
+        if (size < minSize || size > maxSize)
+            return std::nullopt;
+        return b;
+    }
+
+    std::optional<QByteArray> bytes(const char* name, std::size_t size) const {
+        return bytes(name, size, size);
+    }
+
+private:
+    QSettings& settings_;
+    bool exists_ = false;
+};
+
+class GroupWriter {
+public:
+    GroupWriter(QSettings& settings, const QString& group) : settings_(settings) {
+        settings_.beginGroup(group);
+    }
+    ~GroupWriter() { settings_.endGroup(); }
+    GroupWriter(const GroupWriter&) = delete;
+    GroupWriter& operator=(const GroupWriter&) = delete;
+
+    void dword(const char* name, std::uint32_t value) {
+        settings_.setValue(QLatin1String(name), QVariant::fromValue<uint>(value));
+    }
+    void dword(const char* name, std::int32_t value) {
+        dword(name, static_cast<std::uint32_t>(value));
+    }
+    void text(const char* name, const std::string& value) {
+        settings_.setValue(QLatin1String(name), QString::fromStdString(value));
+    }
+    template <std::size_t N>
+    void bytes(const char* name, const std::array<std::uint8_t, N>& value) {
+        settings_.setValue(QLatin1String(name),
+                           QByteArray(reinterpret_cast<const char*>(value.data()), N));
+    }
+
+private:
+    QSettings& settings_;
+};
+
+const std::uint8_t* data(const QByteArray& b) {
+    return reinterpret_cast<const std::uint8_t*>(b.constData());
+}
+
+std::size_t size(const QByteArray& b) {
+    return static_cast<std::size_t>(b.size());
+}
+
+// The pump and timer period: 100 when the key is missing, 200 when only the value is; a stored 0
+// would divide the script time-outs, so it gives the default too.
+std::uint32_t loadTimeSlice(const GroupReader& key, std::uint32_t whenKeyMissing,
+                            std::uint32_t whenValueMissing) {
+    if (!key.exists())
+        return whenKeyMissing;
+    std::uint32_t value = key.dword("TimeSlice").value_or(whenValueMissing);
+    if (value == 0)
+        return whenKeyMissing;
+    return std::min(value, kMaxTimeSlice);
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == '/')
+        return folder + name;
+    return folder + '/' + name;
+}
+
+std::string withTrailingSeparator(std::string folder) {
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+// The video options are two-byte values; any bit set means on.
+bool readBool2(const GroupReader& key, const char* name, bool fallback) {
+    auto b = key.bytes(name, 2);
+    if (!b)
+        return fallback;
+    return (*b)[0] != 0 || (*b)[1] != 0;
+}
+
+std::array<std::uint8_t, 2> bool2(bool value) {
+    return {std::uint8_t(value ? 1 : 0), 0};
+}
+
+std::vector<std::string> readNumbersDialed(const QByteArray& b) {
+    std::vector<std::string> numbers;
+    for (std::size_t slot = 0; slot < CommsSettings::kNumbersDialedSlots; ++slot) {
+        std::string n = byte_record::getText(data(b) + slot * CommsSettings::kNumberSlotBytes,
+                                             CommsSettings::kNumberSlotBytes);
+        n = std::string(byte_record::truncateUtf8(n, CommsSettings::kNumberSlotBytes - 1));
+        if (!n.empty())
+            numbers.push_back(std::move(n));
+    }
+    return numbers;
+}
+
+// The list may have grown past what the value holds: the ten most recent distinct numbers are
+// kept (the list grows at its end), each shortened to 31 bytes.
+std::array<std::uint8_t, CommsSettings::kNumbersDialedSlots * CommsSettings::kNumberSlotBytes>
+numbersDialedBytes(const std::vector<std::string>& list) {
+    std::vector<std::string> distinct;
+    std::set<std::string> seen;
+    for (const auto& number : list) {
+        std::string n(byte_record::truncateUtf8(number, CommsSettings::kNumberSlotBytes - 1));
+        if (!n.empty() && seen.insert(n).second)
+            distinct.push_back(n);
+    }
+    std::size_t first = distinct.size() > CommsSettings::kNumbersDialedSlots
+                            ? distinct.size() - CommsSettings::kNumbersDialedSlots
+                            : 0;
+    std::array<std::uint8_t, CommsSettings::kNumbersDialedSlots * CommsSettings::kNumberSlotBytes>
+        out{};
+    for (std::size_t i = first; i < distinct.size(); ++i)
+        byte_record::putText(&out[(i - first) * CommsSettings::kNumberSlotBytes],
+                             CommsSettings::kNumberSlotBytes, distinct[i]);
+    return out;
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(const QString& iniPath, FrameMetrics metrics)
+    : path_(iniPath), metrics_(metrics) {}
+
+QString SettingsStore::fileName() const {
+    return path_;
+}
+
+std::unique_ptr<QSettings> SettingsStore::open() const {
+    auto settings = std::make_unique<QSettings>(path_, QSettings::IniFormat);
+    // Never write the file in place: a crash mid-write must leave the old file whole.
+    settings->setAtomicSyncRequired(true);
+    return settings;
+}
+
+bool SettingsStore::commit(QSettings& settings) {
+    QDir().mkpath(QFileInfo(settings.fileName()).absolutePath());
+    settings.sync();
+    // A damaged file read earlier is replaced by the write, so only an access error fails.
+    return settings.status() != QSettings::AccessError;
+}
+
+GeneralSettings SettingsStore::loadGeneral(const std::string& defaultHome) const {
+    GeneralSettings g;
+    g.homeDir = defaultHome;
+    g.chat = ChatWindowRecord::defaults(metrics_);
+    auto settings = open();
+    GroupReader key(*settings, subkey("General"));
+    g.timeSlice = loadTimeSlice(key, GeneralSettings::kDefaultTimeSlice,
+                                GeneralSettings::kTimeSliceWhenValueMissing);
+    if (!key.exists())
+        return g;
+    if (auto home = key.text("HomeDir"))
+        g.homeDir = *home;
+    if (auto v = key.dword("CommandTimeOut"))
+        g.commandTimeOut = *v;
+    if (auto flags = key.bytes("Flags", 5, GeneralSettings::kFlagsBytes))
+        g.flagsFromBytes(data(*flags), size(*flags));
+    if (auto card = key.bytes("Busniss Card", GeneralSettings::kOwnCardBytes))
+        std::copy_n(data(*card), GeneralSettings::kOwnCardBytes, g.ownCard.begin());
+    if (auto chat = key.bytes("Chat Settings", ChatWindowRecord::kByteSize))
+        g.chat = *ChatWindowRecord::fromBytes(data(*chat), size(*chat));
+    return g;
+}
+
+bool SettingsStore::storeGeneral(const GeneralSettings& g) {
+    auto settings = open();
+    {
+        GroupWriter key(*settings, subkey("General"));
+        key.text("HomeDir", g.homeDir);
+        key.dword("TimeSlice", g.timeSlice);
+        key.dword("CommandTimeOut", g.commandTimeOut);
+        key.bytes("Flags", g.flagsToBytes());
+        key.bytes("Busniss Card", g.ownCard);
+        key.bytes("Chat Settings", g.chat.toBytes());
+    }
+    return commit(*settings);
+}
+
+PlacementRecord SettingsStore::loadPlacement() const {
+    auto settings = open();
+    GroupReader key(*settings, subkey("General"));
+    if (auto b = key.bytes("ScreenSettings", PlacementRecord::kByteSize))
+        return *PlacementRecord::fromBytes(data(*b), size(*b));
+    return PlacementRecord::defaults(metrics_);
+}
+
+bool SettingsStore::storePlacement(const PlacementRecord& placement) {
+    auto settings = open();
+    {
+        GroupWriter key(*settings, subkey("General"));
+        key.bytes("ScreenSettings", placement.toBytes());
+    }
+    return commit(*settings);
+}
+
+CommsSettings SettingsStore::loadComms(const std::string& generalHome) const {
+    CommsSettings c;
+    c.homeDir = generalHome;
+    auto settings = open();
+    GroupReader key(*settings, subkey("Comms"));
+    c.timeSlice = loadTimeSlice(key, CommsSettings::kDefaultTimeSlice,
+                                CommsSettings::kTimeSliceWhenValueMissing);
+    if (!key.exists())
+        return c;
+    if (auto v = key.text("HomeDir"))
+        c.homeDir = *v;
+    if (auto v = key.text("ModemName", 63))
+        c.modemName = *v;
+    if (auto v = key.text("ModemFile"))
+        c.modemFile = *v;
+    if (auto v = key.text("PortName", 63))
+        c.portName = *v;
+    if (auto v = key.text("Outsidelineprefix", 19))
+        c.outsideLinePrefix = *v;
+    if (auto v = key.dword("CommandTimeOut"))
+        c.commandTimeOut = *v;
+    if (auto v = key.dword("FileInActive"))
+        c.fileInActive = *v;
+    // A rate of 0 would hang the line up rather than open it.
+    c.baudRate = key.dword("BaudeRate").value_or(CommsSettings::kBaudRateWhenValueMissing);
+    if (c.baudRate == 0)
+        c.baudRate = CommsSettings::kDefaultBaudRate;
+    if (auto v = key.dword("StopBits"); v && *v <= 2)
+        c.stopBits = static_cast<StopBits>(*v);
+    if (auto v = key.dword("Parity"); v && *v <= 4)
+        c.parity = static_cast<Parity>(*v);
+    if (auto v = key.dword("ByteSize"); v && *v >= 5 && *v <= 8)
+        c.byteSize = static_cast<std::uint8_t>(*v);
+    if (auto v = key.dword("RingsCount"))
+        c.ringsCount = *v;
+    if (auto v = key.dword("PromptBeforeAnswer"))
+        c.promptBeforeAnswer = *v != 0;
+    if (auto v = key.dword("AlwaysListen"))
+        c.alwaysListen = *v != 0;
+    if (auto v = key.dword("SpeakerOff"))
+        c.speakerOff = *v != 0;
+    if (auto v = key.dword("PlayRings"))
+        c.playRings = *v != 0;
+    if (auto v = key.dword("x_pos"))
+        c.xPos = static_cast<std::int32_t>(*v);
+    if (auto v = key.dword("y_pos"))
+        c.yPos = static_cast<std::int32_t>(*v);
+    if (auto b = key.bytes("NumbersDialed",
+                           CommsSettings::kNumbersDialedSlots * CommsSettings::kNumberSlotBytes))
+        c.numbersDialed = readNumbersDialed(*b);
+    return c;
+}
+
+bool SettingsStore::storeComms(const CommsSettings& c) {
+    auto settings = open();
+    {
+        GroupWriter key(*settings, subkey("Comms"));
+        key.text("HomeDir", c.homeDir);
+        key.text("ModemName", c.modemName);
+        key.text("ModemFile", c.modemFile);
+        key.text("PortName", c.portName);
+        key.text("Outsidelineprefix", c.outsideLinePrefix);
+        key.dword("TimeSlice", c.timeSlice);
+        key.dword("CommandTimeOut", c.commandTimeOut);
+        key.dword("FileInActive", c.fileInActive);
+        key.dword("BaudeRate", c.baudRate);
+        key.dword("StopBits", std::uint32_t(c.stopBits));
+        key.dword("Parity", std::uint32_t(c.parity));
+        key.dword("ByteSize", std::uint32_t(c.byteSize));
+        key.dword("RingsCount", c.ringsCount);
+        key.dword("PromptBeforeAnswer", std::uint32_t(c.promptBeforeAnswer));
+        key.dword("AlwaysListen", std::uint32_t(c.alwaysListen));
+        key.dword("SpeakerOff", std::uint32_t(c.speakerOff));
+        key.dword("PlayRings", std::uint32_t(c.playRings));
+        key.dword("x_pos", c.xPos);
+        key.dword("y_pos", c.yPos);
+        key.bytes("NumbersDialed", numbersDialedBytes(c.numbersDialed));
+    }
+    return commit(*settings);
+}
+
+TonebaySettings SettingsStore::loadTonebay(const std::string& generalHome) const {
+    TonebaySettings t;
+    t.homeDir = generalHome;
+    auto settings = open();
+    GroupReader key(*settings, subkey("Tonebay"));
+    t.timeSlice = loadTimeSlice(key, TonebaySettings::kDefaultTimeSlice,
+                                TonebaySettings::kTimeSliceWhenValueMissing);
+    std::optional<std::string> recDir;
+    if (key.exists()) {
+        if (auto v = key.text("HomeDir"))
+            t.homeDir = *v;
+        recDir = key.text("RecDir");
+        if (auto v = key.dword("CommandTimeOut"))
+            t.commandTimeOut = *v;
+        if (auto flags = key.bytes("Flags", 8, TonebaySettings::kFlagsBytes))
+            t.flagsFromBytes(data(*flags), size(*flags));
+    }
+    t.recDir = withTrailingSeparator(recDir.value_or(joinPath(t.homeDir, "Receive")));
+    return t;
+}
+
+bool SettingsStore::storeTonebay(const TonebaySettings& t) {
+    auto settings = open();
+    {
+        GroupWriter key(*settings, subkey("Tonebay"));
+        key.text("HomeDir", t.homeDir);
+        key.text("RecDir", t.recDir);
+        key.dword("TimeSlice", t.timeSlice);
+        key.dword("CommandTimeOut", t.commandTimeOut);
+        key.bytes("Flags", t.flagsToBytes());
+    }
+    return commit(*settings);
+}
+
+TransferWindowRecord SettingsStore::loadTransferWindow() const {
+    auto settings = open();
+    GroupReader key(*settings, subkey("Tonebay"));
+    if (auto b = key.bytes("ScreenSettings", TransferWindowRecord::kByteSize))
+        return *TransferWindowRecord::fromBytes(data(*b), size(*b));
+    return {};
+}
+
+bool SettingsStore::storeTransferWindow(const TransferWindowRecord& record) {
+    auto settings = open();
+    {
+        GroupWriter key(*settings, subkey("Tonebay"));
+        key.bytes("ScreenSettings", record.toBytes());
+    }
+    return commit(*settings);
+}
+
+VideoSettings SettingsStore::loadVideo(const std::string& generalHome) const {
+    VideoSettings v;
+    v.localWindow = VideoSettings::defaultLocalWindow(metrics_);
+    v.remoteWindow = VideoSettings::defaultRemoteWindow(metrics_);
+    v.snapshotDir = joinPath(generalHome, "Snapshots");
+    auto settings = open();
+    GroupReader key(*settings, subkey("Video"));
+    if (key.exists()) {
+        if (auto s = key.text("Driver", 255))
+            v.driver = *s;
+        if (auto b = key.bytes("LocalVideo", VideoSettingsRecord::kByteSize))
+            v.localVideo = *VideoSettingsRecord::fromBytes(data(*b), size(*b));
+        if (auto b = key.bytes("RemoteVideo", VideoSettingsRecord::kByteSize))
+            v.remoteVideo = *VideoSettingsRecord::fromBytes(data(*b), size(*b));
+        v.autoSend = readBool2(key, "AutoSend", v.autoSend);
+        v.promptWhenReceive = readBool2(key, "PromptWhenReceive", v.promptWhenReceive);
+        v.showVideoWhenRun = readBool2(key, "ShowVideoWhenRun", v.showVideoWhenRun);
+        v.remoteAlwaysOnTop = readBool2(key, "RemoteAlwaysOnTop", v.remoteAlwaysOnTop);
+        if (auto b = key.bytes("lPos", ScreenRect::kByteSize))
+            v.localWindow = *ScreenRect::fromBytes(data(*b), size(*b));
+        if (auto b = key.bytes("rPos", ScreenRect::kByteSize))
+            v.remoteWindow = *ScreenRect::fromBytes(data(*b), size(*b));
+    }
+    VideoSettings::applyRangeRules(v.localVideo, false);
+    VideoSettings::applyRangeRules(v.remoteVideo, true);
+    return v;
+}
+
+bool SettingsStore::storeVideo(const VideoSettings& v) {
+    auto settings = open();
+    {
+        GroupWriter key(*settings, subkey("Video"));
+        key.text("Driver", v.driver);
+        key.bytes("LocalVideo", v.localVideo.toBytes());
+        key.bytes("RemoteVideo", v.remoteVideo.toBytes());
+        key.bytes("AutoSend", bool2(v.autoSend));
+        key.bytes("PromptWhenReceive", bool2(v.promptWhenReceive));
+        key.bytes("ShowVideoWhenRun", bool2(v.showVideoWhenRun));
+        key.bytes("RemoteAlwaysOnTop", bool2(v.remoteAlwaysOnTop));
+        key.bytes("lPos", v.localWindow.toBytes());
+        key.bytes("rPos", v.remoteWindow.toBytes());
+    }
+    return commit(*settings);
+}
+
+}  // namespace krl

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "connection/CommsSettings.h"
+#include "shell/FrameMetrics.h"
+#include "shell/GeneralSettings.h"
+#include "shell/PlacementRecord.h"
+#include "shell/TonebaySettings.h"
+#include "shell/TransferWindowRecord.h"
+#include "shell/VideoSettings.h"
+
+class QSettings;
+
+namespace krl {
+
+// The program's persistent settings: one INI file standing in for the registry key
+// software\Brightmar\Kestrelcall\1.000.0, with a group for the key and one for each of its
+// subkeys General, Comms, Tonebay and Video. Byte records are stored as byte arrays of their
+// exact sizes.
+//
+// Loads start from the defaults and take each value that is present and readable; a value of
+// the wrong type or size counts as missing. A few defaults depend on whether the block's key
+// exists at all (TimeSlice, BaudeRate). Stores write every value of the block and replace the
+// file as a whole (written beside it, then renamed), so a crash never leaves it half-written.
+// A store that cannot write returns false and leaves the previous file as it was; nothing is
+// reported to the user.
+class SettingsStore {
+public:
+    // The group that stands for the registry key.
+    static const QString kRootGroup;
+
+    // iniPath: the settings file, normally HomeFolders::settingsFile(). metrics: the window
+    // decoration sizes the default window rectangles derive from.
+    explicit SettingsStore(const QString& iniPath, FrameMetrics metrics = {});
+    QString fileName() const;
+
+    // defaultHome: the home folder to use when none is stored.
+    GeneralSettings loadGeneral(const std::string& defaultHome) const;
+    bool storeGeneral(const GeneralSettings& general);
+
+    // The main frame's placement record (ScreenSettings of the General key).
+    PlacementRecord loadPlacement() const;
+    bool storePlacement(const PlacementRecord& placement);
+
+    // generalHome: the General block's home folder, the default of the Comms home.
+    CommsSettings loadComms(const std::string& generalHome) const;
+    bool storeComms(const CommsSettings& comms);
+
+    // generalHome: the General block's home folder, the default of the Tonebay home. The
+    // receive folder defaults to the Tonebay home followed by "Receive" and always ends with
+    // '/'. The window-state record is not part of the block (see loadTransferWindow).
+    TonebaySettings loadTonebay(const std::string& generalHome) const;
+    bool storeTonebay(const TonebaySettings& tonebay);
+
+    // The file transfer window's state record (ScreenSettings of the Tonebay key).
+    TransferWindowRecord loadTransferWindow() const;
+    bool storeTransferWindow(const TransferWindowRecord& record);
+
+    // generalHome: the General block's home folder; the snapshot folder is built from it.
+    VideoSettings loadVideo(const std::string& generalHome) const;
+    bool storeVideo(const VideoSettings& video);
+
+private:
+    // A settings object of its own for every load and store: a failed write or a damaged file
+    // seen once must not colour the result of the next operation.
+    std::unique_ptr<QSettings> open() const;
+    static bool commit(QSettings& settings);
+
+    QString path_;
+    FrameMetrics metrics_;
+};
+
+}  // namespace krl
