@@ -155,9 +155,11 @@ uint32_t Expander::expand(const uint8_t* piece, uint32_t length, uint8_t* outBit
     bool geometryChanged = false;
     PieceResult result = PieceResult::Pending;
     if (piece != nullptr && length >= 3) {
+        // Packets carry their own first byte (F, P, SBIT, EBIT): in packet mode everything but
+        // an own-format piece goes to the H.263 reader, which checks that byte.
         if (piece[0] == 1) {
             result = expandOwn(piece, length, geometryChanged);
-        } else if (piece[0] == 0) {
+        } else if (piece[0] == 0 || packets_) {
             result = expandH263(piece, length, geometryChanged);
         }
     }
