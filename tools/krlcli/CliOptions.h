@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace krl::cli {
+
+enum class CliMode { Listen, Send, Chat };
+
+struct CliOptions {
+    CliMode mode = CliMode::Listen;
+    std::string port;
+    std::vector<std::string> files;
+    std::uint32_t baud = 115200;
+    bool rtsCts = false;
+    std::string receiveFolder = ".";
+    std::uint64_t commandTimeoutMs = 60000;
+    bool overwrite = false;
+    bool refuseExisting = false;
+    bool progress = false;  // forced on; otherwise shown when stderr is a terminal
+    bool quiet = false;
+    std::optional<std::string> card;  // "name|phone|details"
+    bool page = false;
+    int expectFiles = -1;                // listen: end after this many files arrived
+    std::uint64_t stopSendAfter = 0;     // send: stop the first file after this many bytes
+    std::uint64_t stopReceiveAfter = 0;  // listen: stop the first file after this many bytes
+    std::string logPath;
+    bool stats = false;  // print a machine-readable summary line on stdout
+};
+
+// Parses the command line (without the program name). Nothing, with `error` set, when it does
+// not make sense; `error` is empty and nothing returned for --help.
+std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args, std::string& error);
+
+const char* cliUsage();
+
+}  // namespace krl::cli

@@ -1,0 +1,390 @@
+#include "tools/krlcli/CliPeer.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include "link/Cp1252.h"
+#include "link/ReceivedName.h"
+#include "resources/StringTable.h"
+
+namespace krl::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kIdleWaitMs = 20;
+constexpr std::uint64_t kProgressEveryMs = 250;
+
+bool isFinalSend(SendState s) {
+    return s == SendState::StoppedByReceiver || s == SendState::Done || s == SendState::Failed ||
+           s == SendState::StoppedByUser || s == SendState::PeerDisconnected;
+}
+
+bool isFinalReceive(ReceiveState s) {
+    return s == ReceiveState::Complete || s == ReceiveState::StoppedBySender ||
+           s == ReceiveState::StoppedByUser || s == ReceiveState::Failed;
+}
+
+const char* sendStateText(SendState s) {
+    switch (s) {
+        case SendState::Done:
+            return "sent";
+        case SendState::StoppedByReceiver:
+            return "refused or stopped by the receiver";
+        case SendState::StoppedByUser:
+            return "stopped";
+        case SendState::Failed:
+            return "failed";
+        case SendState::PeerDisconnected:
+            return "peer disconnected";
+        default:
+            return "unfinished";
+    }
+}
+
+const char* receiveStateText(ReceiveState s) {
+    switch (s) {
+        case ReceiveState::Complete:
+            return "received";
+        case ReceiveState::StoppedBySender:
+            return "stopped by the sender";
+        case ReceiveState::StoppedByUser:
+            return "stopped";
+        case ReceiveState::Failed:
+            return "failed";
+        case ReceiveState::PeerDisconnected:
+            return "peer disconnected";
+        default:
+            return "unfinished";
+    }
+}
+
+// "name (1).ext", "name (2).ext", ... the first that does not exist.
+std::string freeName(const std::string& path) {
+    fs::path p(path);
+    std::string stem = p.stem().string(), ext = p.extension().string();
+    for (int n = 1; n < 10000; ++n) {
+        fs::path candidate = p.parent_path() / (stem + " (" + std::to_string(n) + ")" + ext);
+        std::error_code ec;
+        if (!fs::exists(fs::symlink_status(candidate, ec)))
+            return candidate.string();
+    }
+    return {};
+}
+
+}  // namespace
+
+CliPeer::CliPeer(const CliOptions& options, std::ostream& err, std::ostream& out)
+    : options_(options),
+      err_(err),
+      out_(out),
+      devices_(ticks_),
+      messages_(StringTable::builtIn(), err, MessageAnswer::Cancel),
+      session_(devices_, ticks_, StringTable::builtIn(), messages_),
+      progress_(err, !options.quiet && (options.progress || ::isatty(STDERR_FILENO) == 1)) {}
+
+void CliPeer::say(const std::string& text) {
+    if (options_.quiet)
+        return;
+    progress_.clear();
+    err_ << "krlcli: " << text << "\n" << std::flush;
+}
+
+int CliPeer::run() {
+    if (!openPort())
+        return kExitPort;
+    configureProtocol();
+    session_.callReset();
+    while (!finished()) {
+        if (!waitForInput())
+            break;
+        session_.readReceived();
+        int result = session_.poll();
+        if (result == LinkEngine::kPollPeerDisconnected) {
+            peerGone_ = true;
+            break;
+        }
+        if (result == LinkEngine::kPollGreetingUnanswered) {
+            if (options_.mode == CliMode::Send) {
+                say("the peer is not responding");
+                session_.closePort();
+                return kExitNoPeer;
+            }
+            session_.sendGreeting();  // a listener waits for its peer as long as it takes
+        }
+        afterPoll();
+    }
+    hangUp();
+    report();
+    if (lineLost_ && !(options_.mode == CliMode::Listen && peerGone_))
+        return kExitNoPeer;
+    bool allSent =
+        options_.mode != CliMode::Send || (filesOk_ == static_cast<int>(options_.files.size()));
+    bool expected = options_.expectFiles < 0 || filesOk_ >= options_.expectFiles;
+    return filesFailed_ == 0 && allSent && expected ? kExitOk : kExitTransferFailed;
+}
+
+bool CliPeer::openPort() {
+    LineSettings line;
+    line.baudRate = options_.baud;
+    line.ctsRtsFlowControl = options_.rtsCts;
+    if (!session_.openPort(options_.port, line, 0)) {
+        say("cannot open port " + options_.port);
+        return false;
+    }
+    if (!options_.logPath.empty() && !session_.openLog(options_.logPath))
+        say("cannot open log " + options_.logPath);
+    return true;
+}
+
+void CliPeer::configureProtocol() {
+    LinkProtocol& p = session_.protocol();
+    p.setCommandTimeoutMs(options_.commandTimeoutMs);
+    ReceiveOptions receive;
+    receive.overwriteExisting = options_.overwrite;
+    receive.launchOption = 1;
+    p.setReceiveOptions(receive);
+    p.setCardPictureFolder(options_.receiveFolder);
+    p.setFileExistsQuestion(this);
+    p.setListener(this);
+    if (options_.mode == CliMode::Chat)
+        p.setChatListener(this);
+    p.receiver().control(ReceiveControl::Arm, options_.receiveFolder);
+}
+
+bool CliPeer::waitForInput() {
+    pollfd fds[2] = {{session_.readNotifyHandle(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+    nfds_t count = options_.mode == CliMode::Chat && !inputDone_ ? 2 : 1;
+    int n = ::poll(fds, count, kIdleWaitMs);
+    if (n < 0 && errno != EINTR)
+        return false;
+    if (n > 0 && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[0].revents & POLLIN)) {
+        say("the line is gone");
+        lineLost_ = true;
+        return false;
+    }
+    if (count == 2 && (fds[1].revents & (POLLIN | POLLHUP)))
+        readStandardInput();
+    return true;
+}
+
+void CliPeer::readStandardInput() {
+    char buffer[4096];
+    ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) {
+        inputDone_ = true;
+        if (!inputLine_.empty())
+            session_.protocol().sendChat(utf8ToCp1252(inputLine_));
+        return;
+    }
+    inputLine_.append(buffer, static_cast<std::size_t>(n));
+    std::size_t end;
+    while ((end = inputLine_.find('\n')) != std::string::npos) {
+        std::string line = inputLine_.substr(0, end);
+        inputLine_.erase(0, end + 1);
+        if (session_.protocol().sendChat(utf8ToCp1252(line)) == 0)
+            say("chat line not sent");
+    }
+}
+
+void CliPeer::afterPoll() {
+    if (!greeted_ && session_.greeting().answered)
+        greeted();
+    driveSender();
+    driveReceiver();
+    showProgress();
+}
+
+void CliPeer::greeted() {
+    greeted_ = true;
+    say("connected");
+    if (options_.card) {
+        BusinessCard card;
+        std::string text = utf8ToCp1252(*options_.card);
+        std::size_t a = text.find('|');
+        std::size_t b = a == std::string::npos ? a : text.find('|', a + 1);
+        card.name = text.substr(0, a);
+        if (a != std::string::npos)
+            card.phone = text.substr(a + 1, b - a - 1);
+        if (b != std::string::npos)
+            card.details = text.substr(b + 1);
+        session_.protocol().sendCard(&card);
+    }
+    if (options_.page)
+        session_.protocol().sendPage();
+}
+
+void CliPeer::driveSender() {
+    if (options_.mode != CliMode::Send || !greeted_)
+        return;
+    FileSender& sender = session_.protocol().sender();
+    if (sending_ && isFinalSend(sender.state())) {
+        const std::string& file = options_.files[nextFile_ - 1];
+        SendState s = sender.state();
+        lastEndMs_ = ticks_.nowMs();
+        if (s == SendState::Done) {
+            ++filesOk_;
+            std::error_code ec;
+            bytesOk_ += fs::file_size(file, ec);
+        } else {
+            ++filesFailed_;
+        }
+        say(file + ": " + sendStateText(s));
+        sending_ = false;
+        if (s == SendState::PeerDisconnected)
+            return;
+        sender.control(SendControl::Acknowledge);
+    }
+    if (!sending_ && nextFile_ < options_.files.size() && sender.state() == SendState::Idle) {
+        const std::string& file = options_.files[nextFile_++];
+        if (firstStartMs_ == 0)
+            firstStartMs_ = ticks_.nowMs();
+        sender.control(SendControl::Start, kOrdinaryFile, fs::absolute(file).string());
+        sending_ = true;
+    }
+    if (sending_ && options_.stopSendAfter > 0 && !stopSendDone_ &&
+        sender.status().bytesDone >= options_.stopSendAfter) {
+        stopSendDone_ = true;
+        sender.control(SendControl::Stop);
+    }
+}
+
+void CliPeer::driveReceiver() {
+    FileReceiver& receiver = session_.protocol().receiver();
+    if (options_.stopReceiveAfter > 0 && !stopReceiveDone_ && receiver.active() &&
+        receiver.status().bytesDone >= options_.stopReceiveAfter) {
+        stopReceiveDone_ = true;
+        receiver.control(ReceiveControl::Stop);
+    }
+    if (isFinalReceive(receiver.state()) || receiver.state() == ReceiveState::NotReady)
+        receiver.control(ReceiveControl::Arm, options_.receiveFolder);
+}
+
+void CliPeer::receiveEnded(ReceiveState state, const std::string& path, int kind) {
+    lastEndMs_ = ticks_.nowMs();
+    if (state == ReceiveState::Complete) {
+        ++filesOk_;
+        bytesOk_ += session_.protocol().receiver().status().bytesDone;
+    } else {
+        ++filesFailed_;
+    }
+    say((path.empty() ? std::string("file") : path) + ": " + receiveStateText(state));
+}
+
+void CliPeer::showProgress() {
+    std::uint64_t now = ticks_.nowMs();
+    if (now - lastProgressMs_ < kProgressEveryMs)
+        return;
+    lastProgressMs_ = now;
+    LinkProtocol& p = session_.protocol();
+    if (p.sender().active()) {
+        TransferStatus s = p.sender().status();
+        if (firstStartMs_ == 0)
+            firstStartMs_ = now;
+        double secs = static_cast<double>(p.sender().elapsedMs()) / 1000.0;
+        progress_.show("> " + std::string(namePartOf(s.path)), s.bytesDone, s.size,
+                       secs > 0 ? static_cast<double>(p.sender().bytesSinceStart()) / secs : 0);
+    } else if (p.receiver().active()) {
+        TransferStatus s = p.receiver().status();
+        if (firstStartMs_ == 0)
+            firstStartMs_ = now;
+        double secs = static_cast<double>(p.receiver().elapsedMs()) / 1000.0;
+        progress_.show("< " + std::string(namePartOf(s.path)), s.bytesDone, s.size,
+                       secs > 0 ? static_cast<double>(p.receiver().bytesSinceStart()) / secs : 0);
+    }
+}
+
+bool CliPeer::finished() {
+    switch (options_.mode) {
+        case CliMode::Send:
+            return !sending_ && nextFile_ >= options_.files.size() && greeted_;
+        case CliMode::Listen:
+            return options_.expectFiles >= 0 && filesOk_ + filesFailed_ >= options_.expectFiles &&
+                   !session_.protocol().receiver().active();
+        case CliMode::Chat:
+            return inputDone_;
+    }
+    return true;
+}
+
+void CliPeer::hangUp() {
+    progress_.clear();
+    if (!lineLost_ && !peerGone_ && session_.isPortOpen()) {
+        session_.protocol().sendDisconnect();
+        // Let the last bytes leave before the port closes.
+        std::uint64_t until = ticks_.nowMs() + 5000;
+        while (session_.outputQueueLength() > 0 && ticks_.nowMs() < until)
+            ::usleep(10000);
+        ::usleep(100000);
+    }
+    if (peerGone_)
+        say("the peer disconnected");
+    session_.closePort();
+}
+
+void CliPeer::report() {
+    double secs = lastEndMs_ > firstStartMs_ && firstStartMs_ != 0
+                      ? static_cast<double>(lastEndMs_ - firstStartMs_) / 1000.0
+                      : 0.0;
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "%d file(s) whole, %d not, %llu bytes in %.2f s, %llu block(s) re-sent, "
+                  "%llu damaged frame(s)",
+                  filesOk_, filesFailed_, static_cast<unsigned long long>(bytesOk_), secs,
+                  static_cast<unsigned long long>(session_.resentBlocks()),
+                  static_cast<unsigned long long>(session_.damagedFrames()));
+    say(text);
+    if (options_.stats) {
+        std::snprintf(text, sizeof text,
+                      "krlcli-stats files_ok=%d files_failed=%d bytes=%llu seconds=%.3f "
+                      "resent=%ld damaged=%ld\n",
+                      filesOk_, filesFailed_, static_cast<unsigned long long>(bytesOk_), secs,
+                      session_.resentBlocks(), session_.damagedFrames());
+        out_ << text << std::flush;
+    }
+}
+
+void CliPeer::cardArrived() {
+    BusinessCard card;
+    session_.protocol().readReceivedCard(card);
+    say("card: " + cp1252ToUtf8(card.name) + " | " + cp1252ToUtf8(card.phone) + " | " +
+        cp1252ToUtf8(card.details));
+}
+
+void CliPeer::pageReceived() {
+    say("the peer pages you");
+}
+
+void CliPeer::peerDisconnected() {
+    peerGone_ = true;
+}
+
+void CliPeer::chatWindowWanted() {}
+
+void CliPeer::chatText(std::string_view text) {
+    progress_.clear();
+    out_ << cp1252ToUtf8(text) << "\n" << std::flush;
+}
+
+void CliPeer::remoteName(std::string_view name) {
+    if (!name.empty())
+        say("chatting with " + cp1252ToUtf8(name));
+}
+
+void CliPeer::ask(const std::string& proposedPath, Answer answer) {
+    if (options_.refuseExisting) {
+        say(proposedPath + " exists: refused");
+        answer(std::nullopt);
+        return;
+    }
+    std::string other = freeName(proposedPath);
+    if (!other.empty())
+        say(proposedPath + " exists: receiving as " + other);
+    answer(other.empty() ? std::nullopt : std::optional(other));
+}
+
+}  // namespace krl::cli

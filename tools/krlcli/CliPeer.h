@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "controls/ConsoleMessagePresenter.h"
+#include "link/LinkListener.h"
+#include "link/LinkSession.h"
+#include "link/ReceiveQuestions.h"
+#include "platform/posix/PosixSerialDeviceFactory.h"
+#include "platform/posix/SteadyTickSource.h"
+#include "tools/krlcli/CliOptions.h"
+#include "tools/krlcli/ProgressLine.h"
+
+namespace krl::cli {
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitTransferFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitPort = 3;
+inline constexpr int kExitNoPeer = 4;
+
+// One end of a call without windows: the link session over a serial device, pumped from a
+// poll() on the port's descriptor (and standard input when chatting), so that a confirmation
+// is acted on as soon as its bytes arrive.
+class CliPeer : private LinkListener, private ChatListener, private FileExistsQuestion {
+public:
+    CliPeer(const CliOptions& options, std::ostream& err, std::ostream& out);
+    int run();
+
+private:
+    // LinkListener
+    void cardArrived() override;
+    void pageReceived() override;
+    void receiveEnded(ReceiveState state, const std::string& path, int kind) override;
+    void peerDisconnected() override;
+    void chatWindowWanted() override;
+    // ChatListener
+    void chatText(std::string_view text) override;
+    void remoteName(std::string_view name) override;
+    // FileExistsQuestion
+    void ask(const std::string& proposedPath, Answer answer) override;
+
+    bool openPort();
+    void configureProtocol();
+    bool waitForInput();
+    void readStandardInput();
+    void afterPoll();
+    void greeted();
+    void driveSender();
+    void driveReceiver();
+    void showProgress();
+    bool finished();
+    void hangUp();
+    void report();
+    void say(const std::string& text);
+
+    const CliOptions options_;
+    std::ostream& err_;
+    std::ostream& out_;
+    SteadyTickSource ticks_;
+    PosixSerialDeviceFactory devices_;
+    ConsoleMessagePresenter messages_;
+    LinkSession session_;
+    ProgressLine progress_;
+
+    bool greeted_ = false;
+    bool lineLost_ = false;
+    bool peerGone_ = false;
+    bool inputDone_ = false;
+    std::string inputLine_;
+    std::size_t nextFile_ = 0;
+    bool sending_ = false;
+    bool stopSendDone_ = false;
+    bool stopReceiveDone_ = false;
+    int filesOk_ = 0;
+    int filesFailed_ = 0;
+    std::uint64_t bytesOk_ = 0;
+    std::uint64_t firstStartMs_ = 0;
+    std::uint64_t lastEndMs_ = 0;
+    std::uint64_t lastProgressMs_ = 0;
+};
+
+}  // namespace krl::cli
