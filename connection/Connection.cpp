@@ -226,16 +226,30 @@ void Connection::hangUp() {
         finishHangUp();
         return;
     }
-    if (state_ == ConnectionState::Connected)
+    const bool wasConnected = state_ == ConnectionState::Connected;
+    if (wasConnected)
         logCallLine(false);
-    setLines(false);
     state_ = ConnectionState::HangingUp;
     carrierLostSince_.reset();
+    script_.stop();
+    // What was written last (the "<Disconnect>" that tells the peer) must reach the line
+    // before the lines drop and the port is purged and closed.
+    if (wasConnected && outputQueueLength() > 0) {
+        drainUntil_ = ticks().nowMs() + kDrainMs;
+        return;
+    }
+    beginDisconnect();
+}
+
+void Connection::beginDisconnect() {
+    drainUntil_.reset();
+    setLines(false);
     script_.startDisconnect();
 }
 
 void Connection::finishHangUp() {
     state_ = ConnectionState::NotConnected;
+    drainUntil_.reset();
     closePort();
     goal_ = ScriptGoal::Listen;
     carrierLostSince_.reset();
@@ -292,6 +306,12 @@ PumpResult Connection::pump() {
         }
     } else {
         carrierLostSince_.reset();
+    }
+
+    if (state_ == ConnectionState::HangingUp && drainUntil_) {
+        if (outputQueueLength() == 0 || ticks().nowMs() >= *drainUntil_)
+            beginDisconnect();
+        return PumpResult::Ok;
     }
 
     const std::size_t held = readReceived();

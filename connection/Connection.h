@@ -30,6 +30,8 @@ class RingSound;
 class Connection : public LinkSession, private ModemScriptHost {
 public:
     static constexpr std::uint64_t kCarrierLossMs = 2000;
+    // Longest wait at hang-up for the port's output queue to drain before the lines drop.
+    static constexpr std::uint64_t kDrainMs = 2000;
     // Message numbers this object shows.
     static constexpr int kMsgPortBusy = 4000;
     static constexpr int kMsgModemOff = 4160;
@@ -98,6 +100,7 @@ private:
     void modemSwitchedOff();
     void closeVideo();
     void closeDialingWindow();
+    void beginDisconnect();
     void finishHangUp();
     void logCallLine(bool connect);
     void show(int id, MessageKind kind, std::optional<std::string> text = {});
@@ -118,6 +121,7 @@ private:
     ConnectType connectType_ = ConnectType::Modem;
     std::string number_;
     std::optional<std::uint64_t> carrierLostSince_;
+    std::optional<std::uint64_t> drainUntil_;
     bool callJustMade_ = false;
     bool pumping_ = false;
     // The port-open question: a retry waits for the next pump, so that an answer given at once
