@@ -114,6 +114,9 @@ bool TermiosSerialDevice::open(const std::string& name) {
         return false;
     }
     ::ioctl(fd, TIOCEXCL);
+    // A port starts empty, as a receiver that was off while the port was closed: nothing sent
+    // to it before it was opened (a relay keeps a pseudo-terminal's far end alive) is read.
+    ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
     estimatedQueue_ = 0;
     estimateStampMs_ = ticks_.nowMs();

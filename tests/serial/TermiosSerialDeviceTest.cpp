@@ -116,6 +116,26 @@ TEST_F(TermiosSerialDeviceTest, BytesPassBothWaysUnchanged) {
     EXPECT_EQ(device.read(buffer, sizeof buffer), 0);  // nothing waiting is not an error
 }
 
+TEST_F(TermiosSerialDeviceTest, BytesSentBeforeTheOpenAreNotRead) {
+    const std::uint8_t stale[] = {'o', 'l', 'd'};
+    ASSERT_EQ(::write(pty->masterFd(), stale, sizeof stale), 3);
+    TermiosSerialDevice device(clock);
+    ASSERT_TRUE(device.open(pty->slavePath()));
+    ASSERT_TRUE(device.configure(settings));
+    std::uint8_t buffer[8];
+    EXPECT_EQ(device.read(buffer, sizeof buffer), 0);
+    const std::uint8_t fresh = 'n';
+    ASSERT_EQ(::write(pty->masterFd(), &fresh, 1), 1);
+    long n = 0;
+    for (int i = 0; i < 2000 && n == 0; ++i) {
+        n = device.read(buffer, sizeof buffer);
+        if (n == 0)
+            ::usleep(5000);
+    }
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(buffer[0], 'n');
+}
+
 TEST_F(TermiosSerialDeviceTest, LineSettingsAreCheckedAndOddRatesAccepted) {
     TermiosSerialDevice device(clock);
     EXPECT_FALSE(device.configure(settings));  // not open

@@ -93,6 +93,8 @@ LineSim::LineSim(const LineSimOptions& options) {
         if (::getppid() != parent)
             ::_exit(127);
         ::dup2(pipeFds[1], STDOUT_FILENO);
+        // Nothing of the test's (other cables' devices, sockets) stays open in the cable.
+        ::close_range(3, ~0u, 0);
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }

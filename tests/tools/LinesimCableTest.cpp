@@ -195,7 +195,8 @@ TEST(LinesimCableTest, KilledCableIsAVanishedDevice) {
     ASSERT_TRUE(cable.ok()) << cable.error();
     CableEnds ends(cable);
     ASSERT_TRUE(ends.opened());
-    cable.stop();
+    int status = cable.stop();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
     std::uint8_t buffer[16];
     EXPECT_EQ(ends.a().read(buffer, sizeof buffer), -1);
     EXPECT_EQ(ends.b().read(buffer, sizeof buffer), -1);

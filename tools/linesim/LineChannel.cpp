@@ -102,16 +102,26 @@ void LineChannel::consume(std::size_t count) {
     stats_.bytesDelivered += count;
 }
 
-std::uint64_t LineChannel::nextEventUs(std::uint64_t nowUs) const {
-    std::uint64_t next = std::numeric_limits<std::uint64_t>::max();
-    if (!inFlight_.empty())
-        next = std::max(nowUs, inFlight_.front().arrivalUs);
-    if (room(nowUs) == 0 && inFlight_.size() < holdLimit_) {
-        // Room opens when the transmitter has sent one more byte.
-        double ahead = lineFreeUs_ - static_cast<double>(transmitWindow() - 1) * byteTimeUs_;
-        next = std::min(next, static_cast<std::uint64_t>(std::max(ahead, double(nowUs))));
+std::uint64_t LineChannel::nextArrivalUs() const {
+    return inFlight_.empty() ? std::numeric_limits<std::uint64_t>::max()
+                             : inFlight_.front().arrivalUs;
+}
+
+std::uint64_t LineChannel::nextRoomUs(std::uint64_t nowUs) const {
+    // While the far end holds the line off, only collecting there makes room.
+    if (room(nowUs) > 0 || inFlight_.size() >= holdLimit_) {
+        return std::numeric_limits<std::uint64_t>::max();
     }
-    return next;
+    // Room opens when the transmitter has sent one more byte.
+    double at = lineFreeUs_ - static_cast<double>(transmitWindow() - 1) * byteTimeUs_;
+    return static_cast<std::uint64_t>(std::max(std::ceil(at), static_cast<double>(nowUs)));
+}
+
+std::uint64_t LineChannel::nextEventUs(std::uint64_t nowUs) const {
+    std::uint64_t arrival = nextArrivalUs();
+    if (arrival != std::numeric_limits<std::uint64_t>::max())
+        arrival = std::max(arrival, nowUs);
+    return std::min(arrival, nextRoomUs(nowUs));
 }
 
 }  // namespace krl::linesim

@@ -39,6 +39,10 @@ public:
     void consume(std::size_t count);
     // The next time something changes: a byte arrives or room opens. UINT64_MAX when idle.
     std::uint64_t nextEventUs(std::uint64_t nowUs) const;
+    // The two parts of it: when the first byte in flight arrives (it may have arrived already),
+    // and when the line next takes a byte while it takes none now. UINT64_MAX for never.
+    std::uint64_t nextArrivalUs() const;
+    std::uint64_t nextRoomUs(std::uint64_t nowUs) const;
     // Bytes handed in and not yet collected at the far end.
     std::size_t backlog() const { return inFlight_.size(); }
     const Stats& stats() const { return stats_; }

@@ -81,9 +81,13 @@ bool LineRelay::pump(Direction& d, std::uint64_t nowUs) {
 }
 
 int LineRelay::pollTimeoutMs(std::uint64_t nowUs, std::uint64_t deadlineUs) const {
-    std::uint64_t next = std::min(aToB_.nextEventUs(nowUs), bToA_.nextEventUs(nowUs));
-    if (deadlineUs != 0)
-        next = std::min(next, deadlineUs);
+    std::uint64_t next = deadlineUs != 0 ? deadlineUs : std::numeric_limits<std::uint64_t>::max();
+    for (const Direction* d : {&forward_, &backward_}) {
+        next = std::min(next, d->channel.nextRoomUs(nowUs));
+        // Bytes for a far end that takes no more wait for it to become writable, not for time.
+        if (!d->outputBlocked)
+            next = std::min(next, std::max(d->channel.nextArrivalUs(), nowUs));
+    }
     if (next == std::numeric_limits<std::uint64_t>::max())
         return kMaxSleepMs;
     std::uint64_t waitUs = next > nowUs ? next - nowUs : 0;
