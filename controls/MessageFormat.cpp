@@ -18,7 +18,8 @@ struct Directive {
     char conversion = 0;
 };
 
-constexpr int kMaxWidth = 256;  // a padded field never grows past this
+constexpr int kMaxWidth = 256;                   // a padded field never grows past this
+constexpr std::size_t kMaxArgumentBytes = 1024;  // a longer text argument is cut, with "..."
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -104,7 +105,19 @@ std::string renderNumber(long value, const Directive& d) {
     return pad(buffer, d, true);
 }
 
+// Cuts an over-long argument at a UTF-8 character boundary.
+std::string bounded(std::string text) {
+    if (text.size() <= kMaxArgumentBytes)
+        return text;
+    std::size_t cut = kMaxArgumentBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    text.resize(cut);
+    return text + "...";
+}
+
 std::string renderText(std::string text, const Directive& d) {
+    text = bounded(std::move(text));
     if (d.precision >= 0 && text.size() > static_cast<std::size_t>(d.precision)) {
         text.resize(static_cast<std::size_t>(d.precision));
     }

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QFont>
+#include <QSizeF>
 #include <QString>
 
 #include "controls/ui/CRoverControl.h"
+
+class QTextLayout;
 
 namespace krl {
 
@@ -32,7 +35,7 @@ protected:
 
 private:
     static constexpr int kMargin = 4;
-    int textFlags() const;
+    QSizeF layOut(QTextLayout& layout, qreal width) const;
 
     QString text_;
     int border_ = 0;

@@ -167,10 +167,14 @@ void MessageDialog::placeControls(const QPixmap& icon) {
     }
 
     // Tab order follows the reading order: the lines' buttons, then the row left to right.
+    // The first of them has the focus, so Return presses it.
     QWidget* previous = nullptr;
     for (MessageButton b : d.buttonsInTabOrder()) {
-        if (previous)
+        if (previous) {
             setTabOrder(previous, button(b));
+        } else {
+            button(b)->setFocus();
+        }
         previous = button(b);
     }
     setFixedSize(width, y);

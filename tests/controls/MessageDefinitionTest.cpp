@@ -132,6 +132,10 @@ TEST(MessageFormat, FillsDirectivesWithoutReadingMissingArguments) {
     // An argument is inserted as it is, never read as a format itself.
     EXPECT_EQ(formatMessageText("File %s received.", "100%s %n %d.txt", std::nullopt),
               "File 100%s %n %d.txt received.");
+    // An over-long argument is cut at a character boundary.
+    std::string longText = std::string(1023, 'a') + "\xC3\xA9tail";
+    std::string cut = formatMessageText("%s", longText, std::nullopt);
+    EXPECT_EQ(cut, std::string(1023, 'a') + "...");
     // A huge width is bounded.
     EXPECT_LE(formatMessageText("%99999999999d", std::nullopt, 1).size(), 300u);
 }

@@ -88,6 +88,7 @@ TEST(MessageDialog, PortMessageShowsItsLineButtonAndRow) {
     CRoverTextControl* text = dialog->messageControl();
     EXPECT_TRUE(visibleIn(text, dialog.get()));
     EXPECT_GT(text->height(), 2 * text->fontMetrics().lineSpacing());
+    EXPECT_LE(text->width(), MessageDialog::kTextWidth);
     EXPECT_GE(text->x(), dialog->iconControl()->geometry().right());
 
     // The extra line with OK at its right, vertically beside it.
@@ -183,6 +184,13 @@ TEST(MessageDialog, ButtonsEscapeAndCloseGiveTheirAnswers) {
     escaped->show();
     QTest::keyClick(escaped.get(), Qt::Key_Escape);
     EXPECT_EQ(escaped->answer(), MessageAnswer::Cancel);
+
+    // Return presses the first button in reading order.
+    auto entered = dialogFor(StringTable::builtIn(), message(4040, MessageKind::Error, "ATZ"));
+    entered->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(entered.get()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(entered->answer(), MessageAnswer::Continue);
 
     auto closed = dialogFor(sampleTable(), message(200));
     closed->show();
@@ -296,4 +304,14 @@ TEST(MessageIcons, TheThreeKindsHaveTheirArtwork) {
     painter.end();
     EXPECT_TRUE(messageIcon(117).isNull());
     saveScreenshot(strip, "message-icons.png");
+}
+
+TEST(MessageDialog, AnUnbreakableArgumentWrapsInsteadOfWideningTheDialog) {
+    const std::string path = "/home/user/" + std::string(300, 'x') + ".txt";
+    auto dialog = dialogFor(StringTable::builtIn(), message(4000, MessageKind::Error, path));
+    dialog->show();
+    EXPECT_LE(dialog->messageControl()->width(), MessageDialog::kTextWidth);
+    EXPECT_LT(dialog->width(), 600);
+    EXPECT_TRUE(dialog->messageControl()->text().contains(QString::fromStdString(path)));
+    saveScreenshot(dialog.get(), "message4000-long-argument.png");
 }
