@@ -68,6 +68,13 @@ QString HomeFolders::settingsFile(const QProcessEnvironment& env) {
            QStringLiteral("/Brightmar/Kestrelcall.ini");
 }
 
+QString HomeFolders::machineSettingsFile(const QProcessEnvironment& env) {
+    QString first = env.value(QStringLiteral("XDG_CONFIG_DIRS")).section(QLatin1Char(':'), 0, 0);
+    if (first.isEmpty() || !QDir::isAbsolutePath(first))
+        first = QStringLiteral("/etc/xdg");
+    return QDir::cleanPath(first) + QStringLiteral("/Brightmar/Kestrelcall.ini");
+}
+
 QString HomeFolders::effectiveHome(const QProcessEnvironment& env, const QString& storedHome) {
     if (!env.value(QStringLiteral("KRL_HOME")).isEmpty() || storedHome.isEmpty())
         return resolveHome(env);

@@ -18,6 +18,9 @@ class HomeFolders {
 public:
     static QString resolveHome(const QProcessEnvironment& env);
     static QString settingsFile(const QProcessEnvironment& env);
+    // The machine-wide settings the installation writes: Brightmar/Kestrelcall.ini in the first
+    // of $XDG_CONFIG_DIRS (default /etc/xdg).
+    static QString machineSettingsFile(const QProcessEnvironment& env);
     // The home folder to use given the one stored in the settings: $KRL_HOME, when set, wins
     // over the stored folder, which wins over the default folder.
     static QString effectiveHome(const QProcessEnvironment& env, const QString& storedHome);

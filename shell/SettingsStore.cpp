@@ -444,4 +444,17 @@ bool SettingsStore::storeVideo(const VideoSettings& v) {
     return commit(*settings);
 }
 
+SettingsStore::MachineValues SettingsStore::loadMachineValues(const QString& machineIniPath) {
+    MachineValues values;
+    if (machineIniPath.isEmpty())
+        return values;
+    QSettings settings(machineIniPath, QSettings::IniFormat);
+    GroupReader key(settings, kRootGroup);
+    if (auto v = key.text("UserName", 254))
+        values.userName = *v;
+    if (auto v = key.text("CompanyName", 254))
+        values.companyName = *v;
+    return values;
+}
+
 }  // namespace krl

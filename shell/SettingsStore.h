@@ -63,6 +63,14 @@ public:
     VideoSettings loadVideo(const std::string& generalHome) const;
     bool storeVideo(const VideoSettings& video);
 
+    // The two values the installation writes under the machine-wide key; the program only reads
+    // them. A value that cannot be read gives a single blank. At most 254 bytes each.
+    struct MachineValues {
+        std::string userName = " ";
+        std::string companyName = " ";
+    };
+    static MachineValues loadMachineValues(const QString& machineIniPath);
+
 private:
     // A settings object of its own for every load and store: a failed write or a damaged file
     // seen once must not colour the result of the next operation.

@@ -44,6 +44,10 @@ TEST(HomeFolders, HomeAndSettingsFileComeFromTheEnvironment) {
     EXPECT_EQ(HomeFolders::settingsFile(env({{"HOME", "/h"}})),
               "/h/.config/Brightmar/Kestrelcall.ini");
 
+    EXPECT_EQ(HomeFolders::machineSettingsFile(env({{"XDG_CONFIG_DIRS", "/opt/xdg:/etc/xdg"}})),
+              "/opt/xdg/Brightmar/Kestrelcall.ini");
+    EXPECT_EQ(HomeFolders::machineSettingsFile(env({})), "/etc/xdg/Brightmar/Kestrelcall.ini");
+
     // KRL_HOME wins over a stored home folder, which wins over the default.
     EXPECT_EQ(HomeFolders::effectiveHome(full, "/stored"), "/k");
     EXPECT_EQ(HomeFolders::effectiveHome(env({{"HOME", "/h"}}), "/stored"), "/stored");

@@ -353,3 +353,18 @@ TEST_F(SettingsStoreTest, AStoreThatCannotWriteFailsAndKeepsTheOldFile) {
     EXPECT_TRUE(store.storeGeneral(general));
     EXPECT_EQ(store.loadGeneral(kHome).timeSlice, 250u);
 }
+
+TEST_F(SettingsStoreTest, MachineValuesFallBackToABlank) {
+    QString machine = dir.filePath("machine.ini");
+    auto none = SettingsStore::loadMachineValues(machine);
+    EXPECT_EQ(none.userName, " ");
+    EXPECT_EQ(none.companyName, " ");
+    {
+        QSettings raw(machine, QSettings::IniFormat);
+        raw.setValue(SettingsStore::kRootGroup + "/UserName", "Ada Lovelace");
+        raw.sync();
+    }
+    auto some = SettingsStore::loadMachineValues(machine);
+    EXPECT_EQ(some.userName, "Ada Lovelace");
+    EXPECT_EQ(some.companyName, " ");
+}
