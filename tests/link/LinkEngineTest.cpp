@@ -292,7 +292,8 @@ TEST_F(LinkEngineTest, ConnectionLogHasPrefixesCutsAt512AndShowsNulsAsBlanks) {
     std::string longText(600, 'x');
     longText[3] = '\0';
     b.log(LogDirection::Outgoing, longText);
-    b.log(LogDirection::Incoming, "");  // nothing for an empty line
+    b.log(LogDirection::Incoming, "");                     // nothing for an empty line
+    b.log(LogDirection::Incoming, std::string(512, 'y'));  // exactly 512: kept whole
     b.closeLog();
 
     std::ifstream in(path, std::ios::binary);
@@ -302,6 +303,6 @@ TEST_F(LinkEngineTest, ConnectionLogHasPrefixesCutsAt512AndShowsNulsAsBlanks) {
         "<  <HELLO><Kestrelcall><Kestrelcall 1.00 , Beta 3.0><1.00><1.00>\r\n"
         ">  <OKHello>\r\n"
         "===>xxx " +
-        std::string(508, 'x') + "\r\n";
+        std::string(508, 'x') + "\r\n" + "<===" + std::string(512, 'y') + "\r\n";
     EXPECT_EQ(all.str(), expected);
 }
