@@ -1,6 +1,7 @@
 #include "controls/ui/ShowMessage.h"
 
 #include <QApplication>
+#include <QPointer>
 
 #include "controls/MessageDefinition.h"
 #include "controls/ui/MessageDialog.h"
@@ -9,16 +10,28 @@
 namespace krl {
 
 QWidget* messageOwner(QWidget* mainWindow) {
-    if (QWidget* modal = QApplication::activeModalWidget())
-        return modal;
+    // Another message is never the owner: it goes away when it is answered and would take
+    // this one with it.
+    QWidget* owner = QApplication::activeModalWidget();
+    while (qobject_cast<MessageDialog*>(owner)) {
+        owner = owner->parentWidget() ? owner->parentWidget()->window() : nullptr;
+    }
+    if (owner)
+        return owner;
     return mainWindow ? mainWindow->window() : nullptr;
 }
 
 MessageAnswer showMessage(QWidget* parent, const Message& message, const StringTable& table) {
-    MessageDialog dialog(MessageDefinition::build(table, message), table, messageOwner(parent));
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.exec();
-    return dialog.answer().value_or(MessageAnswer::Cancel);
+    // On the heap: if its owner is destroyed while the message is open, the owner deletes it.
+    QPointer<MessageDialog> dialog =
+        new MessageDialog(MessageDefinition::build(table, message), table, messageOwner(parent));
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->exec();
+    if (!dialog)
+        return MessageAnswer::Cancel;
+    MessageAnswer answer = dialog->answer().value_or(MessageAnswer::Cancel);
+    delete dialog.data();
+    return answer;
 }
 
 MessageAnswer showMessage(QWidget* parent, int id, MessageKind kind) {

@@ -10,8 +10,8 @@ namespace krl {
 
 class StringTable;
 
-// The window a message is shown over: the last active modal window of the program, else the
-// given main window.
+// The window a message is shown over: the last active modal window of the program that is not
+// itself a message, else the given main window.
 QWidget* messageOwner(QWidget* mainWindow);
 
 // Shows a numbered message modally over `parent`'s last active popup and returns the answer.

@@ -262,6 +262,24 @@ TEST(DialogMessagePresenter, AnswersArriveLaterFromTheEventLoop) {
     EXPECT_EQ(answers.size(), 2u);  // one answer per message
 }
 
+TEST(DialogMessagePresenter, MessagesShownTogetherAreAnsweredEachOnItsOwn) {
+    QWidget mainWindow;
+    mainWindow.show();
+    DialogMessagePresenter presenter(&mainWindow, sampleTable());
+    std::vector<std::pair<int, MessageAnswer>> answers;
+    presenter.show(message(400), [&](MessageAnswer a) { answers.push_back({400, a}); });
+    presenter.show(message(500), [&](MessageAnswer a) { answers.push_back({500, a}); });
+    ASSERT_EQ(presenter.openDialogs().size(), 2);
+    QTest::mouseClick(presenter.openDialogs().front()->button(B::Close), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.empty(); }, kWaitMs));
+    QTest::qWait(20);
+    ASSERT_EQ(presenter.openDialogs().size(), 1);  // the second survives the first
+    QTest::mouseClick(presenter.openDialogs().front()->button(B::Ok), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 2; }, kWaitMs));
+    EXPECT_EQ(answers, (std::vector<std::pair<int, MessageAnswer>>{{400, MessageAnswer::Close},
+                                                                   {500, MessageAnswer::Ok}}));
+}
+
 TEST(DialogMessagePresenter, AMessageThatVanishesUnansweredAnswersCancel) {
     auto owner = std::make_unique<QWidget>();
     owner->show();
