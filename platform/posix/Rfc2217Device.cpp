@@ -49,6 +49,30 @@ std::uint8_t stopCode(StopBits stop) {
 
 }  // namespace
 
+// A bounded wait: over when the tick source passes the deadline, or when the poll calls have
+// slept as long as the wait allows, so that a clock standing still can never hold us here.
+class Rfc2217Device::Wait {
+public:
+    Wait(Rfc2217Device& device, int timeoutMs)
+        : device_(device),
+          deadline_(device.clock_.nowMs() + static_cast<std::uint64_t>(std::max(timeoutMs, 0))),
+          sleepLeftMs_(std::max(timeoutMs, 0)) {}
+    bool over() const { return sleepLeftMs_ <= 0 || device_.clock_.nowMs() >= deadline_; }
+    // Sleeps until the socket is ready for `events` or a short slice has passed.
+    void sleep(short events) {
+        const std::uint64_t now = device_.clock_.nowMs();
+        const int slice = static_cast<int>(
+            std::min<std::uint64_t>({deadline_ > now ? deadline_ - now : 0,
+                                     static_cast<std::uint64_t>(std::max(sleepLeftMs_, 0)), 50}));
+        sleepLeftMs_ -= device_.waitFor(events, slice) ? 1 : slice;
+    }
+
+private:
+    Rfc2217Device& device_;
+    std::uint64_t deadline_;
+    int sleepLeftMs_;
+};
+
 Rfc2217Device::Rfc2217Device(const TickSource& clock) : Rfc2217Device(clock, Options{}) {}
 
 Rfc2217Device::Rfc2217Device(const TickSource& clock, Options options)
@@ -162,18 +186,17 @@ bool Rfc2217Device::negotiate() {
     remoteBinary_ = remoteSga_ = OptionState::Requested;
     queueControl(std::move(hello));
 
-    const std::uint64_t deadline = clock_.nowMs() + options_.connectTimeoutMs;
-    while (localComPort_ != OptionState::On) {
+    Wait consent(*this, options_.connectTimeoutMs);
+    for (;;) {
         flush();
         pumpInput();
         if (!alive() || comPortRefused_)
             return false;
-        const std::uint64_t now = clock_.nowMs();
         if (localComPort_ == OptionState::On)
             break;
-        if (now >= deadline)
+        if (consent.over())
             return false;
-        waitFor(POLLIN, static_cast<int>(std::min<std::uint64_t>(deadline - now, 50)));
+        consent.sleep(POLLIN);
     }
 
     std::vector<std::uint8_t> setup;
@@ -186,14 +209,13 @@ bool Rfc2217Device::negotiate() {
     // Servers report the modem lines once the mask is set; give the first report a moment so
     // that the caller's first modem check sees real lines. A server that stays silent leaves
     // the lines unknown (-1), as a port without modem lines.
-    const std::uint64_t stateDeadline = clock_.nowMs() + options_.modemStateWaitMs;
-    while (modemState_ < 0 && alive()) {
+    Wait firstState(*this, options_.modemStateWaitMs);
+    for (;;) {
         flush();
         pumpInput();
-        const std::uint64_t now = clock_.nowMs();
-        if (modemState_ >= 0 || now >= stateDeadline)
+        if (modemState_ >= 0 || !alive() || firstState.over())
             break;
-        waitFor(POLLIN, static_cast<int>(std::min<std::uint64_t>(stateDeadline - now, 50)));
+        firstState.sleep(POLLIN);
     }
     lastDrainMs_ = clock_.nowMs();
     return alive();
@@ -369,7 +391,7 @@ long Rfc2217Device::write(const std::uint8_t* data, std::size_t count) {
         return -1;
     drainEstimate();
     std::size_t accepted = 0;
-    const std::uint64_t deadline = clock_.nowMs() + options_.writeTimeoutMs;
+    Wait blocked(*this, options_.writeTimeoutMs);
     for (;;) {
         if (accepted < count && pendingBytes_ + 2 <= kMaxPendingOutput) {
             Segment segment;
@@ -388,11 +410,12 @@ long Rfc2217Device::write(const std::uint8_t* data, std::size_t count) {
             lineBacklog_ += accepted;
             return accepted > 0 ? static_cast<long>(accepted) : -1;
         }
-        const std::uint64_t now = clock_.nowMs();
-        if (accepted == count || now >= deadline)
+        if (accepted == count || blocked.over())
             break;
-        // Keep reading while we wait, so the server's own messages never deadlock us.
-        waitFor(POLLOUT | POLLIN, static_cast<int>(std::min<std::uint64_t>(deadline - now, 50)));
+        // Keep reading while we wait (when there is room), so the server's own messages never
+        // deadlock us.
+        const bool room = inbound_.size() - inboundHead_ < kMaxInbound;
+        blocked.sleep(static_cast<short>(POLLOUT | (room ? POLLIN : 0)));
         pumpInput();
     }
     lineBacklog_ += accepted;
@@ -473,16 +496,15 @@ void Rfc2217Device::purge() {
     sendControl(cpo::kPurgeData, cpo::kPurgeBoth);
     // Everything that reaches us before the server confirms was on its way before the purge;
     // once it confirms, what follows is new. A server that never confirms costs one wait.
-    const std::uint64_t deadline = clock_.nowMs() + options_.purgeWaitMs;
+    Wait confirmation(*this, options_.purgeWaitMs);
     for (;;) {
         pumpInput();
         inbound_.clear();
         inboundHead_ = 0;
-        const std::uint64_t now = clock_.nowMs();
-        if (purgeAcknowledged_ || !alive() || now >= deadline)
+        if (purgeAcknowledged_ || !alive() || confirmation.over())
             break;
         flush();
-        waitFor(POLLIN, static_cast<int>(std::min<std::uint64_t>(deadline - now, 50)));
+        confirmation.sleep(POLLIN);
     }
 }
 
@@ -490,10 +512,10 @@ void Rfc2217Device::close() {
     if (fd_ < 0)
         return;
     // Give queued bytes (a hang-up command written just before) a short, bounded chance.
-    const std::uint64_t deadline = clock_.nowMs() + 500;
+    Wait drain(*this, 500);
     flush();
-    while (alive() && !outbound_.empty() && clock_.nowMs() < deadline) {
-        waitFor(POLLOUT, 20);
+    while (alive() && !outbound_.empty() && !drain.over()) {
+        drain.sleep(POLLOUT);
         flush();
     }
     ::close(fd_);

@@ -55,6 +55,7 @@ public:
     int readNotifyHandle() const override { return fd_; }
 
 private:
+    class Wait;
     enum class OptionState : std::uint8_t { Off, Requested, On };
     struct Segment {
         bool control = false;

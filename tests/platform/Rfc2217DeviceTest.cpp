@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "fakes/ManualClock.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/posix/PseudoTerminal.h"
 #include "platform/posix/Rfc2217Device.h"
@@ -158,13 +159,21 @@ TEST(Rfc2217Open, FailsWhenNobodyListensOrTheServerWillNotServeAPort) {
     refusing.close();
     server.join();
 
-    // A server that never answers: open gives up after its time-out.
+    // A server that never answers: open gives up after its time-out, even by a clock that
+    // stands still.
     Listener silent;
-    std::atomic<int> silentFd{-1};
-    std::thread quiet([&] { silentFd = silent.accept(); });
+    std::vector<int> silentFds;
+    std::thread quiet([&] {
+        for (int i = 0; i < 2; ++i)
+            silentFds.push_back(silent.accept());
+    });
     EXPECT_FALSE(device.open(url(silent.port())));
+    test::ManualClock stopped;
+    Rfc2217Device stuck(stopped, options);
+    EXPECT_FALSE(stuck.open(url(silent.port())));
     quiet.join();
-    ::close(silentFd);
+    for (int fd : silentFds)
+        ::close(fd);
 }
 
 TEST(Rfc2217Device, EscapesBothWaysReadsModemStateAndReportsALostServer) {
