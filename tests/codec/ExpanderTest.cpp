@@ -42,7 +42,9 @@ protected:
         const auto h = bitmapHeader(width, height, mode == 1 ? 24 : 8, 0,
                                     static_cast<uint32_t>(palette.size() / 4));
         std::memcpy(format_.data(), &h, sizeof h);
-        std::memcpy(format_.data() + 40, palette.data(), palette.size());
+        if (!palette.empty()) {
+            std::memcpy(format_.data() + 40, palette.data(), palette.size());
+        }
         std::vector<MetaAttribute> list = {block(VC_E_FORMAT, format_.data(), format_.size()),
                                            word(VC_E_OUTPUT_MODE, static_cast<uint32_t>(mode))};
         if (!palette.empty()) {
