@@ -75,7 +75,7 @@ void decodeAndCompare(int width, int height, bool lumaOnly, uint32_t largestPiec
         block(VC_C_FORMAT, &h, sizeof h), word(VC_C_MODE, 2),
         word(VC_C_QUALITY, 55),           word(VC_C_CHANGE, 55),
         word(VC_C_LUMA_ONLY, lumaOnly),   word(VC_C_MAX_PIECE, largestPiece),
-        word(VC_C_FRAME_BYTES, 1500),     word(VC_C_KEY_BYTES, 6000)};
+        word(VC_C_FRAME_BYTES, 400),      word(VC_C_KEY_BYTES, 10000)};
     ASSERT_TRUE(c.setAttributes(8, attrs));
     Expander e;
     const auto out = bitmapHeader(176, 144, 24);
@@ -106,7 +106,7 @@ void decodeAndCompare(int width, int height, bool lumaOnly, uint32_t largestPiec
             return true;
         }));
         if (f == 0 && largestPiece != 0) {
-            EXPECT_GT(pieces, 2);
+            EXPECT_GT(pieces, 1);
         }
         ASSERT_EQ(e.lastError(), 0u);
         ASSERT_FALSE(picture.empty());
@@ -142,7 +142,7 @@ TEST(H263Ffmpeg, QcifColourPicturesDecodeAlike) {
 }
 
 TEST(H263Ffmpeg, PacketisedPicturesDecodeAlikeWithHeadersRemoved) {
-    decodeAndCompare(176, 144, false, 1400);
+    decodeAndCompare(176, 144, false, 700);
 }
 
 TEST(H263Ffmpeg, SubQcifLuminanceOnlyPicturesDecodeAlike) {
