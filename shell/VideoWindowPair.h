@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+namespace krl {
+
+class Connection;
+struct VideoSettings;
+
+// The local and remote video windows as the main frame sees them. The frame creates one pair
+// for its whole life and calls it at the points below; the video windows implement it.
+class VideoWindowPair {
+public:
+    virtual ~VideoWindowPair() = default;
+    // Local capture and send, remote display: once before and once after each pump step.
+    virtual void idle() = 0;
+    // Hands over what the windows need (again after the Video settings changed).
+    virtual void setup(Connection& connection, const VideoSettings& video,
+                       const std::string& homeDir) = 0;
+    // The Video command: start the local window and show the remote one.
+    virtual void start() = 0;
+    // Hold marks: mark 0 is set by this side's Hold command, mark 1 by the peer's hold.
+    virtual void setHoldMark(int mark, bool on) = 0;
+    virtual void closeWindows() = 0;
+};
+
+}  // namespace krl

@@ -1,0 +1,116 @@
+// The frame's command table: enable rules and texts in every connection state.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "shell/CommandTable.h"
+
+using namespace krl;
+
+namespace {
+
+const ConnectionState kAll[] = {
+    ConnectionState::NotConnected, ConnectionState::OpeningPort, ConnectionState::Initialising,
+    ConnectionState::Listening,    ConnectionState::Dialling,    ConnectionState::Connected,
+    ConnectionState::HangingUp,
+};
+
+CommandUi ui(CommandId id, ConnectionState s, ConnectType type = ConnectType::Modem,
+             std::string name = {}) {
+    CommandContext c;
+    c.state = s;
+    c.connectType = type;
+    c.remoteName = std::move(name);
+    return CommandTable::ui(id, c);
+}
+
+int n(ConnectionState s) {
+    return static_cast<int>(s);
+}
+
+}  // namespace
+
+TEST(CommandTable, CallCommandsFollowTheConnectionState) {
+    for (ConnectionState s : kAll) {
+        SCOPED_TRACE(n(s));
+        EXPECT_EQ(ui(CommandId::Dial, s).enabled, n(s) <= 3);
+        EXPECT_EQ(ui(CommandId::Disconnect, s).enabled, n(s) == 4 || n(s) == 5);
+        EXPECT_EQ(ui(CommandId::Hold, s).enabled, n(s) == 5);
+        EXPECT_EQ(ui(CommandId::AddToAddressBook, s).enabled, n(s) == 5);
+        for (ConnectType t : {ConnectType::Modem, ConnectType::SerialCable, ConnectType::Dsvd})
+            EXPECT_EQ(ui(CommandId::Pickup, s, t).enabled, t == ConnectType::Dsvd && n(s) <= 3);
+    }
+}
+
+TEST(CommandTable, ListenTogglesItsTextAndIsOffDuringACall) {
+    for (ConnectionState s : kAll) {
+        SCOPED_TRACE(n(s));
+        const CommandUi got = ui(CommandId::Listen, s);
+        if (n(s) >= 1 && n(s) <= 3) {
+            EXPECT_EQ(got, (CommandUi{true, "Stop &Listening"}));
+        } else if (n(s) == 4 || n(s) == 5) {
+            EXPECT_EQ(got, (CommandUi{false, "&Listen"}));
+        } else {
+            EXPECT_EQ(got, (CommandUi{true, "&Listen"}));
+        }
+    }
+}
+
+TEST(CommandTable, PageNamesTheRemotePartyOnlyWhileConnected) {
+    for (ConnectionState s : kAll) {
+        SCOPED_TRACE(n(s));
+        const CommandUi named = ui(CommandId::Page, s, ConnectType::Modem, "Ann Lee");
+        if (s == ConnectionState::Connected) {
+            EXPECT_EQ(named, (CommandUi{true, "P&age Ann Lee\tCtrl+A"}));
+            EXPECT_EQ(ui(CommandId::Page, s), (CommandUi{true, std::nullopt}));
+        } else {
+            EXPECT_EQ(named, (CommandUi{false, "P&age\tCtrl+A"}));
+        }
+    }
+}
+
+TEST(CommandTable, WindowAndHelpCommandsAreAlwaysThere) {
+    const CommandId always[] = {
+        CommandId::Exit,        CommandId::Options,      CommandId::OwnCard,
+        CommandId::Video,       CommandId::FileTransfer, CommandId::Chat,
+        CommandId::AddressBook, CommandId::HelpTopics,   CommandId::About,
+        CommandId::Statistics,  CommandId::SetupWizard,  CommandId::OpenLog};
+    for (ConnectionState s : kAll)
+        for (CommandId id : always)
+            EXPECT_EQ(ui(id, s), (CommandUi{true, std::nullopt})) << static_cast<int>(id);
+}
+
+TEST(CommandTable, CardTogglesOfferOnlyTheOtherState) {
+    CommandContext c;
+    c.cardPanelShown = false;
+    EXPECT_TRUE(CommandTable::ui(CommandId::ShowCard, c).enabled);
+    EXPECT_FALSE(CommandTable::ui(CommandId::HideCard, c).enabled);
+    c.cardPanelShown = true;
+    EXPECT_FALSE(CommandTable::ui(CommandId::ShowCard, c).enabled);
+    EXPECT_TRUE(CommandTable::ui(CommandId::HideCard, c).enabled);
+}
+
+TEST(CommandTable, MenusAndAcceleratorsNameEachCommandOnce) {
+    std::set<int> inMenus;
+    for (const auto& menu : CommandTable::menus())
+        for (const auto& e : menu.entries) {
+            if (e.command) {
+                EXPECT_TRUE(inMenus.insert(static_cast<int>(*e.command)).second);
+            }
+        }
+    EXPECT_EQ(CommandTable::menus().size(), 4u);
+    std::set<std::string> keys;
+    for (const auto& a : CommandTable::accelerators())
+        EXPECT_TRUE(keys.insert(a.keys).second) << a.keys;
+    EXPECT_TRUE(keys.count("Ctrl+D"));
+    EXPECT_TRUE(keys.count("Ctrl+L"));
+}
+
+TEST(CommandTable, ToolTipIsTheTextBetweenTheFirstTwoLineBreaks) {
+    EXPECT_EQ(CommandTable::toolTip("\nConnect to another person.\n"),
+              "Connect to another person.");
+    EXPECT_EQ(CommandTable::toolTip("Page the remote user"), "Page the remote user");
+    EXPECT_EQ(CommandTable::toolTip("Prompt\nTip"), "Tip");
+    EXPECT_EQ(CommandTable::prompt("Prompt\nTip\n"), "Prompt");
+    EXPECT_EQ(CommandTable::prompt("\nHold the call\n"), "");
+}
