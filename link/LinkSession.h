@@ -30,8 +30,7 @@ protected:
     void onCallReset() override;
     void onReadFailure() override;
 
-private:
-    // ProtocolPort
+    // ProtocolPort (protected so that a test can stand between the protocol and the line)
     long writeFrame(FrameType type, std::span<const std::uint8_t> payload,
                     const CheckField& check) override;
     void logSent(std::string_view text) override;
@@ -42,6 +41,7 @@ private:
     void noteResentBlock() override;
     void noteDamagedFrame() override;
 
+private:
     LinkProtocol protocol_;
 };
 
