@@ -232,10 +232,14 @@ void Connection::hangUp() {
     state_ = ConnectionState::HangingUp;
     carrierLostSince_.reset();
     script_.stop();
-    // What was written last (the "<Disconnect>" that tells the peer) must reach the line
-    // before the lines drop and the port is purged and closed.
-    if (wasConnected && outputQueueLength() > 0) {
-        drainUntil_ = ticks().nowMs() + kDrainMs;
+    // What was written last (the "<Disconnect>" that tells the peer) must reach the far end
+    // before the lines drop and the port is purged and closed: dropping DTR hangs the modem up
+    // at once, discarding what it still holds. The output queue is only an estimate (a port
+    // server or a modem buffers more), so the lines also stay up for a short settling time.
+    if (wasConnected) {
+        const std::uint64_t now = ticks().nowMs();
+        settleUntil_ = now + kSettleMs;
+        drainUntil_ = now + kDrainMs;
         return;
     }
     beginDisconnect();
@@ -309,8 +313,10 @@ PumpResult Connection::pump() {
     }
 
     if (state_ == ConnectionState::HangingUp && drainUntil_) {
-        if (outputQueueLength() == 0 || ticks().nowMs() >= *drainUntil_)
+        const std::uint64_t now = ticks().nowMs();
+        if ((outputQueueLength() == 0 && now >= settleUntil_) || now >= *drainUntil_) {
             beginDisconnect();
+        }
         return PumpResult::Ok;
     }
 

@@ -32,6 +32,8 @@ public:
     static constexpr std::uint64_t kCarrierLossMs = 2000;
     // Longest wait at hang-up for the port's output queue to drain before the lines drop.
     static constexpr std::uint64_t kDrainMs = 2000;
+    // Shortest wait at hang-up of a call before the lines drop.
+    static constexpr std::uint64_t kSettleMs = 300;
     // Message numbers this object shows.
     static constexpr int kMsgPortBusy = 4000;
     static constexpr int kMsgModemOff = 4160;
@@ -122,6 +124,7 @@ private:
     std::string number_;
     std::optional<std::uint64_t> carrierLostSince_;
     std::optional<std::uint64_t> drainUntil_;
+    std::uint64_t settleUntil_ = 0;
     bool callJustMade_ = false;
     bool pumping_ = false;
     // The port-open question: a retry waits for the next pump, so that an answer given at once

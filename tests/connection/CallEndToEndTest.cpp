@@ -87,13 +87,16 @@ public:
         fs::create_directories(dir / "Receive");
         settings.portName = port;
         settings.modemFile = modemFile;
-        settings.modemName = IniFile::load(modemFile)->value("Modem", "Name").value_or("");
+        if (auto file = IniFile::load(modemFile)) {
+            settings.modemName = file->value("Modem", "Name").value_or("");
+        }
         settings.timeSlice = 200;
         settings.ringsCount = 2;
         settings.baudRate = 57600;
         presenter.autoAnswer = MessageAnswer::Ok;
         conn.applySettings(settings);
         conn.protocol().setListener(this);
+        conn.protocol().setCommandTimeoutMs(settings.commandTimeOut);
         conn.openLog((dir / "krl.log").string());
     }
     ~Peer() override {
@@ -224,11 +227,191 @@ TEST(CableEndToEnd, ListenAnswersTheFirstRingTextAndACallCarriesAFile) {
     EXPECT_TRUE(inOrder(
         a.log(),
         {">  Modem script= Serial Cable", ">  @General Commands", ">  @Initialization Commands ",
-         ">  @Connect Command", ">  KRLCALL|", "<  KRL",
-         ">  *** Connect    on: ", ">  <HELLO>", "<  <OKHello>", ">  <Send NF>", "<  <OK for Send>",
-         ">  <Disconnect>", ">  *** Disconnect on: ", ">  @Disconnect Command"}));
+         ">  @Connect Command", ">  KRLCALL|", "<  KRL", ">  *** Connect    on: ", ">  <HELLO>",
+         "<  <OKHello>", ">  <Send NF>", "<  <OK for Send>", ">  <Disconnect>",
+         ">  *** Disconnect on: ", ">  @Disconnect Command"}));
     EXPECT_TRUE(inOrder(b.log(), {">  Modem script= Serial Cable", ">  @Listening", "<  KRL",
                                   ">  @Answer Connect Command", ">  KRLANSWER|",
                                   ">  *** Connect    on: ", ">  <HELLO>", "<  <Disconnect>",
                                   ">  *** Disconnect on: "}));
+}
+
+namespace {
+
+// A copy of the shipped Hayes description whose initialisation also shortens the modem's
+// wait for the far end to answer (S7, seconds).
+std::string hayesWithAnswerWait(const fs::path& dir, int seconds) {
+    std::string text = readFile(shipped("HayesModem.mdm"));
+    const std::string init = "Command1=ATE0V1Q0X4&C1&D2S0=0|";
+    text.replace(text.find(init), init.size(),
+                 "Command1=ATE0V1Q0X4&C1&D2S0=0S7=" + std::to_string(seconds) + "|");
+    fs::path path = dir / "ShortWait.mdm";
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+}
+
+bool connectedBoth(Peer& a, Peer& b) {
+    return runUntil({&a, &b}, [&] {
+        return a.conn.state() == ConnectionState::Connected &&
+               b.conn.state() == ConnectionState::Connected && a.conn.greeting().answered &&
+               b.conn.greeting().answered;
+    });
+}
+
+}  // namespace
+
+class ModemEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(modems.ok()) << modems.error(); }
+    krl::test::ModemSim modems{{.ringMs = 1500, .dialMs = 300, .handshakeMs = 300}};
+};
+
+TEST_F(ModemEndToEnd, DialRingAnswerAfterTheRingsSendAFileAndDisconnect) {
+    Peer a("a", modems.portA(), shipped("HayesModem.mdm"));
+    Peer b("b", modems.portB(), shipped("HayesModem.mdm"));
+    b.conn.listen();
+    ASSERT_TRUE(runUntil({&b}, [&] { return b.conn.state() == ConnectionState::Listening; }));
+    a.conn.dial("1002", "Bee");
+    callSendFileAndDisconnect(a, b);
+    EXPECT_EQ(a.settings.lastConnectSpeed, 28800u);
+
+    auto bLog = b.log();
+    auto answerAt = std::find(bLog.begin(), bLog.end(), ">  @Answer Connect Command");
+    int rings = 0;
+    for (auto it = bLog.begin(); it != answerAt; ++it) {
+        if (it->rfind("<  ", 0) == 0 && it->find("RING") != std::string::npos)
+            ++rings;
+    }
+    EXPECT_EQ(rings, 2);
+    EXPECT_TRUE(inOrder(
+        a.log(),
+        {">  Modem script= Generic Hayes Modem", ">  @General Commands", ">  AT|", "<  ", ">  ATZ|",
+         ">  @Initialization Commands ", ">  ATE0V1Q0X4&C1&D2S0=0|", ">  @Connect Command",
+         ">  ATDT1002|", ">  *** Connect    on: ", ">  <HELLO>", "<  <OKHello>", ">  <Disconnect>",
+         ">  *** Disconnect on: ", ">  @Disconnect Command", ">  ATH0|"}));
+    EXPECT_TRUE(inOrder(
+        bLog, {">  Modem script= Generic Hayes Modem", ">  @Listening", "<  ",
+               ">  @Answer Connect Command", ">  ATA|", ">  *** Connect    on: ", ">  <HELLO>",
+               "<  <Disconnect>", ">  *** Disconnect on: ", ">  @Disconnect Command"}));
+}
+
+TEST_F(ModemEndToEnd, BusyLineEndsTheDialWithMessage4200) {
+    Peer a("a", modems.portA(), shipped("HayesModem.mdm"));
+    ASSERT_EQ(modems.control("busy B"), "OK");
+    a.conn.dial("1002");
+    ASSERT_TRUE(runUntil({&a}, [&] { return !a.presenter.shown.empty(); }));
+    EXPECT_EQ(a.presenter.ids(), std::vector<int>{4200});
+    ASSERT_TRUE(runUntil({&a}, [&] { return a.conn.state() == ConnectionState::NotConnected; }));
+    EXPECT_EQ(a.count(PumpResult::CallMade), 0);
+}
+
+TEST_F(ModemEndToEnd, UnansweredCallEndsWithMessage4200) {
+    Peer a("a", modems.portA(), "");
+    a.settings.modemFile = hayesWithAnswerWait(a.dir, 3);
+    a.conn.applySettings(a.settings);
+    a.conn.dial("1002");  // B's modem rings, nobody answers
+    ASSERT_TRUE(runUntil({&a}, [&] { return !a.presenter.shown.empty(); }));
+    EXPECT_EQ(a.presenter.ids(), std::vector<int>{4200});
+    ASSERT_TRUE(runUntil({&a}, [&] { return a.conn.state() == ConnectionState::NotConnected; }));
+}
+
+TEST_F(ModemEndToEnd, ShortCarrierDropSurvivesALongOneEndsTheCall) {
+    Peer a("a", modems.portA(), shipped("HayesModem.mdm"));
+    Peer b("b", modems.portB(), shipped("HayesModem.mdm"));
+    b.settings.ringsCount = 1;
+    b.conn.listen();
+    ASSERT_TRUE(runUntil({&b}, [&] { return b.conn.state() == ConnectionState::Listening; }));
+    a.conn.dial("1002");
+    ASSERT_TRUE(connectedBoth(a, b));
+
+    ASSERT_EQ(modems.control("drop A 1000"), "OK");
+    runFor({&a, &b}, 3000);
+    EXPECT_EQ(a.conn.state(), ConnectionState::Connected);
+    EXPECT_EQ(b.conn.state(), ConnectionState::Connected);
+    EXPECT_TRUE(a.presenter.shown.empty());
+
+    ASSERT_EQ(modems.control("drop A 6000"), "OK");
+    ASSERT_TRUE(runUntil({&a, &b}, [&] {
+        return a.conn.state() == ConnectionState::NotConnected &&
+               b.conn.state() == ConnectionState::NotConnected;
+    }));
+    EXPECT_EQ(a.count(PumpResult::CarrierLost), 1);
+    EXPECT_EQ(a.presenter.ids(), std::vector<int>{4170});
+}
+
+TEST_F(ModemEndToEnd, ModemSwitchedOffShowsMessage4160) {
+    Peer a("a", modems.portA(), shipped("HayesModem.mdm"));
+    a.conn.listen();
+    ASSERT_TRUE(runUntil({&a}, [&] { return a.conn.state() == ConnectionState::Listening; }));
+    ASSERT_EQ(modems.control("off A"), "OK");
+    ASSERT_TRUE(runUntil({&a}, [&] { return a.conn.state() == ConnectionState::NotConnected; }));
+    EXPECT_EQ(a.count(PumpResult::ModemOff), 1);
+    EXPECT_EQ(a.presenter.ids(), std::vector<int>{4160});
+}
+
+TEST_F(ModemEndToEnd, GreetingNeverAnsweredEndsWithPeerSilent) {
+    Peer a("a", modems.portA(), shipped("HayesModem.mdm"));
+    // The far end is a modem whose computer answers the call but never speaks the protocol.
+    SteadyTickSource clock;
+    PosixSerialDeviceFactory factory(clock);
+    auto far = factory.create(modems.portB());
+    ASSERT_TRUE(far && far->open(modems.portB()));
+    far->configure(LineSettings{});
+    far->setDtr(true);
+    bool answered = false;
+    std::string heard;
+    a.conn.dial("1002");
+    ASSERT_TRUE(runUntil({&a}, [&] {
+        std::uint8_t buffer[256];
+        long n = far->read(buffer, sizeof buffer);
+        if (n > 0)
+            heard.append(reinterpret_cast<char*>(buffer), static_cast<std::size_t>(n));
+        if (!answered && heard.find("RING") != std::string::npos) {
+            far->write(reinterpret_cast<const std::uint8_t*>("ATA\r"), 4);
+            answered = true;
+        }
+        return a.count(PumpResult::PeerSilent) > 0;
+    }));
+    EXPECT_EQ(a.count(PumpResult::CallMade), 1);
+    ASSERT_TRUE(runUntil({&a}, [&] { return a.conn.state() == ConnectionState::NotConnected; }));
+}
+
+TEST_F(ModemEndToEnd, IdleCallIsDroppedWithMessage5160) {
+    // A's clock runs six times faster: one idle minute passes in ten seconds.
+    Peer a("a", modems.portA(), shipped("HayesModem.mdm"), 6);
+    Peer b("b", modems.portB(), shipped("HayesModem.mdm"));
+    a.settings.fileInActive = 1;
+    b.settings.ringsCount = 1;
+    b.conn.listen();
+    ASSERT_TRUE(runUntil({&b}, [&] { return b.conn.state() == ConnectionState::Listening; }));
+    a.conn.dial("1002");
+    ASSERT_TRUE(connectedBoth(a, b));
+    ASSERT_TRUE(runUntil(
+        {&a, &b}, [&] { return !a.presenter.shown.empty(); }, 60000));
+    EXPECT_EQ(a.presenter.ids(), std::vector<int>{5160});
+    EXPECT_EQ(a.presenter.shown[0].kind, MessageKind::Acknowledgment);
+    ASSERT_TRUE(
+        runUntil({&a, &b}, [&] { return a.conn.state() == ConnectionState::NotConnected; }));
+}
+
+TEST_F(ModemEndToEnd, DsvdDescriptionsConnectAndHangUp) {
+    Peer a("a", modems.portA(), shipped("DsvdModem.mdm"));
+    Peer b("b", modems.portB(), shipped("DsvdModem.mdm"));
+    b.settings.ringsCount = 1;
+    b.conn.listen();
+    ASSERT_TRUE(runUntil({&b}, [&] { return b.conn.state() == ConnectionState::Listening; }));
+    EXPECT_EQ(b.conn.connectType(), ConnectType::Dsvd);
+    a.conn.dial("1002");
+    ASSERT_TRUE(connectedBoth(a, b));
+    a.conn.protocol().sendDisconnect();
+    a.conn.hangUp();
+    ASSERT_TRUE(runUntil({&a, &b}, [&] {
+        return a.conn.state() == ConnectionState::NotConnected &&
+               b.conn.state() == ConnectionState::NotConnected;
+    }));
+    EXPECT_EQ(b.count(PumpResult::PeerDisconnected), 1);
+    EXPECT_TRUE(a.presenter.shown.empty());
+    EXPECT_TRUE(b.presenter.shown.empty());
+    EXPECT_TRUE(inOrder(a.log(), {">  Modem script= Generic DSVD Modem", ">  AT&Q5|", "<  ",
+                                  ">  @Connect Command", ">  ATDT1002|"}));
 }

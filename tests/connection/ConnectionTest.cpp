@@ -151,6 +151,10 @@ TEST_F(ModemCall, DialConnectsGreetsAndHangsUpWithLogLinesInOrder) {
 
     conn.hangUp();
     EXPECT_EQ(conn.state(), ConnectionState::HangingUp);
+    EXPECT_TRUE(modem.dtr);  // the lines stay up while the last bytes leave
+    pumpFor(200);
+    EXPECT_TRUE(modem.dtr);
+    pumpFor(200);
     EXPECT_FALSE(modem.dtr);
     pumpFor(3000);
     EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
@@ -390,9 +394,11 @@ TEST(CableCall, ListenAnswersOnTheFirstRingTextAndDisconnectReachesThePeer) {
 
     caller.protocol().sendDisconnect();
     caller.hangUp();
-    EXPECT_EQ(caller.state(), ConnectionState::NotConnected);  // a cable has nothing to hang up
     clock.advance(5);
     EXPECT_EQ(callee.pump(), PumpResult::PeerDisconnected);
+    clock.advance(400);
+    caller.pump();
+    EXPECT_EQ(caller.state(), ConnectionState::NotConnected);  // a cable has nothing to hang up
     EXPECT_TRUE(presenterA.shown.empty());
     EXPECT_TRUE(presenterB.shown.empty());
 }
