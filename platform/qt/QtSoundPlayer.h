@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <memory>
+
+#include "connection/RingSound.h"
+
+class QSoundEffect;
+
+namespace krl {
+
+// Plays the program's wave files asynchronously: the ring while a call comes in (from the ring
+// file) and any other file named at the call (the page sound). A missing file or a machine
+// without sound plays nothing.
+class QtSoundPlayer : public QObject, public RingSound {
+    Q_OBJECT
+
+public:
+    explicit QtSoundPlayer(QString ringFile, QObject* parent = nullptr);
+    ~QtSoundPlayer() override;
+
+    void playRing() override;
+    void playFile(const QString& path);
+
+private:
+    QString ringFile_;
+    std::unique_ptr<QSoundEffect> effect_;
+};
+
+}  // namespace krl
