@@ -122,9 +122,11 @@ TEST_F(ModemEmulatorTest, CallRingsAnswersCarriesDataBothWaysAndEndsOnDtrDrop) {
     b.send("reply \xff");
     ASSERT_TRUE(a.waitFor("reply \xff"));
 
-    // Hanging up as the program does: DTR down.
+    // Hanging up as the program does: DTR down right after the last bytes. What was already
+    // sent still arrives before the carrier goes.
+    a.send("<Disconnect>");
     ASSERT_TRUE(a.device.setDtr(false));
-    ASSERT_TRUE(b.waitFor("NO CARRIER"));
+    ASSERT_TRUE(b.waitFor("<Disconnect>\r\nNO CARRIER\r\n"));
     ASSERT_TRUE(b.waitForLines(kDcd, 0));
     ASSERT_TRUE(a.waitForLines(kDcd, 0));
     ASSERT_TRUE(a.device.setDtr(true));

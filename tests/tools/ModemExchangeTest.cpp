@@ -110,6 +110,26 @@ TEST_F(ModemExchangeTest, DataIsLostWhileTheCarrierIsGoneAndFlowsAgainAfter) {
     EXPECT_NE(exchange.modem(1).modemLines(now) & modem_line::kDcd, 0u);
 }
 
+TEST_F(ModemExchangeTest, HangUpDeliversWhatWasAlreadySentThenClearsDown) {
+    call();
+    type(0, "last words");
+    exchange.modem(0).setDtr(false, now);  // &D2: hang up at once
+    EXPECT_EQ(out(0), "\r\nNO CARRIER\r\n");
+    EXPECT_TRUE(exchange.clearingDown());
+    type(1, "too late");  // the far side's data no longer goes anywhere
+    advance(10);
+    EXPECT_EQ(out(1), "last words\r\nNO CARRIER\r\n");
+    EXPECT_FALSE(exchange.clearingDown());
+    EXPECT_EQ(out(0), "");
+
+    // Power off clears nothing down.
+    exchange.modem(0).setDtr(true, now);
+    call();
+    type(0, "unsent");
+    EXPECT_EQ(exchange.control("off A", now), "OK");
+    EXPECT_EQ(out(1), "\r\nNO CARRIER\r\n");
+}
+
 TEST_F(ModemExchangeTest, CutLineEndsTheCallForBoth) {
     call();
     EXPECT_EQ(exchange.control("HANGUP a", now), "OK");

@@ -64,6 +64,9 @@ void HayesModem::resetToDefaults() {
     s_[10] = 20;
     s_[11] = 95;  // tone dialling speed, ms
     s_[12] = 50;  // escape guard time, fiftieths of a second
+    // Seconds a hang-up waits for data already sent to reach the far modem (error-controlled
+    // calls clear down only once the buffers are empty).
+    s_[38] = 20;
     echo_ = true;
     quiet_ = false;
     verbose_ = true;
@@ -543,6 +546,8 @@ void HayesModem::setPower(bool on, std::uint64_t now) {
     if (on == powered_)
         return;
     if (!on) {
+        // Off first: a modem without power clears nothing down, the call just dies.
+        powered_ = false;
         if (state_ != State::Command || offHook_)
             line_.hangUp(*this);
         state_ = State::Command;

@@ -37,6 +37,16 @@ void ModemExchange::tick(std::uint64_t nowMs) {
     }
     ports_[0].modem.tick(nowMs);
     ports_[1].modem.tick(nowMs);
+    if (call_ == CallState::Clearing) {
+        // Only the side that hung up still sends; the far modem takes it while it is online.
+        const int side = clearingSide_;
+        const std::vector<std::uint8_t> arrived = from(side).pull(nowMs);
+        if (!arrived.empty())
+            ports_[1 - side].modem.fromLine(arrived.data(), arrived.size());
+        if (from(side).queued() == 0 || nowMs >= clearingUntil_)
+            finishClearing();
+        return;
+    }
     if (call_ != CallState::Connected)
         return;
     for (int side = 0; side < 2; ++side) {
@@ -48,6 +58,12 @@ void ModemExchange::tick(std::uint64_t nowMs) {
             continue;
         ports_[1 - side].modem.fromLine(arrived.data(), arrived.size());
     }
+}
+
+void ModemExchange::finishClearing() {
+    const int other = 1 - clearingSide_;
+    endCall();
+    ports_[other].modem.remoteHungUp(now_);
 }
 
 DialOutcome ModemExchange::placeCall(HayesModem& callerModem, const std::string& number) {
@@ -94,8 +110,20 @@ void ModemExchange::hangUp(HayesModem& modem) {
         endCall();
         ports_[other].modem.callWithdrawn(now_);
     } else if (call_ == CallState::Connected) {
+        const bool lineUp = !ports_[0].dropping && !ports_[1].dropping;
+        if (lineUp && modem.poweredOn() && from(side).queued() > 0) {
+            // A modem that hangs up first sends what it already has, then clears down.
+            call_ = CallState::Clearing;
+            clearingSide_ = side;
+            clearingUntil_ = now_ + std::uint64_t{modem.sRegister(38)} * 1000;
+            from(other).clear();
+            return;
+        }
         endCall();
         ports_[other].modem.remoteHungUp(now_);
+    } else if (call_ == CallState::Clearing && side != clearingSide_) {
+        // The far side hangs up too: nothing is left to wait for.
+        endCall();
     }
     // Otherwise the modem was in no call (a give-up after BUSY, say): nothing to undo.
 }
@@ -103,6 +131,7 @@ void ModemExchange::hangUp(HayesModem& modem) {
 void ModemExchange::endCall() {
     call_ = CallState::None;
     caller_ = -1;
+    clearingSide_ = -1;
     aToB_->clear();
     bToA_->clear();
     for (Port& p : ports_) {
@@ -172,8 +201,8 @@ std::string ModemExchange::control(const std::string& command, std::uint64_t now
         return "OK";
     }
     if (verb == "hangup") {
-        // The far end of the telephone line goes away, as when the other party hangs up.
-        if (call_ != CallState::Connected)
+        // The telephone line is cut: both modems lose the call at once.
+        if (call_ != CallState::Connected && call_ != CallState::Clearing)
             return "ERROR not connected";
         endCall();
         ports_[0].modem.remoteHungUp(nowMs);

@@ -48,6 +48,8 @@ public:
     void tick(std::uint64_t nowMs);
     // True while a call is up between the modems (from answer until hang-up).
     bool connected() const { return call_ == CallState::Connected; }
+    // True while a hang-up waits for the data already sent to reach the far modem.
+    bool clearingDown() const { return call_ == CallState::Clearing; }
     // Bytes on their way from that side to the other; lets the owner stop reading a computer
     // that sends faster than the line carries.
     std::size_t inFlightFrom(int side) const;
@@ -63,7 +65,7 @@ public:
     void sendToLine(HayesModem& modem, const std::uint8_t* data, std::size_t count) override;
 
 private:
-    enum class CallState : std::uint8_t { None, Ringing, Connected };
+    enum class CallState : std::uint8_t { None, Ringing, Connected, Clearing };
     struct Port {
         explicit Port(ModemExchange& exchange, HayesModem::Timing timing)
             : modem(exchange, timing) {}
@@ -79,6 +81,7 @@ private:
     int sideOf(const HayesModem& modem) const { return &modem == &ports_[0].modem ? 0 : 1; }
     LineDirection& from(int side) { return side == 0 ? *aToB_ : *bToA_; }
     void endCall();
+    void finishClearing();
     std::string status(int side, std::uint64_t nowMs) const;
 
     std::array<Port, 2> ports_;
@@ -87,6 +90,8 @@ private:
     std::uint32_t lineRate_;
     CallState call_ = CallState::None;
     int caller_ = -1;
+    int clearingSide_ = -1;  // the modem that hung up, while its data drains
+    std::uint64_t clearingUntil_ = 0;
     std::uint64_t now_ = 0;
 };
 
