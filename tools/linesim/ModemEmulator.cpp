@@ -99,7 +99,10 @@ public:
 
     void onClientConnected() override { modem().setDtr(true, owner_.nowMs()); }
     // A program that closes the port (or dies) drops DTR with it.
-    void onClientGone() override { modem().setDtr(false, owner_.nowMs()); }
+    void onClientGone() override {
+        modem().setDtr(false, owner_.nowMs());
+        owner_.exchange_->setDteRate(side_, 0);  // the next program sets its own rate
+    }
     void onData(const std::uint8_t* data, std::size_t count) override {
         modem().fromDte(data, count, owner_.nowMs());
     }
