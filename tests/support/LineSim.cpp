@@ -32,20 +32,22 @@ std::string number(double value) {
 }
 
 std::vector<std::string> commandLine(const LineSimOptions& o) {
-    return {LineSim::executable(),
-            "cable",
-            "--baud",
-            std::to_string(o.baud),
-            "--ber",
-            number(o.bitErrorRate),
-            "--drop",
-            number(o.dropRate),
-            "--latency",
-            std::to_string(o.latencyMs),
-            "--seed",
-            std::to_string(o.seed),
-            "--duration",
-            std::to_string(o.durationSeconds)};
+    std::vector<std::string> args{LineSim::executable(),
+                                  "cable",
+                                  "--baud",
+                                  std::to_string(o.baud),
+                                  "--ber",
+                                  number(o.bitErrorRate),
+                                  "--drop",
+                                  number(o.dropRate),
+                                  "--latency",
+                                  std::to_string(o.latencyMs),
+                                  "--seed",
+                                  std::to_string(o.seed),
+                                  "--duration",
+                                  std::to_string(o.durationSeconds)};
+    args.insert(args.end(), o.extraArguments.begin(), o.extraArguments.end());
+    return args;
 }
 
 // Waits for the child up to `timeout`; true when it has been reaped.

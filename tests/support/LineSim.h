@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace krl::test {
 
@@ -16,6 +17,8 @@ struct LineSimOptions {
     std::uint64_t seed = 1;
     // The cable stops by itself after this long even if the test never ends it.
     std::uint32_t durationSeconds = 1800;
+    // Further arguments for "linesim cable", e.g. {"--link-a", "/tmp/portA"}.
+    std::vector<std::string> extraArguments = {};
 };
 
 // A running "linesim cable": two pseudo-terminals joined by a simulated serial line. Starts

@@ -6,6 +6,7 @@
 #include <bit>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -209,6 +210,24 @@ TEST(LinesimCableTest, StopsByItselfAfterItsDuration) {
     ASSERT_NE(status, -1);
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(LinesimCableTest, DeviceLinksNameTheEndsWhileTheCableRuns) {
+    auto dir = std::filesystem::temp_directory_path();
+    auto linkA = dir / ("krl-cable-a-" + std::to_string(::getpid()));
+    auto linkB = dir / ("krl-cable-b-" + std::to_string(::getpid()));
+    {
+        LineSim cable(
+            {.extraArguments = {"--link-a", linkA.string(), "--link-b=" + linkB.string()}});
+        ASSERT_TRUE(cable.ok()) << cable.error();
+        EXPECT_EQ(std::filesystem::read_symlink(linkA), cable.pathA());
+        EXPECT_EQ(std::filesystem::read_symlink(linkB), cable.pathB());
+        test::ManualClock clock;
+        TermiosSerialDevice device(clock);
+        EXPECT_TRUE(device.open(linkA.string()));
+    }
+    EXPECT_FALSE(std::filesystem::is_symlink(linkA));
+    EXPECT_FALSE(std::filesystem::is_symlink(linkB));
 }
 
 TEST(LinesimCableTest, PortCanBeReopenedWhileTheCableRuns) {
