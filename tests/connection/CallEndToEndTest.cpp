@@ -227,10 +227,10 @@ TEST(CableEndToEnd, ListenAnswersTheFirstRingTextAndACallCarriesAFile) {
     EXPECT_TRUE(inOrder(
         a.log(),
         {">  Modem script= Serial Cable", ">  @General Commands", ">  @Initialization Commands ",
-         ">  @Connect Command", ">  KRLCALL|", "<  KRL", ">  *** Connect    on: ", ">  <HELLO>",
+         ">  @Connect Command", ">  KRLCALL|", "<  K", ">  *** Connect    on: ", ">  <HELLO>",
          "<  <OKHello>", ">  <Send NF>", "<  <OK for Send>", ">  <Disconnect>",
          ">  *** Disconnect on: ", ">  @Disconnect Command"}));
-    EXPECT_TRUE(inOrder(b.log(), {">  Modem script= Serial Cable", ">  @Listening", "<  KRL",
+    EXPECT_TRUE(inOrder(b.log(), {">  Modem script= Serial Cable", ">  @Listening", "<  K",
                                   ">  @Answer Connect Command", ">  KRLANSWER|",
                                   ">  *** Connect    on: ", ">  <HELLO>", "<  <Disconnect>",
                                   ">  *** Disconnect on: "}));
@@ -277,10 +277,14 @@ TEST_F(ModemEndToEnd, DialRingAnswerAfterTheRingsSendAFileAndDisconnect) {
 
     auto bLog = b.log();
     auto answerAt = std::find(bLog.begin(), bLog.end(), ">  @Answer Connect Command");
-    int rings = 0;
+    std::string heard;  // what the modem said before the call was answered
     for (auto it = bLog.begin(); it != answerAt; ++it) {
-        if (it->rfind("<  ", 0) == 0 && it->find("RING") != std::string::npos)
-            ++rings;
+        if (it->rfind("<  ", 0) == 0)
+            heard += it->substr(3);
+    }
+    int rings = 0;
+    for (auto at = heard.find("RING"); at != std::string::npos; at = heard.find("RING", at + 1)) {
+        ++rings;
     }
     EXPECT_EQ(rings, 2);
     EXPECT_TRUE(inOrder(

@@ -1,5 +1,6 @@
 #include "tools/krlcli/CliOptions.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace krl::cli {
@@ -35,7 +36,13 @@ const char* cliUsage() {
            "  --stop-receive-after N listen: stop the first file after N bytes\n"
            "  --log FILE             write the connection log\n"
            "  --progress / --quiet   force the progress line on / show nothing but errors\n"
-           "  --stats                print a summary line on standard output at the end\n";
+           "  --stats                print a summary line on standard output at the end\n"
+           "Calls through a modem (or a serial cable) described by a modem file (*.mdm):\n"
+           "  --modem FILE           run the file's commands on PORT (a device or rfc2217://)\n"
+           "  --dial NUMBER          place the call, then do what the mode says\n"
+           "  --listen               wait for a call and answer it, then do what the mode says\n"
+           "  --rings N              rings before answering (default 2)\n"
+           "  --idle-minutes N       hang up a call silent this long (default 10, 0 never)\n";
 }
 
 std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args,
@@ -111,6 +118,23 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args,
             o.quiet = true;
         } else if (a == "--stats") {
             o.stats = true;
+        } else if (a == "--modem") {
+            if (!value(o.modemFile))
+                return std::nullopt;
+        } else if (a == "--dial") {
+            if (!value(s))
+                return std::nullopt;
+            o.dialNumber = s;
+        } else if (a == "--listen") {
+            o.modemListen = true;
+        } else if (a == "--rings") {
+            if (!count(n))
+                return std::nullopt;
+            o.rings = static_cast<std::uint32_t>(std::min<std::uint64_t>(n, 100));
+        } else if (a == "--idle-minutes") {
+            if (!count(n))
+                return std::nullopt;
+            o.idleMinutes = static_cast<std::uint32_t>(std::min<std::uint64_t>(n, 100000));
         } else if (a.rfind("--", 0) == 0) {
             error = "unknown option " + a;
             return std::nullopt;
@@ -137,6 +161,11 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args,
         o.mode = CliMode::Chat;
     } else {
         error = "unknown mode " + mode;
+        return std::nullopt;
+    }
+    if (o.modemFile.empty() != (!o.dialNumber && !o.modemListen) ||
+        (o.dialNumber && o.modemListen)) {
+        error = "--modem needs one of --dial and --listen, and they need --modem";
         return std::nullopt;
     }
     if (o.mode != CliMode::Send && positional.size() > 2) {

@@ -28,6 +28,13 @@ struct CliOptions {
     std::uint64_t stopReceiveAfter = 0;  // listen: stop the first file after this many bytes
     std::string logPath;
     bool stats = false;  // print a machine-readable summary line on stdout
+    // Placing or answering the call through a modem description (*.mdm): with modemFile set,
+    // exactly one of dialNumber and modemListen.
+    std::string modemFile;
+    std::optional<std::string> dialNumber;
+    bool modemListen = false;
+    std::uint32_t rings = 2;         // rings before answering
+    std::uint32_t idleMinutes = 10;  // drop a call silent this long; 0 never
 };
 
 // Parses the command line (without the program name). Nothing, with `error` set, when it does

@@ -84,6 +84,7 @@ CliPeer::CliPeer(const CliOptions& options, std::ostream& err, std::ostream& out
       out_(out),
       devices_(ticks_),
       messages_(StringTable::builtIn(), err, MessageAnswer::Cancel),
+      modem_(!options.modemFile.empty()),
       session_(devices_, ticks_, StringTable::builtIn(), messages_),
       progress_(err, !options.quiet && (options.progress || ::isatty(STDERR_FILENO) == 1)) {}
 
@@ -95,13 +96,24 @@ void CliPeer::say(const std::string& text) {
 }
 
 int CliPeer::run() {
-    if (!openPort())
+    if (modem_) {
+        if (int status = placeCall(); status != kExitOk)
+            return status;
+    } else if (!openPort()) {
         return kExitPort;
+    }
     configureProtocol();
-    session_.callReset();
+    if (!modem_)
+        session_.callReset();
     while (!finished()) {
         if (!waitForInput())
             break;
+        if (modem_) {
+            if (!pumpCall())
+                break;
+            afterPoll();
+            continue;
+        }
         session_.readReceived();
         int result = session_.poll();
         if (result == LinkEngine::kPollPeerDisconnected) {
@@ -139,6 +151,93 @@ bool CliPeer::openPort() {
     if (!options_.logPath.empty() && !session_.openLog(options_.logPath))
         say("cannot open log " + options_.logPath);
     return true;
+}
+
+// Runs the modem file until the call is made: dialling, or waiting for a call and answering
+// it. Questions (a command failed, the port is busy) are answered on the console.
+int CliPeer::placeCall() {
+    auto file = IniFile::load(options_.modemFile);
+    if (!file) {
+        say("cannot read modem file " + options_.modemFile);
+        return kExitUsage;
+    }
+    comms_.portName = options_.port;
+    comms_.modemFile = options_.modemFile;
+    comms_.modemName = scriptValue(*file, "Modem", "Name").value_or(options_.modemFile);
+    comms_.baudRate = options_.baud;
+    comms_.ringsCount = options_.rings;
+    comms_.fileInActive = options_.idleMinutes;
+    comms_.timeSlice = CommsSettings::kTimeSliceWhenValueMissing;
+    comms_.alwaysListen = false;
+    comms_.playRings = false;
+    session_.applySettings(comms_);
+    session_.protocol().setCommandTimeoutMs(options_.commandTimeoutMs);
+    if (!options_.logPath.empty() && !session_.openLog(options_.logPath))
+        say("cannot open log " + options_.logPath);
+    session_.setPortOpenAbandonedHandler([this](MessageAnswer) { portAbandoned_ = true; });
+    if (options_.dialNumber) {
+        say("dialling " + *options_.dialNumber);
+        session_.dial(*options_.dialNumber);
+    } else {
+        say("waiting for a call");
+        session_.listen();
+    }
+    while (session_.state() != ConnectionState::NotConnected) {
+        pollfd fd = {session_.isPortOpen() ? session_.readNotifyHandle() : -1, POLLIN, 0};
+        ::poll(&fd, 1, kIdleWaitMs);
+        if (session_.pump() == PumpResult::CallMade) {
+            say("call made" + (comms_.lastConnectSpeed
+                                   ? " at " + std::to_string(comms_.lastConnectSpeed) + " bps"
+                                   : std::string()));
+            return kExitOk;
+        }
+    }
+    say("no call");
+    return portAbandoned_ ? kExitPort : kExitNoPeer;
+}
+
+// One pump of a call made through a modem file; false when the call is over.
+bool CliPeer::pumpCall() {
+    switch (session_.pump()) {
+        case PumpResult::PeerDisconnected:
+            peerGone_ = true;
+            return false;
+        case PumpResult::PeerSilent: {
+            Message message;
+            message.id = 5210;
+            message.kind = MessageKind::Acknowledgment;
+            messages_.show(message, {});
+            lineLost_ = true;
+            return false;
+        }
+        case PumpResult::CarrierLost:
+        case PumpResult::ModemOff:
+            lineLost_ = true;
+            return false;
+        default:
+            break;
+    }
+    if (session_.checkIdle() || session_.state() != ConnectionState::Connected) {
+        lineLost_ = true;
+        return false;
+    }
+    return true;
+}
+
+// Hangs up through the modem file's disconnect commands, telling the peer first.
+void CliPeer::hangUpCall() {
+    if (!lineLost_ && !peerGone_ && session_.state() == ConnectionState::Connected)
+        session_.protocol().sendDisconnect();
+    if (peerGone_)
+        say("the peer disconnected");
+    session_.hangUp();
+    const std::uint64_t until = ticks_.nowMs() + 20000;
+    while (session_.state() != ConnectionState::NotConnected && ticks_.nowMs() < until) {
+        pollfd fd = {session_.isPortOpen() ? session_.readNotifyHandle() : -1, POLLIN, 0};
+        ::poll(&fd, 1, kIdleWaitMs);
+        session_.pump();
+    }
+    session_.closePort();
 }
 
 void CliPeer::configureProtocol() {
@@ -313,6 +412,10 @@ bool CliPeer::finished() {
 
 void CliPeer::hangUp() {
     progress_.clear();
+    if (modem_) {
+        hangUpCall();
+        return;
+    }
     if (!lineLost_ && !peerGone_ && session_.isPortOpen()) {
         session_.protocol().sendDisconnect();
         // Let the last bytes leave before the port closes.

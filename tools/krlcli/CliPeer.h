@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "connection/CommsSettings.h"
+#include "connection/Connection.h"
 #include "controls/ConsoleMessagePresenter.h"
 #include "link/LinkListener.h"
 #include "link/LinkSession.h"
@@ -25,7 +27,8 @@ inline constexpr int kExitNoPeer = 4;
 
 // One end of a call without windows: the link session over a serial device, pumped from a
 // poll() on the port's descriptor (and standard input when chatting), so that a confirmation
-// is acted on as soon as its bytes arrive.
+// is acted on as soon as its bytes arrive. With a modem file the call is first placed or
+// answered by the connection's modem script, and the connection's pump runs the call.
 class CliPeer : private LinkListener, private ChatListener, private FileExistsQuestion {
 public:
     CliPeer(const CliOptions& options, std::ostream& err, std::ostream& out);
@@ -45,6 +48,9 @@ private:
     void ask(const std::string& proposedPath, Answer answer) override;
 
     bool openPort();
+    int placeCall();
+    bool pumpCall();
+    void hangUpCall();
     void configureProtocol();
     bool waitForInput();
     void readStandardInput();
@@ -64,7 +70,10 @@ private:
     SteadyTickSource ticks_;
     PosixSerialDeviceFactory devices_;
     ConsoleMessagePresenter messages_;
-    LinkSession session_;
+    const bool modem_;
+    CommsSettings comms_;
+    bool portAbandoned_ = false;
+    Connection session_;
     ProgressLine progress_;
 
     bool greeted_ = false;
