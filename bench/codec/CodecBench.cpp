@@ -43,7 +43,9 @@ struct Point {
     bool matched = true;
 };
 
-double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+double micros(Clock::duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
 
 // Our planes of block storage as a raster luminance plane.
 std::vector<uint8_t> lumaOf(const brm::Expander& e, int w, int h) {
@@ -60,7 +62,9 @@ std::vector<uint8_t> lumaOf(const brm::Expander& e, int w, int h) {
     return y;
 }
 
-MetaAttribute word(uint16_t id, uint32_t v) { return MetaAttribute{id, 2, v}; }
+MetaAttribute word(uint16_t id, uint32_t v) {
+    return MetaAttribute{id, 2, v};
+}
 
 Point runOurs(const Footage& f, uint32_t budget, bool lumaOnly) {
     brm::Compressor c;
@@ -160,17 +164,21 @@ Point runFfmpeg(const Footage& f, const FfmpegConfig& config, int q, bool lumaOn
         av_frame_make_writable(in);
         const Planes& r = f.reference[i];
         for (int row = 0; row < f.height; ++row) {
-            std::memcpy(in->data[0] + row * in->linesize[0], &r.y[static_cast<size_t>(row) * f.width],
-                        static_cast<size_t>(f.width));
+            std::memcpy(in->data[0] + row * in->linesize[0],
+                        &r.y[static_cast<size_t>(row) * f.width], static_cast<size_t>(f.width));
         }
         for (int row = 0; row < f.height / 2; ++row) {
             const size_t at = static_cast<size_t>(row) * (f.width / 2);
             if (lumaOnly) {
-                std::memset(in->data[1] + row * in->linesize[1], 128, static_cast<size_t>(f.width / 2));
-                std::memset(in->data[2] + row * in->linesize[2], 128, static_cast<size_t>(f.width / 2));
+                std::memset(in->data[1] + row * in->linesize[1], 128,
+                            static_cast<size_t>(f.width / 2));
+                std::memset(in->data[2] + row * in->linesize[2], 128,
+                            static_cast<size_t>(f.width / 2));
             } else {
-                std::memcpy(in->data[1] + row * in->linesize[1], &r.u[at], static_cast<size_t>(f.width / 2));
-                std::memcpy(in->data[2] + row * in->linesize[2], &r.v[at], static_cast<size_t>(f.width / 2));
+                std::memcpy(in->data[1] + row * in->linesize[1], &r.u[at],
+                            static_cast<size_t>(f.width / 2));
+                std::memcpy(in->data[2] + row * in->linesize[2], &r.v[at],
+                            static_cast<size_t>(f.width / 2));
             }
         }
         in->pts = static_cast<int64_t>(i);
@@ -195,7 +203,8 @@ Point runFfmpeg(const Footage& f, const FfmpegConfig& config, int q, bool lumaOn
         }
         for (int row = 0; row < f.height; ++row) {
             std::memcpy(&y[static_cast<size_t>(row) * f.width],
-                        outFrame->data[0] + row * outFrame->linesize[0], static_cast<size_t>(f.width));
+                        outFrame->data[0] + row * outFrame->linesize[0],
+                        static_cast<size_t>(f.width));
         }
         se += squaredError(y.data(), r.y.data(), y.size()) / double(y.size());
         ssimSum += ssim(y.data(), r.y.data(), f.width, f.height);
@@ -207,8 +216,8 @@ Point runFfmpeg(const Footage& f, const FfmpegConfig& config, int q, bool lumaOn
     av_frame_free(&in);
     avcodec_free_context(&dec);
     avcodec_free_context(&enc);
-    return {config.label, bytes / n, psnrOf(se / n), ssimSum / n, micros(encode) / n,
-            micros(decode) / n};
+    return {config.label, bytes / n,          psnrOf(se / n),
+            ssimSum / n,  micros(encode) / n, micros(decode) / n};
 }
 
 // The FFmpeg point at the given bytes per frame, interpolated between the two quantisers
@@ -232,8 +241,13 @@ Point matchBytes(const std::vector<Point>& sweep, double bytes) {
             const Point& b = s[i];
             const double t = (bytes - a.bytes) / std::max(1e-9, b.bytes - a.bytes);
             auto mix = [t](double x, double y) { return x + (y - x) * t; };
-            return {a.codec, bytes, mix(a.psnr, b.psnr), mix(a.ssim, b.ssim),
-                    mix(a.encodeUs, b.encodeUs), mix(a.decodeUs, b.decodeUs), true};
+            return {a.codec,
+                    bytes,
+                    mix(a.psnr, b.psnr),
+                    mix(a.ssim, b.ssim),
+                    mix(a.encodeUs, b.encodeUs),
+                    mix(a.decodeUs, b.decodeUs),
+                    true};
         }
     }
     return s.back();
@@ -268,20 +282,21 @@ int main(int argc, char** argv) {
                                     {"h263-I", AV_CODEC_ID_H263, true},
                                     {"mjpeg", AV_CODEC_ID_MJPEG, true}};
     Totals totals;
-    std::printf("bytes: achieved bytes per frame (* = FFmpeg could not reach it: nearest end of "
-                "its quantiser range)\nPSNR-Y in dB and SSIM-Y against the source; us: "
-                "single-thread microseconds per frame\n");
+    std::printf(
+        "bytes: achieved bytes per frame (* = FFmpeg could not reach it: nearest end of "
+        "its quantiser range)\nPSNR-Y in dB and SSIM-Y against the source; us: "
+        "single-thread microseconds per frame\n");
     for (int a = 1; a + 1 < argc; a += 2) {
         for (const auto& size : {std::pair{176, 144}, std::pair{160, 120}}) {
-            const Footage f = loadFootage(argv[a], argv[a + 1], size.first, size.second, kFps,
-                                          kMaxFrames);
+            const Footage f =
+                loadFootage(argv[a], argv[a + 1], size.first, size.second, kFps, kMaxFrames);
             const bool h263Size = size.first == 176;
             for (const bool lumaOnly : {true, false}) {
                 std::printf("\n%s %dx%d %s, %zu frames at %.0f/s\n", f.name.c_str(), f.width,
                             f.height, lumaOnly ? "luminance only" : "4:2:0 colour",
                             f.bitmaps.size(), kFps);
-                std::printf("  %-10s %10s %7s  %6s  %8s  %8s\n", "codec", "bytes", "PSNR-Y",
-                            "SSIM", "enc us", "dec us");
+                std::printf("  %-10s %10s %7s  %6s  %8s  %8s\n", "codec", "bytes", "PSNR-Y", "SSIM",
+                            "enc us", "dec us");
                 std::map<std::string, std::vector<Point>> sweeps;
                 if (h263Size) {
                     for (const FfmpegConfig& cfg : configs) {
@@ -312,7 +327,8 @@ int main(int argc, char** argv) {
                         }
                         if (std::string(cfg.label) == "h263-I" && p.matched) {
                             totals.sumIntraGap += ours.psnr - p.psnr;
-                            totals.worstIntraGap = std::min(totals.worstIntraGap, ours.psnr - p.psnr);
+                            totals.worstIntraGap =
+                                std::min(totals.worstIntraGap, ours.psnr - p.psnr);
                             ++totals.intraCount;
                         }
                     }
@@ -322,23 +338,26 @@ int main(int argc, char** argv) {
     }
     std::printf("\n");
     if (totals.speedCount > 0) {
-        std::printf("ratio codec.encode_speed_vs_h263 %.2f (FFmpeg h263 encode time / ours, "
-                    "geometric mean; target >= 2)\n",
-                    std::exp(totals.logEncode / totals.speedCount));
-        std::printf("ratio codec.decode_speed_vs_h263 %.2f (FFmpeg h263 decode time / ours, "
-                    "geometric mean; target >= 1)\n",
-                    std::exp(totals.logDecode / totals.speedCount));
+        std::printf(
+            "ratio codec.encode_speed_vs_h263 %.2f (FFmpeg h263 encode time / ours, "
+            "geometric mean; target >= 2)\n",
+            std::exp(totals.logEncode / totals.speedCount));
+        std::printf(
+            "ratio codec.decode_speed_vs_h263 %.2f (FFmpeg h263 decode time / ours, "
+            "geometric mean; target >= 1)\n",
+            std::exp(totals.logDecode / totals.speedCount));
     }
     if (totals.intraCount > 0) {
-        std::printf("ratio codec.psnr_vs_h263_intra_db %+.2f mean, %+.2f worst (%d matched "
-                    "budgets; target >= 0)\n",
-                    totals.sumIntraGap / totals.intraCount, totals.worstIntraGap,
-                    totals.intraCount);
+        std::printf(
+            "ratio codec.psnr_vs_h263_intra_db %+.2f mean, %+.2f worst (%d matched "
+            "budgets; target >= 0)\n",
+            totals.sumIntraGap / totals.intraCount, totals.worstIntraGap, totals.intraCount);
     }
     if (totals.pCount > 0) {
-        std::printf("ratio codec.psnr_vs_h263_p_db %+.2f mean, %+.2f worst (%d matched "
-                    "budgets; motion-compensated reference)\n",
-                    totals.sumPGap / totals.pCount, totals.worstPGap, totals.pCount);
+        std::printf(
+            "ratio codec.psnr_vs_h263_p_db %+.2f mean, %+.2f worst (%d matched "
+            "budgets; motion-compensated reference)\n",
+            totals.sumPGap / totals.pCount, totals.worstPGap, totals.pCount);
     }
     return 0;
 }

@@ -46,7 +46,8 @@ inline double ssim(const uint8_t* a, const uint8_t* b, int w, int h) {
             const double ma = sa / 64, mb = sb / 64;
             const double va = saa / 64 - ma * ma, vb = sbb / 64 - mb * mb;
             const double cov = sab / 64 - ma * mb;
-            sum += ((2 * ma * mb + c1) * (2 * cov + c2)) / ((ma * ma + mb * mb + c1) * (va + vb + c2));
+            sum +=
+                ((2 * ma * mb + c1) * (2 * cov + c2)) / ((ma * ma + mb * mb + c1) * (va + vb + c2));
             ++windows;
         }
     }

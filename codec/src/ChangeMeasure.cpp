@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdlib>
 
+#include "PixelRows.h"
+
 namespace brm {
 
 namespace {
@@ -30,11 +32,7 @@ constexpr std::array<uint8_t, 176> kLog = makeLogTable();
 uint32_t ChangeMeasure::difference(const uint8_t* a, const uint8_t* b, bool meanRemoved) {
     int32_t sum = 0;
     int32_t squares = 0;
-    for (int i = 0; i < 64; ++i) {
-        const int32_t d = static_cast<int32_t>(a[i]) - b[i];
-        sum += d;
-        squares += d * d;
-    }
+    blockDifferences(a, b, sum, squares);
     if (!meanRemoved) {
         return static_cast<uint32_t>(squares);
     }

@@ -150,15 +150,34 @@ void inverseDct(const int32_t coefficients[64], uint8_t* out, int stride) {
         in[i] = coefficients[i];
     }
     for (int c = 0; c < 8; ++c) {
-        inverse1d(in + c, 8, col, kConstBits - kPass1Bits);
+        const int64_t* x = in + c;
+        if ((x[8] | x[16] | x[24] | x[32] | x[40] | x[48] | x[56]) == 0) {
+            // Only the DC term: the pass gives it, scaled, in every row.
+            const int64_t dc = x[0] * (int64_t{1} << kPass1Bits);
+            for (int r = 0; r < 8; ++r) {
+                work[r * 8 + c] = dc;
+            }
+            continue;
+        }
+        inverse1d(x, 8, col, kConstBits - kPass1Bits);
         for (int r = 0; r < 8; ++r) {
             work[r * 8 + c] = col[r];
         }
     }
     int64_t row[8];
+    constexpr int kRowShift = kConstBits + kPass1Bits + 3;
     for (int r = 0; r < 8; ++r) {
-        inverse1d(work + r * 8, 1, row, kConstBits + kPass1Bits + 3);
+        const int64_t* w = work + r * 8;
         uint8_t* o = out + r * stride;
+        if ((w[1] | w[2] | w[3] | w[4] | w[5] | w[6] | w[7]) == 0) {
+            const auto v = static_cast<uint8_t>(
+                std::clamp<int64_t>(descale(w[0], kRowShift - kConstBits), 0, 255));
+            for (int c = 0; c < 8; ++c) {
+                o[c] = v;
+            }
+            continue;
+        }
+        inverse1d(w, 1, row, kRowShift);
         for (int c = 0; c < 8; ++c) {
             o[c] = static_cast<uint8_t>(std::clamp<int64_t>(row[c], 0, 255));
         }

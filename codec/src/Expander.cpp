@@ -342,10 +342,82 @@ void Expander::pixelAt(int index, int x, int y, int& yv, int& cb, int& cr) const
     cr = planes_[static_cast<size_t>(layout_.crIndex(index) * 64 + at)];
 }
 
+namespace {
+
+// Chroma terms of the YCbCr to RGB conversion, by chroma value.
+struct ChromaTables {
+    int blue[256];
+    int red[256];
+    int greenCb[256];
+    int greenCr[256];
+    ChromaTables() {
+        for (int v = 0; v < 256; ++v) {
+            blue[v] = (116130 * (v - 128) + 32768) >> 16;
+            red[v] = (91881 * (v - 128) + 32768) >> 16;
+            greenCb[v] = -22554 * (v - 128) + 32768;
+            greenCr[v] = -46802 * (v - 128);
+        }
+    }
+};
+
+const ChromaTables& chromaTables() {
+    static const ChromaTables tables;
+    return tables;
+}
+
+}  // namespace
+
+void Expander::drawBlock(int index, uint8_t* out, ptrdiff_t rowStep) const {
+    const uint8_t* luma = planes_.data() + index * 64;
+    const bool colour = stream_.colour && !grey_ && layout_.chromaBlocks > 0;
+    const uint8_t* cb = nullptr;
+    const uint8_t* cr = nullptr;
+    int shift = 0;
+    if (colour) {
+        cb = planes_.data() + layout_.cbIndex(index) * 64;
+        cr = planes_.data() + layout_.crIndex(index) * 64;
+        if (layout_.chroma == ChromaKind::Subsampled) {
+            const int k = index & 3;
+            const int offset = (k >> 1) * 32 + (k & 1) * 4;
+            cb += offset;
+            cr += offset;
+            shift = 1;
+        }
+    }
+    const ChromaTables& t = chromaTables();
+    for (int y = 0; y < 8; ++y, out += rowStep) {
+        const uint8_t* ly = luma + y * 8;
+        if (outputMode_ == 2) {
+            for (int x = 0; x < 8; ++x) {
+                const int c = ((y >> shift) * 8) + (x >> shift);
+                out[x] =
+                    colour ? matcher_.match(ly[x], cb[c], cr[c]) : matcher_.match(ly[x], 128, 128);
+            }
+            continue;
+        }
+        if (!colour) {
+            for (int x = 0; x < 8; ++x) {
+                out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = ly[x];
+            }
+            continue;
+        }
+        const uint8_t* rowCb = cb + (y >> shift) * 8;
+        const uint8_t* rowCr = cr + (y >> shift) * 8;
+        for (int x = 0; x < 8; ++x) {
+            const int u = rowCb[x >> shift];
+            const int v = rowCr[x >> shift];
+            const int yv = ly[x];
+            out[3 * x] = clampByte(yv + t.blue[u]);
+            out[3 * x + 1] = clampByte(yv + ((t.greenCb[u] + t.greenCr[v]) >> 16));
+            out[3 * x + 2] = clampByte(yv + t.red[v]);
+        }
+    }
+}
+
 void Expander::draw(uint8_t* out) {
     if (out != nullptr && (outputMode_ == 1 || outputMode_ == 2) && haveStream_) {
         const int bytesPerPixel = outputMode_ == 1 ? 3 : 1;
-        const size_t stride = static_cast<size_t>(outWidth_) * bytesPerPixel;
+        const ptrdiff_t stride = static_cast<ptrdiff_t>(outWidth_) * bytesPerPixel;
         const int pictureHeight = layout_.rows * 8;
         const int h = outputMode_ == 1 ? std::min(outHeight_, pictureHeight) : outHeight_;
         for (int by = 0; by < layout_.rows; ++by) {
@@ -360,30 +432,15 @@ void Expander::draw(uint8_t* out) {
                 if (!blockChanged(index)) {
                     continue;
                 }
-                for (int y = 0; y < 8; ++y) {
-                    const int py = by * 8 + y;
-                    const int memoryRow = outTopDown_ ? py : h - 1 - py;
-                    uint8_t* row = out + static_cast<size_t>(memoryRow) * stride +
-                                   static_cast<size_t>(bx * 8) * bytesPerPixel;
-                    for (int x = 0; x < 8; ++x) {
-                        int yv;
-                        int cb;
-                        int cr;
-                        pixelAt(index, x, y, yv, cb, cr);
-                        if (outputMode_ == 2) {
-                            row[x] = matcher_.match(yv, cb, cr);
-                            continue;
-                        }
-                        const Rgb c = rgbOf(yv, cb, cr);
-                        row[3 * x] = c.b;
-                        row[3 * x + 1] = c.g;
-                        row[3 * x + 2] = c.r;
-                    }
-                }
+                const int top = by * 8;
+                const ptrdiff_t firstRow = outTopDown_ ? top : h - 1 - top;
+                uint8_t* at =
+                    out + firstRow * stride + static_cast<ptrdiff_t>(bx * 8) * bytesPerPixel;
+                drawBlock(index, at, outTopDown_ ? stride : -stride);
             }
         }
     }
-    std::fill(changed_.begin(), changed_.end(), 0);
+    std::fill(changed_.begin(), changed_.begin() + std::max(layout_.totalBlocks, 0), 0);
 }
 
 uint32_t Expander::attribute(uint32_t id) const {

@@ -2,6 +2,7 @@
 // The expander instance behind VCExpand...: decodes pieces of all three formats into its own
 // planes and draws the changed blocks of each completed frame into the caller's bitmap.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -48,6 +49,7 @@ private:
                          int q);
     void decodeRaw(const uint8_t* payload, uint32_t bytes, int first, int count, bool key);
     void draw(uint8_t* out);
+    void drawBlock(int index, uint8_t* out, ptrdiff_t rowStep) const;
     void reportError(uint32_t error, uint32_t detail);
     bool blockChanged(int index) const;
     void pixelAt(int index, int x, int y, int& yv, int& cb, int& cr) const;

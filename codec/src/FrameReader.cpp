@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "PixelRows.h"
+
 namespace brm {
 
 namespace {
@@ -146,87 +148,159 @@ void FrameReader::readRow(const uint8_t* row, const SourceFormat& f,
     }
 }
 
+void FrameReader::convertRows(const Rgb* top, const Rgb* bottom, int y, ChromaKind chroma) {
+    const int w = frameWidth_;
+    uint8_t* y0 = luma_.data() + static_cast<size_t>(y) * w;
+    uint8_t* y1 = y0 + w;
+    for (int x = 0; x < w; ++x) {
+        y0[x] = static_cast<uint8_t>(lumaOf(top[x].r, top[x].g, top[x].b));
+        y1[x] = static_cast<uint8_t>(lumaOf(bottom[x].r, bottom[x].g, bottom[x].b));
+    }
+    if (chroma == ChromaKind::None) {
+        return;
+    }
+    if (chroma == ChromaKind::Full) {
+        for (int r = 0; r < 2; ++r) {
+            const Rgb* row = r == 0 ? top : bottom;
+            uint8_t* cb = cb_.data() + static_cast<size_t>(y + r) * w;
+            uint8_t* cr = cr_.data() + static_cast<size_t>(y + r) * w;
+            for (int x = 0; x < w; ++x) {
+                cb[x] = static_cast<uint8_t>(cbSumOf(row[x].r, row[x].g, row[x].b) >> 14);
+                cr[x] = static_cast<uint8_t>(crSumOf(row[x].r, row[x].g, row[x].b) >> 14);
+            }
+        }
+        return;
+    }
+    uint8_t* cb = cb_.data() + static_cast<size_t>(y / 2) * chromaWidth_;
+    uint8_t* cr = cr_.data() + static_cast<size_t>(y / 2) * chromaWidth_;
+    for (int x = 0; x < w; x += 2) {
+        const int r = top[x].r + top[x + 1].r + bottom[x].r + bottom[x + 1].r;
+        const int g = top[x].g + top[x + 1].g + bottom[x].g + bottom[x + 1].g;
+        const int b = top[x].b + top[x + 1].b + bottom[x].b + bottom[x + 1].b;
+        // The four pixels' sums added: the constant term counts four times.
+        cb[x / 2] = static_cast<uint8_t>((cbSumOf(r, g, b) + 3 * 2105343) >> 16);
+        cr[x / 2] = static_cast<uint8_t>((crSumOf(r, g, b) + 3 * 2105343) >> 16);
+    }
+}
+
+void FrameReader::convertBgrRows(const uint8_t* top, const uint8_t* bottom, int y,
+                                 ChromaKind chroma) {
+    const int w = frameWidth_;
+    uint8_t* y0 = luma_.data() + static_cast<size_t>(y) * w;
+    lumaRowBgr(top, y0, w);
+    lumaRowBgr(bottom, y0 + w, w);
+    if (chroma == ChromaKind::Subsampled) {
+        chromaRowBgr(top, bottom, cb_.data() + static_cast<size_t>(y / 2) * chromaWidth_,
+                     cr_.data() + static_cast<size_t>(y / 2) * chromaWidth_, w / 2);
+        return;
+    }
+    if (chroma == ChromaKind::Full) {
+        for (int x = 0; x < w; ++x) {
+            rows_[static_cast<size_t>(x)] = Rgb{top[3 * x + 2], top[3 * x + 1], top[3 * x]};
+            rows_[static_cast<size_t>(w + x)] =
+                Rgb{bottom[3 * x + 2], bottom[3 * x + 1], bottom[3 * x]};
+        }
+        convertRows(rows_.data(), rows_.data() + w, y, chroma);
+    }
+}
+
+void FrameReader::toBlocks(const PlaneLayout& layout, uint8_t* plane) const {
+    const int w = frameWidth_;
+    for (int by = 0; by < layout.rows; ++by) {
+        for (int bx = 0; bx < layout.columns; ++bx) {
+            const int idx = layout.storageIndex(bx, by);
+            const uint8_t* src = luma_.data() + static_cast<size_t>(by * 8) * w + bx * 8;
+            uint8_t* y = plane + idx * 64;
+            for (int r = 0; r < 8; ++r) {
+                std::memcpy(y + r * 8, src + static_cast<size_t>(r) * w, 8);
+            }
+            if (layout.chroma == ChromaKind::Full) {
+                const size_t at = static_cast<size_t>(by * 8) * w + bx * 8;
+                uint8_t* cb = plane + layout.cbIndex(idx) * 64;
+                uint8_t* cr = plane + layout.crIndex(idx) * 64;
+                for (int r = 0; r < 8; ++r) {
+                    std::memcpy(cb + r * 8, cb_.data() + at + static_cast<size_t>(r) * w, 8);
+                    std::memcpy(cr + r * 8, cr_.data() + at + static_cast<size_t>(r) * w, 8);
+                }
+            }
+        }
+    }
+    if (layout.chroma != ChromaKind::Subsampled) {
+        return;
+    }
+    const int mbColumns = layout.macroblockColumns();
+    for (int m = 0; m < layout.chromaBlocks; ++m) {
+        const size_t at =
+            static_cast<size_t>((m / mbColumns) * 8) * chromaWidth_ + (m % mbColumns) * 8;
+        uint8_t* cb = plane + (layout.lumaBlocks + m) * 64;
+        uint8_t* cr = cb + layout.chromaBlocks * 64;
+        for (int r = 0; r < 8; ++r) {
+            std::memcpy(cb + r * 8, cb_.data() + at + static_cast<size_t>(r) * chromaWidth_, 8);
+            std::memcpy(cr + r * 8, cr_.data() + at + static_cast<size_t>(r) * chromaWidth_, 8);
+        }
+    }
+}
+
 bool FrameReader::read(const uint8_t* bits, const SourceFormat& format,
                        const std::array<Rgb, 256>& colourTable, const FrameWindow& window,
                        const PlaneLayout& layout, uint8_t* plane) {
     if (bits == nullptr || layout.totalBlocks == 0) {
         return false;
     }
-    SourceFormat f = format;
     const uint8_t* source = bits;
-    if (f.compression == 1) {
-        expandRle8(bits, f);
+    if (format.compression == 1) {
+        expandRle8(bits, format);
         source = rle_.data();
-    } else if (f.compression == 2) {
-        expandRle4(bits, f);
+    } else if (format.compression == 2) {
+        expandRle4(bits, format);
         source = rle_.data();
     }
-    const int frameW = layout.columns * 8;
-    const int frameH = layout.rows * 8;
-    const size_t pixels = static_cast<size_t>(frameW) * static_cast<size_t>(frameH);
-    rgb_.assign(pixels, Rgb{});
-    const size_t stride = static_cast<size_t>(f.rowBytes());
-    for (int py = 0; py < window.height; ++py) {
-        const int memoryRow = f.topDown ? window.cropY + py : window.cropY + window.height - 1 - py;
-        const uint8_t* row = source + static_cast<size_t>(memoryRow) * stride;
-        Rgb* out = rgb_.data() + static_cast<size_t>(py + window.padTop) * frameW + window.padLeft;
-        readRow(row, f, colourTable, window.cropX, window.width, out);
-    }
-
-    const bool colour = layout.chroma != ChromaKind::None;
+    frameWidth_ = layout.columns * 8;
+    frameHeight_ = layout.rows * 8;
+    // Chroma rasters cover whole macroblocks, also where the last row pair is half outside.
+    chromaWidth_ = layout.macroblockColumns() * 8;
+    const size_t pixels = static_cast<size_t>(frameWidth_) * frameHeight_;
     luma_.resize(pixels);
-    if (colour) {
-        cbSums_.resize(pixels);
-        crSums_.resize(pixels);
+    if (layout.chroma == ChromaKind::Full) {
+        cb_.resize(pixels);
+        cr_.resize(pixels);
+    } else if (layout.chroma == ChromaKind::Subsampled) {
+        const size_t chroma = static_cast<size_t>(chromaWidth_) * layout.macroblockRows() * 8;
+        cb_.assign(chroma, 128);
+        cr_.assign(chroma, 128);
     }
-    for (size_t i = 0; i < pixels; ++i) {
-        const Rgb c = rgb_[i];
-        luma_[i] = static_cast<uint8_t>(lumaOf(c.r, c.g, c.b));
-        if (colour) {
-            cbSums_[i] = cbSumOf(c.r, c.g, c.b);
-            crSums_[i] = crSumOf(c.r, c.g, c.b);
+    rows_.resize(static_cast<size_t>(frameWidth_) * 2);
+    const size_t stride = static_cast<size_t>(format.rowBytes());
+    const bool padded = window.width != frameWidth_ || window.height != frameHeight_;
+    if (format.bitCount == 24 && !padded) {
+        for (int y = 0; y < frameHeight_; y += 2) {
+            const int r0 = format.topDown ? window.cropY + y : window.cropY + window.height - 1 - y;
+            const int r1 = format.topDown ? r0 + 1 : r0 - 1;
+            convertBgrRows(source + static_cast<size_t>(r0) * stride + window.cropX * 3,
+                           source + static_cast<size_t>(r1) * stride + window.cropX * 3, y,
+                           layout.chroma);
         }
+        toBlocks(layout, plane);
+        return true;
     }
-
-    for (int by = 0; by < layout.rows; ++by) {
-        for (int bx = 0; bx < layout.columns; ++bx) {
-            const int idx = layout.storageIndex(bx, by);
-            const size_t origin = static_cast<size_t>(by * 8) * frameW + bx * 8;
-            uint8_t* y = plane + idx * 64;
-            for (int r = 0; r < 8; ++r) {
-                std::memcpy(y + r * 8, luma_.data() + origin + static_cast<size_t>(r) * frameW, 8);
+    for (int y = 0; y < frameHeight_; y += 2) {
+        for (int r = 0; r < 2; ++r) {
+            Rgb* out = rows_.data() + static_cast<size_t>(r) * frameWidth_;
+            const int py = y + r - window.padTop;
+            if (padded) {
+                std::fill(out, out + frameWidth_, Rgb{});
             }
-            if (!colour) {
+            if (py < 0 || py >= window.height) {
                 continue;
             }
-            uint8_t* cb = plane + layout.cbIndex(idx) * 64;
-            uint8_t* cr = plane + layout.crIndex(idx) * 64;
-            if (layout.chroma == ChromaKind::Full) {
-                for (int r = 0; r < 8; ++r) {
-                    for (int c = 0; c < 8; ++c) {
-                        const size_t at = origin + static_cast<size_t>(r) * frameW + c;
-                        cb[r * 8 + c] = static_cast<uint8_t>(cbSums_[at] >> 14);
-                        cr[r * 8 + c] = static_cast<uint8_t>(crSums_[at] >> 14);
-                    }
-                }
-                continue;
-            }
-            const int k = idx & 3;
-            const int qx = (k & 1) * 4;
-            const int qy = (k >> 1) * 4;
-            for (int r = 0; r < 4; ++r) {
-                for (int c = 0; c < 4; ++c) {
-                    const size_t at = origin + static_cast<size_t>(2 * r) * frameW + 2 * c;
-                    const int32_t sb = cbSums_[at] + cbSums_[at + 1] + cbSums_[at + frameW] +
-                                       cbSums_[at + frameW + 1];
-                    const int32_t sr = crSums_[at] + crSums_[at + 1] + crSums_[at + frameW] +
-                                       crSums_[at + frameW + 1];
-                    cb[(qy + r) * 8 + qx + c] = static_cast<uint8_t>(sb >> 16);
-                    cr[(qy + r) * 8 + qx + c] = static_cast<uint8_t>(sr >> 16);
-                }
-            }
+            const int memoryRow =
+                format.topDown ? window.cropY + py : window.cropY + window.height - 1 - py;
+            readRow(source + static_cast<size_t>(memoryRow) * stride, format, colourTable,
+                    window.cropX, window.width, out + window.padLeft);
         }
+        convertRows(rows_.data(), rows_.data() + frameWidth_, y, layout.chroma);
     }
+    toBlocks(layout, plane);
     return true;
 }
 

@@ -44,12 +44,20 @@ private:
     bool expandRle4(const uint8_t* in, const SourceFormat& f);
     void readRow(const uint8_t* row, const SourceFormat& f, const std::array<Rgb, 256>& table,
                  int cropX, int width, Rgb* out) const;
+    // Converts two picture rows (frame rows y and y + 1) into the raster planes.
+    void convertRows(const Rgb* top, const Rgb* bottom, int y, ChromaKind chroma);
+    // The same straight from two rows of 24-bit input (blue, green, red).
+    void convertBgrRows(const uint8_t* top, const uint8_t* bottom, int y, ChromaKind chroma);
+    void toBlocks(const PlaneLayout& layout, uint8_t* plane) const;
 
     std::vector<uint8_t> rle_;
-    std::vector<Rgb> rgb_;
-    std::vector<uint8_t> luma_;
-    std::vector<int32_t> cbSums_;
-    std::vector<int32_t> crSums_;
+    std::vector<Rgb> rows_;  // two frame rows
+    int frameWidth_ = 0;
+    int frameHeight_ = 0;
+    int chromaWidth_ = 0;
+    std::vector<uint8_t> luma_;  // raster, frame size
+    std::vector<uint8_t> cb_;  // raster: frame size (full) or half each way rounded to macroblocks
+    std::vector<uint8_t> cr_;
 };
 
 }  // namespace brm

@@ -1,0 +1,18 @@
+#pragma once
+// The per-pixel inner loops of the colour conversion and change measure, kept apart so the
+// build can compile them in several instruction-set versions that are picked at load time.
+
+#include <cstdint>
+
+namespace brm {
+
+// Luminance of n pixels of 24-bit input (blue, green, red).
+void lumaRowBgr(const uint8_t* bgr, uint8_t* luma, int n);
+
+// Subsampled chroma of n 2x2 groups from two rows of 24-bit input.
+void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr, int n);
+
+// Sum of squared differences and sum of differences of two 64-byte blocks.
+void blockDifferences(const uint8_t* a, const uint8_t* b, int32_t& sum, int32_t& squares);
+
+}  // namespace brm
