@@ -301,3 +301,18 @@ TEST_F(TempDir, SnapshotCancelLeavesNothingAndNeverTouchesTheUsersFiles) {
 }
 
 }  // namespace
+
+#include "video/FramePacer.h"
+
+namespace {
+
+TEST(FramePacer, FileFramesFollowTheClock) {
+    const std::uint64_t at15 = 1000000 / 15;  // 66666 us
+    EXPECT_EQ(krl::FramePacer::framesToAdvance(5, at15, 190000), 3u);
+    EXPECT_EQ(krl::FramePacer::framesToAdvance(5, at15, 60000), 0u);
+    EXPECT_EQ(krl::FramePacer::framesToAdvance(5, at15, at15), 1u);
+    EXPECT_EQ(krl::FramePacer::framesToAdvance(0, at15, 0), 1u);
+    EXPECT_EQ(krl::FramePacer::framesToAdvance(9, 0, 0), 1u);
+}
+
+}  // namespace
