@@ -108,6 +108,7 @@ void BlockCoder::beginFrame(const uint8_t* current, const uint8_t* lastSent, boo
     key_ = key;
     cursor_ = 0;
     sentThisFrame_.fill(0);
+    quantisedValid_.assign(static_cast<size_t>(settings_.layout.totalBlocks), 0);
     if (key) {
         selectedCount_ = referenceCount();
     } else {
@@ -115,6 +116,64 @@ void BlockCoder::beginFrame(const uint8_t* current, const uint8_t* lastSent, boo
         select();
     }
     chooseQuantiser();
+    if (!key && frameBytes_ > 0 && settings_.mode == CodingMode::Transform) {
+        fitBudget(current, lastSent);
+    }
+}
+
+// Keeps a non-key frame within its byte budget: every selected block is quantised once here
+// (the piece writer reuses the result) and, when the frame would not fit, the blocks that buy
+// the least change per bit are left for a later frame.
+void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent) {
+    const int n = settings_.layout.totalBlocks;
+    quantised_.resize(static_cast<size_t>(n));
+    struct Candidate {
+        int position;
+        int bits;
+        double value;
+    };
+    std::vector<Candidate> candidates;
+    int first = -1;
+    int last = -1;
+    long totalBits = 0;
+    for (int i = 0; i < n; ++i) {
+        if (select_[i] == 0) {
+            continue;
+        }
+        QuantisedBlock& qb = quantised_[static_cast<size_t>(i)];
+        BlockCodec::quantise(current + i * 64, 8, q_, acBias_, qb);
+        quantisedValid_[static_cast<size_t>(i)] = 1;
+        const int bits = 10 + BlockCodec::eventBits(qb);
+        const uint32_t change =
+            ChangeMeasure::difference(current + i * 64, lastSent + i * 64, false);
+        candidates.push_back({i, bits, double(change) / bits});
+        totalBits += bits;
+        first = first < 0 ? i : first;
+        last = i;
+    }
+    if (candidates.empty()) {
+        return;
+    }
+    const long gaps = (last - first + 1) - static_cast<long>(candidates.size());
+    const uint32_t room = settings_.largestPiece != 0 ? settings_.largestPiece : kPieceCapacity;
+    const long budgetBits = 8L * (long(frameBytes_) + long(carryBytes_));
+    auto estimate = [&](long bits) {
+        const long pieces = 1 + bits / (8L * room);
+        return bits + gaps + pieces * 8L * (kHeaderBytes + 1);
+    };
+    if (estimate(totalBits) <= budgetBits) {
+        return;
+    }
+    std::sort(candidates.begin(), candidates.end(),
+              [](const Candidate& a, const Candidate& b) { return a.value < b.value; });
+    size_t dropped = 0;
+    while (dropped + 1 < candidates.size() && estimate(totalBits) > budgetBits) {
+        const Candidate& c = candidates[dropped++];
+        totalBits -= c.bits;
+        select_[c.position] = 0;
+        markOwed(c.position);
+    }
+    selectedCount_ -= static_cast<int>(dropped);
 }
 
 void BlockCoder::measure(const uint8_t* current, const uint8_t* lastSent) {
@@ -242,7 +301,11 @@ bool BlockCoder::transformPiece(const uint8_t* current, Piece& piece, uint8_t* p
         if (!firstBlock) {
             w.putOnes(pending);
         }
-        BlockCodec::quantise(current + pos * 64, 8, q_, acBias_, qb);
+        if (!quantisedValid_.empty() && quantisedValid_[static_cast<size_t>(pos)]) {
+            qb = quantised_[static_cast<size_t>(pos)];
+        } else {
+            BlockCodec::quantise(current + pos * 64, 8, q_, acBias_, qb);
+        }
         w.put(qb.hasAc() ? 0u : 1u, 2);
         w.put(BlockCodec::dcCode(qb.dcLevel), 8);
         BlockCodec::writeEvents(w, qb);
@@ -308,10 +371,24 @@ void BlockCoder::commitBlocks(const std::vector<uint16_t>& blocks, const uint8_t
     blocksCoded_ += static_cast<uint32_t>(blocks.size());
 }
 
+// Subsampled chroma blocks take their change measure from the luminance of their macroblock, so
+// one that was wanted but not delivered would never be picked again: it stays owed until sent.
+// Other blocks are measured themselves and come back on their own.
+void BlockCoder::markOwed(int position) {
+    const PlaneLayout& l = settings_.layout;
+    if (l.chroma == ChromaKind::Subsampled && position >= l.lumaBlocks) {
+        owed_[position] = 1;
+    }
+}
+
 void BlockCoder::endFrame(uint32_t bytesDelivered) {
     const int n = settings_.layout.totalBlocks;
     for (int i = 0; i < n; ++i) {
-        owed_[i] = sentThisFrame_[i] ? 0 : static_cast<uint8_t>(owed_[i] | (selected(i) ? 1 : 0));
+        if (sentThisFrame_[i]) {
+            owed_[i] = 0;
+        } else if (selected(i)) {
+            markOwed(i);
+        }
     }
     if (settings_.staleRefresh) {
         for (int i = 0; i < n; ++i) {

@@ -86,6 +86,8 @@ private:
     void measure(const uint8_t* current, const uint8_t* lastSent);
     void select();
     void chooseQuantiser();
+    void fitBudget(const uint8_t* current, const uint8_t* lastSent);
+    void markOwed(int position);
     bool transformPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room);
     bool rawPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room);
     int referenceCount() const;
@@ -113,6 +115,9 @@ private:
     // luminance, so without this mark a dropped chroma block would never be sent again.
     std::array<uint8_t, kMaxPositions> owed_{};
     std::vector<uint8_t> buffer_;
+    // Blocks already quantised at this frame's quantiser (by fitBudget), by position.
+    std::vector<QuantisedBlock> quantised_;
+    std::vector<uint8_t> quantisedValid_;
 };
 
 }  // namespace brm
