@@ -118,6 +118,12 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args,
             o.quiet = true;
         } else if (a == "--stats") {
             o.stats = true;
+        } else if (a == "--video") {
+            if (!value(s))
+                return std::nullopt;
+            o.videoArgs.push_back("--video=" + s);
+        } else if (a.rfind("--video", 0) == 0) {
+            o.videoArgs.push_back(a);
         } else if (a == "--modem") {
             if (!value(o.modemFile))
                 return std::nullopt;

@@ -28,6 +28,8 @@ struct CliOptions {
     std::uint64_t stopReceiveAfter = 0;  // listen: stop the first file after this many bytes
     std::string logPath;
     bool stats = false;  // print a machine-readable summary line on stdout
+    // Two-way video: "--video=SOURCE" and the "--video-*" settings, read by CliVideo.
+    std::vector<std::string> videoArgs;
     // Placing or answering the call through a modem description (*.mdm): with modemFile set,
     // exactly one of dialNumber and modemListen.
     std::string modemFile;

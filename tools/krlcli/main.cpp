@@ -6,6 +6,7 @@
 
 #include "tools/krlcli/CliOptions.h"
 #include "tools/krlcli/CliPeer.h"
+#include "tools/krlcli/CliVideo.h"
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
     auto options = krl::cli::parseCliOptions(args, error);
     if (!options) {
         if (error.empty()) {
-            std::cout << krl::cli::cliUsage();
+            std::cout << krl::cli::cliUsage() << krl::cli::CliVideo::usage();
             return 0;
         }
         std::cerr << "krlcli: " << error << "\n" << krl::cli::cliUsage();
