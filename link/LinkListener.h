@@ -16,9 +16,10 @@ enum class HoldSide { Local, Remote };
 class LinkListener {
 public:
     virtual ~LinkListener() = default;
-    virtual void cardArrived() {}    // a business card record arrived from the peer
-    virtual void cardDelivered() {}  // the peer confirmed our card
-    virtual void pageReceived() {}   // the peer pages the user
+    virtual void greetingReceived() {}  // the peer greeted us ("<HELLO>"): it is there
+    virtual void cardArrived() {}       // a business card record arrived from the peer
+    virtual void cardDelivered() {}     // the peer confirmed our card
+    virtual void pageReceived() {}      // the peer pages the user
     // A chat frame arrived and no chat window is registered: open one and register it now; the
     // text is delivered to it right after this call returns.
     virtual void chatWindowWanted() {}

@@ -123,6 +123,8 @@ void LinkProtocol::dispatch(LinkCommand command, std::string_view payload) {
             break;
         case LinkCommand::Hello:
             sendCommand(LinkCommand::HelloOk);
+            if (listener_ != nullptr)
+                listener_->greetingReceived();
             break;
         case LinkCommand::CardReceived:
             port_.greetingAnswered();

@@ -17,6 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kIdleWaitMs = 20;
+constexpr int kVideoWaitMs = 2;
 constexpr std::uint64_t kProgressEveryMs = 250;
 
 bool isFinalSend(SendState s) {
@@ -103,6 +104,10 @@ int CliPeer::run() {
         return kExitPort;
     }
     configureProtocol();
+    if (!options_.videoArgs.empty() && !startVideo()) {
+        hangUp();
+        return kExitUsage;
+    }
     if (!modem_)
         session_.callReset();
     while (!finished()) {
@@ -258,7 +263,8 @@ void CliPeer::configureProtocol() {
 bool CliPeer::waitForInput() {
     pollfd fds[2] = {{session_.readNotifyHandle(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
     nfds_t count = options_.mode == CliMode::Chat && !inputDone_ ? 2 : 1;
-    int n = ::poll(fds, count, kIdleWaitMs);
+    // Video sends whenever the port's queue has drained, which no descriptor reports.
+    int n = ::poll(fds, count, video_ ? kVideoWaitMs : kIdleWaitMs);
     if (n < 0 && errno != EINTR)
         return false;
     if (n > 0 && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[0].revents & POLLIN)) {
@@ -291,11 +297,24 @@ void CliPeer::readStandardInput() {
 }
 
 void CliPeer::afterPoll() {
-    if (!greeted_ && session_.greeting().answered)
+    if (!greeted_ && (session_.greeting().answered || peerGreeted_))
         greeted();
     driveSender();
     driveReceiver();
     showProgress();
+    if (video_)
+        video_->afterPoll();
+}
+
+bool CliPeer::startVideo() {
+    CliVideoOptions options;
+    std::string error;
+    if (!CliVideoOptions::parse(options_.videoArgs, options, error)) {
+        say(error);
+        return false;
+    }
+    video_ = std::make_unique<CliVideo>(session_, ticks_, options, err_, out_);
+    return video_->start();
 }
 
 void CliPeer::greeted() {
@@ -398,6 +417,10 @@ void CliPeer::showProgress() {
 }
 
 bool CliPeer::finished() {
+    if (video_ && !video_->finished())
+        return false;  // the video runs its time first
+    if (video_ && options_.mode == CliMode::Listen && options_.expectFiles < 0)
+        return true;
     switch (options_.mode) {
         case CliMode::Send:
             return !sending_ && nextFile_ >= options_.files.size() && greeted_;
@@ -430,6 +453,8 @@ void CliPeer::hangUp() {
 }
 
 void CliPeer::report() {
+    if (video_)
+        video_->report(options_.stats);
     double secs = lastEndMs_ > firstStartMs_ && firstStartMs_ != 0
                       ? static_cast<double>(lastEndMs_ - firstStartMs_) / 1000.0
                       : 0.0;
@@ -456,6 +481,14 @@ void CliPeer::cardArrived() {
     session_.protocol().readReceivedCard(card);
     say("card: " + cp1252ToUtf8(card.name) + " | " + cp1252ToUtf8(card.phone) + " | " +
         cp1252ToUtf8(card.details));
+}
+
+void CliPeer::greetingReceived() {
+    // The peer came up after our greeting went out: greet it again rather than wait for the
+    // next retry, so that both sides know of each other at once.
+    if (!peerGreeted_ && !session_.greeting().answered)
+        session_.sendGreeting();
+    peerGreeted_ = true;
 }
 
 void CliPeer::pageReceived() {

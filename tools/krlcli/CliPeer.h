@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/posix/SteadyTickSource.h"
 #include "tools/krlcli/CliOptions.h"
+#include "tools/krlcli/CliVideo.h"
 #include "tools/krlcli/ProgressLine.h"
 
 namespace krl::cli {
@@ -36,6 +38,7 @@ public:
 
 private:
     // LinkListener
+    void greetingReceived() override;
     void cardArrived() override;
     void pageReceived() override;
     void receiveEnded(ReceiveState state, const std::string& path, int kind) override;
@@ -63,6 +66,7 @@ private:
     void hangUp();
     void report();
     void say(const std::string& text);
+    bool startVideo();
 
     const CliOptions options_;
     std::ostream& err_;
@@ -75,8 +79,10 @@ private:
     bool portAbandoned_ = false;
     Connection session_;
     ProgressLine progress_;
+    std::unique_ptr<CliVideo> video_;  // with --video
 
     bool greeted_ = false;
+    bool peerGreeted_ = false;
     bool lineLost_ = false;
     bool peerGone_ = false;
     bool inputDone_ = false;

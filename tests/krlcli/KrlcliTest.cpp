@@ -1,0 +1,230 @@
+// Two krlcli processes joined by linesim, as a script would run them.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "support/LineSim.h"
+
+extern char** environ;
+
+namespace krl::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeRandom(const fs::path& p, std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(gen());
+    std::ofstream(p, std::ios::binary) << s;
+}
+
+// One krlcli process; standard output and error go to files, standard input is a pipe the
+// test holds (or /dev/null).
+class Krlcli {
+public:
+    Krlcli(const std::vector<std::string>& args, const fs::path& outputs, bool withInput = false) {
+        out_ = outputs.string() + ".out";
+        err_ = outputs.string() + ".err";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        int pipeFds[2] = {-1, -1};
+        if (withInput && ::pipe2(pipeFds, O_CLOEXEC) == 0) {
+            posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
+            posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+            input_ = pipeFds[1];
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        }
+        posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        std::vector<std::string> all = {KRL_KRLCLI_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        if (pipeFds[0] >= 0)
+            ::close(pipeFds[0]);
+    }
+    ~Krlcli() {
+        closeInput();
+        if (pid_ > 0 && status_ < 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    void type(const std::string& text) { (void)!::write(input_, text.data(), text.size()); }
+    void closeInput() {
+        if (input_ >= 0)
+            ::close(input_);
+        input_ = -1;
+    }
+    // The exit status, or -1 when it has not ended within the time.
+    int wait(int seconds = 300) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (status_ < 0 && pid_ > 0) {
+            int st = 0;
+            pid_t r = ::waitpid(pid_, &st, WNOHANG);
+            if (r == pid_) {
+                status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+                break;
+            }
+            if (std::chrono::steady_clock::now() > until)
+                return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return status_;
+    }
+    bool waitForOutput(const std::string& text, int seconds = 60) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (std::chrono::steady_clock::now() < until) {
+            if (output().find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+    std::string output() const { return slurp(out_); }
+    std::string errors() const { return slurp(err_); }
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+    int input_ = -1;
+    std::string out_, err_;
+};
+
+class KrlcliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "krl-cli-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+        fs::create_directories(root / "in");
+        fs::create_directories(root / "out");
+    }
+    void TearDown() override { fs::remove_all(root); }
+    void startCable(const LineSimOptions& options) {
+        cable = std::make_unique<LineSim>(options);
+        ASSERT_TRUE(cable->ok()) << cable->error();
+    }
+    fs::path file(const std::string& name, std::size_t size, unsigned seed) {
+        writeRandom(root / "out" / name, size, seed);
+        return root / "out" / name;
+    }
+    std::vector<std::string> listenArgs(std::vector<std::string> extra = {}) {
+        extra.insert(extra.end(), {"--dir", (root / "in").string(), "listen", cable->pathB()});
+        return extra;
+    }
+
+    fs::path root;
+    std::unique_ptr<LineSim> cable;
+};
+
+TEST_F(KrlcliTest, FilesCardsAndPageArriveWhole) {
+    startCable({.baud = 115200, .seed = 5, .durationSeconds = 600});
+    Krlcli listener(listenArgs({"--card", "Bob|+1 555|desk"}), root / "listen");
+    std::vector<fs::path> files = {file("one.bin", 20000, 1), file("two.txt", 3070, 2),
+                                   file("three", 1, 3)};
+    std::vector<std::string> args = {"--stats", "--card", "Ann|+44 1|office",
+                                     "--page",  "send",   cable->pathA()};
+    for (auto& f : files)
+        args.push_back(f.string());
+    Krlcli sender(args, root / "send");
+    EXPECT_EQ(sender.wait(), 0) << sender.errors();
+    EXPECT_EQ(listener.wait(), 0) << listener.errors();
+    for (auto& f : files)
+        EXPECT_EQ(slurp(root / "in" / f.filename()), slurp(f)) << f;
+    EXPECT_NE(listener.errors().find("card: Ann | +44 1 | office"), std::string::npos);
+    EXPECT_NE(listener.errors().find("the peer pages you"), std::string::npos);
+    EXPECT_NE(sender.errors().find("card: Bob | +1 555 | desk"), std::string::npos);
+    EXPECT_NE(sender.output().find("krlcli-stats files_ok=3 files_failed=0"), std::string::npos);
+}
+
+TEST_F(KrlcliTest, RefusedOfferFailsTheSender) {
+    startCable({.baud = 115200, .seed = 6, .durationSeconds = 300});
+    std::ofstream(root / "in" / "taken.txt") << "mine";
+    Krlcli listener(listenArgs({"--refuse-existing"}), root / "listen");
+    Krlcli sender({"send", cable->pathA(), file("taken.txt", 500, 4).string()}, root / "send");
+    EXPECT_EQ(sender.wait(), 1);
+    EXPECT_EQ(listener.wait(), 0) << listener.errors();  // nothing it accepted went wrong
+    EXPECT_EQ(slurp(root / "in" / "taken.txt"), "mine");
+}
+
+TEST_F(KrlcliTest, StopFromEitherSideLeavesNothingPartial) {
+    startCable({.baud = 115200, .seed = 7, .durationSeconds = 600});
+    fs::path big = file("big.bin", 120000, 5);
+    {
+        Krlcli listener(listenArgs(), root / "listen1");
+        Krlcli sender({"--stop-send-after", "20000", "send", cable->pathA(), big.string()},
+                      root / "send1");
+        EXPECT_EQ(sender.wait(), 1);
+        EXPECT_EQ(listener.wait(), 1);
+        EXPECT_FALSE(fs::exists(root / "in" / "big.bin"));
+    }
+    {
+        Krlcli listener(listenArgs({"--stop-receive-after", "20000"}), root / "listen2");
+        Krlcli sender({"send", cable->pathA(), big.string()}, root / "send2");
+        EXPECT_EQ(sender.wait(), 1);
+        EXPECT_EQ(listener.wait(), 1);
+        EXPECT_FALSE(fs::exists(root / "in" / "big.bin"));
+    }
+}
+
+TEST_F(KrlcliTest, NoisyLineStillDeliversEveryFileWhole) {
+    startCable({.baud = 115200, .bitErrorRate = 1e-5, .seed = 8, .durationSeconds = 900});
+    Krlcli listener(listenArgs({"--timeout", "1500", "--stats"}), root / "listen");
+    std::vector<fs::path> files = {file("a", 40000, 6), file("b", 40000, 7), file("c", 40000, 8)};
+    std::vector<std::string> args = {"--timeout", "1500", "--stats", "send", cable->pathA()};
+    for (auto& f : files)
+        args.push_back(f.string());
+    Krlcli sender(args, root / "send");
+    EXPECT_EQ(sender.wait(), 0) << sender.errors();
+    EXPECT_EQ(listener.wait(), 0) << listener.errors();
+    for (auto& f : files)
+        EXPECT_EQ(slurp(root / "in" / f.filename()), slurp(f)) << f;
+    EXPECT_EQ(listener.output().find("damaged=0"), std::string::npos) << listener.output();
+}
+
+TEST_F(KrlcliTest, ChatBothWays) {
+    startCable({.baud = 115200, .seed = 9, .durationSeconds = 300});
+    Krlcli a({"chat", cable->pathA()}, root / "a", true);
+    Krlcli b({"chat", cable->pathB()}, root / "b", true);
+    a.type("hello from A\n");
+    EXPECT_TRUE(b.waitForOutput("hello from A\n")) << b.errors();
+    b.type("hi from B\n");
+    EXPECT_TRUE(a.waitForOutput("hi from B\n")) << a.errors();
+    a.closeInput();
+    EXPECT_EQ(a.wait(), 0);
+    EXPECT_EQ(b.wait(), 0);
+}
+
+TEST_F(KrlcliTest, UsageErrors) {
+    Krlcli bad({"send"}, root / "bad");
+    EXPECT_EQ(bad.wait(), 2);
+    Krlcli noPort({"listen", (root / "no-such-port").string()}, root / "noport");
+    EXPECT_EQ(noPort.wait(), 3);
+}
+
+}  // namespace
+}  // namespace krl::test

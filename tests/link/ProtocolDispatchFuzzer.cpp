@@ -1,0 +1,71 @@
+// Feeds a peer's frames to the protocol: commands, file blocks, video and chat in any order.
+// The receive folder is a fresh temporary folder; nothing may appear outside it.
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+
+#include "ProtocolFakes.h"
+#include "link/VideoFrameQueue.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Harness {
+    Harness() {
+        std::string pattern = (fs::temp_directory_path() / "krl-fuzz-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+        in = root / "in";
+        fs::create_directories(in);
+        fs::create_directories(root / "cards");
+    }
+    fs::path root, in;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static Harness h;
+    krl::test::ManualClock clock;
+    krl::test::ProtocolSide side(clock);
+    krl::VideoFrameQueue queue;
+    side.protocol.resetCall();
+    side.protocol.setFrameQueue(&queue);
+    side.protocol.setCardPictureFolder((h.root / "cards").string());
+    side.protocol.receiver().control(krl::ReceiveControl::Arm, h.in.string());
+    side.protocol.video().setIncomingState(krl::IncomingVideoState::Receiving);
+
+    // Frames: one type byte, a 16-bit length, that many bytes (cut at the end of the input).
+    std::size_t pos = 0;
+    while (pos + 3 <= size) {
+        std::uint8_t type = data[pos] % 5;
+        std::size_t length = data[pos + 1] | (std::size_t(data[pos + 2]) << 8);
+        pos += 3;
+        length = std::min(length, size - pos);
+        krl::test::SentFrame f;
+        f.type = static_cast<krl::FrameType>(type + 2);
+        std::size_t checkBytes = std::min<std::size_t>(16, length);
+        std::copy(data + pos, data + pos + checkBytes, f.check.begin());
+        f.payload.assign(data + pos, data + pos + length);
+        side.deliver(f);
+        pos += length;
+        clock.advance(700);
+        side.protocol.runSteps();
+        if (side.protocol.disconnectReceived())
+            break;
+    }
+    side.protocol.resetCall();
+    for (auto& e : fs::directory_iterator(h.root)) {
+        auto name = e.path().filename().string();
+        if (name != "in" && name != "cards")
+            std::abort();
+    }
+    for (const char* sub : {"in", "cards"}) {
+        for (auto& e : fs::directory_iterator(h.root / sub)) {
+            if (e.is_directory())
+                std::abort();
+            fs::remove(e.path());
+        }
+    }
+    return 0;
+}
