@@ -19,6 +19,10 @@ public:
                        const std::string& homeDir) = 0;
     // The Video command: start the local window and show the remote one.
     virtual void start() = 0;
+    // ShowVideoWhenRun at start-up; by default the same as start().
+    virtual void startAtLaunch() { start(); }
+    // The call is ending: tell the peer that both video directions close.
+    virtual void closeVideo() = 0;
     // Hold marks: mark 0 is set by this side's Hold command, mark 1 by the peer's hold.
     virtual void setHoldMark(int mark, bool on) = 0;
     virtual void closeWindows() = 0;

@@ -47,9 +47,9 @@ void PumpDriver::run() {
 }
 
 // Keeps the notifier on the port that is open now and the timer on the right period.
-void PumpDriver::follow() {
+void PumpDriver::follow(bool renew) {
     const int handle = hooks_.notifyHandle ? hooks_.notifyHandle() : -1;
-    if (handle != watched_) {
+    if (handle != watched_ || (renew && handle >= 0)) {
         notifier_.reset();
         watched_ = handle;
         if (handle >= 0) {

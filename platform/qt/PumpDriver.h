@@ -36,6 +36,9 @@ public:
 
     void start();
     void stop();
+    // Follows the port now: call after anything outside the driver's own steps may have closed
+    // or opened it (a descriptor number can come back for a new port).
+    void refresh() { follow(true); }
     int periodMs() const { return timer_.interval(); }
     int watchedHandle() const { return watched_; }
     // Steps run by the driver since it started (for tests and measurements).
@@ -45,7 +48,7 @@ private:
     void tick();
     void readable();
     void run();
-    void follow();
+    void follow(bool renew = false);
 
     Hooks hooks_;
     QTimer timer_;

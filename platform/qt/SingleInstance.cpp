@@ -21,7 +21,9 @@ constexpr int kMaxArguments = 4096;
 QString SingleInstance::serverName(const QString& homeDir) {
     const QByteArray key = QDir::cleanPath(QDir(homeDir).absolutePath()).toUtf8();
     const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex();
-    return QStringLiteral("kestrelcall-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash.left(16)));
+    return QStringLiteral("kestrelcall-%1-%2")
+        .arg(::getuid())
+        .arg(QString::fromLatin1(hash.left(16)));
 }
 
 SingleInstance::SingleInstance(QString serverName, QObject* parent)

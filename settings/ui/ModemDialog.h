@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDialog>
+
+#include "connection/CommsSettings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QSpinBox;
+
+namespace krl {
+
+// The "Modem" dialog (template 348): the modem part of the Comms block. It edits a copy; the
+// caller takes settings() back only when the dialog ends with OK.
+class ModemDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit ModemDialog(const CommsSettings& comms, QWidget* parent = nullptr);
+
+    // The block with the dialog's fields read back (valid after accept()).
+    const CommsSettings& settings() const { return comms_; }
+
+    void accept() override;
+
+private:
+    void fill();
+
+    CommsSettings comms_;
+    QLineEdit* prefix_ = nullptr;
+    QSpinBox* inactive_ = nullptr;
+    QCheckBox* speakerOff_ = nullptr;
+    QSpinBox* rings_ = nullptr;
+    QComboBox* modem_ = nullptr;
+    QComboBox* modemFile_ = nullptr;
+    QComboBox* port_ = nullptr;
+    QComboBox* speed_ = nullptr;
+};
+
+}  // namespace krl

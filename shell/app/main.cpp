@@ -1,0 +1,78 @@
+// kestrelcall: builds the program's object graph and runs the event loop.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <cstdio>
+
+#include "platform/posix/PosixSerialDeviceFactory.h"
+#include "platform/posix/SteadyTickSource.h"
+#include "platform/qt/SingleInstance.h"
+#include "resources/StringTable.h"
+#include "shell/HomeFolders.h"
+#include "shell/SettingsStore.h"
+#include "shell/ui/CMainFrame.h"
+#include "shell/ui/CVideoPhoneApp.h"
+#include "shell/ui/LaunchOptions.h"
+#include "shell/ui/NoVideoWindowPair.h"
+
+namespace {
+
+// The files shipped for the home folder: installed beside the program, else the build tree's.
+QString assetDir() {
+    const QString installed = QDir(QCoreApplication::applicationDirPath())
+                                  .filePath(QStringLiteral("../share/kestrelcall/home"));
+    if (QFileInfo(installed).isDir())
+        return QDir::cleanPath(installed);
+    return QStringLiteral(KRL_BUILD_ASSET_DIR);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrelcall"));
+    QApplication::setOrganizationName(QStringLiteral("Brightmar"));
+    Q_INIT_RESOURCE(bitmaps);
+
+    QString error;
+    auto options = krl::LaunchOptions::parse(QApplication::arguments().mid(1), &error);
+    if (!options) {
+        std::fprintf(stderr, "kestrelcall: %s\n%s", qPrintable(error),
+                     qPrintable(krl::LaunchOptions::usage()));
+        return 2;
+    }
+    // Names are made whole here: the running copy may have another working folder.
+    for (QString& f : options->files)
+        f = QFileInfo(f).absoluteFilePath();
+
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    krl::SettingsStore store(krl::HomeFolders::settingsFile(env));
+    const krl::GeneralSettings stored =
+        store.loadGeneral(krl::HomeFolders::resolveHome(env).toStdString());
+    const QString home =
+        krl::HomeFolders::effectiveHome(env, QString::fromStdString(stored.homeDir));
+
+    krl::SingleInstance instance(krl::SingleInstance::serverName(home));
+    if (instance.handOver(options->files, 2000))
+        return 0;
+    if (!instance.listen()) {
+        // Another copy came up at the same moment: hand over to it instead.
+        if (instance.handOver(options->files, 5000))
+            return 0;
+        std::fprintf(stderr, "kestrelcall: cannot serve the single-instance channel\n");
+    }
+
+    const krl::HomeFolders folders(home);
+    const krl::TonebaySettings tonebay = store.loadTonebay(home.toStdString());
+    folders.layOut(QString::fromStdString(tonebay.recDir), assetDir());
+
+    krl::SteadyTickSource ticks;
+    krl::PosixSerialDeviceFactory devices(ticks);
+    krl::CMainFrame frame(
+        krl::FrameServices{devices, ticks, krl::StringTable::builtIn(), store, folders},
+        [](QWidget* owner) { return std::make_unique<krl::NoVideoWindowPair>(owner); });
+    krl::CVideoPhoneApp phone(frame, instance, *options);
+    phone.initInstance();
+    return QApplication::exec();
+}

@@ -1,0 +1,69 @@
+#include "shell/ui/CVideoPhoneApp.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "connection/IniFile.h"
+#include "platform/qt/SingleInstance.h"
+#include "shell/ui/CMainFrame.h"
+#include "shell/ui/StartupPicture.h"
+#include "shell/ui/TestChannel.h"
+
+namespace krl {
+
+CVideoPhoneApp::CVideoPhoneApp(CMainFrame& frame, SingleInstance& instance, LaunchOptions options,
+                               QObject* parent)
+    : QObject(parent), frame_(frame), instance_(instance), options_(std::move(options)) {
+    startupTimer_.setSingleShot(true);
+    connect(&startupTimer_, &QTimer::timeout, this, &CVideoPhoneApp::finishStartup);
+    connect(&instance_, &SingleInstance::argumentsReceived, this, [this](const QStringList& args) {
+        // Files that arrive while the picture is still up wait for the frame.
+        if (startupPending_)
+            options_.files.append(args);
+        else
+            frame_.takeCommandLine(args);
+    });
+}
+
+CVideoPhoneApp::~CVideoPhoneApp() = default;
+
+void CVideoPhoneApp::initInstance() {
+    const QString channel = qEnvironmentVariable("KRL_TEST_CHANNEL");
+    if (!channel.isEmpty()) {
+        testChannel_ = std::make_unique<TestChannel>(frame_);
+        testChannel_->listen(channel);
+    }
+    applyPresets();
+    picture_ = std::make_unique<StartupPicture>();
+    picture_->show();
+    startupPending_ = true;
+    startupTimer_.start(options_.splashMs);
+}
+
+void CVideoPhoneApp::applyPresets() {
+    CommsSettings& comms = frame_.comms();
+    if (options_.port)
+        comms.portName = options_.port->toStdString();
+    if (options_.modemFile) {
+        QString path = *options_.modemFile;
+        if (!QFileInfo::exists(path))
+            path = QDir(QString::fromStdString(comms.homeDir)).filePath(path);
+        comms.modemFile = QFileInfo(path).absoluteFilePath().toStdString();
+        if (auto file = IniFile::load(comms.modemFile))
+            comms.modemName = file->value("Modem", "Name").value_or("");
+    }
+    if (options_.alwaysListen)
+        comms.alwaysListen = *options_.alwaysListen;
+}
+
+void CVideoPhoneApp::finishStartup() {
+    picture_.reset();
+    frame_.finishStartup(!options_.presetsComms());
+    startupPending_ = false;
+    if (!options_.files.isEmpty())
+        frame_.takeCommandLine(options_.files);
+    if (options_.dialAtStart)
+        QTimer::singleShot(0, &frame_, [this] { frame_.runCommand(CommandId::Dial); });
+}
+
+}  // namespace krl

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+
+#include "shell/ui/LaunchOptions.h"
+
+namespace krl {
+
+class CMainFrame;
+class SingleInstance;
+class StartupPicture;
+class TestChannel;
+
+// The application object: shows the start-up picture, creates the main frame and finishes its
+// start-up when the picture goes, hands files from the command line and from later copies of
+// the program to the frame, and applies the command line's presets.
+class CVideoPhoneApp : public QObject {
+    Q_OBJECT
+
+public:
+    // frame and instance are kept alive by the caller for the whole run.
+    CVideoPhoneApp(CMainFrame& frame, SingleInstance& instance, LaunchOptions options,
+                   QObject* parent = nullptr);
+    ~CVideoPhoneApp() override;
+
+    // Start-up after the single-instance check: the picture, the presets, the timer.
+    void initInstance();
+    bool startupPending() const { return startupPending_; }
+
+private:
+    void applyPresets();
+    void finishStartup();
+
+    CMainFrame& frame_;
+    SingleInstance& instance_;
+    LaunchOptions options_;
+    std::unique_ptr<StartupPicture> picture_;
+    std::unique_ptr<TestChannel> testChannel_;
+    QTimer startupTimer_;
+    bool startupPending_ = false;
+};
+
+}  // namespace krl

@@ -1,0 +1,121 @@
+#include "shell/ui/TestChannel.h"
+
+#include <QApplication>
+#include <QLocalSocket>
+#include <QPushButton>
+#include <QTimer>
+
+#include "controls/ui/MessageDialog.h"
+#include "shell/ui/CMainFrame.h"
+#include "shell/ui/Placeholder.h"
+#include "shell/ui/TransferWindowStub.h"
+
+namespace krl {
+namespace {
+
+QList<MessageDialog*> openMessages() {
+    QList<MessageDialog*> out;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* m = qobject_cast<MessageDialog*>(w); m && m->isVisible())
+            out.append(m);
+    }
+    return out;
+}
+
+}  // namespace
+
+TestChannel::TestChannel(CMainFrame& frame, QObject* parent) : QObject(parent), frame_(frame) {
+    connect(&server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* s = server_.nextPendingConnection()) {
+            connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+            connect(s, &QLocalSocket::readyRead, this, [this, s] {
+                while (s->canReadLine()) {
+                    const QString line = QString::fromUtf8(s->readLine()).trimmed();
+                    s->write(run(line).toUtf8() + '\n');
+                    s->flush();
+                }
+            });
+        }
+    });
+}
+
+bool TestChannel::listen(const QString& name) {
+    QLocalServer::removeServer(name);
+    return server_.listen(name);
+}
+
+QString TestChannel::run(const QString& line) {
+    const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return QStringLiteral("error empty");
+    const QString& verb = words[0];
+    if (verb == QLatin1String("status"))
+        return frame_.statusText();
+    if (verb == QLatin1String("state"))
+        return QString::number(static_cast<int>(frame_.connection().state()));
+    if (verb == QLatin1String("card"))
+        return frame_.cardPanelShown() ? QStringLiteral("1") : QStringLiteral("0");
+    if (verb == QLatin1String("dialing"))
+        return frame_.dialingWindow().dialog() ? QStringLiteral("1") : QStringLiteral("0");
+    if (verb == QLatin1String("command") && words.size() == 2) {
+        const int id = words[1].toInt();
+        // Queued: a command may open a modal window, and the answer must go out first.
+        QTimer::singleShot(0, &frame_,
+                           [this, id] { frame_.runCommand(static_cast<CommandId>(id)); });
+        return QStringLiteral("ok");
+    }
+    if (verb == QLatin1String("messages")) {
+        QStringList ids;
+        for (MessageDialog* m : openMessages())
+            ids.append(QString::number(m->definition().id));
+        return ids.join(QLatin1Char(' '));
+    }
+    if (verb == QLatin1String("answer") && words.size() == 2) {
+        const QList<MessageDialog*> open = openMessages();
+        if (open.isEmpty())
+            return QStringLiteral("error no message");
+        const QString which = words[1].toLower();
+        MessageButton b = which == QLatin1String("yes")      ? MessageButton::Yes
+                          : which == QLatin1String("no")     ? MessageButton::No
+                          : which == QLatin1String("cancel") ? MessageButton::Cancel
+                          : which == QLatin1String("retry")  ? MessageButton::Retry
+                                                             : MessageButton::Ok;
+        QPushButton* button = open.last()->button(b);
+        if (!button || !button->isVisible())
+            return QStringLiteral("error no such button");
+        QTimer::singleShot(0, button, &QPushButton::click);
+        return QStringLiteral("ok");
+    }
+    if (verb == QLatin1String("placeholders")) {
+        QStringList names;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* p = qobject_cast<Placeholder*>(w); p && p->isVisible())
+                names.append(p->feature());
+        }
+        return names.join(QLatin1Char('\t'));
+    }
+    if (verb == QLatin1String("queued")) {
+        return frame_.transferWindow() ? frame_.transferWindow()->queued().join(QLatin1Char('\t'))
+                                       : QString();
+    }
+    if (verb == QLatin1String("grab") && words.size() == 3) {
+        QWidget* target = nullptr;
+        if (words[1] == QLatin1String("frame"))
+            target = &frame_;
+        else if (words[1] == QLatin1String("dialing"))
+            target = frame_.dialingWindow().dialog();
+        else if (words[1] == QLatin1String("message") && !openMessages().isEmpty())
+            target = openMessages().last();
+        if (!target)
+            return QStringLiteral("error nothing to grab");
+        return target->grab().save(words[2]) ? QStringLiteral("ok")
+                                             : QStringLiteral("error cannot save");
+    }
+    if (verb == QLatin1String("quit")) {
+        QTimer::singleShot(0, &frame_, [this] { frame_.runCommand(CommandId::Exit); });
+        return QStringLiteral("ok");
+    }
+    return QStringLiteral("error unknown command");
+}
+
+}  // namespace krl

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QPointer>
+
+namespace krl {
+
+class CMainFrame;
+
+// A test-only way to drive the program without a human: a local socket named by the
+// KRL_TEST_CHANNEL environment variable, one command a line, one answer line each. It exists
+// only when the variable is set; the program's normal paths never create it.
+//
+//   status                  the status line's text
+//   state                   the connection state number
+//   command N               runs command N as its menu entry would (answers "ok" first)
+//   messages                the numbers of the open message dialogs, oldest first
+//   answer yes|no|ok|cancel|retry   presses that button on the newest message dialog
+//   placeholders            the features of the open placeholder windows
+//   queued                  the files the file transfer window holds, TAB-separated
+//   card                    1 when the card panel is shown
+//   dialing                 1 while the dialing window is up
+//   grab frame|dialing|message FILE   saves a picture of that window
+//   quit                    exits as the Exit command does
+class TestChannel : public QObject {
+    Q_OBJECT
+
+public:
+    TestChannel(CMainFrame& frame, QObject* parent = nullptr);
+    bool listen(const QString& name);
+    QString run(const QString& line);
+
+private:
+    CMainFrame& frame_;
+    QLocalServer server_;
+};
+
+}  // namespace krl
