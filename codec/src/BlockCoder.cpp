@@ -104,7 +104,8 @@ bool BlockCoder::isKeyFrame(bool requested) const {
     return requested || settings_.refreshPercent >= 100 || threshold_ == 0;
 }
 
-void BlockCoder::beginFrame(const uint8_t* current, const uint8_t* lastSent, bool key) {
+void BlockCoder::beginFrame(const uint8_t* current, const uint8_t* lastSent,
+                            const uint8_t* receiver, bool key) {
     key_ = key;
     cursor_ = 0;
     sentThisFrame_.fill(0);
@@ -117,16 +118,21 @@ void BlockCoder::beginFrame(const uint8_t* current, const uint8_t* lastSent, boo
     }
     chooseQuantiser();
     if (!key && frameBytes_ > 0 && settings_.mode == CodingMode::Transform) {
-        fitBudget(current, lastSent);
+        fitBudget(current, lastSent, receiver);
     }
 }
 
-// Keeps a non-key frame within its byte budget: every selected block is quantised once here
-// (the piece writer reuses the result) and, when the frame would not fit, the blocks that buy
-// the least change per bit are left for a later frame.
-void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent) {
+// Keeps a non-key frame within its byte budget: every selected block is quantised and rebuilt
+// once here (the piece writer and the receiver copy reuse the result). A block is worth its
+// bits by how much closer it brings the receiver's picture to the input; blocks that would not
+// improve it are dropped, and when the frame would not fit, those that buy the least per bit
+// are left for a later frame.
+void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent,
+                           const uint8_t* receiver) {
+    (void)lastSent;
     const int n = settings_.layout.totalBlocks;
     quantised_.resize(static_cast<size_t>(n));
+    reconstructed_.resize(static_cast<size_t>(n) * 64);
     struct Candidate {
         int position;
         int bits;
@@ -144,9 +150,21 @@ void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent) {
         BlockCodec::quantise(current + i * 64, 8, q_, acBias_, qb);
         quantisedValid_[static_cast<size_t>(i)] = 1;
         const int bits = 10 + BlockCodec::eventBits(qb);
-        const uint32_t change =
-            ChangeMeasure::difference(current + i * 64, lastSent + i * 64, false);
-        candidates.push_back({i, bits, double(change) / bits});
+        uint8_t* rebuilt = reconstructed_.data() + i * 64;
+        const int dc = BlockCodec::dcLevel(BlockCodec::dcCode(qb.dcLevel));
+        if (qb.hasAc()) {
+            BlockCodec::reconstruct(dc, qb.levels, q_, rebuilt, 8);
+        } else {
+            BlockCodec::reconstructFlat(dc, rebuilt, 8);
+        }
+        const double before = ChangeMeasure::difference(current + i * 64, receiver + i * 64, false);
+        const double after = ChangeMeasure::difference(current + i * 64, rebuilt, false);
+        if (after >= before) {
+            select_[i] = 0;  // the receiver already holds it as well as this quantiser can
+            --selectedCount_;
+            continue;
+        }
+        candidates.push_back({i, bits, (before - after) / bits});
         totalBits += bits;
         first = first < 0 ? i : first;
         last = i;
@@ -241,7 +259,12 @@ void BlockCoder::chooseQuantiser() {
     const int r = referenceCount();
     int choice = settings_.quantiserCeiling;
     if (budget != 0 && selectedCount_ != 0 && r != 0) {
-        const uint64_t x = 4ull * budget / static_cast<uint64_t>(selectedCount_);
+        // Quarter-bytes per selected block, counted twice over when the budget is enforced:
+        // fitBudget then leaves the least useful blocks for later, and fewer blocks at a finer
+        // quantiser serve the picture better than all of them at a coarse one.
+        const uint64_t perBlock = 4ull * budget / static_cast<uint64_t>(selectedCount_);
+        const bool enforced = !key_ && settings_.mode == CodingMode::Transform;
+        const uint64_t x = enforced ? 2 * perBlock : perBlock;
         choice = x > 133 ? 2 : kQuantiserForBytes[std::max<uint64_t>(x, 18)];
     }
     q_ = std::max(1, std::min(choice, settings_.quantiserCeiling));

@@ -61,7 +61,16 @@ public:
     bool isKeyFrame(bool requested) const;
 
     // Measures, selects and picks the quantiser for a frame.
-    void beginFrame(const uint8_t* current, const uint8_t* lastSent, bool key);
+    // receiver: the picture the receiver holds (reconstructed blocks), used to value refreshes.
+    void beginFrame(const uint8_t* current, const uint8_t* lastSent, const uint8_t* receiver,
+                    bool key);
+    // The reconstruction of a block quantised this frame, or null.
+    const uint8_t* reconstructed(int position) const {
+        return position < static_cast<int>(quantisedValid_.size()) &&
+                       quantisedValid_[static_cast<size_t>(position)]
+                   ? reconstructed_.data() + position * 64
+                   : nullptr;
+    }
     bool selected(int position) const { return key_ || select_[position] != 0; }
 
     // Builds the next piece of modes 0 and 1; false when it would carry no block.
@@ -86,7 +95,7 @@ private:
     void measure(const uint8_t* current, const uint8_t* lastSent);
     void select();
     void chooseQuantiser();
-    void fitBudget(const uint8_t* current, const uint8_t* lastSent);
+    void fitBudget(const uint8_t* current, const uint8_t* lastSent, const uint8_t* receiver);
     void markOwed(int position);
     bool transformPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room);
     bool rawPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room);
@@ -118,6 +127,7 @@ private:
     // Blocks already quantised at this frame's quantiser (by fitBudget), by position.
     std::vector<QuantisedBlock> quantised_;
     std::vector<uint8_t> quantisedValid_;
+    std::vector<uint8_t> reconstructed_;
 };
 
 }  // namespace brm

@@ -377,15 +377,16 @@ void Compressor::qualityChange(uint32_t id, uint32_t value) {
 }
 
 void Compressor::trackBlocks(const std::vector<uint16_t>& blocks) {
-    if (!trackReceiver_) {
-        return;
-    }
     QuantisedBlock qb;
     for (const uint16_t pos : blocks) {
         const uint8_t* src = current_.data() + pos * 64;
         uint8_t* dst = receiver_.data() + pos * 64;
         if (mode_ == CodingMode::Raw) {
             std::memcpy(dst, src, 64);
+            continue;
+        }
+        if (const uint8_t* rebuilt = coder_.reconstructed(pos)) {
+            std::memcpy(dst, rebuilt, 64);
             continue;
         }
         BlockCodec::quantise(src, 8, coder_.quantiser(), coder_.acBias(), qb);
@@ -498,7 +499,7 @@ bool Compressor::codeFrame(const void* bits, bool keyRequest, const PieceSink& s
         return false;
     }
     const bool key = coder_.isKeyFrame(keyRequest);
-    coder_.beginFrame(current_.data(), lastSent_.data(), key);
+    coder_.beginFrame(current_.data(), lastSent_.data(), receiver_.data(), key);
     uint32_t delivered = 0;
     if (mode_ == CodingMode::H263) {
         codeH263(key, sink, delivered);

@@ -34,9 +34,8 @@ public:
     const PlaneLayout& layout() const { return layout_; }
     const FrameWindow& window() const { return window_; }
     const std::vector<uint8_t>& lastSent() const { return lastSent_; }
-    // The picture the receiver holds, kept only when tracking is on.
+    // The picture the receiver holds after the pieces delivered so far.
     const std::vector<uint8_t>& receiverPicture() const { return receiver_; }
-    void setTrackReceiver(bool on) { trackReceiver_ = on; }
     void setAcBias(int bias) { coder_.setAcBias(bias); }
     const BlockCoder& coder() const { return coder_; }
     CodingMode mode() const { return mode_; }
@@ -86,7 +85,6 @@ private:
     std::vector<uint8_t> current_;
     std::vector<uint8_t> lastSent_;
     std::vector<uint8_t> receiver_;
-    bool trackReceiver_ = false;
     BlockCoder coder_;
     FrameReader reader_;
     std::vector<uint8_t> picture_;

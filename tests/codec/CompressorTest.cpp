@@ -109,7 +109,7 @@ TEST(CompressorSetup, QuantiserAndChangeMaps) {
 
 // A luminance-only 176x144 coder whose current picture differs from the last one sent in
 // exactly `changed` blocks.
-int quantiserFor(int changed, uint32_t frameBytes) {
+int quantiserFor(int changed, uint32_t frameBytes, bool key = false) {
     BlockCoder coder;
     CoderSettings s;
     s.layout = PlaneLayout::make(22, 18, ChromaKind::None);
@@ -117,23 +117,29 @@ int quantiserFor(int changed, uint32_t frameBytes) {
     s.meanRemoved = false;
     coder.configure(s);
     coder.setQuantiserCeiling(32);
-    coder.setBudgets(frameBytes, 0);
+    coder.setBudgets(frameBytes, frameBytes);
     std::vector<uint8_t> current(396 * 64, 0);
     std::vector<uint8_t> last(396 * 64, 0);
     for (int i = 0; i < changed; ++i) {
         std::fill(current.begin() + i * 64, current.begin() + i * 64 + 64, 200);
     }
-    coder.beginFrame(current.data(), last.data(), false);
-    // All changed blocks are selected; only the budget may leave some for later.
-    EXPECT_LE(coder.selectedCount(), changed);
-    EXPECT_GT(coder.selectedCount(), 0);
+    coder.beginFrame(current.data(), last.data(), last.data(), key);
+    if (!key) {
+        // All changed blocks are selected; only the budget may leave some for later.
+        EXPECT_LE(coder.selectedCount(), changed);
+        EXPECT_GT(coder.selectedCount(), 0);
+    }
     return coder.quantiser();
 }
 
 TEST(CompressorCoder, QuantiserFollowsTheBudgetPerSelectedBlock) {
-    EXPECT_EQ(quantiserFor(100, 4000), 2);   // 160 quarter-bytes a block
-    EXPECT_EQ(quantiserFor(300, 4000), 10);  // 53 quarter-bytes a block
-    EXPECT_EQ(quantiserFor(396, 300), 32);   // 3 quarter-bytes: the coarsest
+    // Key frames: 4 x 4000 / 396 = 40 quarter-bytes a block.
+    EXPECT_EQ(quantiserFor(396, 4000, true), 13);
+    EXPECT_EQ(quantiserFor(396, 300, true), 32);  // 3 quarter-bytes: the coarsest
+    // Ordinary frames, whose budget is enforced block by block, count each block's share twice.
+    EXPECT_EQ(quantiserFor(100, 4000), 2);   // 2 x 160
+    EXPECT_EQ(quantiserFor(300, 4000), 4);   // 2 x 53
+    EXPECT_EQ(quantiserFor(300, 1500), 13);  // 2 x 20
 }
 
 class SequenceTest : public ::testing::TestWithParam<int> {};
@@ -143,7 +149,6 @@ class SequenceTest : public ::testing::TestWithParam<int> {};
 TEST_P(SequenceTest, ExpanderPictureMatchesTheCompressorsReference) {
     const int mode = GetParam();
     Compressor c;
-    c.setTrackReceiver(true);
     ASSERT_TRUE(setFormat(c, 176, 144, 24,
                           {word(VC_C_MODE, static_cast<uint32_t>(mode)), word(VC_C_QUALITY, 60),
                            word(VC_C_CHANGE, 60), word(VC_C_FRAME_BYTES, 900),
