@@ -18,17 +18,25 @@ void BlockCodec::quantise(const uint8_t* pixels, int stride, int q, int acBias,
     out.dcLevel = std::clamp((f[0] - 1) / 64, 0, 255);
     const int divisor = 16 * q;
     const int bias = acBias * q + ((q & 1) ? 8 : 0);
+    const int oddFix = (q & 1) ? 1 : 0;
+    // Errors on the scale of F (8 times orthonormal): 64 times the pixel error.
+    const int64_t dcError = f[0] - 8 * (8 * std::max(out.dcLevel, 1) + 4);
+    int64_t error = dcError * dcError;
     int last = 0;
     for (int i = 1; i < 64; ++i) {
         const int32_t v = f[kZigZag[i]];
-        const int32_t mag = ((v < 0 ? -v : v) + bias) / divisor;
-        const int32_t clamped = std::min<int32_t>(mag, 127);
-        out.levels[i] = static_cast<int16_t>(v < 0 ? -clamped : clamped);
-        if (clamped != 0) {
+        const int32_t magnitude = v < 0 ? -v : v;
+        const int32_t level = std::min<int32_t>((magnitude + bias) / divisor, 127);
+        out.levels[i] = static_cast<int16_t>(v < 0 ? -level : level);
+        const int32_t rebuilt = level == 0 ? 0 : 8 * (q * (2 * level + 1) - oddFix);
+        const int64_t e = magnitude - rebuilt;
+        error += e * e;
+        if (level != 0) {
             last = i;
         }
     }
     out.lastNonZero = last;
+    out.error = static_cast<uint32_t>(std::min<int64_t>(error / 64, UINT32_MAX));
 }
 
 uint32_t BlockCodec::dcCode(int level) {

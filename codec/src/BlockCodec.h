@@ -13,6 +13,9 @@ struct QuantisedBlock {
     int dcLevel = 0;      // 0..255 before the INTRADC code mapping
     int16_t levels[64];   // zig-zag order; index 0 unused
     int lastNonZero = 0;  // zig-zag position of the last non-zero AC level, 0 when none
+    // Estimated squared error of the rebuilt pixels (from the coefficient errors; the
+    // transform keeps energy), for valuing the block before it is rebuilt.
+    uint32_t error = 0;
     bool hasAc() const { return lastNonZero > 0; }
 };
 

@@ -132,7 +132,6 @@ void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent,
     (void)lastSent;
     const int n = settings_.layout.totalBlocks;
     quantised_.resize(static_cast<size_t>(n));
-    reconstructed_.resize(static_cast<size_t>(n) * 64);
     struct Candidate {
         int position;
         int bits;
@@ -150,15 +149,8 @@ void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent,
         BlockCodec::quantise(current + i * 64, 8, q_, acBias_, qb);
         quantisedValid_[static_cast<size_t>(i)] = 1;
         const int bits = 10 + BlockCodec::eventBits(qb);
-        uint8_t* rebuilt = reconstructed_.data() + i * 64;
-        const int dc = BlockCodec::dcLevel(BlockCodec::dcCode(qb.dcLevel));
-        if (qb.hasAc()) {
-            BlockCodec::reconstruct(dc, qb.levels, q_, rebuilt, 8);
-        } else {
-            BlockCodec::reconstructFlat(dc, rebuilt, 8);
-        }
         const double before = ChangeMeasure::difference(current + i * 64, receiver + i * 64, false);
-        const double after = ChangeMeasure::difference(current + i * 64, rebuilt, false);
+        const double after = qb.error;
         if (after >= before) {
             select_[i] = 0;  // the receiver already holds it as well as this quantiser can
             --selectedCount_;

@@ -64,14 +64,15 @@ public:
     // receiver: the picture the receiver holds (reconstructed blocks), used to value refreshes.
     void beginFrame(const uint8_t* current, const uint8_t* lastSent, const uint8_t* receiver,
                     bool key);
-    // The reconstruction of a block quantised this frame, or null.
-    const uint8_t* reconstructed(int position) const {
+    bool selected(int position) const { return key_ || select_[position] != 0; }
+
+    // The block as quantised this frame, or null.
+    const QuantisedBlock* quantised(int position) const {
         return position < static_cast<int>(quantisedValid_.size()) &&
                        quantisedValid_[static_cast<size_t>(position)]
-                   ? reconstructed_.data() + position * 64
+                   ? &quantised_[static_cast<size_t>(position)]
                    : nullptr;
     }
-    bool selected(int position) const { return key_ || select_[position] != 0; }
 
     // Builds the next piece of modes 0 and 1; false when it would carry no block.
     bool nextPiece(const uint8_t* current, Piece& piece);
@@ -127,7 +128,6 @@ private:
     // Blocks already quantised at this frame's quantiser (by fitBudget), by position.
     std::vector<QuantisedBlock> quantised_;
     std::vector<uint8_t> quantisedValid_;
-    std::vector<uint8_t> reconstructed_;
 };
 
 }  // namespace brm

@@ -385,13 +385,17 @@ void Compressor::trackBlocks(const std::vector<uint16_t>& blocks) {
             std::memcpy(dst, src, 64);
             continue;
         }
-        if (const uint8_t* rebuilt = coder_.reconstructed(pos)) {
-            std::memcpy(dst, rebuilt, 64);
-            continue;
+        const QuantisedBlock* cached = coder_.quantised(pos);
+        if (cached == nullptr) {
+            BlockCodec::quantise(src, 8, coder_.quantiser(), coder_.acBias(), qb);
+            cached = &qb;
         }
-        BlockCodec::quantise(src, 8, coder_.quantiser(), coder_.acBias(), qb);
-        BlockCodec::reconstruct(BlockCodec::dcLevel(BlockCodec::dcCode(qb.dcLevel)), qb.levels,
-                                coder_.quantiser(), dst, 8);
+        const int dc = BlockCodec::dcLevel(BlockCodec::dcCode(cached->dcLevel));
+        if (cached->hasAc()) {
+            BlockCodec::reconstruct(dc, cached->levels, coder_.quantiser(), dst, 8);
+        } else {
+            BlockCodec::reconstructFlat(dc, dst, 8);
+        }
     }
 }
 
