@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -28,7 +29,16 @@ extern "C" {
 namespace {
 
 using namespace codecbench;
-using Clock = std::chrono::steady_clock;
+// Thread CPU time: on a busy machine wall time counts other processes' turns too.
+struct Clock {
+    using duration = std::chrono::nanoseconds;
+    using time_point = std::chrono::time_point<Clock, duration>;
+    static time_point now() {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return time_point(duration(int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec));
+    }
+};
 
 constexpr double kFps = 10.0;
 constexpr int kMaxFrames = 150;
@@ -66,7 +76,7 @@ MetaAttribute word(uint16_t id, uint32_t v) {
     return MetaAttribute{id, 2, v};
 }
 
-Point runOurs(const Footage& f, uint32_t budget, bool lumaOnly) {
+Point runOursOnce(const Footage& f, uint32_t budget, bool lumaOnly) {
     brm::Compressor c;
     BrmBitmapInfoHeader h{};
     h.biSize = 40;
@@ -81,7 +91,7 @@ Point runOurs(const Footage& f, uint32_t budget, bool lumaOnly) {
         word(VC_C_QUALITY, 50),  // quantiser ceiling 32: the budget decides
         word(VC_C_CHANGE, 60),
         word(VC_C_FRAME_BYTES, budget),
-        word(VC_C_KEY_BYTES, budget * 4),
+        word(VC_C_KEY_BYTES, std::min<uint32_t>(budget * 20, 65535)),
     };
     if (!c.setAttributes(static_cast<uint32_t>(std::size(attrs)), attrs)) {
         throw std::runtime_error("compressor refused the settings");
@@ -119,6 +129,19 @@ Point runOurs(const Footage& f, uint32_t budget, bool lumaOnly) {
     }
     const double n = double(f.bitmaps.size());
     return {"ours", bytes / n, psnrOf(se / n), ssimSum / n, micros(encode) / n, micros(decode) / n};
+}
+
+constexpr int kTimingRuns = 3;
+
+// Quality from one run; times are the fastest of several runs.
+Point runOurs(const Footage& f, uint32_t budget, bool lumaOnly) {
+    Point best = runOursOnce(f, budget, lumaOnly);
+    for (int i = 1; i < kTimingRuns; ++i) {
+        const Point p = runOursOnce(f, budget, lumaOnly);
+        best.encodeUs = std::min(best.encodeUs, p.encodeUs);
+        best.decodeUs = std::min(best.decodeUs, p.decodeUs);
+    }
+    return best;
 }
 
 struct FfmpegConfig {
@@ -313,7 +336,25 @@ int main(int argc, char** argv) {
                         continue;
                     }
                     for (const FfmpegConfig& cfg : configs) {
-                        const Point p = matchBytes(sweeps[cfg.label], ours.bytes);
+                        Point p = matchBytes(sweeps[cfg.label], ours.bytes);
+                        // Time FFmpeg again at the quantiser nearest the matched size.
+                        const auto& sweep = sweeps[cfg.label];
+                        size_t nearest = 0;
+                        for (size_t k = 1; k < sweep.size(); ++k) {
+                            if (std::abs(sweep[k].bytes - p.bytes) <
+                                std::abs(sweep[nearest].bytes - p.bytes)) {
+                                nearest = k;
+                            }
+                        }
+                        double enc = 1e18;
+                        double dec = 1e18;
+                        for (int k = 0; k < kTimingRuns; ++k) {
+                            const Point t = runFfmpeg(f, cfg, static_cast<int>(nearest) + 2, lumaOnly);
+                            enc = std::min(enc, t.encodeUs);
+                            dec = std::min(dec, t.decodeUs);
+                        }
+                        p.encodeUs = enc;
+                        p.decodeUs = dec;
                         print(p);
                         if (std::string(cfg.label) == "h263-P") {
                             totals.logEncode += std::log(p.encodeUs / ours.encodeUs);
