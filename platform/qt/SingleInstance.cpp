@@ -78,15 +78,14 @@ bool SingleInstance::handOver(const QStringList& arguments, int timeoutMs) {
 }
 
 bool SingleInstance::listen() {
-    server_.setSocketOptions(QLocalServer::UserAccessOption);
-    if (server_.listen(name_))
-        return true;
-    // A copy that died leaves its socket behind: nobody answers there.
+    // Listening with access options replaces a socket file that is there, so a copy that is
+    // running must be asked first; one that died leaves its socket behind and answers nothing.
     QLocalSocket probe;
     probe.connectToServer(name_);
     if (probe.waitForConnected(1000))
         return false;
     QLocalServer::removeServer(name_);
+    server_.setSocketOptions(QLocalServer::UserAccessOption);
     return server_.listen(name_);
 }
 

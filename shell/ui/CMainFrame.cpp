@@ -757,14 +757,20 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls())
+        return;
+    event->acceptProposedAction();
+    takeDroppedUrls(event->mimeData()->urls());
+}
+
+void CMainFrame::takeDroppedUrls(const QList<QUrl>& urls) {
     QStringList files;
-    for (const QUrl& url : event->mimeData()->urls()) {
+    for (const QUrl& url : urls) {
         if (url.isLocalFile())
             files.append(url.toLocalFile());
     }
     if (files.isEmpty())
         return;
-    event->acceptProposedAction();
     openTransferWindow();
     transfer_->queueFiles(files);
 }

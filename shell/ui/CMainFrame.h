@@ -68,6 +68,8 @@ public:
     void finishStartup(bool wizardWanted = true);
     // Files from the command line or from a later copy of the program.
     void takeCommandLine(const QStringList& files);
+    // Files dropped onto the frame; only local files are taken.
+    void takeDroppedUrls(const QList<QUrl>& urls);
 
     // Runs a command as the menu, accelerator or button would.
     void runCommand(CommandId command);

@@ -1,0 +1,231 @@
+// The main frame as a window: buttons, menus and the card panel, alone and in a real call with
+// a second frame across a linesim cable (offscreen platform, real ptys, real event loop).
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include "controls/ui/MessageDialog.h"
+#include "platform/posix/PosixSerialDeviceFactory.h"
+#include "platform/posix/SteadyTickSource.h"
+#include "resources/StringTable.h"
+#include "shell/ui/CMainFrame.h"
+#include "shell/ui/NoVideoWindowPair.h"
+#include "shell/ui/PictureButton.h"
+#include "shell/ui/Placeholder.h"
+#include "support/LineSim.h"
+
+using namespace krl;
+
+namespace {
+
+constexpr int kWaitMs = 30000;
+
+void saveScreenshot(QWidget& w, const QString& name) {
+    QDir().mkpath(QStringLiteral(KRL_SCREENSHOT_DIR));
+    w.grab().save(QStringLiteral(KRL_SCREENSHOT_DIR "/%1.png").arg(name));
+}
+
+// One copy of the program's frame with a home folder and settings file of its own.
+struct Copy {
+    QTemporaryDir dir;
+    SteadyTickSource ticks;
+    PosixSerialDeviceFactory devices{ticks};
+    SettingsStore store{dir.filePath(QStringLiteral("Kestrelcall.ini"))};
+    std::unique_ptr<CMainFrame> frame;
+
+    explicit Copy(const std::string& port = {}, bool alwaysListen = false) {
+        HomeFolders folders(dir.filePath(QStringLiteral("home")));
+        folders.layOut(folders.defaultReceiveDir(), QStringLiteral(KRL_BUILD_ASSET_DIR));
+        frame = std::make_unique<CMainFrame>(
+            FrameServices{devices, ticks, StringTable::builtIn(), store, folders},
+            [](QWidget* owner) { return std::make_unique<NoVideoWindowPair>(owner); });
+        CommsSettings& c = frame->comms();
+        c.portName = port;
+        c.modemFile = folders.home().toStdString() + "/SerialCable.mdm";
+        c.modemName = "Serial Cable";
+        c.alwaysListen = alwaysListen;
+        c.baudRate = 115200;
+    }
+    QString status() const { return frame->statusText(); }
+};
+
+bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
+    return QTest::qWaitFor(condition, ms);
+}
+
+MessageDialog* openMessage(int id) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* m = qobject_cast<MessageDialog*>(w);
+            m && m->isVisible() && m->definition().id == id)
+            return m;
+    return nullptr;
+}
+
+QStringList menuTitles(CMainFrame& f) {
+    QStringList t;
+    for (QAction* a : f.menuBar()->actions())
+        t.append(a->text());
+    return t;
+}
+
+}  // namespace
+
+TEST(MainFrameWindow, NotConnectedFrameOffersDialAndListen) {
+    Copy copy;
+    CMainFrame& f = *copy.frame;
+    f.finishStartup(false);
+    EXPECT_EQ(f.windowTitle(), "Kestrelcall");
+    EXPECT_EQ(copy.status(), "Not Connected");
+    EXPECT_EQ(menuTitles(f), (QStringList{"&Connect", "&Tools", "&Options", "&Help"}));
+    EXPECT_TRUE(f.button(CommandId::Dial)->isVisible());
+    EXPECT_TRUE(f.button(CommandId::Dial)->isEnabled());
+    EXPECT_FALSE(f.button(CommandId::Disconnect)->isVisible());
+    EXPECT_FALSE(f.button(CommandId::Hold)->isEnabled());
+    EXPECT_FALSE(f.button(CommandId::AddToAddressBook)->isEnabled());
+    EXPECT_EQ(f.button(CommandId::Dial)->toolTip(), "Connect to another person.");
+    EXPECT_EQ(f.button(CommandId::Hold)->toolTip(), "Hold the call");
+    EXPECT_EQ(f.action(CommandId::Listen)->text(), "&Listen");
+    EXPECT_TRUE(f.action(CommandId::Listen)->isEnabled());
+    EXPECT_FALSE(f.action(CommandId::Disconnect)->isEnabled());
+    EXPECT_FALSE(f.action(CommandId::Page)->isEnabled());
+    EXPECT_EQ(f.action(CommandId::Page)->text(), "P&age");
+    EXPECT_FALSE(f.action(CommandId::Pickup)->isEnabled());
+    EXPECT_EQ(f.action(CommandId::Disconnect)->shortcut(), QKeySequence("Ctrl+D"));
+    EXPECT_EQ(f.action(CommandId::SetupWizard)->shortcut(), QKeySequence("Ctrl+F10"));
+    // Every picture button has its up picture.
+    for (CommandId id :
+         {CommandId::Dial, CommandId::Disconnect, CommandId::Video, CommandId::FileTransfer,
+          CommandId::Chat, CommandId::Options, CommandId::Hold, CommandId::ShowCard,
+          CommandId::HideCard, CommandId::AddToAddressBook})
+        EXPECT_FALSE(f.button(id)->currentPicture().isNull()) << static_cast<int>(id);
+}
+
+TEST(MainFrameWindow, CardPanelGrowsAndShrinksByItsHeight) {
+    Copy copy;
+    CMainFrame& f = *copy.frame;
+    f.finishStartup(false);
+    const int small = f.height();
+    EXPECT_FALSE(f.cardPanelShown());
+    saveScreenshot(f, "main-frame-card-hidden");
+    f.button(CommandId::ShowCard)->click();
+    EXPECT_TRUE(f.cardPanelShown());
+    EXPECT_EQ(f.height(), small + 294);
+    EXPECT_FALSE(f.button(CommandId::ShowCard)->isVisible());
+    EXPECT_TRUE(f.button(CommandId::HideCard)->isVisible());
+    f.setRemoteCard(BusinessCard{"Ann Lee", "555 0100", "Brightmar Ltd", ""});
+    saveScreenshot(f, "main-frame-card-shown");
+    f.button(CommandId::HideCard)->click();
+    EXPECT_EQ(f.height(), small);
+}
+
+TEST(MainFrameWindow, LaterFeaturesOpenAPlaceholderAndStayEnabled) {
+    Copy copy;
+    CMainFrame& f = *copy.frame;
+    f.finishStartup(false);
+    for (CommandId id : {CommandId::Options, CommandId::Chat, CommandId::AddressBook,
+                         CommandId::About, CommandId::Video}) {
+        EXPECT_TRUE(f.action(id)->isEnabled());
+        f.action(id)->trigger();
+        QWidget* modal = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<Placeholder*>(w) && w->isVisible())
+                    modal = w;
+            return modal != nullptr;
+        }));
+        modal->close();
+        QTest::qWait(1);
+    }
+}
+
+TEST(MainFrameWindow, DroppedAndHandedFilesWaitInTheTransferWindow) {
+    Copy copy;
+    CMainFrame& f = *copy.frame;
+    f.finishStartup(false);
+    f.takeCommandLine({"/tmp/a file with blanks.txt", "/tmp/b.bin"});
+    ASSERT_NE(f.transferWindow(), nullptr);
+    EXPECT_EQ(f.transferWindow()->queued(),
+              (QStringList{"/tmp/a file with blanks.txt", "/tmp/b.bin"}));
+    f.takeDroppedUrls({QUrl::fromLocalFile("/tmp/c.txt"), QUrl("https://example.invalid/x")});
+    EXPECT_EQ(f.transferWindow()->queued().size(), 3);
+    EXPECT_EQ(f.transferWindow()->queued().last(), "/tmp/c.txt");
+}
+
+TEST(MainFrameWindow, ExitWhileNotConnectedClosesAtOnce) {
+    Copy copy;
+    CMainFrame& f = *copy.frame;
+    f.finishStartup(false);
+    ASSERT_TRUE(f.isVisible());
+    f.runCommand(CommandId::Exit);
+    EXPECT_TRUE(waitFor([&] { return !f.isVisible(); }));
+    // The settings were stored on the way out.
+    EXPECT_TRUE(QFile::exists(copy.store.fileName()));
+}
+
+// Two frames across a cable: a whole call with the menus checked in each state.
+TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
+    test::LineSim cable;
+    ASSERT_TRUE(cable.ok()) << cable.error();
+    Copy a(cable.pathA(), true);
+    Copy b(cable.pathB(), false);
+    a.frame->finishStartup(false);
+    b.frame->finishStartup(false);
+    ASSERT_TRUE(waitFor([&] { return a.status() == "Listening......"; }))
+        << a.status().toStdString();
+    EXPECT_EQ(a.frame->action(CommandId::Listen)->text(), "Stop &Listening");
+    EXPECT_TRUE(a.frame->action(CommandId::Dial)->isEnabled());
+
+    b.frame->button(CommandId::Dial)->click();
+    ASSERT_TRUE(waitFor([&] { return a.status() == "Connected" && b.status() == "Connected"; }))
+        << a.status().toStdString() << " / " << b.status().toStdString();
+    CMainFrame& fb = *b.frame;
+    EXPECT_FALSE(fb.button(CommandId::Dial)->isVisible());
+    EXPECT_TRUE(fb.button(CommandId::Disconnect)->isVisible());
+    EXPECT_TRUE(fb.button(CommandId::Hold)->isEnabled());
+    EXPECT_TRUE(fb.button(CommandId::AddToAddressBook)->isEnabled());
+    EXPECT_FALSE(fb.action(CommandId::Listen)->isEnabled());
+    EXPECT_FALSE(fb.action(CommandId::Dial)->isEnabled());
+    EXPECT_TRUE(fb.action(CommandId::Page)->isEnabled());
+    fb.setRemoteCard(BusinessCard{"Ann", "", "", ""});
+    EXPECT_EQ(fb.action(CommandId::Page)->text(), "P&age Ann");
+
+    // Hold goes to the peer and comes back off.
+    fb.runCommand(CommandId::Hold);
+    EXPECT_TRUE(waitFor([&] { return a.frame->connection().protocol().remoteHold(); }));
+    fb.runCommand(CommandId::Hold);
+    EXPECT_TRUE(waitFor([&] { return !a.frame->connection().protocol().remoteHold(); }));
+
+    // Disconnect asks 5190; No keeps the call.
+    QTimer::singleShot(0, [] {
+        (void)QTest::qWaitFor([] { return openMessage(5190) != nullptr; }, kWaitMs);
+        if (MessageDialog* m = openMessage(5190))
+            m->button(MessageButton::No)->click();
+    });
+    EXPECT_FALSE(fb.hangUpWithConfirmation(false));
+    EXPECT_EQ(b.status(), "Connected");
+
+    QTimer::singleShot(0, [] {
+        (void)QTest::qWaitFor([] { return openMessage(5190) != nullptr; }, kWaitMs);
+        if (MessageDialog* m = openMessage(5190)) {
+            saveScreenshot(*m, "message-5190");
+            m->button(MessageButton::Yes)->click();
+        }
+    });
+    fb.runCommand(CommandId::Disconnect);
+    // The peer says so with 5080 and listens again by itself; this side, not set to listen,
+    // stays not connected and has forgotten the remote card.
+    ASSERT_TRUE(waitFor([] { return openMessage(5080) != nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return a.status() == "Listening......"; }));
+    EXPECT_TRUE(waitFor([&] { return b.status() == "Not Connected"; }));
+    EXPECT_FALSE(fb.remoteCard().has_value());
+    openMessage(5080)->button(MessageButton::Ok)->click();
+}
