@@ -17,6 +17,7 @@ void BlockCodec::quantise(const uint8_t* pixels, int stride, int q, int acBias,
     // taking the level one below the rounded mean keeps flat areas exact.
     out.dcLevel = std::clamp((f[0] - 1) / 64, 0, 255);
     const int divisor = 16 * q;
+    const uint64_t reciprocal = ((uint64_t{1} << 32) + uint64_t(divisor) - 1) / uint64_t(divisor);
     const int bias = acBias * q + ((q & 1) ? 8 : 0);
     const int oddFix = (q & 1) ? 1 : 0;
     // Errors on the scale of F (8 times orthonormal): 64 times the pixel error.
@@ -26,7 +27,9 @@ void BlockCodec::quantise(const uint8_t* pixels, int stride, int q, int acBias,
     for (int i = 1; i < 64; ++i) {
         const int32_t v = f[kZigZag[i]];
         const int32_t magnitude = v < 0 ? -v : v;
-        const int32_t level = std::min<int32_t>((magnitude + bias) / divisor, 127);
+        // (magnitude + bias) / divisor by a multiply: exact for numerators below 2^16.
+        const int32_t level = std::min<int32_t>(
+            static_cast<int32_t>((uint64_t(uint32_t(magnitude + bias)) * reciprocal) >> 32), 127);
         out.levels[i] = static_cast<int16_t>(v < 0 ? -level : level);
         const int32_t rebuilt = level == 0 ? 0 : 8 * (q * (2 * level + 1) - oddFix);
         const int64_t e = magnitude - rebuilt;

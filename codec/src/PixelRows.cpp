@@ -20,12 +20,17 @@ BRM_VECTOR_CLONES void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, u
                                     uint8_t* cr, int n) {
     // The chroma sums of four pixels added: the constant term counts four times.
     constexpr int32_t kBias = 4 * 2105343;
+    // Columns first (contiguous, so it vectorises), then pairs of pixels.
+    uint16_t columns[3 * 2 * 256];
+    const int bytes = 6 * n;
+    for (int i = 0; i < bytes; ++i) {
+        columns[i] = static_cast<uint16_t>(top[i] + bottom[i]);
+    }
     for (int x = 0; x < n; ++x) {
-        const uint8_t* a = top + 6 * x;
-        const uint8_t* c = bottom + 6 * x;
-        const int32_t blue = a[0] + a[3] + c[0] + c[3];
-        const int32_t green = a[1] + a[4] + c[1] + c[4];
-        const int32_t red = a[2] + a[5] + c[2] + c[5];
+        const uint16_t* c = columns + 6 * x;
+        const int32_t blue = c[0] + c[3];
+        const int32_t green = c[1] + c[4];
+        const int32_t red = c[2] + c[5];
         cb[x] = static_cast<uint8_t>((-2765 * red - 5427 * green + 8192 * blue + kBias) >> 16);
         cr[x] = static_cast<uint8_t>((8192 * red - 6860 * green - 1332 * blue + kBias) >> 16);
     }
