@@ -402,3 +402,30 @@ TEST(CableCall, ListenAnswersOnTheFirstRingTextAndDisconnectReachesThePeer) {
     EXPECT_TRUE(presenterA.shown.empty());
     EXPECT_TRUE(presenterB.shown.empty());
 }
+
+TEST_F(ModemCall, NewSettingsWhileListeningTakeTheRingsAndResendSpeakerOff) {
+    conn.listen();
+    pumpFor(1000);
+    ASSERT_EQ(conn.state(), ConnectionState::Listening);
+    settings.speakerOff = true;
+    settings.ringsCount = 1;
+    conn.applySettings(settings);
+    EXPECT_EQ(modem.commands.back(), "ATM0");
+    modem.ring();
+    pumpFor(500);
+    EXPECT_EQ(conn.state(), ConnectionState::Connected);
+}
+
+TEST_F(ModemCall, DialWhileHangingUpFinishesTheHangUpFirst) {
+    conn.listen();
+    pumpFor(1000);
+    modem.silent = true;  // the disconnect command now waits for an answer that never comes
+    conn.hangUp();
+    ASSERT_EQ(conn.state(), ConnectionState::HangingUp);
+    modem.silent = false;
+    conn.dial("9");
+    pumpFor(2000);
+    EXPECT_EQ(conn.state(), ConnectionState::Connected);
+    EXPECT_EQ(modem.opens, 2);
+    EXPECT_EQ(modem.commands.back(), "ATDT9");
+}
