@@ -12,8 +12,12 @@ SettingsChange SettingsChange::between(const VideoSettingsRecord& current,
     auto same = [&](VideoSetting s) { return current.get(s) == wanted.get(s); };
     bool samePicture = same(VideoSetting::Width) && same(VideoSetting::Height) &&
                        same(VideoSetting::LuminanceOnly) && same(VideoSetting::PaletteDisplay);
-    if (!samePicture || !sending)
+    if (!samePicture)
         return {Kind::Rebuild, {}};
+    // A receiving pane's picture does not depend on the compressor's values: rebuilding it would
+    // throw away the expander's picture for nothing.
+    if (!sending)
+        return {Kind::Nothing, {}};
     // Every changed value goes to the running compressor: passing only the first would drop
     // the others for good, since the pane keeps the whole new record.
     SettingsChange change;

@@ -134,9 +134,10 @@ TEST(SettingsChange, CompressorValuesOrRebuild) {
     EXPECT_EQ(c.values[0].attribute, static_cast<std::uint32_t>(VC_C_QUALITY));
     EXPECT_EQ(c.values[0].value, 60u);
     EXPECT_EQ(c.values[1].attribute, static_cast<std::uint32_t>(VC_C_CHANGE));
-    EXPECT_EQ(SettingsChange::between(a, b, false).kind, SettingsChange::Kind::Rebuild);
+    EXPECT_EQ(SettingsChange::between(a, b, false).kind, SettingsChange::Kind::Nothing);
     b.set(VideoSetting::Width, 176);
     EXPECT_EQ(SettingsChange::between(a, b, true).kind, SettingsChange::Kind::Rebuild);
+    EXPECT_EQ(SettingsChange::between(a, b, false).kind, SettingsChange::Kind::Rebuild);
 }
 
 double psnrY(const Picture& a, const Picture& b) {

@@ -47,6 +47,7 @@ const char* CliVideo::usage() {
            "  --video-seconds=N      seconds of video once it flows (default 20)\n"
            "  --video-size=WxH       picture size, at most 176x144 (default 160x120)\n"
            "  --video-quality=N      picture quality 1-100 (default 40)\n"
+           "  --video-bytes=N        bytes an ordinary frame may take (default 150, 0 no limit)\n"
            "  --video-colour         send colour (default: luminance only)\n"
            "  --video-timed          play the file at its own rate (default: a frame a step)\n"
            "  --video-record=FILE    record the outgoing pictures as an AVI file\n"
@@ -77,6 +78,8 @@ bool CliVideoOptions::parse(const std::vector<std::string>& args, CliVideoOption
             o.height = static_cast<int>(h);
         } else if (name == "--video-quality" && number(value, n) && n >= 1 && n <= 100) {
             o.quality = static_cast<std::uint32_t>(n);
+        } else if (name == "--video-bytes" && number(value, n) && n <= 16000) {
+            o.bytesPerFrame = static_cast<std::uint32_t>(n);
         } else if (a == "--video-colour" || a == "--video-color") {
             o.colour = true;
         } else if (a == "--video-timed") {
@@ -130,7 +133,7 @@ bool CliVideo::start() {
                     0,
                     0,
                     0,
-                    150};
+                    options_.bytesPerFrame};
     VideoSettingsRecord remote = local;
     remote.set(VideoSetting::AcceptPeerSize, 1);
     remote.set(VideoSetting::BytesPerFrame, 0);
@@ -155,7 +158,12 @@ bool CliVideo::start() {
         }
     }
     call_.remote().open();
-    manager_.setPictureListeners(nullptr, [this] { pictureReceived(); });
+    manager_.setPictureListeners(nullptr, [this] {
+        if (manager_.remotePane().framesExpanded() != measuredAt_) {
+            measuredAt_ = manager_.remotePane().framesExpanded();
+            pictureReceived();
+        }
+    });
     if (file && options_.psnr)
         loadReference();
     return true;

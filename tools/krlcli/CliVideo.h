@@ -26,10 +26,11 @@ struct CliVideoOptions {
     int width = 160;
     int height = 120;
     std::uint32_t quality = 40;
-    bool colour = false;  // default: luminance only
-    bool timed = false;   // files at their own rate; default: one file frame per step
-    std::string record;   // an AVI file to record the outgoing pictures into
-    bool psnr = true;     // compare received pictures with the own source file
+    std::uint32_t bytesPerFrame = 150;  // the compressor's budget for an ordinary frame
+    bool colour = false;                // default: luminance only
+    bool timed = false;                 // files at their own rate; default: one file frame per step
+    std::string record;                 // an AVI file to record the outgoing pictures into
+    bool psnr = true;                   // compare received pictures with the own source file
 
     static bool parse(const std::vector<std::string>& args, CliVideoOptions& out,
                       std::string& error);
@@ -75,6 +76,7 @@ private:
     // The own source file's luminance, picture by picture, for the PSNR.
     std::vector<std::vector<std::uint8_t>> reference_;
     long lastMatch_ = -1;
+    std::uint64_t measuredAt_ = 0;  // expanded frames when the PSNR was last taken
     double psnrSum_ = 0;
     double psnrMin_ = 1e9;
     std::uint64_t psnrFrames_ = 0;
