@@ -1,5 +1,6 @@
 #include "shell/ui/TestChannel.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLocalSocket>
 #include <QPushButton>
@@ -63,6 +64,19 @@ QString TestChannel::run(const QString& line) {
         QTimer::singleShot(0, &frame_,
                            [this, id] { frame_.runCommand(static_cast<CommandId>(id)); });
         return QStringLiteral("ok");
+    }
+    if (verb == QLatin1String("key") && words.size() == 2) {
+        // The accelerator table's way: the frame's action that carries this key.
+        const QKeySequence keys(words[1]);
+        for (QAction* a : frame_.findChildren<QAction*>()) {
+            if (a->shortcut() == keys) {
+                if (!a->isEnabled())
+                    return QStringLiteral("error disabled");
+                QTimer::singleShot(0, a, &QAction::trigger);
+                return QStringLiteral("ok");
+            }
+        }
+        return QStringLiteral("error no such key");
     }
     if (verb == QLatin1String("messages")) {
         QStringList ids;

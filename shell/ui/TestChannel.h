@@ -15,6 +15,7 @@ class CMainFrame;
 //   status                  the status line's text
 //   state                   the connection state number
 //   command N               runs command N as its menu entry would (answers "ok" first)
+//   key SEQUENCE            presses an accelerator ("Ctrl+D") as accelerator table 128 does
 //   messages                the numbers of the open message dialogs, oldest first
 //   answer yes|no|ok|cancel|retry   presses that button on the newest message dialog
 //   placeholders            the features of the open placeholder windows

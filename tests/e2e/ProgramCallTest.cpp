@@ -1,0 +1,125 @@
+// Two real copies of the program on an X server, joined by a linesim cable: one listens, the
+// other dials with the serial cable script; the call is made, ended with Ctrl+D and Yes, and
+// both listen again. A third start with file names hands them to the running copy and ends.
+// Run under xvfb-run (see CMakeLists.txt); windows are saved as pictures in the build tree.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "ProgramProcess.h"
+#include "support/LineSim.h"
+
+using krl::test::LineSim;
+using krl::test::ProgramProcess;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWaitMs = 45000;  // generous: two programs on a loaded machine
+
+bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// A copy's folders, channel and environment.
+struct Side {
+    fs::path dir;
+    std::string channel;
+    std::map<std::string, std::string> env;
+
+    Side(const fs::path& root, const std::string& name) : dir(root / name) {
+        fs::create_directories(dir / "home");
+        fs::create_directories(dir / "config");
+        channel = (dir / "channel.sock").string();
+        env = {{"KRL_HOME", (dir / "home").string()},
+               {"XDG_CONFIG_HOME", (dir / "config").string()},
+               {"KRL_TEST_CHANNEL", channel},
+               {"QT_QPA_PLATFORM", "xcb"}};
+    }
+    std::string ask(const std::string& command) const {
+        return ProgramProcess::ask(channel, command);
+    }
+    bool statusIs(const std::string& text) const { return ask("status") == text; }
+    bool showsMessage(const std::string& id) const {
+        const std::string list = " " + ask("messages") + " ";
+        return list.find(" " + id + " ") != std::string::npos;
+    }
+};
+
+std::string screenshot(const std::string& name) {
+    fs::create_directories(KRL_SCREENSHOT_DIR);
+    return std::string(KRL_SCREENSHOT_DIR) + "/" + name + ".png";
+}
+
+}  // namespace
+
+TEST(ProgramCall, TwoCopiesCallHangUpAndListenAgain) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
+    const fs::path root =
+        fs::temp_directory_path() / ("krl-e2e-program-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    LineSim cable;
+    ASSERT_TRUE(cable.ok()) << cable.error();
+    Side a(root, "a"), b(root, "b");
+
+    ProgramProcess listener(KRL_PROGRAM,
+                            {"--port", cable.pathA(), "--modem", "SerialCable.mdm",
+                             "--always-listen", "--splash-ms", "300"},
+                            a.env);
+    ASSERT_TRUE(waitFor([&] { return a.statusIs("Listening......"); })) << a.ask("status");
+    ProgramProcess caller(KRL_PROGRAM,
+                          {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--always-listen",
+                           "--dial", "--splash-ms", "300"},
+                          b.env);
+    ASSERT_TRUE(waitFor([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
+        << a.ask("status") << " / " << b.ask("status");
+    EXPECT_EQ(a.ask("grab frame " + screenshot("e2e-listener-connected")), "ok");
+    EXPECT_EQ(b.ask("grab frame " + screenshot("e2e-caller-connected")), "ok");
+
+    // Ctrl+D asks 5190 on the caller; Yes ends the call and the listener says 5080.
+    EXPECT_EQ(b.ask("key Ctrl+D"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5190"); })) << b.ask("messages");
+    EXPECT_EQ(b.ask("grab message " + screenshot("e2e-message-5190")), "ok");
+    EXPECT_EQ(b.ask("answer yes"), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.showsMessage("5080"); })) << a.ask("messages");
+    EXPECT_EQ(a.ask("grab message " + screenshot("e2e-message-5080")), "ok");
+    // Both listen again by themselves, the listener with the message still open.
+    EXPECT_TRUE(waitFor([&] {
+        return a.statusIs("Listening......") && b.statusIs("Listening......");
+    })) << a.ask("status")
+        << " / " << b.ask("status");
+    EXPECT_EQ(a.ask("answer ok"), "ok");
+
+    // A later copy with two files (one name with blanks) hands them over and ends.
+    const fs::path one = root / "a file with blanks.txt";
+    const fs::path two = root / "second.bin";
+    ProgramProcess second(KRL_PROGRAM, {one.string(), two.string()}, a.env);
+    const int status = second.waitForExit(kWaitMs);
+    ASSERT_NE(status, -1) << "the second copy did not end";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(waitFor([&] { return !a.ask("queued").empty(); }));
+    EXPECT_EQ(a.ask("queued"), one.string() + "\t" + two.string());
+
+    // Exit while listening hangs up without asking; both programs end.
+    EXPECT_EQ(a.ask("quit"), "ok");
+    EXPECT_EQ(b.ask("quit"), "ok");
+    const int endA = listener.waitForExit(kWaitMs);
+    const int endB = caller.waitForExit(kWaitMs);
+    EXPECT_TRUE(WIFEXITED(endA) && WEXITSTATUS(endA) == 0) << endA;
+    EXPECT_TRUE(WIFEXITED(endB) && WEXITSTATUS(endB) == 0) << endB;
+    // The settings were stored on the way out, each in its own home.
+    EXPECT_TRUE(fs::exists(a.dir / "config/Brightmar/Kestrelcall.ini"));
+    EXPECT_TRUE(fs::exists(b.dir / "config/Brightmar/Kestrelcall.ini"));
+    fs::remove_all(root);
+}

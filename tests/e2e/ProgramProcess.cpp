@@ -1,0 +1,102 @@
+#include "ProgramProcess.h"
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace krl::test {
+
+ProgramProcess::ProgramProcess(const std::string& executable,
+                               const std::vector<std::string>& arguments,
+                               const std::map<std::string, std::string>& environment) {
+    std::vector<std::string> args{executable};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::map<std::string, std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        const auto eq = entry.find('=');
+        if (eq != std::string::npos)
+            env[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    for (const auto& [k, v] : environment)
+        env[k] = v;
+    std::vector<std::string> envStrings;
+    for (const auto& [k, v] : env)
+        envStrings.push_back(k + "=" + v);
+    std::vector<char*> argv, envp;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : envStrings)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+}
+
+ProgramProcess::~ProgramProcess() {
+    if (running()) {
+        ::kill(pid_, SIGTERM);
+        if (waitForExit(5000) == -1) {
+            ::kill(pid_, SIGKILL);
+            waitForExit(5000);
+        }
+    }
+}
+
+bool ProgramProcess::running() {
+    if (pid_ <= 0 || status_ != -1)
+        return false;
+    int status = 0;
+    const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+    if (r == pid_) {
+        status_ = status;
+        return false;
+    }
+    return r == 0;
+}
+
+int ProgramProcess::waitForExit(int timeoutMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (running()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return status_;
+}
+
+std::string ProgramProcess::ask(const std::string& socketPath, const std::string& command) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return {};
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, socketPath.c_str(), sizeof addr.sun_path - 1);
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        const std::string line = command + "\n";
+        if (::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size())) {
+            timeval tv{10, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+            char c;
+            while (::read(fd, &c, 1) == 1 && c != '\n')
+                answer += c;
+        }
+    }
+    ::close(fd);
+    return answer;
+}
+
+}  // namespace krl::test

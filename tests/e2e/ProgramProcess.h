@@ -1,0 +1,36 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace krl::test {
+
+// One running copy of the program, started with its own environment additions, driven over
+// its test channel (KRL_TEST_CHANNEL) one command line at a time.
+class ProgramProcess {
+public:
+    ProgramProcess(const std::string& executable, const std::vector<std::string>& arguments,
+                   const std::map<std::string, std::string>& environment);
+    ~ProgramProcess();
+    ProgramProcess(const ProgramProcess&) = delete;
+    ProgramProcess& operator=(const ProgramProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // Waits up to timeoutMs for the process to end; its exit status as waitpid gives it, or
+    // -1 when it is still running.
+    int waitForExit(int timeoutMs);
+    bool running();
+
+    // Sends one command to the channel at socketPath and returns the answer line (empty when
+    // the channel cannot be reached).
+    static std::string ask(const std::string& socketPath, const std::string& command);
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+}  // namespace krl::test
