@@ -1,6 +1,7 @@
 // Calls end to end: two connections in this process, each on a real port (a pseudo-terminal of
 // "linesim cable", or an RFC 2217 port of a modem of "linesim modems"), pumped by a poll loop
-// on the real clock as the program's event loop pumps them.
+// on the real clock as the program's event loop pumps them. The failure cases (busy, no answer,
+// carrier loss, power off, silent peer, idle call) run as krlcli processes in KrlcliCallTest.
 #include <gtest/gtest.h>
 #include <poll.h>
 
@@ -32,17 +33,6 @@ constexpr int kWaitMs = 30000;  // generous: the machine may be loaded
 std::string shipped(const std::string& name) {
     return std::string(KRL_MODEM_DIR) + "/" + name;
 }
-
-// The real clock, optionally running faster (so a minutes-long setting passes in seconds).
-class ScaledClock : public TickSource {
-public:
-    explicit ScaledClock(std::uint64_t factor = 1) : factor_(factor) {}
-    std::uint64_t nowMs() const override { return base_.nowMs() * factor_; }
-
-private:
-    SteadyTickSource base_;
-    std::uint64_t factor_;
-};
 
 std::vector<std::string> readLines(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -77,9 +67,8 @@ std::vector<std::string> readLines(const std::string& path) {
 // reacting to the pump as the main frame does.
 class Peer : public LinkListener {
 public:
-    Peer(const std::string& name, const std::string& port, const std::string& modemFile,
-         std::uint64_t clockFactor = 1)
-        : clock(clockFactor), factory(clock) {
+    Peer(const std::string& name, const std::string& port, const std::string& modemFile)
+        : factory(clock) {
         dir = fs::temp_directory_path() /
               ("krl-e2e-" + std::to_string(::getpid()) + "-" + name + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -132,7 +121,7 @@ public:
     }
 
     fs::path dir;
-    ScaledClock clock;
+    SteadyTickSource clock;
     PosixSerialDeviceFactory factory;
     TestPresenter presenter;
     CommsSettings settings;
@@ -160,12 +149,6 @@ bool runUntil(std::vector<Peer*> peers, const std::function<bool()>& done,
             p->step();
     }
     return true;
-}
-
-void runFor(std::vector<Peer*> peers, int ms) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    runUntil(
-        peers, [&] { return std::chrono::steady_clock::now() >= until; }, ms + 1000);
 }
 
 std::string writeFile(const fs::path& path, std::size_t size) {
@@ -238,18 +221,6 @@ TEST(CableEndToEnd, ListenAnswersTheFirstRingTextAndACallCarriesAFile) {
 
 namespace {
 
-// A copy of the shipped Hayes description whose initialisation also shortens the modem's
-// wait for the far end to answer (S7, seconds).
-std::string hayesWithAnswerWait(const fs::path& dir, int seconds) {
-    std::string text = readFile(shipped("HayesModem.mdm"));
-    const std::string init = "Command1=ATE0V1Q0X4&C1&D2S0=0|";
-    text.replace(text.find(init), init.size(),
-                 "Command1=ATE0V1Q0X4&C1&D2S0=0S7=" + std::to_string(seconds) + "|");
-    fs::path path = dir / "ShortWait.mdm";
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
-}
-
 bool connectedBoth(Peer& a, Peer& b) {
     return runUntil({&a, &b}, [&] {
         return a.conn.state() == ConnectionState::Connected &&
@@ -297,105 +268,6 @@ TEST_F(ModemEndToEnd, DialRingAnswerAfterTheRingsSendAFileAndDisconnect) {
         bLog, {">  Modem script= Generic Hayes Modem", ">  @Listening", "<  ",
                ">  @Answer Connect Command", ">  ATA|", ">  *** Connect    on: ", ">  <HELLO>",
                "<  <Disconnect>", ">  *** Disconnect on: ", ">  @Disconnect Command"}));
-}
-
-TEST_F(ModemEndToEnd, BusyLineEndsTheDialWithMessage4200) {
-    Peer a("a", modems.portA(), shipped("HayesModem.mdm"));
-    ASSERT_EQ(modems.control("busy B"), "OK");
-    a.conn.dial("1002");
-    ASSERT_TRUE(runUntil({&a}, [&] { return !a.presenter.shown.empty(); }));
-    EXPECT_EQ(a.presenter.ids(), std::vector<int>{4200});
-    ASSERT_TRUE(runUntil({&a}, [&] { return a.conn.state() == ConnectionState::NotConnected; }));
-    EXPECT_EQ(a.count(PumpResult::CallMade), 0);
-}
-
-TEST_F(ModemEndToEnd, UnansweredCallEndsWithMessage4200) {
-    Peer a("a", modems.portA(), "");
-    a.settings.modemFile = hayesWithAnswerWait(a.dir, 3);
-    a.conn.applySettings(a.settings);
-    a.conn.dial("1002");  // B's modem rings, nobody answers
-    ASSERT_TRUE(runUntil({&a}, [&] { return !a.presenter.shown.empty(); }));
-    EXPECT_EQ(a.presenter.ids(), std::vector<int>{4200});
-    ASSERT_TRUE(runUntil({&a}, [&] { return a.conn.state() == ConnectionState::NotConnected; }));
-}
-
-TEST_F(ModemEndToEnd, ShortCarrierDropSurvivesALongOneEndsTheCall) {
-    Peer a("a", modems.portA(), shipped("HayesModem.mdm"));
-    Peer b("b", modems.portB(), shipped("HayesModem.mdm"));
-    b.settings.ringsCount = 1;
-    b.conn.listen();
-    ASSERT_TRUE(runUntil({&b}, [&] { return b.conn.state() == ConnectionState::Listening; }));
-    a.conn.dial("1002");
-    ASSERT_TRUE(connectedBoth(a, b));
-
-    ASSERT_EQ(modems.control("drop A 1000"), "OK");
-    runFor({&a, &b}, 3000);
-    EXPECT_EQ(a.conn.state(), ConnectionState::Connected);
-    EXPECT_EQ(b.conn.state(), ConnectionState::Connected);
-    EXPECT_TRUE(a.presenter.shown.empty());
-
-    ASSERT_EQ(modems.control("drop A 6000"), "OK");
-    ASSERT_TRUE(runUntil({&a, &b}, [&] {
-        return a.conn.state() == ConnectionState::NotConnected &&
-               b.conn.state() == ConnectionState::NotConnected;
-    }));
-    EXPECT_EQ(a.count(PumpResult::CarrierLost), 1);
-    EXPECT_EQ(a.presenter.ids(), std::vector<int>{4170});
-}
-
-TEST_F(ModemEndToEnd, ModemSwitchedOffShowsMessage4160) {
-    Peer a("a", modems.portA(), shipped("HayesModem.mdm"));
-    a.conn.listen();
-    ASSERT_TRUE(runUntil({&a}, [&] { return a.conn.state() == ConnectionState::Listening; }));
-    ASSERT_EQ(modems.control("off A"), "OK");
-    ASSERT_TRUE(runUntil({&a}, [&] { return a.conn.state() == ConnectionState::NotConnected; }));
-    EXPECT_EQ(a.count(PumpResult::ModemOff), 1);
-    EXPECT_EQ(a.presenter.ids(), std::vector<int>{4160});
-}
-
-TEST_F(ModemEndToEnd, GreetingNeverAnsweredEndsWithPeerSilent) {
-    Peer a("a", modems.portA(), shipped("HayesModem.mdm"));
-    // The far end is a modem whose computer answers the call but never speaks the protocol.
-    SteadyTickSource clock;
-    PosixSerialDeviceFactory factory(clock);
-    auto far = factory.create(modems.portB());
-    ASSERT_TRUE(far && far->open(modems.portB()));
-    far->configure(LineSettings{});
-    far->setDtr(true);
-    bool answered = false;
-    std::string heard;
-    a.conn.dial("1002");
-    ASSERT_TRUE(runUntil({&a}, [&] {
-        std::uint8_t buffer[256];
-        long n = far->read(buffer, sizeof buffer);
-        if (n > 0)
-            heard.append(reinterpret_cast<char*>(buffer), static_cast<std::size_t>(n));
-        if (!answered && heard.find("RING") != std::string::npos) {
-            far->write(reinterpret_cast<const std::uint8_t*>("ATA\r"), 4);
-            answered = true;
-        }
-        return a.count(PumpResult::PeerSilent) > 0;
-    }));
-    EXPECT_EQ(a.count(PumpResult::CallMade), 1);
-    ASSERT_TRUE(runUntil({&a}, [&] { return a.conn.state() == ConnectionState::NotConnected; }));
-}
-
-TEST_F(ModemEndToEnd, IdleCallIsDroppedWithMessage5160) {
-    // A's clock runs six times faster: one idle minute passes in ten seconds.
-    Peer a("a", modems.portA(), shipped("HayesModem.mdm"), 6);
-    Peer b("b", modems.portB(), shipped("HayesModem.mdm"));
-    a.settings.fileInActive = 1;
-    b.settings.ringsCount = 1;
-    b.conn.listen();
-    ASSERT_TRUE(runUntil({&b}, [&] { return b.conn.state() == ConnectionState::Listening; }));
-    a.conn.dial("1002");
-    ASSERT_TRUE(connectedBoth(a, b));
-    ASSERT_TRUE(runUntil(
-        {&a, &b}, [&] { return !a.presenter.shown.empty(); }, 60000));
-    EXPECT_EQ(a.presenter.ids(), std::vector<int>{5160});
-    EXPECT_EQ(a.presenter.shown[0].kind, MessageKind::Acknowledgment);
-    ASSERT_TRUE(
-        runUntil({&a, &b}, [&] { return a.conn.state() == ConnectionState::NotConnected; }));
 }
 
 TEST_F(ModemEndToEnd, DsvdDescriptionsConnectAndHangUp) {
