@@ -321,21 +321,19 @@ PumpResult Connection::pump() {
     }
 
     const std::size_t held = readReceived();
-    if (script_.phase() != ScriptPhase::None) {
-        callJustMade_ = false;
+    const bool scriptRunning = script_.phase() != ScriptPhase::None;
+    if (scriptRunning)
         script_.step(receiver().data(), held);
-        if (callJustMade_) {
-            callJustMade_ = false;
-            // What followed the modem's connect report belongs to the link: it stays held.
-            settings_->lastConnectSpeed = connectSpeed(script_.received()).value_or(0);
+    // The call may also have been made between pumps, by an answer to a question. What
+    // followed the modem's connect report belongs to the link: it stays held.
+    if (callJustMade_) {
+        callJustMade_ = false;
+        if (state_ == ConnectionState::Connected)
             return PumpResult::CallMade;
-        }
+    }
+    if (scriptRunning || state_ != ConnectionState::Connected) {
         if (state_ != ConnectionState::Connected)
             receiver().clear();
-        return PumpResult::Ok;
-    }
-    if (state_ != ConnectionState::Connected) {
-        receiver().clear();
         return PumpResult::Ok;
     }
     switch (poll()) {
@@ -415,6 +413,7 @@ void Connection::scriptConnected() {
     closeDialingWindow();
     goal_ = ScriptGoal::Listen;
     carrierLostSince_.reset();
+    settings_->lastConnectSpeed = connectSpeed(script_.received()).value_or(0);
     logCallLine(true);
     callReset();
     callJustMade_ = true;

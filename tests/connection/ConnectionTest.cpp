@@ -429,3 +429,20 @@ TEST_F(ModemCall, DialWhileHangingUpFinishesTheHangUpFirst) {
     EXPECT_EQ(modem.opens, 2);
     EXPECT_EQ(modem.commands.back(), "ATDT9");
 }
+
+TEST_F(ModemCall, ACallAnsweredFromTheQuestionIsReportedByTheNextPump) {
+    settings.modemFile = shipped("SerialCable.mdm");
+    settings.promptBeforeAnswer = true;
+    conn.applySettings(settings);
+    modem.echo = false;
+    conn.listen();
+    ASSERT_EQ(conn.state(), ConnectionState::Listening);
+    modem.say("KRLCALL\r");
+    pumpFor(300);
+    ASSERT_EQ(presenter.ids(), std::vector<int>{5170});
+    presenter.answer(MessageAnswer::Yes);  // later, from the event loop
+    EXPECT_EQ(conn.state(), ConnectionState::Connected);
+    EXPECT_EQ(modem.commands, std::vector<std::string>{"KRLANSWER"});
+    EXPECT_EQ(pumpFor(100), std::vector<PumpResult>{PumpResult::CallMade});
+    EXPECT_TRUE(pumpFor(100).empty());
+}
