@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -190,6 +191,7 @@ void FileReceiver::createTarget() {
     runningSum_ = 0xFFFFFFFFu;
     state_ = ReceiveState::Receiving;
     lastBlockMs_ = lastConfirmMs_ = port_.nowMs();
+    firstTryMs_ = longestGapMs_ = 0;
     lastBlockLength_ = 0;
     rate_.start(port_.nowMs());
 }
@@ -203,8 +205,10 @@ void FileReceiver::refuseAndReset() {
 
 void FileReceiver::onBlock(const CheckField& check, const std::uint8_t* payload,
                            std::size_t length) {
-    if (state_ != ReceiveState::Receiving)
+    if (state_ != ReceiveState::Receiving) {
+        confirmLateRepeat(payload, length);
         return;
+    }
     // A block never holds more than 3071 stuffed or 3070 data bytes; anything larger is
     // damaged and must not reach the buffers.
     std::uint8_t data[frame::kMaxFileBlockPayload];
@@ -215,6 +219,10 @@ void FileReceiver::onBlock(const CheckField& check, const std::uint8_t* payload,
     fits = fits && size <= frame::kMaxFileBlockData;
     std::uint32_t value = fits ? BlockCheckValue::of({data, size}) : 0;
     lastBlockMs_ = port_.nowMs();
+    // When the sender's first try after our last confirmation arrived: a block sent again
+    // after a damaged try is still judged by how soon that first try came.
+    if (firstTryMs_ == 0)
+        firstTryMs_ = lastBlockMs_;
     if (!fits || value != readCheckField(check)) {
         sendCommand(static_cast<int>(LinkCommand::BlockNotOk));
         ++damaged_;
@@ -227,19 +235,42 @@ void FileReceiver::onBlock(const CheckField& check, const std::uint8_t* payload,
         ++repeated_;
         sendCommand(static_cast<int>(LinkCommand::BlockOk));
         lastConfirmMs_ = port_.nowMs();
+        firstTryMs_ = 0;
         return;
     }
+    longestGapMs_ = std::max(longestGapMs_, firstTryMs_ - lastConfirmMs_);
     acceptBlock(data, size, value);
+}
+
+void FileReceiver::confirmLateRepeat(const std::uint8_t* payload, std::size_t length) {
+    // The confirmation of a file's last block was lost: the file is whole here, but the sender
+    // keeps sending that block until it hears of it. Confirm it again; write nothing.
+    // (The window may have armed the receiver again meanwhile; no new offer has come.)
+    bool afterWholeFile = state_ == ReceiveState::Complete || state_ == ReceiveState::Ready;
+    if (!afterWholeFile || !lastFileWhole_ || lastBlockLength_ == 0 ||
+        length > frame::kMaxFileBlockPayload)
+        return;
+    std::uint8_t data[frame::kMaxFileBlockPayload];
+    std::size_t size = unstuffFileBlock({payload, length}, data);
+    if (size == lastBlockLength_ && std::memcmp(data, lastBlock_.data(), size) == 0) {
+        ++repeated_;
+        sendCommand(static_cast<int>(LinkCommand::BlockOk));
+    }
 }
 
 bool FileReceiver::isRepeatOfLastBlock(const std::uint8_t* data, std::size_t length,
                                        std::uint32_t value) const {
-    // Blocks carry no number. A genuine next block follows our confirmation within one block
-    // time; a repeat comes only after the sender's confirmation time-out. Equal content alone
-    // cannot tell them apart (a file of zeros has every block alike), so both must hold.
-    return lastBlockLength_ != 0 && length == lastBlockLength_ && value == lastBlockValue_ &&
-           port_.nowMs() - lastConfirmMs_ >= timeoutMs_ / 2 &&
-           std::memcmp(data, lastBlock_.data(), length) == 0;
+    // Blocks carry no number, and equal content alone cannot tell a repeat from the next block
+    // (a file of zeros has every block alike). Timing can: the sender sends the next block as
+    // soon as our confirmation reaches it, so it comes one block time after it, as every block
+    // of this transfer so far did; a block sent again comes only after the sender's
+    // confirmation time-out. The bound is the shorter of half our own time-out (the sender's
+    // is normally the same setting) and half as long again as the slowest block so far.
+    if (lastBlockLength_ == 0 || length != lastBlockLength_ || value != lastBlockValue_)
+        return false;
+    std::uint64_t gap = firstTryMs_ - lastConfirmMs_;
+    std::uint64_t bound = std::min(timeoutMs_ / 2, longestGapMs_ + longestGapMs_ / 2 + kGapSlackMs);
+    return gap > bound && std::memcmp(data, lastBlock_.data(), length) == 0;
 }
 
 void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std::uint32_t value) {
@@ -280,6 +311,7 @@ void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std
     }
     sendCommand(static_cast<int>(LinkCommand::BlockOk));
     lastConfirmMs_ = port_.nowMs();
+    firstTryMs_ = 0;
     runningSum_ += value;
     if (finished)
         complete();
@@ -287,6 +319,7 @@ void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std
 
 void FileReceiver::complete() {
     state_ = ReceiveState::Complete;
+    lastFileWhole_ = true;
     if (kind_ < 0 && onCardPicture_)
         onCardPicture_(name_);
     if (listener_ != nullptr)
@@ -383,6 +416,7 @@ void FileReceiver::resetFields() {
     size_ = written_ = 0;
     runningSum_ = 0xFFFFFFFFu;
     lastBlockLength_ = 0;
+    lastFileWhole_ = false;
 }
 
 }  // namespace krl

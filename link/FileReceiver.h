@@ -78,6 +78,7 @@ private:
     void checkViewerThenCreate();
     void createTarget();
     void acceptBlock(const std::uint8_t* data, std::size_t length, std::uint32_t value);
+    void confirmLateRepeat(const std::uint8_t* payload, std::size_t length);
     bool isRepeatOfLastBlock(const std::uint8_t* data, std::size_t length,
                              std::uint32_t value) const;
     void complete();
@@ -118,7 +119,11 @@ private:
     std::array<std::uint8_t, frame::kMaxFileBlockData> lastBlock_{};
     std::size_t lastBlockLength_ = 0;
     std::uint32_t lastBlockValue_ = 0;
-    std::uint64_t lastConfirmMs_ = 0;
+    bool lastFileWhole_ = false;       // the last transfer completed and no offer came since
+    std::uint64_t lastConfirmMs_ = 0;  // when we last confirmed a block (or accepted the offer)
+    std::uint64_t firstTryMs_ = 0;     // first block frame after that, 0 until one came
+    std::uint64_t longestGapMs_ = 0;   // slowest confirmation-to-next-block time of the transfer
+    static constexpr std::uint64_t kGapSlackMs = 200;
 
     Question question_ = Question::None;
     std::uint64_t ticket_ = 0;  // answers to older questions are ignored

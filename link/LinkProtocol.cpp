@@ -171,8 +171,10 @@ void LinkProtocol::onRemoteHold(bool on) {
 }
 
 void LinkProtocol::notifyHold(HoldSide side, bool on) {
-    if (videoListener_ != nullptr)
-        videoListener_->holdChanged(side, on);
+    for (VideoListener* video : {localVideo_, remoteVideo_}) {
+        if (video != nullptr)
+            video->holdChanged(side, on);
+    }
     if (listener_ != nullptr)
         listener_->holdChanged(side, on);
 }

@@ -52,9 +52,15 @@ public:
     // Registration.
     void setListener(LinkListener* listener);
     void setChatListener(ChatListener* chat);
-    void setVideoListener(VideoListener* video) {
-        videoListener_ = video;
-        video_.setListener(video);
+    // The local video window (outgoing video) and the remote one (incoming video and its
+    // frame queue).
+    void setLocalVideoListener(VideoListener* video) {
+        localVideo_ = video;
+        video_.setLocalListener(video);
+    }
+    void setRemoteVideoListener(VideoListener* video) {
+        remoteVideo_ = video;
+        video_.setRemoteListener(video);
     }
     void setFrameQueue(VideoFrameQueue* queue) { video_.setFrameQueue(queue); }
 
@@ -113,7 +119,8 @@ private:
     VideoChannel video_;
     LinkListener* listener_ = nullptr;
     ChatListener* chat_ = nullptr;
-    VideoListener* videoListener_ = nullptr;
+    VideoListener* localVideo_ = nullptr;
+    VideoListener* remoteVideo_ = nullptr;
     std::uint64_t timeoutMs_ = 600;
 
     BusinessCard outgoingCard_;

@@ -147,18 +147,18 @@ void VideoChannel::onCommand(int command, std::string_view payload, bool held) {
             record->values[kFresh] = 0;
             if (mine) {
                 incomingRecord_ = *record;
-                if (listener_ != nullptr)
-                    listener_->incomingSettings(incoming_, *record);
+                if (remote_ != nullptr)
+                    remote_->incomingSettings(incoming_, *record);
             } else {
                 outgoingRecord_ = *record;
-                if (listener_ != nullptr)
-                    listener_->outgoingSettings(outgoing_, *record);
+                if (local_ != nullptr)
+                    local_->outgoingSettings(outgoing_, *record);
             }
             break;
         }
         case LinkCommand::KeyFrameError:
-            if (listener_ != nullptr)
-                listener_->keyFrameRequested();
+            if (local_ != nullptr)
+                local_->keyFrameRequested();
             break;
         default:
             break;
@@ -180,8 +180,8 @@ void VideoChannel::onFrame(bool keyFrame, const CheckField& check, const std::ui
     if (queue_ == nullptr)
         return;
     queue_->push(std::vector<std::uint8_t>(payload, payload + length));
-    if (listener_ != nullptr)
-        listener_->frameQueued();
+    if (remote_ != nullptr)
+        remote_->frameQueued();
 }
 
 void VideoChannel::onPeerDisconnected() {

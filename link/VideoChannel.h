@@ -25,7 +25,10 @@ public:
 
     VideoChannel(ProtocolPort& port, const CommandTags& tags);
 
-    void setListener(VideoListener* listener) { listener_ = listener; }
+    // The local window hears of settings the peer asks for and key-frame requests; the remote
+    // window of settings the peer sends and of queued frames.
+    void setLocalListener(VideoListener* listener) { local_ = listener; }
+    void setRemoteListener(VideoListener* listener) { remote_ = listener; }
     void setFrameQueue(VideoFrameQueue* queue) { queue_ = queue; }
 
     OutgoingVideoState outgoing() const { return outgoing_; }
@@ -57,7 +60,8 @@ private:
 
     ProtocolPort& port_;
     const CommandTags& tags_;
-    VideoListener* listener_ = nullptr;
+    VideoListener* local_ = nullptr;
+    VideoListener* remote_ = nullptr;
     VideoFrameQueue* queue_ = nullptr;
     OutgoingVideoState outgoing_ = OutgoingVideoState::Idle;
     IncomingVideoState incoming_ = IncomingVideoState::Idle;

@@ -136,6 +136,42 @@ TEST_F(FileTransferTest, IdenticalBlocksInARowAreNotTakenForRepeats) {
     EXPECT_EQ(receiver().repeatedBlocks(), 0u);
 }
 
+TEST_F(FileTransferTest, RepeatsAreKnownWhenTheSenderWaitsLessThanTheReceiver) {
+    pair.a.protocol.setCommandTimeoutMs(1000);
+    pair.b.protocol.setCommandTimeoutMs(60000);
+    fs::path f = out / "lossy.bin";
+    auto data = randomBytes(20000, 19);
+    writeFile(f, data);
+    int confirmations = 0, dropped = 0;
+    pair.filter = [&](bool fromA, SentFrame& fr) {
+        if (!fromA && fr.text() == "<CRCOK>" && ++confirmations % 2 == 0) {
+            ++dropped;
+            return false;
+        }
+        return true;
+    };
+    ASSERT_EQ(send(f), SendState::Done);
+    EXPECT_EQ(readFile(in / "lossy.bin"), data);
+    EXPECT_EQ(receiver().repeatedBlocks(), static_cast<std::uint64_t>(dropped));
+}
+
+TEST_F(FileTransferTest, LikeBlocksSurviveDamageAndLostConfirmationsTogether) {
+    pair.a.protocol.setCommandTimeoutMs(1000);
+    pair.b.protocol.setCommandTimeoutMs(1000);
+    fs::path f = out / "zeros.bin";
+    std::vector<std::uint8_t> zeros(3070 * 12 + 5, 0);
+    writeFile(f, zeros);
+    int blocks = 0, confirmations = 0;
+    pair.filter = [&](bool fromA, SentFrame& fr) {
+        if (fromA && fr.type == FrameType::FileBlock && ++blocks % 3 == 0)
+            fr.payload[7] ^= 4;
+        return !(!fromA && fr.text() == "<CRCOK>" && ++confirmations % 4 == 0);
+    };
+    ASSERT_EQ(send(f), SendState::Done);
+    EXPECT_EQ(readFile(in / "zeros.bin"), zeros);
+    EXPECT_GT(receiver().repeatedBlocks(), 0u);
+}
+
 TEST_F(FileTransferTest, DamagedBlocksAreRejectedAndSentAgain) {
     fs::path f = out / "noisy.bin";
     auto data = randomBytes(30000, 6);

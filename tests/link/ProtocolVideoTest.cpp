@@ -34,8 +34,8 @@ protected:
     void SetUp() override {
         for (ProtocolSide* s : {&pair.a, &pair.b})
             s->protocol.resetCall();
-        pair.b.protocol.setVideoListener(&videoB);
-        pair.a.protocol.setVideoListener(&videoA);
+        pair.b.protocol.setRemoteVideoListener(&videoB);
+        pair.a.protocol.setLocalVideoListener(&videoA);
         pair.b.protocol.setFrameQueue(&queueB);
     }
     // A opens its video, B accepts.

@@ -113,7 +113,8 @@ CliVideo::CliVideo(LinkSession& session, const TickSource& ticks, CliVideoOption
       call_(port_, manager_, *this, ticks) {}
 
 CliVideo::~CliVideo() {
-    session_.protocol().setVideoListener(nullptr);
+    session_.protocol().setLocalVideoListener(nullptr);
+    session_.protocol().setRemoteVideoListener(nullptr);
     session_.protocol().setFrameQueue(nullptr);
 }
 
@@ -142,7 +143,8 @@ bool CliVideo::start() {
     l.setRecord(local);
     call_.remote().setRecord(remote);
     call_.remote().setPromptWhenReceive(false);
-    session_.protocol().setVideoListener(&call_);
+    session_.protocol().setLocalVideoListener(&call_);
+    session_.protocol().setRemoteVideoListener(&call_);
     if (!l.open() || !l.startCapture(ticks_.nowMs())) {
         err_ << "krlcli: cannot start the video source " << options_.source;
         if (!manager_.lastError().empty())
