@@ -123,7 +123,18 @@ void Connection::listen() {
 void Connection::startScript() {
     if (state_ != ConnectionState::NotConnected)
         return;
-    script_.load(settings_->modemFile);
+    if (!script_.load(settings_->modemFile)) {
+        // Without its commands a dial would report a call that was never made. As when the
+        // modem cannot be initialised, listening does not restart by itself.
+        settings_->alwaysListen = false;
+        scriptLog("Modem script= " + settings_->modemName + " : cannot read " +
+                  settings_->modemFile);
+        closeDialingWindow();
+        goal_ = ScriptGoal::Listen;
+        if (onPortAbandoned_)
+            onPortAbandoned_(MessageAnswer::Cancel);
+        return;
+    }
     connectType_ = script_.connectType();
     refreshScriptOptions();
     state_ = ConnectionState::OpeningPort;

@@ -55,7 +55,7 @@ public:
     void setRingSound(RingSound* sound) { ringSound_ = sound; }
     void setWallClock(const WallClock* clock) { wallClock_ = clock ? clock : &systemClock_; }
     // Called when the user gave up opening the port (answer Ok: show the port settings and try
-    // again; Cancel: leave it).
+    // again; Cancel: leave it), and with Cancel when the modem file cannot be read.
     void setPortOpenAbandonedHandler(std::function<void(MessageAnswer)> handler) {
         onPortAbandoned_ = std::move(handler);
     }

@@ -446,3 +446,16 @@ TEST_F(ModemCall, ACallAnsweredFromTheQuestionIsReportedByTheNextPump) {
     EXPECT_EQ(pumpFor(100), std::vector<PumpResult>{PumpResult::CallMade});
     EXPECT_TRUE(pumpFor(100).empty());
 }
+
+TEST_F(ModemCall, AnUnreadableModemFileStartsNothing) {
+    settings.modemFile = "/nonexistent/Modem.mdm";
+    std::vector<MessageAnswer> abandoned;
+    conn.setPortOpenAbandonedHandler([&](MessageAnswer a) { abandoned.push_back(a); });
+    conn.dial("1", "Bob");
+    EXPECT_TRUE(pumpFor(500).empty());
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+    EXPECT_EQ(modem.opens, 0);
+    EXPECT_EQ(abandoned, std::vector<MessageAnswer>{MessageAnswer::Cancel});
+    EXPECT_EQ(window.calls.back(), "close");
+    EXPECT_FALSE(settings.alwaysListen);
+}
