@@ -87,6 +87,17 @@ public:
     bool isOnHold() const { return holdIn_ != 0 || holdOut_ != 0; }
     const std::string& remoteName() const { return received_.name; }
 
+    // For the statistics dialog: the side moving a file (the sender when both are), the
+    // milliseconds since its transfer started and the bytes moved since then; 0 when neither.
+    std::uint64_t transferElapsedMs() const {
+        return sender_.active() ? sender_.elapsedMs() : receiver_.elapsedMs();
+    }
+    std::uint64_t transferBytes() const {
+        return sender_.active()     ? sender_.bytesSinceStart()
+               : receiver_.active() ? receiver_.bytesSinceStart()
+                                    : 0;
+    }
+
     FileSender& sender() { return sender_; }
     FileReceiver& receiver() { return receiver_; }
     VideoChannel& video() { return video_; }

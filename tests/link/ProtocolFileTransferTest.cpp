@@ -65,6 +65,20 @@ TEST_F(FileTransferTest, ThreeFilesInARowArriveByteIdentical) {
         receiver().control(ReceiveControl::Arm, in.string());
     }
     EXPECT_EQ(pair.a.port.resent, 0);
+    EXPECT_EQ(pair.a.protocol.transferBytes(), 0u);  // nothing moving now
+}
+
+TEST_F(FileTransferTest, StatisticsFollowTheActiveSide) {
+    fs::path f = out / "stats.bin";
+    writeFile(f, randomBytes(20000, 21));
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return receiver().status().bytesDone >= 9000; });
+    EXPECT_GE(pair.a.protocol.transferBytes(), 9000u);
+    EXPECT_GE(pair.b.protocol.transferBytes(), 9000u);
+    EXPECT_GT(pair.a.protocol.transferElapsedMs(), 0u);
+    TransferStatus s = sender().status();
+    EXPECT_EQ(s.state, 3);  // offering, sending and waiting all read as in progress
+    EXPECT_EQ(s.size, 20000u);
 }
 
 TEST_F(FileTransferTest, StartByteFileTravelsInHalfBlocks) {
