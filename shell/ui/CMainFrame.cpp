@@ -382,13 +382,16 @@ QString CMainFrame::statusText() const {
 }
 
 void CMainFrame::updateButtons() {
-    const ButtonStates b = FrameLogic::buttons(connection_.state());
-    button(CommandId::Dial)->setVisible(b.dialShown);
-    button(CommandId::Dial)->setEnabled(b.dialShown);
-    button(CommandId::Disconnect)->setVisible(!b.dialShown);
-    button(CommandId::Disconnect)->setEnabled(!b.dialShown);
-    button(CommandId::Hold)->setEnabled(b.holdEnabled);
-    button(CommandId::AddToAddressBook)->setEnabled(b.addToAddressBookEnabled);
+    if (lastButtonState_ != connection_.state()) {
+        lastButtonState_ = connection_.state();
+        const ButtonStates b = FrameLogic::buttons(connection_.state());
+        button(CommandId::Dial)->setVisible(b.dialShown);
+        button(CommandId::Dial)->setEnabled(b.dialShown);
+        button(CommandId::Disconnect)->setVisible(!b.dialShown);
+        button(CommandId::Disconnect)->setEnabled(!b.dialShown);
+        button(CommandId::Hold)->setEnabled(b.holdEnabled);
+        button(CommandId::AddToAddressBook)->setEnabled(b.addToAddressBookEnabled);
+    }
     updateCommands();
     if (started_ && !listenPosted_ &&
         FrameLogic::restartListening(comms_.alwaysListen, connection_.state(), exiting_)) {
@@ -402,12 +405,31 @@ void CMainFrame::updateButtons() {
     }
 }
 
-void CMainFrame::updateCommands() {
+ConnectType CMainFrame::connectType() {
+    if (!connectTypeRead_ || connectTypeFile_ != comms_.modemFile) {
+        connectTypeFile_ = comms_.modemFile;
+        connectType_ = readConnectType(comms_.modemFile);
+        connectTypeRead_ = true;
+    }
+    return connectType_;
+}
+
+CommandContext CMainFrame::commandContext() {
     CommandContext c;
     c.state = connection_.state();
-    c.connectType = readConnectType(comms_.modemFile);
+    c.connectType = connectType();
     c.remoteName = remoteCard_ ? remoteCard_->name : std::string();
     c.cardPanelShown = cardPanelShown();
+    return c;
+}
+
+void CMainFrame::updateCommands() {
+    const CommandContext c = commandContext();
+    if (lastContext_ && lastContext_->state == c.state &&
+        lastContext_->connectType == c.connectType && lastContext_->remoteName == c.remoteName &&
+        lastContext_->cardPanelShown == c.cardPanelShown)
+        return;
+    lastContext_ = c;
     for (auto it = actions_.begin(); it != actions_.end(); ++it) {
         const CommandUi ui = CommandTable::ui(static_cast<CommandId>(it.key()), c);
         it.value()->setEnabled(ui.enabled);
@@ -501,10 +523,7 @@ void CMainFrame::renameShortcut(const std::string& from, const std::string& to) 
 // --- commands -----------------------------------------------------------------------------
 
 void CMainFrame::runCommand(CommandId command) {
-    CommandContext c;
-    c.state = connection_.state();
-    c.connectType = readConnectType(comms_.modemFile);
-    c.cardPanelShown = cardPanelShown();
+    const CommandContext c = commandContext();
     if (!CommandTable::ui(command, c).enabled)
         return;
     switch (command) {

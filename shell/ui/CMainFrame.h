@@ -122,6 +122,8 @@ private:
     void updateStatusLine();
     void updateButtons();
     void updateCommands();
+    CommandContext commandContext();
+    ConnectType connectType();
     void afterHangUp();
     void showCard();
     void renameShortcut(const std::string& from, const std::string& to);
@@ -164,6 +166,13 @@ private:
     bool started_ = false;
     bool listenPosted_ = false;
     int lastShown_ = -1;
+    // What the buttons and menus were last set from: the pump runs every few milliseconds
+    // while connected and the windows change only when this does.
+    std::optional<CommandContext> lastContext_;
+    std::optional<ConnectionState> lastButtonState_;
+    std::string connectTypeFile_;
+    ConnectType connectType_ = ConnectType::Modem;
+    bool connectTypeRead_ = false;
     std::uint64_t lastPumpMs_ = 0;
     RetryOperation retry_ = RetryOperation::None;
     QPointer<TransferWindowStub> transfer_;
