@@ -215,8 +215,12 @@ void BlockCoder::select() {
         count += select_[i];
     }
     const int wanted = static_cast<int>(affordableAt8_ + carryBlocks_);
+    // Where the budget is enforced block by block (fitBudget), refresh may offer more
+    // candidates than the budget holds: the most useful of them are sent.
+    const bool enforced = settings_.mode == CodingMode::Transform;
+    const int a8 = static_cast<int>(affordableAt8_);
     if (count < wanted && frameBytes_ > 0 && settings_.mode != CodingMode::Raw) {
-        const int limit = static_cast<int>(carryBlocks_ + affordableAt8_ / 2);
+        const int limit = static_cast<int>(carryBlocks_) + (enforced ? 2 * a8 : a8 / 2);
         for (int tier : {193, 129, 65}) {
             for (int i = 0; i < n && count < limit; ++i) {
                 if (select_[i] == 0 && stale_[i] >= tier) {
@@ -227,7 +231,7 @@ void BlockCoder::select() {
         }
     }
     if (count < wanted) {
-        const int limit = static_cast<int>(carryBlocks_ + affordableAt8_ / 4);
+        const int limit = static_cast<int>(carryBlocks_) + (enforced ? 2 * a8 : a8 / 4);
         if (count < limit) {
             const int room = limit - count;
             int added = 0;
