@@ -2,6 +2,11 @@
 
 #include <algorithm>
 
+// Set by the build to a target_clones attribute when the compiler supports one.
+#ifndef BRM_VECTOR_CLONES
+#define BRM_VECTOR_CLONES
+#endif
+
 namespace brm {
 
 namespace {
@@ -25,57 +30,6 @@ constexpr int64_t k3_072711026 = 25172;
 template <typename T>
 constexpr T descale(T x, int n) {
     return (x + (T{1} << (n - 1))) >> n;
-}
-
-// One 1-D forward pass over 8 values at stride `step`. Outputs 0 and 4 are scaled by
-// `evenShiftLeft` (left) or descaled by `evenDescale`; the others are descaled by `oddDescale`.
-template <bool kFirstPass>
-inline void forward1d(int32_t* d, int step) {
-    const int32_t tmp0 = d[0] + d[7 * step];
-    const int32_t tmp7 = d[0] - d[7 * step];
-    const int32_t tmp1 = d[step] + d[6 * step];
-    const int32_t tmp6 = d[step] - d[6 * step];
-    const int32_t tmp2 = d[2 * step] + d[5 * step];
-    const int32_t tmp5 = d[2 * step] - d[5 * step];
-    const int32_t tmp3 = d[3 * step] + d[4 * step];
-    const int32_t tmp4 = d[3 * step] - d[4 * step];
-
-    const int32_t tmp10 = tmp0 + tmp3;
-    const int32_t tmp13 = tmp0 - tmp3;
-    const int32_t tmp11 = tmp1 + tmp2;
-    const int32_t tmp12 = tmp1 - tmp2;
-
-    constexpr int oddShift = kFirstPass ? kConstBits - kPass1Bits : kConstBits + kPass1Bits;
-    if constexpr (kFirstPass) {
-        d[0] = (tmp10 + tmp11) * (1 << kPass1Bits);
-        d[4 * step] = (tmp10 - tmp11) * (1 << kPass1Bits);
-    } else {
-        d[0] = descale(tmp10 + tmp11, kPass1Bits);
-        d[4 * step] = descale(tmp10 - tmp11, kPass1Bits);
-    }
-
-    const int32_t z1 = static_cast<int32_t>((tmp12 + tmp13) * k0_541196100);
-    d[2 * step] = descale(z1 + static_cast<int32_t>(tmp13 * k0_765366865), oddShift);
-    d[6 * step] = descale(z1 - static_cast<int32_t>(tmp12 * k1_847759065), oddShift);
-
-    int32_t o1 = tmp4 + tmp7;
-    int32_t o2 = tmp5 + tmp6;
-    int32_t o3 = tmp4 + tmp6;
-    int32_t o4 = tmp5 + tmp7;
-    const int32_t z5 = static_cast<int32_t>((o3 + o4) * k1_175875602);
-    const int32_t t4 = static_cast<int32_t>(tmp4 * k0_298631336);
-    const int32_t t5 = static_cast<int32_t>(tmp5 * k2_053119869);
-    const int32_t t6 = static_cast<int32_t>(tmp6 * k3_072711026);
-    const int32_t t7 = static_cast<int32_t>(tmp7 * k1_501321110);
-    o1 = static_cast<int32_t>(o1 * -k0_899976223);
-    o2 = static_cast<int32_t>(o2 * -k2_562915447);
-    o3 = static_cast<int32_t>(o3 * -k1_961570560) + z5;
-    o4 = static_cast<int32_t>(o4 * -k0_390180644) + z5;
-
-    d[7 * step] = descale(t4 + o1 + o3, oddShift);
-    d[5 * step] = descale(t5 + o2 + o4, oddShift);
-    d[3 * step] = descale(t6 + o2 + o3, oddShift);
-    d[step] = descale(t7 + o1 + o4, oddShift);
 }
 
 // One 1-D inverse pass; results are descaled by `shift`.
@@ -126,20 +80,68 @@ inline void inverse1d(const int64_t* in, int step, int64_t out[8], int shift) {
     out[4] = descale(tmp13 - tmp0, shift);
 }
 
+// Eight 1-D forward transforms side by side: element k of transform l is d[k * 8 + l], so
+// every statement works on eight neighbouring values and the compiler can use vector lanes.
+template <bool kFirstPass>
+inline void forwardLanes(int32_t* d) {
+    constexpr int oddShift = kFirstPass ? kConstBits - kPass1Bits : kConstBits + kPass1Bits;
+    for (int l = 0; l < 8; ++l) {
+        const int32_t tmp0 = d[l] + d[56 + l];
+        const int32_t tmp7 = d[l] - d[56 + l];
+        const int32_t tmp1 = d[8 + l] + d[48 + l];
+        const int32_t tmp6 = d[8 + l] - d[48 + l];
+        const int32_t tmp2 = d[16 + l] + d[40 + l];
+        const int32_t tmp5 = d[16 + l] - d[40 + l];
+        const int32_t tmp3 = d[24 + l] + d[32 + l];
+        const int32_t tmp4 = d[24 + l] - d[32 + l];
+
+        const int32_t tmp10 = tmp0 + tmp3;
+        const int32_t tmp13 = tmp0 - tmp3;
+        const int32_t tmp11 = tmp1 + tmp2;
+        const int32_t tmp12 = tmp1 - tmp2;
+
+        if constexpr (kFirstPass) {
+            d[l] = (tmp10 + tmp11) * (1 << kPass1Bits);
+            d[32 + l] = (tmp10 - tmp11) * (1 << kPass1Bits);
+        } else {
+            d[l] = descale(tmp10 + tmp11, kPass1Bits);
+            d[32 + l] = descale(tmp10 - tmp11, kPass1Bits);
+        }
+        const int32_t z1 = (tmp12 + tmp13) * int32_t{k0_541196100};
+        d[16 + l] = descale(z1 + tmp13 * int32_t{k0_765366865}, oddShift);
+        d[48 + l] = descale(z1 - tmp12 * int32_t{k1_847759065}, oddShift);
+
+        const int32_t z5 = (tmp4 + tmp6 + tmp5 + tmp7) * int32_t{k1_175875602};
+        const int32_t o1 = (tmp4 + tmp7) * -int32_t{k0_899976223};
+        const int32_t o2 = (tmp5 + tmp6) * -int32_t{k2_562915447};
+        const int32_t o3 = (tmp4 + tmp6) * -int32_t{k1_961570560} + z5;
+        const int32_t o4 = (tmp5 + tmp7) * -int32_t{k0_390180644} + z5;
+
+        d[56 + l] = descale(tmp4 * int32_t{k0_298631336} + o1 + o3, oddShift);
+        d[40 + l] = descale(tmp5 * int32_t{k2_053119869} + o2 + o4, oddShift);
+        d[24 + l] = descale(tmp6 * int32_t{k3_072711026} + o2 + o3, oddShift);
+        d[8 + l] = descale(tmp7 * int32_t{k1_501321110} + o1 + o4, oddShift);
+    }
+}
+
 }  // namespace
 
-void forwardDct(const uint8_t* pixels, int stride, int32_t out[64]) {
+BRM_VECTOR_CLONES void forwardDct(const uint8_t* pixels, int stride, int32_t out[64]) {
+    // Rows as lanes: element c of row r at [c * 8 + r].
+    int32_t rows[64];
     for (int r = 0; r < 8; ++r) {
-        int32_t* row = out + r * 8;
-        const uint8_t* p = pixels + r * stride;
         for (int c = 0; c < 8; ++c) {
-            row[c] = p[c];
+            rows[c * 8 + r] = pixels[r * stride + c];
         }
-        forward1d<true>(row, 1);
     }
-    for (int c = 0; c < 8; ++c) {
-        forward1d<false>(out + c, 8);
+    forwardLanes<true>(rows);
+    // Columns as lanes: element r of column k at [r * 8 + k], which is row-major order.
+    for (int k = 0; k < 8; ++k) {
+        for (int r = 0; r < 8; ++r) {
+            out[r * 8 + k] = rows[k * 8 + r];
+        }
     }
+    forwardLanes<false>(out);
 }
 
 void inverseDct(const int32_t coefficients[64], uint8_t* out, int stride) {

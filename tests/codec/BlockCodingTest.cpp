@@ -308,3 +308,29 @@ TEST(ChangeMeasureTest, LogarithmicScale) {
 }
 
 }  // namespace
+
+namespace {
+
+// The quantiser's levels are exactly (|F| + bias) / 16q, whatever shortcut computes them.
+TEST(Transform, LevelsAreTheExactQuotient) {
+    std::mt19937 rng(5);
+    for (int trial = 0; trial < 2000; ++trial) {
+        uint8_t px[64];
+        for (auto& p : px) {
+            p = static_cast<uint8_t>(rng() % 256);
+        }
+        const int q = 1 + static_cast<int>(rng() % 32);
+        QuantisedBlock b;
+        BlockCodec::quantise(px, 8, q, 2, b);
+        int32_t f[64];
+        forwardDct(px, 8, f);
+        for (int i = 1; i < 64; ++i) {
+            const int32_t v = f[kZigZag[i]];
+            const int32_t mag = v < 0 ? -v : v;
+            const int32_t level = std::min((mag + 2 * q + ((q & 1) ? 8 : 0)) / (16 * q), 127);
+            ASSERT_EQ(b.levels[i], v < 0 ? -level : level) << "q " << q << " position " << i;
+        }
+    }
+}
+
+}  // namespace
