@@ -219,8 +219,15 @@ void CliVideo::pictureReceived() {
 }
 
 void CliVideo::afterPoll() {
-    call_.idle();
     std::uint64_t now = ticks_.nowMs();
+    // The call may have been made (and reset) before the source started: offer the video as
+    // soon as the peer has answered the greeting.
+    if (!offered_ && port_.connected()) {
+        offered_ = true;
+        if (!call_.local().isSending())
+            call_.local().send(now);
+    }
+    call_.idle();
     bool flowing = call_.local().flow(now).flowing || call_.remote().flow(now).flowing;
     if (flowing && flowStartMs_ == 0)
         flowStartMs_ = now;

@@ -69,6 +69,7 @@ private:
     LinkVideoPort port_;
     VideoCall call_;
     bool done_ = false;
+    bool offered_ = false;
     std::uint64_t flowStartMs_ = 0;
     std::uint64_t endMs_ = 0;
     VideoCounters sentTotals_;
