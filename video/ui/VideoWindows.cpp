@@ -1,0 +1,254 @@
+#include "video/ui/VideoWindows.h"
+
+#include <QFileDialog>
+#include <QWidget>
+#include <filesystem>
+
+#include "connection/Connection.h"
+#include "controls/ui/DialogMessagePresenter.h"
+#include "resources/StringTable.h"
+#include "video/BmpFile.h"
+#include "video/LinkVideoPort.h"
+#include "video/SnapshotFile.h"
+#include "video/VideoCall.h"
+#include "video/VideoManager.h"
+#include "video/ui/CLocalVideoWnd.h"
+#include "video/ui/CRemoteVideoWnd.h"
+#include "video/ui/SnapshotDialog.h"
+#include "video/ui/StatisticsDialog.h"
+
+namespace krl {
+namespace {
+
+constexpr int kCameraFailed = 4210;
+constexpr int kNoLocalCapture = 4220;
+constexpr int kNothingReceived = 4230;
+constexpr int kAcceptVideo = 5120;
+
+}  // namespace
+
+VideoWindows::VideoWindows(QWidget* owner, const TickSource& ticks,
+                           std::function<void()> holdCommand)
+    : owner_(owner),
+      ticks_(ticks),
+      holdCommand_(std::move(holdCommand)),
+      messages_(std::make_unique<DialogMessagePresenter>(owner, StringTable::builtIn())),
+      manager_(std::make_unique<VideoManager>(sources_, ticks)) {
+    manager_->setPictureListeners([this] { localPictureDirty_ = true; },
+                                  [this] { remotePictureDirty_ = true; });
+}
+
+VideoWindows::~VideoWindows() {
+    if (connection_ != nullptr) {
+        connection_->protocol().setLocalVideoListener(nullptr);
+        connection_->protocol().setRemoteVideoListener(nullptr);
+        connection_->protocol().setFrameQueue(nullptr);
+    }
+    delete local_.data();
+    delete remote_.data();
+}
+
+void VideoWindows::setup(Connection& connection, const VideoSettings& video,
+                         const std::string& homeDir) {
+    video_ = video;
+    homeDir_ = homeDir;
+    if (connection_ == nullptr) {
+        connection_ = &connection;
+        Connection* c = connection_;
+        port_ = std::make_unique<LinkVideoPort>(
+            connection, [c] { return c->displayState() == DisplayState::Connected; });
+        call_ = std::make_unique<VideoCall>(*port_, *manager_, *this, ticks_);
+        connection.protocol().setLocalVideoListener(call_.get());
+        connection.protocol().setRemoteVideoListener(call_.get());
+        auto hold = [this] {
+            if (holdCommand_)
+                holdCommand_();
+        };
+        local_ =
+            new CLocalVideoWnd(call_->local(), *manager_,
+                               {[this] { startCapture(); }, hold, [this] { takeSnapshot(false); },
+                                [this] { toggleRecording(); }, nullptr});
+        remote_ = new CRemoteVideoWnd(call_->remote(), *manager_,
+                                      {[this] { takeSnapshot(true); }, hold, nullptr,
+                                       [this](bool on) { video_.remoteAlwaysOnTop = on; }});
+    }
+    applyOptions();
+}
+
+void VideoWindows::applyOptions() {
+    std::string driver = video_.driver;
+    if (driver.empty()) {
+        // An empty setting means the first driver there is (the test pattern at the least).
+        auto names = sources_.driverNames();
+        driver = names.empty() ? std::string(CaptureSourceFactory::kTestPattern) : names.front();
+    }
+    manager_->setDriver(driver);
+    manager_->setPlayFile(video_.playFile, true);
+    LocalVideoStep& local = call_->local();
+    local.setOptions({driver, video_.playFileSet, video_.playFile, video_.autoSend});
+    if (!local.capturing())
+        local.setRecord(video_.localVideo);
+    VideoSettingsRecord remote = video_.remoteVideo;
+    // Palette display only serves screens of 256 colours, which this platform does not drive.
+    remote.set(VideoSetting::PaletteDisplay, 0);
+    call_->remote().setPromptWhenReceive(video_.promptWhenReceive);
+    if (call_->remote().receiving())
+        call_->remote().settingsChanged(remote);
+    else
+        call_->remote().setRecord(remote);
+    remote_->setSliderValues(static_cast<int>(remote.get(VideoSetting::PictureQuality)),
+                             static_cast<int>(remote.get(VideoSetting::ChangeSensitivity)));
+    remote_->setAlwaysOnTop(video_.remoteAlwaysOnTop);
+}
+
+void VideoWindows::idle() {
+    if (!call_)
+        return;
+    call_->idle();
+    if (local_ != nullptr && local_->isVisible()) {
+        if (localPictureDirty_)
+            local_->pictureChanged();
+        local_->refresh();
+    }
+    if (remote_ != nullptr && remote_->isVisible()) {
+        if (remotePictureDirty_)
+            remote_->pictureChanged();
+        remote_->refresh();
+    }
+    localPictureDirty_ = remotePictureDirty_ = false;
+}
+
+void VideoWindows::start() {
+    if (!call_)
+        return;
+    if (call_->local().open()) {
+        local_->show();
+        local_->raise();
+        if (call_->local().state() == CaptureState::Open)
+            startCapture();
+    }
+    call_->remote().open();
+    remote_->show();
+}
+
+void VideoWindows::startCapture() {
+    if (!call_->local().open())
+        return;
+    if (call_->local().state() != CaptureState::Open)
+        return;
+    if (!call_->local().startCapture(ticks_.nowMs())) {
+        Message m;
+        m.id = kCameraFailed;
+        m.kind = MessageKind::Error;
+        messages_->show(m, {});
+    }
+    local_->pictureChanged();
+    local_->refresh();
+}
+
+void VideoWindows::toggleRecording() {
+    std::string error;
+    if (manager_->recording()) {
+        manager_->setRecording(false, {}, error);
+        return;
+    }
+    QString file =
+        QFileDialog::getSaveFileName(owner_, QStringLiteral("Choose file to record to"), QString(),
+                                     QStringLiteral("Video for Windows (*.avi);;All Files (*.*)"));
+    if (file.isEmpty())
+        return;
+    if (!file.contains(QLatin1Char('.')))
+        file += QStringLiteral(".avi");
+    manager_->setRecording(true, file.toStdString(), error);
+}
+
+QString VideoWindows::takeSnapshot(bool remote) {
+    const bool have = remote ? manager_->remoteOpen() : manager_->localCapturing();
+    const Picture& picture = remote ? manager_->remotePicture() : manager_->localPicture();
+    if (!have || picture.empty()) {
+        Message m;
+        m.id = remote ? kNothingReceived : kNoLocalCapture;
+        m.kind = MessageKind::Error;
+        messages_->show(m, {});
+        return {};
+    }
+    std::string folder = video_.snapshotDir.empty()
+                             ? (std::filesystem::path(homeDir_) / "Snapshots").string()
+                             : video_.snapshotDir;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    std::string path = SnapshotFile::nextFreeName(folder);
+    if (path.empty() || !BmpFile::write(path, picture))
+        return {};
+    return SnapshotDialog::run(remote ? static_cast<QWidget*>(remote_) : local_,
+                               QString::fromStdString(path));
+}
+
+void VideoWindows::askToReceive(std::function<void(bool)> answer) {
+    Message m;
+    m.id = kAcceptVideo;
+    m.kind = MessageKind::Confirmation;
+    messages_->show(m, [answer](MessageAnswer a) { answer(a == MessageAnswer::Yes); });
+}
+
+void VideoWindows::closeVideo() {
+    if (!call_)
+        return;
+    call_->local().stopSending();
+    call_->remote().closeReceiving();
+}
+
+void VideoWindows::setHoldMark(int mark, bool on) {
+    if (!call_)
+        return;
+    call_->local().setHoldMark(mark, on);
+    call_->remote().setHoldMark(mark, on);
+}
+
+void VideoWindows::closeWindows() {
+    if (local_ != nullptr)
+        local_->close();
+    if (remote_ != nullptr)
+        remote_->close();
+}
+
+StatisticsInput VideoWindows::statistics(std::uint64_t lineBitsPerSecond, const std::string& name,
+                                         const std::string& phone) const {
+    StatisticsInput in;
+    if (connection_ == nullptr || !call_)
+        return in;
+    in.connected = connection_->displayState() == DisplayState::Connected;
+    in.lineBitsPerSecond = lineBitsPerSecond;
+    in.name = name;
+    in.phone = phone;
+    LinkProtocol& p = connection_->protocol();
+    const std::uint64_t now = ticks_.nowMs();
+    in.sending.transferRunning = p.sender().active();
+    in.sending.transferBytes = p.sender().bytesSinceStart();
+    in.sending.transferElapsedMs = p.sender().elapsedMs();
+    in.sending.packetErrors = connection_->resentBlocks();
+    VideoFlow out = call_->local().flow(now);
+    in.sending.videoFlowing = out.flowing;
+    in.sending.videoFrames = out.frames;
+    in.sending.videoBytes = out.bytes;
+    in.sending.videoElapsedMs = out.elapsedMs;
+    in.receiving.transferRunning = p.receiver().active();
+    in.receiving.transferBytes = p.receiver().bytesSinceStart();
+    in.receiving.transferElapsedMs = p.receiver().elapsedMs();
+    in.receiving.packetErrors = connection_->damagedFrames();
+    VideoFlow incoming = call_->remote().flow(now);
+    in.receiving.videoFlowing = incoming.flowing;
+    in.receiving.videoFrames = incoming.frames;
+    in.receiving.videoBytes = incoming.bytes;
+    in.receiving.videoElapsedMs = incoming.elapsedMs;
+    return in;
+}
+
+void VideoWindows::showStatistics(std::uint64_t lineBitsPerSecond, const std::string& name,
+                                  const std::string& phone) {
+    StatisticsDialog dialog(owner_,
+                            StatisticsTexts::from(statistics(lineBitsPerSecond, name, phone)));
+    dialog.exec();
+}
+
+}  // namespace krl

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/ffmpeg/FfmpegCaptureFactory.h"
+#include "serial/TickSource.h"
+#include "shell/VideoSettings.h"
+#include "shell/VideoWindowPair.h"
+#include "video/RemoteVideoStep.h"
+#include "video/StatisticsFigures.h"
+
+class QWidget;
+
+namespace krl {
+
+class CLocalVideoWnd;
+class CRemoteVideoWnd;
+class DialogMessagePresenter;
+class LinkVideoPort;
+class VideoCall;
+class VideoManager;
+
+// The video window pair of the program: the local and remote windows over one video manager
+// and the call's video messages.
+class VideoWindows : public QObject, public VideoWindowPair, public VideoOfferQuestion {
+public:
+    VideoWindows(QWidget* owner, const TickSource& ticks, std::function<void()> holdCommand);
+    ~VideoWindows() override;
+
+    void idle() override;
+    void setup(Connection& connection, const VideoSettings& video,
+               const std::string& homeDir) override;
+    void start() override;
+    void closeVideo() override;
+    void setHoldMark(int mark, bool on) override;
+    void closeWindows() override;
+
+    // The Connection Statistics dialog's figures (name, phone and line speed come from the
+    // main frame) and the dialog itself.
+    StatisticsInput statistics(std::uint64_t lineBitsPerSecond, const std::string& name,
+                               const std::string& phone) const;
+    void showStatistics(std::uint64_t lineBitsPerSecond, const std::string& name,
+                        const std::string& phone);
+
+    CLocalVideoWnd* localWindow() const { return local_; }
+    CRemoteVideoWnd* remoteWindow() const { return remote_; }
+    VideoCall* call() const { return call_.get(); }
+    VideoManager* manager() const { return manager_.get(); }
+    // A snapshot of the local or remote picture through the Snapshot dialog; the final path.
+    QString takeSnapshot(bool remote);
+
+    // VideoOfferQuestion: message 5120, answered later.
+    void askToReceive(std::function<void(bool)> answer) override;
+
+private:
+    void startCapture();
+    void toggleRecording();
+    void applyOptions();
+
+    QWidget* owner_;
+    const TickSource& ticks_;
+    std::function<void()> holdCommand_;
+    Connection* connection_ = nullptr;
+    VideoSettings video_;
+    std::string homeDir_;
+    FfmpegCaptureFactory sources_;
+    std::unique_ptr<DialogMessagePresenter> messages_;
+    std::unique_ptr<VideoManager> manager_;
+    std::unique_ptr<LinkVideoPort> port_;
+    std::unique_ptr<VideoCall> call_;
+    QPointer<CLocalVideoWnd> local_;
+    QPointer<CRemoteVideoWnd> remote_;
+    bool localPictureDirty_ = false;
+    bool remotePictureDirty_ = false;
+};
+
+}  // namespace krl
