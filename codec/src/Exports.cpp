@@ -66,9 +66,14 @@ uint32_t VCCompressBuffer(VCCompressInstance* instance, uint32_t keyFrame, uintp
     }
     auto* dest = static_cast<uint8_t*>(out);
     uint32_t written = 0;
+    // Callers size the buffer from the largest size this call reports; a frame of many pieces
+    // can be longer than that, so "no limit" (capacity 0) means that size.
+    if (capacity == 0) {
+        capacity = brm::Compressor::kPieceCapacity;
+    }
     // A piece that does not fit in the room left is dropped; a later, smaller one may still fit.
     const auto sink = [&](bool, const uint8_t* data, uint32_t length) {
-        if (capacity != 0 && length > capacity - written) {
+        if (length > capacity - written) {
             return false;
         }
         std::memcpy(dest + written, data, length);

@@ -204,6 +204,29 @@ TEST(CompressorPieces, OrdinaryFramesKeepToTheirByteBudget) {
     EXPECT_GE(total / 19, 150u);
 }
 
+TEST(CompressorPieces, UnlimitedBufferCallStaysWithinTheSizeItAnnounces) {
+    // 144x144 keeps full chroma (972 blocks); noise at quantiser 1 needs far more than 50000
+    // bytes, cut into pieces of at most 50011.
+    VCCompressInstance* c = VCCompressOpen();
+    const auto h = bitmapHeader(144, 144, 24);
+    const MetaAttribute attrs[] = {block(VC_C_FORMAT, &h, sizeof h), word(VC_C_QUALITY, 100),
+                                   word(VC_C_FULL_CHROMA, 1)};
+    ASSERT_EQ(VCCompressSetAttributes(c, 3, attrs), 1);
+    std::vector<uint8_t> noise(144 * 144 * 3);
+    uint32_t seed = 1;
+    for (auto& b : noise) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(seed >> 24);
+    }
+    const uint32_t announced = VCCompressBuffer(c, 1, 0, noise.data(), nullptr, 0);
+    std::vector<uint8_t> out(announced + 4096, 0xa5);
+    const uint32_t n = VCCompressBuffer(c, 1, 0, noise.data(), out.data(), 0);
+    EXPECT_GT(n, 0u);
+    EXPECT_LE(n, announced);
+    EXPECT_EQ(out[announced], 0xa5);
+    VCCompressClose(c);
+}
+
 TEST(CompressorPieces, KeyFrameSplitsIntoPiecesThatContinueEachOther) {
     Compressor c;
     ASSERT_TRUE(setFormat(c, 176, 144, 24, {word(VC_C_QUALITY, 90), word(VC_C_MAX_PIECE, 200)}));
