@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace krl {
@@ -26,6 +27,10 @@ public:
     // Hold marks: mark 0 is set by this side's Hold command, mark 1 by the peer's hold.
     virtual void setHoldMark(int mark, bool on) = 0;
     virtual void closeWindows() = 0;
+    // The Connection Statistics dialog: the frame gives the line speed in bits a second and the
+    // remote card's name and phone number (UTF-8).
+    virtual void showStatistics(std::uint32_t lineBitsPerSecond, const std::string& name,
+                                const std::string& phone) {}
 };
 
 }  // namespace krl

@@ -14,7 +14,7 @@
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/CVideoPhoneApp.h"
 #include "shell/ui/LaunchOptions.h"
-#include "shell/ui/NoVideoWindowPair.h"
+#include "video/ui/VideoWindows.h"
 
 namespace {
 
@@ -71,7 +71,12 @@ int main(int argc, char** argv) {
     krl::PosixSerialDeviceFactory devices(ticks);
     krl::CMainFrame frame(
         krl::FrameServices{devices, ticks, krl::StringTable::builtIn(), store, folders},
-        [](QWidget* owner) { return std::make_unique<krl::NoVideoWindowPair>(owner); });
+        [&ticks](QWidget* owner) {
+            // The windows' Hold button is the frame's Hold command.
+            auto* frameWidget = static_cast<krl::CMainFrame*>(owner);
+            return std::make_unique<krl::VideoWindows>(
+                owner, ticks, [frameWidget] { frameWidget->runCommand(krl::CommandId::Hold); });
+        });
     krl::CVideoPhoneApp phone(frame, instance, *options);
     phone.initInstance();
     return QApplication::exec();

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "link/Cp1252.h"
 #include "controls/ui/ShowMessage.h"
 #include "resources/StringTable.h"
 #include "settings/ui/ModemDialog.h"
@@ -595,9 +596,14 @@ void CMainFrame::runCommand(CommandId command) {
         case CommandId::About:
             placeholder(QStringLiteral("About Kestrelcall"));
             break;
-        case CommandId::Statistics:
-            placeholder(QStringLiteral("Connection statistics"));
+        case CommandId::Statistics: {
+            // A cable reports no connect speed: its port rate is the line's.
+            std::uint32_t speed =
+                comms_.lastConnectSpeed != 0 ? comms_.lastConnectSpeed : comms_.baudRate;
+            videoPair_->showStatistics(speed, remoteCard_ ? cp1252ToUtf8(remoteCard_->name) : "",
+                                       remoteCard_ ? cp1252ToUtf8(remoteCard_->phone) : "");
             break;
+        }
         case CommandId::SetupWizard:
             placeholder(QStringLiteral("The setup wizard"));
             break;

@@ -16,6 +16,7 @@
 #include "video/ui/CRemoteVideoWnd.h"
 #include "video/ui/SnapshotDialog.h"
 #include "video/ui/StatisticsDialog.h"
+#include "video/ui/VideoTestChannel.h"
 
 namespace krl {
 namespace {
@@ -36,6 +37,11 @@ VideoWindows::VideoWindows(QWidget* owner, const TickSource& ticks,
       manager_(std::make_unique<VideoManager>(sources_, ticks)) {
     manager_->setPictureListeners([this] { localPictureDirty_ = true; },
                                   [this] { remotePictureDirty_ = true; });
+    const QByteArray channel = qgetenv("KRL_VIDEO_TEST_CHANNEL");
+    if (!channel.isEmpty()) {
+        testChannel_ = std::make_unique<VideoTestChannel>(*this);
+        testChannel_->listen(QString::fromLocal8Bit(channel));
+    }
 }
 
 VideoWindows::~VideoWindows() {

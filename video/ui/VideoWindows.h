@@ -12,6 +12,8 @@
 #include "shell/VideoWindowPair.h"
 #include "video/RemoteVideoStep.h"
 #include "video/StatisticsFigures.h"
+#include "video/ui/CLocalVideoWnd.h"
+#include "video/ui/CRemoteVideoWnd.h"
 
 class QWidget;
 
@@ -23,6 +25,7 @@ class DialogMessagePresenter;
 class LinkVideoPort;
 class VideoCall;
 class VideoManager;
+class VideoTestChannel;
 
 // The video window pair of the program: the local and remote windows over one video manager
 // and the call's video messages.
@@ -74,6 +77,7 @@ private:
     std::unique_ptr<VideoCall> call_;
     QPointer<CLocalVideoWnd> local_;
     QPointer<CRemoteVideoWnd> remote_;
+    std::unique_ptr<VideoTestChannel> testChannel_;  // only with KRL_VIDEO_TEST_CHANNEL
     bool localPictureDirty_ = false;
     bool remotePictureDirty_ = false;
 };

@@ -1,0 +1,128 @@
+#include "video/ui/VideoTestChannel.h"
+
+#include <QApplication>
+#include <QLocalSocket>
+#include <QTimer>
+
+#include "video/VideoCall.h"
+#include "video/VideoManager.h"
+#include "video/ui/CLocalVideoWnd.h"
+#include "video/ui/CRemoteVideoWnd.h"
+#include "video/ui/StatisticsDialog.h"
+#include "video/ui/VideoPictureWidget.h"
+#include "video/ui/VideoWindows.h"
+
+namespace krl {
+namespace {
+
+StatisticsDialog* openStatistics() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* d = dynamic_cast<StatisticsDialog*>(w); d != nullptr && d->isVisible())
+            return d;
+    }
+    return nullptr;
+}
+
+QString checksum(const QImage& image) {
+    if (image.isNull())
+        return QStringLiteral("0 0 0");
+    quint64 sum = 0;
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const uchar* row = rgb.constScanLine(y);
+        for (int x = 0; x < rgb.width() * 3; ++x)
+            sum = sum * 31 + row[x];
+    }
+    return QStringLiteral("%1 %2 %3").arg(rgb.width()).arg(rgb.height()).arg(sum);
+}
+
+}  // namespace
+
+VideoTestChannel::VideoTestChannel(VideoWindows& windows, QObject* parent)
+    : QObject(parent), windows_(windows) {
+    connect(&server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* s = server_.nextPendingConnection()) {
+            connect(s, &QLocalSocket::readyRead, s, [this, s] {
+                while (s->canReadLine()) {
+                    QString line = QString::fromUtf8(s->readLine()).trimmed();
+                    s->write((run(line) + QLatin1Char('\n')).toUtf8());
+                    s->flush();
+                }
+            });
+            connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+        }
+    });
+}
+
+bool VideoTestChannel::listen(const QString& name) {
+    QLocalServer::removeServer(name);
+    return server_.listen(name);
+}
+
+QString VideoTestChannel::run(const QString& line) {
+    const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.isEmpty() || windows_.call() == nullptr)
+        return QStringLiteral("error");
+    VideoCall& call = *windows_.call();
+    const QString verb = words[0];
+    if (verb == QLatin1String("state")) {
+        const LocalVideoStep& l = call.local();
+        const RemoteVideoStep& r = call.remote();
+        return QStringLiteral(
+                   "local=%1 sending=%2 sent=%3 remote=%4 received=%5 fps=%6 bpf=%7 "
+                   "localstatus=%8 remotestatus=%9")
+            .arg(static_cast<int>(l.state()))
+            .arg(l.isSending() ? 1 : 0)
+            .arg(l.counters().frames)
+            .arg(static_cast<int>(r.state()))
+            .arg(r.totals().frames)
+            .arg(QString::fromStdString(r.framesPerSecondText()))
+            .arg(QString::fromStdString(r.bytesPerFrameText()))
+            .arg(QString::fromStdString(l.statusText()).trimmed().replace(' ', '_'))
+            .arg(QString::fromStdString(r.statusText()).trimmed().replace(' ', '_'));
+    }
+    if (verb == QLatin1String("pause") && words.size() == 2) {
+        if (words[1] == QLatin1String("local"))
+            call.local().togglePause();
+        else
+            call.remote().togglePause();
+        return QStringLiteral("ok");
+    }
+    if (verb == QLatin1String("picture") && words.size() == 2) {
+        const bool remote = words[1] == QLatin1String("remote");
+        const VideoManager& m = *windows_.manager();
+        return checksum(VideoPictureWidget::toImage(remote ? m.remotePicture() : m.localPicture()));
+    }
+    if (verb == QLatin1String("grab") && words.size() == 3) {
+        QWidget* target = nullptr;
+        if (words[1] == QLatin1String("local"))
+            target = windows_.localWindow();
+        else if (words[1] == QLatin1String("remote"))
+            target = windows_.remoteWindow();
+        else if (words[1] == QLatin1String("statistics"))
+            target = openStatistics();
+        if (target == nullptr || !target->isVisible())
+            return QStringLiteral("error nothing to grab");
+        return target->grab().save(words[2]) ? QStringLiteral("ok")
+                                             : QStringLiteral("error cannot save");
+    }
+    if (verb == QLatin1String("statistics")) {
+        StatisticsDialog* d = openStatistics();
+        if (d == nullptr)
+            return QStringLiteral("error no dialog");
+        QStringList texts;
+        for (int id : {353, 1193, 1276, 1277, 1278, 1144, 1279, 1280, 1281, 1282, 1146, 1284, 1285})
+            texts.append(QStringLiteral("%1=%2").arg(id).arg(d->fieldText(id)));
+        return texts.join(QLatin1Char('\t'));
+    }
+    if (verb == QLatin1String("close") && words.size() == 2) {
+        if (StatisticsDialog* d = openStatistics()) {
+            QTimer::singleShot(0, d, &QDialog::reject);
+            return QStringLiteral("ok");
+        }
+        return QStringLiteral("error no dialog");
+    }
+    return QStringLiteral("error unknown command");
+}
+
+}  // namespace krl
