@@ -70,6 +70,39 @@ MessageDialog* openMessage(int id) {
     return nullptr;
 }
 
+// Answers message id with a button as soon as it shows, from a timer: the message may run its
+// own event loop under the code that opened it.
+void answerWhenShown(int id, MessageButton button) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, id, button] {
+        if (MessageDialog* m = openMessage(id)) {
+            timer->stop();
+            timer->deleteLater();
+            m->button(button)->click();
+        }
+    });
+    timer->start();
+}
+
+// Closes the Modem dialog without OK as soon as it shows (it runs modally).
+void rejectModemDialogWhenShown(bool* seen) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, seen] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == "Dialog348" && w->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                *seen = true;
+                qobject_cast<QDialog*>(w)->reject();
+                return;
+            }
+        }
+    });
+    timer->start();
+}
+
 QStringList menuTitles(CMainFrame& f) {
     QStringList t;
     for (QAction* a : f.menuBar()->actions())
@@ -228,4 +261,56 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
     EXPECT_TRUE(waitFor([&] { return b.status() == "Not Connected"; }));
     EXPECT_FALSE(fb.remoteCard().has_value());
     openMessage(5080)->button(MessageButton::Ok)->click();
+}
+
+// A port that cannot be opened: 4000 offers the settings; OK opens the Modem dialog and the
+// listen is tried again whatever the dialog's result; Cancel gives up and switches always-listen
+// off, so that the restart after each call cannot ask again and again.
+TEST(MainFrameWindow, PortThatWillNotOpenLeadsToTheModemDialogAndRetries) {
+    Copy copy("/dev/krl-no-such-port", false);
+    CMainFrame& f = *copy.frame;
+    f.finishStartup(false);
+    f.runCommand(CommandId::Listen);
+    EXPECT_TRUE(f.comms().alwaysListen);
+    bool modemShown = false;
+    rejectModemDialogWhenShown(&modemShown);  // tried again all the same
+    ASSERT_TRUE(waitFor([] { return openMessage(4000) != nullptr; }));
+    openMessage(4000)->button(MessageButton::Ok)->click();
+    ASSERT_TRUE(waitFor([&] { return modemShown; }));
+    ASSERT_TRUE(waitFor([] { return openMessage(4000) != nullptr; }));
+    openMessage(4000)->button(MessageButton::Cancel)->click();
+    EXPECT_TRUE(waitFor([&] { return !f.comms().alwaysListen; }));
+    QTest::qWait(300);
+    EXPECT_EQ(openMessage(4000), nullptr);
+    EXPECT_EQ(copy.status(), "Not Connected");
+}
+
+// Exit while connected asks 5180: No keeps the call, Yes ends it and the frame goes only once
+// the connection has reached "not connected"; the peer is told.
+TEST(MainFrameWindow, ExitWhileConnectedAsksAndEndsTheCallFirst) {
+    test::LineSim cable;
+    ASSERT_TRUE(cable.ok()) << cable.error();
+    Copy a(cable.pathA(), true);
+    Copy b(cable.pathB(), true);
+    a.frame->finishStartup(false);
+    b.frame->finishStartup(false);
+    ASSERT_TRUE(waitFor([&] { return a.status() == "Listening......"; }));
+    b.frame->runCommand(CommandId::Dial);
+    ASSERT_TRUE(waitFor([&] { return a.status() == "Connected" && b.status() == "Connected"; }));
+
+    answerWhenShown(5180, MessageButton::No);
+    b.frame->runCommand(CommandId::Exit);
+    QTest::qWait(200);
+    EXPECT_EQ(b.status(), "Connected");
+    EXPECT_TRUE(b.frame->isVisible());
+    EXPECT_FALSE(b.frame->exiting());
+
+    answerWhenShown(5180, MessageButton::Yes);
+    b.frame->runCommand(CommandId::Exit);
+    // Always-listen is on, yet the way out is not held up by a listen restart.
+    EXPECT_TRUE(waitFor([&] { return !b.frame->isVisible(); }));
+    EXPECT_EQ(b.frame->connection().state(), ConnectionState::NotConnected);
+    EXPECT_TRUE(waitFor([] { return openMessage(5080) != nullptr; }));
+    openMessage(5080)->button(MessageButton::Ok)->click();
+    EXPECT_TRUE(waitFor([&] { return a.status() == "Listening......"; }));
 }
