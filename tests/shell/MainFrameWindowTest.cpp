@@ -221,6 +221,20 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
     ASSERT_TRUE(waitFor([&] { return a.status() == "Connected" && b.status() == "Connected"; }))
         << a.status().toStdString() << " / " << b.status().toStdString();
     CMainFrame& fb = *b.frame;
+    // A card from the peer with a hostile name: the card panel shows it, and the SendTo
+    // shortcut in the program's own folder takes the name reduced to one plain component.
+    const QString sendTo = a.dir.filePath("home/SendTo");
+    QDir().mkpath(sendTo);
+    QFile shortcut(sendTo + "/Kestrelcall.desktop");
+    ASSERT_TRUE(shortcut.open(QIODevice::WriteOnly));
+    shortcut.close();
+    BusinessCard hostile{"../../x/Ann", "555", "Hello", ""};
+    fb.connection().protocol().sendCard(&hostile);
+    ASSERT_TRUE(waitFor([&] { return a.frame->remoteCard().has_value(); }));
+    EXPECT_EQ(a.frame->remoteCard()->name, "../../x/Ann");
+    EXPECT_TRUE(waitFor([&] { return QFile::exists(sendTo + "/_.._x_Ann.desktop"); }));
+    EXPECT_EQ(QDir(sendTo).entryList(QDir::Files), QStringList{"_.._x_Ann.desktop"});
+    EXPECT_EQ(QDir(a.dir.path()).entryList({"*.desktop"}, QDir::Files), QStringList{});
     EXPECT_FALSE(fb.button(CommandId::Dial)->isVisible());
     EXPECT_TRUE(fb.button(CommandId::Disconnect)->isVisible());
     EXPECT_TRUE(fb.button(CommandId::Hold)->isEnabled());
@@ -260,6 +274,9 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
     EXPECT_TRUE(waitFor([&] { return a.status() == "Listening......"; }));
     EXPECT_TRUE(waitFor([&] { return b.status() == "Not Connected"; }));
     EXPECT_FALSE(fb.remoteCard().has_value());
+    // The peer's card is gone with the call and the shortcut has its own name back.
+    EXPECT_FALSE(a.frame->remoteCard().has_value());
+    EXPECT_EQ(QDir(sendTo).entryList(QDir::Files), QStringList{"Kestrelcall.desktop"});
     openMessage(5080)->button(MessageButton::Ok)->click();
 }
 
