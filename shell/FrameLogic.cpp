@@ -23,6 +23,9 @@ PumpReaction FrameLogic::reactTo(PumpResult result, PumpVariant variant) {
             break;
     }
     if (variant == PumpVariant::Light) {
+        // A call made under a modal window (the dialing window pumps from its timer) still
+        // owes the own card: the full step sends it once the window is gone.
+        r.callMade = result == PumpResult::CallMade;
         r.handResultToTransferWindow = true;
         r.updateStatusAndButtons = true;
         return r;

@@ -52,7 +52,8 @@ TEST(FrameLogic, LightVariantOpensNothingAndRunsNoCheck) {
         EXPECT_FALSE(got.connectedStep);
         EXPECT_FALSE(got.openTransferWindowIfPeerSends);
         EXPECT_FALSE(got.inactivityCheck);
-        EXPECT_FALSE(got.callMade);
+        // A call made under the dialing window is remembered for the full step.
+        EXPECT_EQ(got.callMade, r == PumpResult::CallMade);
         EXPECT_TRUE(got.updateStatusAndButtons);
         EXPECT_EQ(got.forcedHangUp, FrameLogic::reactTo(r, PumpVariant::Full).forcedHangUp);
     }
