@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "connection/ui/DialingDialog.h"
 #include "controls/ui/MessageDialog.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/posix/SteadyTickSource.h"
@@ -22,6 +24,7 @@
 #include "shell/ui/PictureButton.h"
 #include "shell/ui/Placeholder.h"
 #include "support/LineSim.h"
+#include "support/ModemSim.h"
 
 using namespace krl;
 
@@ -42,7 +45,8 @@ struct Copy {
     SettingsStore store{dir.filePath(QStringLiteral("Kestrelcall.ini"))};
     std::unique_ptr<CMainFrame> frame;
 
-    explicit Copy(const std::string& port = {}, bool alwaysListen = false) {
+    explicit Copy(const std::string& port = {}, bool alwaysListen = false,
+                  const std::string& modemFile = "SerialCable.mdm") {
         HomeFolders folders(dir.filePath(QStringLiteral("home")));
         folders.layOut(folders.defaultReceiveDir(), QStringLiteral(KRL_BUILD_ASSET_DIR));
         frame = std::make_unique<CMainFrame>(
@@ -50,8 +54,8 @@ struct Copy {
             [](QWidget* owner) { return std::make_unique<NoVideoWindowPair>(owner); });
         CommsSettings& c = frame->comms();
         c.portName = port;
-        c.modemFile = folders.home().toStdString() + "/SerialCable.mdm";
-        c.modemName = "Serial Cable";
+        c.modemFile = folders.home().toStdString() + "/" + modemFile;
+        c.modemName = modemFile;
         c.alwaysListen = alwaysListen;
         c.baudRate = 115200;
     }
@@ -330,4 +334,32 @@ TEST(MainFrameWindow, ExitWhileConnectedAsksAndEndsTheCallFirst) {
     EXPECT_TRUE(waitFor([] { return openMessage(5080) != nullptr; }));
     openMessage(5080)->button(MessageButton::Ok)->click();
     EXPECT_TRUE(waitFor([&] { return a.status() == "Listening......"; }));
+}
+
+// A modem call: the dialing window is up while the modems dial, pumps from its timer, plays the
+// clip and goes when the call is made.
+TEST(MainFrameWindow, DialingWindowStaysUpUntilTheModemsConnect) {
+    test::ModemSim modems{{.ringMs = 1500, .dialMs = 300, .handshakeMs = 300}};
+    ASSERT_TRUE(modems.ok()) << modems.error();
+    Copy a(modems.portA(), false, "HayesModem.mdm");
+    Copy b(modems.portB(), true, "HayesModem.mdm");
+    a.frame->comms().ringsCount = 1;
+    b.frame->comms().ringsCount = 1;
+    a.frame->finishStartup(false);
+    b.frame->finishStartup(false);
+    ASSERT_TRUE(waitFor([&] { return b.status() == "Listening......"; }))
+        << b.status().toStdString();
+    a.frame->connection().dial("1002", "Bee");
+    ASSERT_TRUE(waitFor([&] { return a.frame->dialingWindow().dialog() != nullptr; }));
+    DialingDialog* dialing = a.frame->dialingWindow().dialog();
+    EXPECT_TRUE(dialing->isVisible());
+    EXPECT_EQ(dialing->findChild<QLineEdit*>("id353")->text(), "Bee");
+    EXPECT_EQ(dialing->findChild<QLineEdit*>("id1150")->text(), "1002");
+    EXPECT_TRUE(waitFor([&] { return dialing->animationRunning(); }));
+    saveScreenshot(*dialing, "dialing-window-in-a-call");
+    ASSERT_TRUE(waitFor([&] { return a.status() == "Connected" && b.status() == "Connected"; }))
+        << a.status().toStdString() << " / " << b.status().toStdString();
+    EXPECT_TRUE(waitFor([&] { return a.frame->dialingWindow().dialog() == nullptr; }));
+    a.frame->forcedHangUp();
+    EXPECT_TRUE(waitFor([&] { return a.status() == "Not Connected"; }));
 }
