@@ -31,3 +31,13 @@ void VideoCall::keyFrameRequested() {
 }
 
 }  // namespace krl
+
+namespace krl {
+
+void VideoCall::holdChanged(HoldSide side, bool on) {
+    const int mark = side == HoldSide::Local ? 0 : 1;
+    local_.setHoldMark(mark, on);
+    remote_.setHoldMark(mark, on);
+}
+
+}  // namespace krl

@@ -31,6 +31,8 @@ public:
     void incomingSettings(IncomingVideoState state, const VideoSettingsRecord& record) override;
     void outgoingSettings(OutgoingVideoState state, const VideoSettingsRecord& record) override;
     void keyFrameRequested() override;
+    // Either side's hold stops both directions until it is released.
+    void holdChanged(HoldSide side, bool on) override;
 
 private:
     const TickSource& ticks_;

@@ -70,7 +70,7 @@ QString VideoTestChannel::run(const QString& line) {
         const RemoteVideoStep& r = call.remote();
         return QStringLiteral(
                    "local=%1 sending=%2 sent=%3 remote=%4 received=%5 fps=%6 bpf=%7 "
-                   "localstatus=%8 remotestatus=%9")
+                   "localstatus=%8 remotestatus=%9 out=%10 in=%11")
             .arg(static_cast<int>(l.state()))
             .arg(l.isSending() ? 1 : 0)
             .arg(l.counters().frames)
@@ -79,7 +79,9 @@ QString VideoTestChannel::run(const QString& line) {
             .arg(QString::fromStdString(r.framesPerSecondText()))
             .arg(QString::fromStdString(r.bytesPerFrameText()))
             .arg(QString::fromStdString(l.statusText()).trimmed().replace(' ', '_'))
-            .arg(QString::fromStdString(r.statusText()).trimmed().replace(' ', '_'));
+            .arg(QString::fromStdString(r.statusText()).trimmed().replace(' ', '_'))
+            .arg(windows_.outgoingState())
+            .arg(windows_.incomingState());
     }
     if (verb == QLatin1String("pause") && words.size() == 2) {
         if (words[1] == QLatin1String("local"))

@@ -197,6 +197,16 @@ void VideoWindows::askToReceive(std::function<void(bool)> answer) {
     messages_->show(m, [answer](MessageAnswer a) { answer(a == MessageAnswer::Yes); });
 }
 
+int VideoWindows::outgoingState() const {
+    return connection_ != nullptr ? static_cast<int>(connection_->protocol().video().outgoing())
+                                  : 0;
+}
+
+int VideoWindows::incomingState() const {
+    return connection_ != nullptr ? static_cast<int>(connection_->protocol().video().incoming())
+                                  : 0;
+}
+
 void VideoWindows::closeVideo() {
     if (!call_)
         return;
@@ -250,7 +260,7 @@ StatisticsInput VideoWindows::statistics(std::uint64_t lineBitsPerSecond, const 
     return in;
 }
 
-void VideoWindows::showStatistics(std::uint64_t lineBitsPerSecond, const std::string& name,
+void VideoWindows::showStatistics(std::uint32_t lineBitsPerSecond, const std::string& name,
                                   const std::string& phone) {
     StatisticsDialog dialog(owner_,
                             StatisticsTexts::from(statistics(lineBitsPerSecond, name, phone)));

@@ -46,13 +46,16 @@ public:
     // main frame) and the dialog itself.
     StatisticsInput statistics(std::uint64_t lineBitsPerSecond, const std::string& name,
                                const std::string& phone) const;
-    void showStatistics(std::uint64_t lineBitsPerSecond, const std::string& name,
-                        const std::string& phone);
+    void showStatistics(std::uint32_t lineBitsPerSecond, const std::string& name,
+                        const std::string& phone) override;
 
     CLocalVideoWnd* localWindow() const { return local_; }
     CRemoteVideoWnd* remoteWindow() const { return remote_; }
     VideoCall* call() const { return call_.get(); }
     VideoManager* manager() const { return manager_.get(); }
+    // The link's video state numbers (for tests and read-outs).
+    int outgoingState() const;
+    int incomingState() const;
     // A snapshot of the local or remote picture through the Snapshot dialog; the final path.
     QString takeSnapshot(bool remote);
 

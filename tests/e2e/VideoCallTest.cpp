@@ -1,0 +1,218 @@
+// Two real copies of the program on an X server, joined by a linesim cable at 115200 baud,
+// with two-way video from the built-in test pattern: A offers, B is asked (message 5120) and
+// accepts, then B sends too; pause, resume and hold on both sides; the statistics dialog shows
+// sane rates. Windows are saved as pictures in the build tree for a person to look at.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "ProgramProcess.h"
+#include "support/LineSim.h"
+
+using krl::test::LineSim;
+using krl::test::ProgramProcess;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWaitMs = 60000;  // generous: two programs with video on a loaded machine
+
+bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+struct Side {
+    fs::path dir;
+    std::string channel;
+    std::string videoChannel;
+    std::map<std::string, std::string> env;
+
+    Side(const fs::path& root, const std::string& name, bool promptForVideo) : dir(root / name) {
+        fs::create_directories(dir / "home");
+        fs::create_directories(dir / "config/Brightmar");
+        channel = (dir / "channel.sock").string();
+        videoChannel = (dir / "video.sock").string();
+        if (promptForVideo) {
+            std::ofstream(dir / "config/Brightmar/Kestrelcall.ini")
+                << "[software]\n"
+                << "Brightmar\\Kestrelcall\\1.000.0\\Video\\PromptWhenReceive=@ByteArray(\\x1\\0)"
+                   "\n";
+        }
+        env = {{"KRL_HOME", (dir / "home").string()},
+               {"XDG_CONFIG_HOME", (dir / "config").string()},
+               {"KRL_TEST_CHANNEL", channel},
+               {"KRL_VIDEO_TEST_CHANNEL", videoChannel},
+               {"QT_QPA_PLATFORM", "xcb"}};
+    }
+    std::string ask(const std::string& command) const {
+        return ProgramProcess::ask(channel, command);
+    }
+    std::string video(const std::string& command) const {
+        return ProgramProcess::ask(videoChannel, command);
+    }
+    // One value of the video state line.
+    std::string value(const std::string& key) const {
+        std::istringstream in(video("state"));
+        std::string word;
+        while (in >> word) {
+            if (word.rfind(key + "=", 0) == 0)
+                return word.substr(key.size() + 1);
+        }
+        return {};
+    }
+    long number(const std::string& key) const {
+        std::string v = value(key);
+        return v.empty() ? -1 : std::stol(v);
+    }
+    bool showsMessage(const std::string& id) const {
+        const std::string list = " " + ask("messages") + " ";
+        return list.find(" " + id + " ") != std::string::npos;
+    }
+    // More frames arrive within the wait.
+    bool receivesMore() const {
+        long before = number("received");
+        return waitFor([&] { return number("received") > before + 3; }, 20000);
+    }
+    bool receivesNothingFor(int ms) const {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // frames in flight
+        long before = number("received");
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return number("received") == before;
+    }
+};
+
+std::string screenshot(const std::string& name) {
+    fs::create_directories(KRL_SCREENSHOT_DIR);
+    return std::string(KRL_SCREENSHOT_DIR) + "/" + name + ".png";
+}
+
+std::string field(const std::string& texts, const std::string& id) {
+    std::string key = id + "=";
+    std::size_t at = texts.find(key);
+    if (at == std::string::npos)
+        return {};
+    std::size_t end = texts.find('\t', at);
+    return texts.substr(at + key.size(), end == std::string::npos ? end : end - at - key.size());
+}
+
+}  // namespace
+
+TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
+    const fs::path root =
+        fs::temp_directory_path() / ("krl-e2e-video-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    LineSim cable;
+    ASSERT_TRUE(cable.ok()) << cable.error();
+    Side a(root, "a", false), b(root, "b", true);
+
+    ProgramProcess listener(KRL_PROGRAM,
+                            {"--port", cable.pathA(), "--modem", "SerialCable.mdm",
+                             "--always-listen", "--splash-ms", "300"},
+                            a.env);
+    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    ProgramProcess caller(KRL_PROGRAM,
+                          {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--always-listen",
+                           "--dial", "--splash-ms", "300"},
+                          b.env);
+    ASSERT_TRUE(waitFor([&] {
+        return a.ask("status") == "Connected" && b.ask("status") == "Connected";
+    })) << a.ask("status")
+        << " / " << b.ask("status");
+
+    // A starts video with the test pattern; B is asked and accepts.
+    EXPECT_EQ(a.ask("command 4600"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5120"); })) << b.ask("messages");
+    EXPECT_EQ(b.ask("grab message " + screenshot("video-5120-question")), "ok");
+    EXPECT_EQ(b.ask("answer yes"), "ok");
+    ASSERT_TRUE(b.receivesMore()) << b.video("state");
+    const std::string first = b.video("picture remote");
+    ASSERT_TRUE(waitFor([&] { return b.video("picture remote") != first; }, 20000))
+        << "B's picture of A does not move";
+    EXPECT_EQ(a.value("localstatus"), "Sending");
+    EXPECT_EQ(b.value("remotestatus"), "Receiving");
+
+    // Both directions at once: B sends too, A takes it without asking.
+    EXPECT_EQ(b.ask("command 4600"), "ok");
+    ASSERT_TRUE(a.receivesMore()) << a.video("state");
+    ASSERT_TRUE(b.receivesMore()) << b.video("state");
+    ASSERT_TRUE(waitFor([&] { return a.value("fps") != "0" && b.value("fps") != "0"; }))
+        << a.video("state") << " / " << b.video("state");
+    EXPECT_EQ(a.video("grab local " + screenshot("video-a-local")), "ok");
+    EXPECT_EQ(a.video("grab remote " + screenshot("video-a-remote")), "ok");
+    EXPECT_EQ(b.video("grab local " + screenshot("video-b-local")), "ok");
+    EXPECT_EQ(b.video("grab remote " + screenshot("video-b-remote")), "ok");
+
+    // B pauses what it receives: A stops sending to B, B's other direction goes on.
+    EXPECT_EQ(b.video("pause remote"), "ok");
+    EXPECT_TRUE(waitFor([&] { return b.value("remotestatus") == "Pausing"; }));
+    EXPECT_TRUE(b.receivesNothingFor(3000)) << b.video("state");
+    EXPECT_TRUE(a.receivesMore()) << a.video("state");
+    EXPECT_EQ(b.video("pause remote"), "ok");
+    EXPECT_TRUE(b.receivesMore()) << b.video("state");
+    // A pauses its own capture: B gets nothing until A resumes.
+    EXPECT_EQ(a.video("pause local"), "ok");
+    EXPECT_EQ(a.value("localstatus"), "Pausing");
+    EXPECT_TRUE(b.receivesNothingFor(3000)) << b.video("state");
+    EXPECT_EQ(a.video("pause local"), "ok");
+    EXPECT_TRUE(b.receivesMore()) << b.video("state");
+
+    // Hold from A: both directions stop and both windows say so; released, video returns.
+    EXPECT_EQ(a.ask("command 32802"), "ok");
+    ASSERT_TRUE(waitFor([&] {
+        return a.value("localstatus") == "Hold_Call" && b.value("remotestatus") == "Put_on_Hold";
+    })) << a.video("state")
+        << " / " << b.video("state");
+    EXPECT_EQ(b.video("grab remote " + screenshot("video-b-remote-held")), "ok");
+    EXPECT_TRUE(a.receivesNothingFor(3000)) << a.video("state");
+    EXPECT_TRUE(b.receivesNothingFor(1000)) << b.video("state");
+    EXPECT_EQ(a.ask("command 32802"), "ok");
+    EXPECT_TRUE(a.receivesMore()) << a.video("state");
+    EXPECT_TRUE(b.receivesMore()) << b.video("state");
+
+    // The statistics dialog shows both directions' rates.
+    EXPECT_EQ(a.ask("command 32856"), "ok");
+    std::string texts;
+    ASSERT_TRUE(waitFor([&] {
+        texts = a.video("statistics");
+        return texts.rfind("error", 0) != 0;
+    })) << texts;
+    EXPECT_NE(field(texts, "1276"), "0 bps") << texts;
+    const double sendFps = std::stod(field(texts, "1277"));
+    const double recvFps = std::stod(field(texts, "1281"));
+    EXPECT_GT(sendFps, 0.5) << texts;
+    EXPECT_LT(sendFps, 200.0) << texts;
+    EXPECT_GT(recvFps, 0.5) << texts;
+    EXPECT_GT(std::stol(field(texts, "1278")), 0) << texts;
+    EXPECT_GT(std::stol(field(texts, "1282")), 0) << texts;
+    const long utilisation = std::stol(field(texts, "1279"));
+    EXPECT_GT(utilisation, 0) << texts;
+    EXPECT_LE(utilisation, 100) << texts;
+    EXPECT_EQ(a.video("grab statistics " + screenshot("video-a-statistics")), "ok");
+    EXPECT_EQ(a.video("close statistics"), "ok");
+
+    // Hang up as a user would; both copies end.
+    EXPECT_EQ(a.ask("key Ctrl+D"), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.showsMessage("5190"); })) << a.ask("messages");
+    EXPECT_EQ(a.ask("answer yes"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5080"); })) << b.ask("messages");
+    EXPECT_EQ(b.ask("answer ok"), "ok");
+    EXPECT_EQ(a.ask("quit"), "ok");
+    EXPECT_EQ(b.ask("quit"), "ok");
+    listener.waitForExit(kWaitMs);
+    caller.waitForExit(kWaitMs);
+    fs::remove_all(root);
+}
