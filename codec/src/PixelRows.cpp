@@ -20,19 +20,23 @@ BRM_VECTOR_CLONES void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, u
                                     uint8_t* cr, int n) {
     // The chroma sums of four pixels added: the constant term counts four times.
     constexpr int32_t kBias = 4 * 2105343;
-    // Columns first (contiguous, so it vectorises), then pairs of pixels.
-    uint16_t columns[3 * 2 * 256];
-    const int bytes = 6 * n;
-    for (int i = 0; i < bytes; ++i) {
-        columns[i] = static_cast<uint16_t>(top[i] + bottom[i]);
+    // Each stage reads with a stride the vectoriser handles (three bytes a pixel, then two
+    // columns a group): vertical sums per channel into planes, then horizontal pairs.
+    uint16_t blue[2 * 256];
+    uint16_t green[2 * 256];
+    uint16_t red[2 * 256];
+    const int pixels = 2 * n;
+    for (int x = 0; x < pixels; ++x) {
+        blue[x] = static_cast<uint16_t>(top[3 * x] + bottom[3 * x]);
+        green[x] = static_cast<uint16_t>(top[3 * x + 1] + bottom[3 * x + 1]);
+        red[x] = static_cast<uint16_t>(top[3 * x + 2] + bottom[3 * x + 2]);
     }
     for (int x = 0; x < n; ++x) {
-        const uint16_t* c = columns + 6 * x;
-        const int32_t blue = c[0] + c[3];
-        const int32_t green = c[1] + c[4];
-        const int32_t red = c[2] + c[5];
-        cb[x] = static_cast<uint8_t>((-2765 * red - 5427 * green + 8192 * blue + kBias) >> 16);
-        cr[x] = static_cast<uint8_t>((8192 * red - 6860 * green - 1332 * blue + kBias) >> 16);
+        const int32_t b = blue[2 * x] + blue[2 * x + 1];
+        const int32_t g = green[2 * x] + green[2 * x + 1];
+        const int32_t r = red[2 * x] + red[2 * x + 1];
+        cb[x] = static_cast<uint8_t>((-2765 * r - 5427 * g + 8192 * b + kBias) >> 16);
+        cr[x] = static_cast<uint8_t>((8192 * r - 6860 * g - 1332 * b + kBias) >> 16);
     }
 }
 
