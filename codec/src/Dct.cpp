@@ -127,11 +127,19 @@ inline void forwardLanes(int32_t* d) {
 }  // namespace
 
 BRM_VECTOR_CLONES void forwardDct(const uint8_t* pixels, int stride, int32_t out[64]) {
-    // Rows as lanes: element c of row r at [c * 8 + r].
-    int32_t rows[64];
+    // Widened in place first, then transposed as 32-bit values (the compiler shuffles those
+    // well; transposing while widening bytes it does element by element).
+    int32_t wide[64];
     for (int r = 0; r < 8; ++r) {
         for (int c = 0; c < 8; ++c) {
-            rows[c * 8 + r] = pixels[r * stride + c];
+            wide[r * 8 + c] = pixels[r * stride + c];
+        }
+    }
+    // Rows as lanes: element c of row r at [c * 8 + r].
+    int32_t rows[64];
+    for (int c = 0; c < 8; ++c) {
+        for (int r = 0; r < 8; ++r) {
+            rows[c * 8 + r] = wide[r * 8 + c];
         }
     }
     forwardLanes<true>(rows);
