@@ -614,7 +614,7 @@ void CMainFrame::runCommand(CommandId command) {
         case CommandId::ReconnectCameraMode1:
         case CommandId::PlayVideoFile:
         case CommandId::Snapshot:
-            placeholder(QStringLiteral("Video"));
+            videoPair_->videoCommand(static_cast<int>(command));
             break;
     }
     updateCommands();

@@ -25,6 +25,10 @@ constexpr int kCameraFailed = 4210;
 constexpr int kNoLocalCapture = 4220;
 constexpr int kNothingReceived = 4230;
 constexpr int kAcceptVideo = 5120;
+constexpr int kReconnectCamera = 32858;
+constexpr int kReconnectCameraPreview = 32859;
+constexpr int kPlayVideoFile = 32860;
+constexpr int kSnapshot = 32862;
 
 }  // namespace
 
@@ -195,6 +199,37 @@ void VideoWindows::askToReceive(std::function<void(bool)> answer) {
     m.id = kAcceptVideo;
     m.kind = MessageKind::Confirmation;
     messages_->show(m, [answer](MessageAnswer a) { answer(a == MessageAnswer::Yes); });
+}
+
+void VideoWindows::videoCommand(int command) {
+    if (!call_)
+        return;
+    LocalVideoStep& local = call_->local();
+    switch (command) {
+        case kReconnectCamera:
+        case kReconnectCameraPreview:
+            // The source is opened again; this platform's cameras have no separate preview.
+            if (local.capturing() && !local.options().playFile) {
+                local.stopCapture();
+                startCapture();
+            }
+            break;
+        case kPlayVideoFile:
+            if (!video_.playFileSet || video_.playFile.empty()) {
+                QString file = QFileDialog::getOpenFileName(
+                    owner_, QStringLiteral("Play AVI File"), QString(),
+                    QStringLiteral("AVI Files (*.avi);;All Files (*)"));
+                video_.playFileSet = !file.isEmpty();
+                video_.playFile = file.toStdString();
+            }
+            applyOptions();
+            break;
+        case kSnapshot:
+            takeSnapshot(false);
+            break;
+        default:
+            break;
+    }
 }
 
 int VideoWindows::outgoingState() const {

@@ -41,6 +41,7 @@ public:
     void closeVideo() override;
     void setHoldMark(int mark, bool on) override;
     void closeWindows() override;
+    void videoCommand(int command) override;
 
     // The Connection Statistics dialog's figures (name, phone and line speed come from the
     // main frame) and the dialog itself.
