@@ -261,13 +261,21 @@ bool FrameReader::read(const uint8_t* bits, const SourceFormat& format,
     chromaWidth_ = layout.macroblockColumns() * 8;
     const size_t pixels = static_cast<size_t>(frameWidth_) * frameHeight_;
     luma_.resize(pixels);
+    const bool greyKept = layout.chroma == ChromaKind::Subsampled && greyWidth_ == frameWidth_ &&
+                          greyHeight_ == frameHeight_;
+    greyWidth_ = 0;
+    greyHeight_ = 0;
     if (layout.chroma == ChromaKind::Full) {
         cb_.resize(pixels);
         cr_.resize(pixels);
     } else if (layout.chroma == ChromaKind::Subsampled) {
-        const size_t chroma = static_cast<size_t>(chromaWidth_) * layout.macroblockRows() * 8;
-        cb_.assign(chroma, 128);
-        cr_.assign(chroma, 128);
+        if (!greyKept) {
+            const size_t chroma = static_cast<size_t>(chromaWidth_) * layout.macroblockRows() * 8;
+            cb_.assign(chroma, 128);
+            cr_.assign(chroma, 128);
+        }
+        greyWidth_ = frameWidth_;
+        greyHeight_ = frameHeight_;
     }
     rows_.resize(static_cast<size_t>(frameWidth_) * 2);
     const size_t stride = static_cast<size_t>(format.rowBytes());

@@ -58,6 +58,11 @@ private:
     std::vector<uint8_t> luma_;  // raster, frame size
     std::vector<uint8_t> cb_;  // raster: frame size (full) or half each way rounded to macroblocks
     std::vector<uint8_t> cr_;
+    // The frame size the subsampled chroma rasters were last filled with grey for: their parts
+    // outside the picture are never written by the conversion, so they stay grey until the size
+    // changes.
+    int greyWidth_ = 0;
+    int greyHeight_ = 0;
 };
 
 }  // namespace brm
