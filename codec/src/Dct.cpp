@@ -124,6 +124,54 @@ inline void forwardLanes(int32_t* d) {
     }
 }
 
+// Eight 1-D inverse transforms side by side (element k of transform l at d[k * 8 + l]), with
+// the same arithmetic as inverse1d: 32-bit inputs, 64-bit products and sums, results descaled
+// by `shift` back into 32 bits. The callers keep the inputs small enough for that.
+inline void inverseLanes(const int32_t* d, int32_t* out, int shift) {
+    for (int l = 0; l < 8; ++l) {
+        const int64_t x0 = d[l];
+        const int64_t x1 = d[8 + l];
+        const int64_t x2 = d[16 + l];
+        const int64_t x3 = d[24 + l];
+        const int64_t x4 = d[32 + l];
+        const int64_t x5 = d[40 + l];
+        const int64_t x6 = d[48 + l];
+        const int64_t x7 = d[56 + l];
+        const int64_t e1 = (x2 + x6) * k0_541196100;
+        const int64_t e2 = e1 - x6 * k1_847759065;
+        const int64_t e3 = e1 + x2 * k0_765366865;
+        const int64_t e0 = (x0 + x4) * (int64_t{1} << kConstBits);
+        const int64_t e4 = (x0 - x4) * (int64_t{1} << kConstBits);
+        const int64_t tmp10 = e0 + e3;
+        const int64_t tmp13 = e0 - e3;
+        const int64_t tmp11 = e4 + e2;
+        const int64_t tmp12 = e4 - e2;
+
+        const int64_t z5 = (x7 + x3 + x5 + x1) * k1_175875602;
+        const int64_t z1 = (x7 + x1) * -k0_899976223;
+        const int64_t z2 = (x5 + x3) * -k2_562915447;
+        const int64_t z3 = (x7 + x3) * -k1_961570560 + z5;
+        const int64_t z4 = (x5 + x1) * -k0_390180644 + z5;
+        const int64_t o0 = x7 * k0_298631336 + z1 + z3;
+        const int64_t o1 = x5 * k2_053119869 + z2 + z4;
+        const int64_t o2 = x3 * k3_072711026 + z2 + z3;
+        const int64_t o3 = x1 * k1_501321110 + z1 + z4;
+
+        out[l] = static_cast<int32_t>(descale(tmp10 + o3, shift));
+        out[56 + l] = static_cast<int32_t>(descale(tmp10 - o3, shift));
+        out[8 + l] = static_cast<int32_t>(descale(tmp11 + o2, shift));
+        out[48 + l] = static_cast<int32_t>(descale(tmp11 - o2, shift));
+        out[16 + l] = static_cast<int32_t>(descale(tmp12 + o1, shift));
+        out[40 + l] = static_cast<int32_t>(descale(tmp12 - o1, shift));
+        out[24 + l] = static_cast<int32_t>(descale(tmp13 + o0, shift));
+        out[32 + l] = static_cast<int32_t>(descale(tmp13 - o0, shift));
+    }
+}
+
+// Coefficients up to this magnitude keep the values between the passes (at most 30 times the
+// largest input) and the results inside 32 bits; larger ones take the 64-bit path.
+constexpr int32_t kLaneLimit = 1 << 20;
+
 }  // namespace
 
 BRM_VECTOR_CLONES void forwardDct(const uint8_t* pixels, int stride, int32_t out[64]) {
@@ -152,7 +200,36 @@ BRM_VECTOR_CLONES void forwardDct(const uint8_t* pixels, int stride, int32_t out
     forwardLanes<false>(out);
 }
 
-void inverseDct(const int32_t coefficients[64], uint8_t* out, int stride) {
+BRM_VECTOR_CLONES void inverseDct(const int32_t coefficients[64], uint8_t* out, int stride) {
+    bool outside = false;
+    for (int i = 0; i < 64; ++i) {
+        outside |= coefficients[i] > kLaneLimit || coefficients[i] < -kLaneLimit;
+    }
+    if (outside) {
+        inverseDctWide(coefficients, out, stride);
+        return;
+    }
+    // Columns as lanes on the row-major input, then rows as lanes on its transpose.
+    int32_t columns[64];
+    inverseLanes(coefficients, columns, kConstBits - kPass1Bits);
+    int32_t transposed[64];
+    for (int c = 0; c < 8; ++c) {
+        for (int r = 0; r < 8; ++r) {
+            transposed[c * 8 + r] = columns[r * 8 + c];
+        }
+    }
+    int32_t rows[64];
+    inverseLanes(transposed, rows, kConstBits + kPass1Bits + 3);
+    // rows[c * 8 + r] is the pixel of row r, column c.
+    for (int r = 0; r < 8; ++r) {
+        for (int c = 0; c < 8; ++c) {
+            out[r * stride + c] = static_cast<uint8_t>(std::clamp(rows[c * 8 + r], 0, 255));
+        }
+    }
+}
+
+// Shortcuts for DC-only columns and rows give what the full passes would.
+void inverseDctWide(const int32_t coefficients[64], uint8_t* out, int stride) {
     int64_t work[64];
     int64_t col[8];
     int64_t in[64];

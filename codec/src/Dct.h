@@ -13,5 +13,8 @@ void forwardDct(const uint8_t* pixels, int stride, int32_t out[64]);
 
 // coefficients: 64 values row by row; out: 8 rows of `stride` bytes.
 void inverseDct(const int32_t coefficients[64], uint8_t* out, int stride);
+// The same transform computed element by element in 64-bit arithmetic, for any coefficients;
+// inverseDct hands very large ones to it and must give the same pixels as it everywhere.
+void inverseDctWide(const int32_t coefficients[64], uint8_t* out, int stride);
 
 }  // namespace brm
