@@ -265,6 +265,8 @@ void Connection::beginDisconnect() {
 void Connection::finishHangUp() {
     state_ = ConnectionState::NotConnected;
     drainUntil_.reset();
+    // The hint stays through the drain above: the last bytes still leave at the call's rate.
+    setLineRateHint(0);
     closePort();
     goal_ = ScriptGoal::Listen;
     carrierLostSince_.reset();
@@ -425,6 +427,9 @@ void Connection::scriptConnected() {
     goal_ = ScriptGoal::Listen;
     carrierLostSince_.reset();
     settings_->lastConnectSpeed = connectSpeed(script_.received()).value_or(0);
+    // A modem that connected below the port rate carries the bytes at its own rate: the video
+    // pacing must see the queue drain at that rate, not the port's (0 leaves the port rate).
+    setLineRateHint(settings_->lastConnectSpeed);
     logCallLine(true);
     callReset();
     callJustMade_ = true;

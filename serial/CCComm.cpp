@@ -125,6 +125,11 @@ long CCComm::outputQueueBytes() {
     return queued < 0 ? 0 : queued;
 }
 
+void CCComm::setLineRateHint(std::uint32_t bitsPerSecond) {
+    if (isOpen())
+        device_->setLineRateHint(bitsPerSecond);
+}
+
 bool CCComm::setDtr(bool on) {
     return isOpen() && device_->setDtr(on);
 }

@@ -54,6 +54,8 @@ public:
     long modemStatus();
     // Bytes written and not yet on the line (0 when closed).
     long outputQueueBytes();
+    // The rate the line beyond the port carries (a modem's connect rate), 0 for none known.
+    void setLineRateHint(std::uint32_t bitsPerSecond);
     bool setDtr(bool on);
     bool setRts(bool on);
     // Purges both directions, drops DTR and RTS when the modem shows lines, closes the port.

@@ -40,6 +40,9 @@ inline constexpr std::uint32_t kDcd = 0x80;  // receive-line-signal-detect: the 
 //    device's write time-out, or -1 on a device error. It never hangs the program.
 //  - outputQueueBytes is the count of bytes written but not yet on the line. A device that
 //    cannot tell (a pty reports 0) estimates it from the bytes written and the line rate.
+//  - setLineRateHint gives the rate the bytes really leave at when it is below the port rate (a
+//    modem connected at 28800 behind a 57600 port): the estimate then drains at the lower of
+//    the two. 0 clears it; open and close clear it too.
 //  - modemStatus returns the modem_line bits, or -1 when they cannot be read (a pty, a
 //    device without modem lines).
 class SerialDevice {
@@ -54,6 +57,9 @@ public:
     virtual long read(std::uint8_t* buffer, std::size_t count) = 0;
     virtual long write(const std::uint8_t* data, std::size_t count) = 0;
     virtual long outputQueueBytes() = 0;
+    // Bits a second the far line carries, or 0 for none known. Devices that measure their
+    // queue exactly may ignore it.
+    virtual void setLineRateHint(std::uint32_t bitsPerSecond) { (void)bitsPerSecond; }
     virtual long modemStatus() = 0;
     virtual bool setDtr(bool on) = 0;
     virtual bool setRts(bool on) = 0;

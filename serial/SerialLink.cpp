@@ -83,6 +83,11 @@ long SerialLink::outputQueueLength() {
     return portOpen_ ? comm_.outputQueueBytes() : 0;
 }
 
+void SerialLink::setLineRateHint(std::uint32_t bitsPerSecond) {
+    if (portOpen_)
+        comm_.setLineRateHint(bitsPerSecond);
+}
+
 bool SerialLink::modemPresent() {
     return comm_.modemStatus() != 0;
 }

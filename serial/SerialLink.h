@@ -40,6 +40,9 @@ public:
         return writePort(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     }
     long outputQueueLength();
+    // The rate the line beyond the port carries (a modem's connect rate), 0 for none known:
+    // the output-queue estimate drains no faster than this.
+    void setLineRateHint(std::uint32_t bitsPerSecond);
     bool modemPresent();
     bool carrierPresent();
     // DTR then RTS, set or cleared together.

@@ -128,6 +128,7 @@ bool Rfc2217Device::parseName(const std::string& name, std::string& host, std::u
 
 bool Rfc2217Device::open(const std::string& name) {
     close();
+    lineRateHint_ = 0;
     std::string host;
     std::uint16_t port = 0;
     if (!parseName(name, host, port))
@@ -430,9 +431,10 @@ void Rfc2217Device::drainEstimate() {
         lastDrainMs_ = now;
         return;
     }
-    // Ten bits a byte on the line: baudRate / 10 bytes a second.
+    // Ten bits a byte on the line: rate / 10 bytes a second.
+    const std::uint64_t rate = drainRate();
     const std::uint64_t elapsed = now - lastDrainMs_;
-    const std::uint64_t carried = elapsed * baudRate_ / 10000;
+    const std::uint64_t carried = elapsed * rate / 10000;
     if (carried == 0)
         return;
     if (carried >= lineBacklog_) {
@@ -440,8 +442,20 @@ void Rfc2217Device::drainEstimate() {
         lastDrainMs_ = now;
     } else {
         lineBacklog_ -= carried;
-        lastDrainMs_ += carried * 10000 / baudRate_;
+        lastDrainMs_ += carried * 10000 / rate;
     }
+}
+
+std::uint64_t Rfc2217Device::drainRate() const {
+    if (lineRateHint_ != 0 && lineRateHint_ < baudRate_)
+        return lineRateHint_;
+    return baudRate_;
+}
+
+void Rfc2217Device::setLineRateHint(std::uint32_t bitsPerSecond) {
+    // What left before the change left at the old rate.
+    drainEstimate();
+    lineRateHint_ = bitsPerSecond;
 }
 
 long Rfc2217Device::outputQueueBytes() {
@@ -528,6 +542,7 @@ void Rfc2217Device::close() {
     inboundHead_ = 0;
     modemState_ = -1;
     lineBacklog_ = 0;
+    lineRateHint_ = 0;
     comPortRefused_ = false;
     localComPort_ = localBinary_ = localSga_ = OptionState::Off;
     remoteBinary_ = remoteSga_ = OptionState::Off;

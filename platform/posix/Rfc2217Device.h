@@ -47,6 +47,7 @@ public:
     long read(std::uint8_t* buffer, std::size_t count) override;
     long write(const std::uint8_t* data, std::size_t count) override;
     long outputQueueBytes() override;
+    void setLineRateHint(std::uint32_t bitsPerSecond) override;
     long modemStatus() override;
     bool setDtr(bool on) override;
     bool setRts(bool on) override;
@@ -74,6 +75,8 @@ private:
     // Waits up to timeoutMs for the socket to become ready for `events`; false on time-out.
     bool waitFor(short events, int timeoutMs);
     void drainEstimate();
+    // The rate the backlog leaves at: the port rate, or the line rate hint when lower.
+    std::uint64_t drainRate() const;
     bool alive() const { return fd_ >= 0 && !failed_; }
 
     const TickSource& clock_;
@@ -96,7 +99,8 @@ private:
 
     long modemState_ = -1;  // -1 until the server reports it
     std::uint32_t baudRate_ = 9600;
-    std::uint64_t lineBacklog_ = 0;  // bytes written that the line has not carried yet
+    std::uint32_t lineRateHint_ = 0;  // 0: none; the bytes leave at the port rate
+    std::uint64_t lineBacklog_ = 0;   // bytes written that the line has not carried yet
     std::uint64_t lastDrainMs_ = 0;
 };
 

@@ -120,6 +120,8 @@ bool TermiosSerialDevice::open(const std::string& name) {
     fd_ = fd;
     estimatedQueue_ = 0;
     estimateStampMs_ = ticks_.nowMs();
+    lineRateHint_ = 0;
+    updateDrainRate();
     return true;
 }
 
@@ -156,8 +158,23 @@ bool TermiosSerialDevice::configure(const LineSettings& settings) {
     if (speed == B0 && !setCustomBaud(fd_, settings.baudRate))
         return false;
     drainEstimate();
-    bytesPerMs_ = settings.baudRate / bitsPerCharacter(settings) / 1000.0;
+    portRate_ = settings.baudRate;
+    bitsPerCharacter_ = bitsPerCharacter(settings);
+    updateDrainRate();
     return true;
+}
+
+void TermiosSerialDevice::setLineRateHint(std::uint32_t bitsPerSecond) {
+    // What left before the change left at the old rate.
+    drainEstimate();
+    lineRateHint_ = bitsPerSecond;
+    updateDrainRate();
+}
+
+void TermiosSerialDevice::updateDrainRate() {
+    const std::uint32_t rate =
+        lineRateHint_ != 0 && lineRateHint_ < portRate_ ? lineRateHint_ : portRate_;
+    bytesPerMs_ = rate / bitsPerCharacter_ / 1000.0;
 }
 
 bool TermiosSerialDevice::hungUp() const {
@@ -279,6 +296,8 @@ void TermiosSerialDevice::close() {
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
+    lineRateHint_ = 0;
+    updateDrainRate();
 }
 
 }  // namespace krl

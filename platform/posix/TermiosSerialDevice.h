@@ -37,6 +37,7 @@ public:
     long read(std::uint8_t* buffer, std::size_t count) override;
     long write(const std::uint8_t* data, std::size_t count) override;
     long outputQueueBytes() override;
+    void setLineRateHint(std::uint32_t bitsPerSecond) override;
     long modemStatus() override;
     bool setDtr(bool on) override;
     bool setRts(bool on) override;
@@ -49,10 +50,15 @@ private:
     bool waitWritable() const;
     bool setModemLine(int line, bool on);
     void drainEstimate();
+    // Recomputes bytesPerMs_ from the port rate and the line rate hint, whichever is lower.
+    void updateDrainRate();
 
     const TickSource& ticks_;
     TermiosOptions options_;
     int fd_ = -1;
+    std::uint32_t portRate_ = 9600;
+    std::uint32_t lineRateHint_ = 0;  // 0: none; the bytes leave at the port rate
+    double bitsPerCharacter_ = 10.0;
     // Line rate in bytes a millisecond, for the output-queue estimate.
     double bytesPerMs_ = 0.96;
     double estimatedQueue_ = 0;

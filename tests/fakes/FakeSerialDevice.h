@@ -22,6 +22,8 @@ public:
         long outputQueue = 0;            // what outputQueueBytes reports
         bool dtr = false, rts = false;
         int purges = 0;
+        std::uint32_t lineRateHint = 0;                 // the current hint; open and close clear it
+        std::vector<std::uint32_t> lineRateHints;       // each setLineRateHint call, in order
         std::vector<std::vector<std::uint8_t>> writes;  // each write call, as given
     };
     End a, b;
@@ -30,13 +32,16 @@ public:
 
 class FakeSerialDevice : public SerialDevice {
 public:
-    FakeSerialDevice(std::shared_ptr<FakeLine> line, bool sideA) : line_(std::move(line)), sideA_(sideA) {}
+    FakeSerialDevice(std::shared_ptr<FakeLine> line, bool sideA)
+        : line_(std::move(line)), sideA_(sideA) {}
     ~FakeSerialDevice() override { close(); }
 
     bool open(const std::string&) override {
         bool& held = sideA_ ? line_->heldA : line_->heldB;
-        if (held || me().failed) return false;
+        if (held || me().failed)
+            return false;
         held = open_ = true;
+        me().lineRateHint = 0;
         return true;
     }
     bool isOpen() const override { return open_; }
@@ -45,7 +50,8 @@ public:
         return open_;
     }
     long read(std::uint8_t* buffer, std::size_t count) override {
-        if (!open_ || me().failed) return -1;
+        if (!open_ || me().failed)
+            return -1;
         std::size_t n = 0;
         while (n < count && !me().inbox.empty()) {
             buffer[n++] = me().inbox.front();
@@ -54,7 +60,8 @@ public:
         return static_cast<long>(n);
     }
     long write(const std::uint8_t* data, std::size_t count) override {
-        if (!open_ || me().failed) return -1;
+        if (!open_ || me().failed)
+            return -1;
         std::size_t n = count;
         if (me().writeLimit >= 0) {
             n = std::min<std::size_t>(count, static_cast<std::size_t>(me().writeLimit));
@@ -65,6 +72,10 @@ public:
         return static_cast<long>(n);
     }
     long outputQueueBytes() override { return me().outputQueue; }
+    void setLineRateHint(std::uint32_t bitsPerSecond) override {
+        me().lineRateHint = bitsPerSecond;
+        me().lineRateHints.push_back(bitsPerSecond);
+    }
     long modemStatus() override { return me().modemStatus; }
     bool setDtr(bool on) override {
         me().dtr = on;
@@ -76,7 +87,10 @@ public:
     }
     void purge() override { ++me().purges; }
     void close() override {
-        if (open_) (sideA_ ? line_->heldA : line_->heldB) = false;
+        if (open_) {
+            (sideA_ ? line_->heldA : line_->heldB) = false;
+            me().lineRateHint = 0;
+        }
         open_ = false;
     }
     int readNotifyHandle() const override { return -1; }

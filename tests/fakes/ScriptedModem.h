@@ -36,6 +36,7 @@ public:
     std::string dataFromHost;           // bytes written while on line
     int writeCalls = 0;
     int opens = 0;
+    std::vector<std::uint32_t> lineRateHints;  // each setLineRateHint call, in order
 
     void say(const std::string& text) { toHost_ += text; }
     void ring() { say("\r\nRING\r\n"); }
@@ -72,6 +73,9 @@ public:
         return static_cast<long>(count);
     }
     long outputQueueBytes() override { return 0; }
+    void setLineRateHint(std::uint32_t bitsPerSecond) override {
+        lineRateHints.push_back(bitsPerSecond);
+    }
     long modemStatus() override {
         if (!poweredOn)
             return 0;
@@ -154,6 +158,9 @@ private:
         long read(std::uint8_t* b, std::size_t c) override { return m_.read(b, c); }
         long write(const std::uint8_t* d, std::size_t c) override { return m_.write(d, c); }
         long outputQueueBytes() override { return m_.outputQueueBytes(); }
+        void setLineRateHint(std::uint32_t bitsPerSecond) override {
+            m_.setLineRateHint(bitsPerSecond);
+        }
         long modemStatus() override { return m_.modemStatus(); }
         bool setDtr(bool on) override { return m_.setDtr(on); }
         bool setRts(bool on) override { return m_.setRts(on); }

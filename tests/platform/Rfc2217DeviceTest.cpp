@@ -223,6 +223,39 @@ TEST(Rfc2217Device, EscapesBothWaysReadsModemStateAndReportsALostServer) {
     EXPECT_NE(clientSent.find("x\xff\xffy"), std::string::npos);
 }
 
+// A modem that connected below the port rate: the estimate drains at the modem's rate.
+TEST(Rfc2217Device, QueueEstimateDrainsAtTheLineRateHintBelowThePortRate) {
+    test::ManualClock clock;
+    Rfc2217Device device(clock);
+    Listener listener;
+    std::thread server([&] {
+        const int fd = listener.accept();
+        recvUntil(fd, "\xff\xfb\x2c");                             // WILL COM-PORT-OPTION
+        sendAll(fd, kDoComPort + "\xff\xfa\x2c\x6b\xb0\xff\xf0");  // CTS, DSR, DCD
+        recvUntil(fd, "never sent");  // reads everything until the client closes
+        ::close(fd);
+    });
+    ASSERT_TRUE(device.open(url(listener.port())));
+    LineSettings settings;
+    settings.baudRate = 57600;  // ten bits a byte: 5760 bytes a second
+    ASSERT_TRUE(device.configure(settings));
+    device.setLineRateHint(9600);  // 960 bytes a second
+    const std::vector<std::uint8_t> block(960, 'v');
+    ASSERT_EQ(device.write(block.data(), block.size()), 960);
+    EXPECT_EQ(device.outputQueueBytes(), 960);
+    clock.advance(500);
+    EXPECT_NEAR(device.outputQueueBytes(), 480, 1);
+    device.setLineRateHint(0);  // back to the port rate
+    clock.advance(50);
+    EXPECT_NEAR(device.outputQueueBytes(), 192, 1);
+    device.setLineRateHint(115200);  // above the port rate: the port still limits
+    ASSERT_EQ(device.write(block.data(), 384), 384);
+    clock.advance(50);
+    EXPECT_NEAR(device.outputQueueBytes(), 288, 1);
+    device.close();
+    server.join();
+}
+
 // ser2net serving one end of a pseudo-terminal: a real remote serial port.
 class Ser2netTest : public ::testing::Test {
 protected:

@@ -193,6 +193,35 @@ TEST_F(TermiosSerialDeviceTest, OutputQueueEstimateDrainsAtTheLineRate) {
     EXPECT_EQ(device.outputQueueBytes(), 0);
 }
 
+// A modem that connected below the port rate: the queue leaves at the modem's rate.
+TEST_F(TermiosSerialDeviceTest, OutputQueueEstimateDrainsAtTheLineRateHintBelowThePortRate) {
+    TermiosSerialDevice device(clock);
+    ASSERT_TRUE(device.open(pty->slavePath()));
+    settings.baudRate = 57600;  // 8N1: 5760 bytes a second
+    ASSERT_TRUE(device.configure(settings));
+    device.setLineRateHint(9600);  // 960 bytes a second
+    std::vector<std::uint8_t> block(960, 'v');
+    ASSERT_EQ(device.write(block.data(), block.size()), 960);
+    clock.advance(500);
+    EXPECT_NEAR(device.outputQueueBytes(), 480, 1);
+    device.setLineRateHint(0);  // back to the port rate
+    clock.advance(50);
+    EXPECT_NEAR(device.outputQueueBytes(), 192, 1);
+    device.setLineRateHint(115200);  // above the port rate: the port still limits
+    ASSERT_EQ(device.write(block.data(), 384), 384);
+    clock.advance(50);
+    EXPECT_NEAR(device.outputQueueBytes(), 288, 1);
+
+    // A new open starts without the last call's hint.
+    device.setLineRateHint(9600);
+    device.close();
+    ASSERT_TRUE(device.open(pty->slavePath()));
+    ASSERT_TRUE(device.configure(settings));
+    ASSERT_EQ(device.write(block.data(), 576), 576);
+    clock.advance(100);
+    EXPECT_EQ(device.outputQueueBytes(), 0);
+}
+
 TEST_F(TermiosSerialDeviceTest, RemoteNamesGoToTheRemoteFactory) {
     PosixSerialDeviceFactory factory(clock);
     auto line = std::make_shared<test::FakeLine>();
