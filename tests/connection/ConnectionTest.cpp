@@ -130,18 +130,6 @@ protected:
 
 }  // namespace
 
-TEST(ConnectionStates, DisplayStatesAndTheirTexts) {
-    EXPECT_EQ(displayStateOf(ConnectionState::OpeningPort), DisplayState::Connecting);
-    EXPECT_EQ(displayStateOf(ConnectionState::Dialling), DisplayState::Connecting);
-    EXPECT_EQ(displayStateOf(ConnectionState::Listening), DisplayState::Listening);
-    EXPECT_EQ(displayStateOf(ConnectionState::HangingUp), DisplayState::Disconnecting);
-    EXPECT_EQ(displayStateOf(static_cast<ConnectionState>(9)), DisplayState::NotConnected);
-    const StringTable& t = StringTable::builtIn();
-    EXPECT_EQ(t.text(displayTextId(DisplayState::Connected)), "Connected");
-    EXPECT_EQ(t.text(displayTextId(DisplayState::Listening)), "Listening......");
-    EXPECT_EQ(t.text(displayTextId(DisplayState::Disconnecting)), "Disconnecting......");
-}
-
 TEST_F(ModemCall, DialConnectsGreetsAndHangsUpWithLogLinesInOrder) {
     connectByDial();
     EXPECT_EQ(settings.lastConnectSpeed, 28800u);

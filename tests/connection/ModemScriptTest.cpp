@@ -77,9 +77,6 @@ public:
     bool logged(const std::string& line) const {
         return std::find(log.begin(), log.end(), line) != log.end();
     }
-    std::size_t logIndex(const std::string& line) const {
-        return static_cast<std::size_t>(std::find(log.begin(), log.end(), line) - log.begin());
-    }
 };
 
 }  // namespace
@@ -101,11 +98,6 @@ TEST(ModemScript, HayesFileDialsThroughAllPhases) {
     EXPECT_EQ(h.animations, 1);
     EXPECT_EQ(h.script.phase(), ScriptPhase::None);
     EXPECT_EQ(connectSpeed(h.script.received()), 28800u);
-    // The phases are logged in order, each command as sent.
-    EXPECT_LT(h.logIndex("> @General Commands"), h.logIndex("> AT|"));
-    EXPECT_LT(h.logIndex("> ATZ|"), h.logIndex("> @Initialization Commands "));
-    EXPECT_LT(h.logIndex("> @Initialization Commands "), h.logIndex("> @Connect Command"));
-    EXPECT_LT(h.logIndex("> @Connect Command"), h.logIndex("> ATDT9,5551234|"));
     EXPECT_TRUE(h.presenter.shown.empty());
 }
 
@@ -141,7 +133,7 @@ TEST(ModemScript, AnswersAfterTheRingsCountAndALongGapStartsTheCountAgain) {
     EXPECT_EQ(h.rings, 5);
 }
 
-TEST(ModemScript, ARingSplitBetweenReadsCountsOnce) {
+TEST(ModemScript, RingsAndAnswersSplitBetweenReadsAreFoundOnce) {
     Harness h;
     h.use("[Listen Commands]\nWaitCommand=RING\n[Connect Commands]\nCommand10=ATA|\n");
     h.options(200, 2);
@@ -156,18 +148,21 @@ TEST(ModemScript, ARingSplitBetweenReadsCountsOnce) {
     h.modem.ring();
     h.pump();
     EXPECT_EQ(h.modem.commands, std::vector<std::string>{"ATA"});
-}
 
-TEST(ModemScript, SerialCableAnswersOnTheFirstRingText) {
-    Harness h;
-    ASSERT_TRUE(h.script.load(shipped("SerialCable.mdm")));
-    h.options(200, 5);
-    h.modem.echo = false;
-    h.script.startGeneral(ScriptGoal::Listen);
-    h.modem.say("KRLCALL\r");
-    h.pump();
-    EXPECT_EQ(h.events, (std::vector<std::string>{"listening", "connected"}));
-    EXPECT_EQ(h.modem.commands, std::vector<std::string>{"KRLANSWER"});
+    // An expected answer split the same way is found too.
+    Harness g;
+    g.use(
+        "[Init Commands]\nCommand1=ATZ|\nCommand2=ATQ|\n[Init Commands Success]\nCommand1=OK,1\n"
+        "[Init Commands TimeOut]\nCommand1=10\n");
+    g.options(200);
+    g.modem.silent = true;
+    g.script.startGeneral(ScriptGoal::Listen);
+    g.modem.say("\r\nO");
+    g.pump();
+    g.modem.say("K\r\n");
+    g.pump();
+    EXPECT_EQ(g.modem.commands, (std::vector<std::string>{"ATZ", "ATQ"}));
+    EXPECT_TRUE(g.presenter.shown.empty());
 }
 
 TEST(ModemScript, GeneralCommandWithoutTimeOutFailsAtOnceButAnInitCommandDoesNotWait) {
@@ -209,22 +204,6 @@ TEST(ModemScript, AnswerTimeOutIsTimeNotPumpCountAndSurvivesAZeroTimeSlice) {
         EXPECT_EQ(h.events, std::vector<std::string>{"failed, listening off"});
         EXPECT_EQ(h.script.phase(), ScriptPhase::None);
     }
-}
-
-TEST(ModemScript, AnswerSplitBetweenReadsIsFound) {
-    Harness h;
-    h.use(
-        "[Init Commands]\nCommand1=ATZ|\nCommand2=ATQ|\n[Init Commands Success]\nCommand1=OK,1\n"
-        "[Init Commands TimeOut]\nCommand1=10\n");
-    h.options(200);
-    h.modem.silent = true;
-    h.script.startGeneral(ScriptGoal::Listen);
-    h.modem.say("\r\nO");
-    h.pump();
-    h.modem.say("K\r\n");
-    h.pump();
-    EXPECT_EQ(h.modem.commands, (std::vector<std::string>{"ATZ", "ATQ"}));
-    EXPECT_TRUE(h.presenter.shown.empty());
 }
 
 TEST(ModemScript, TildesPauseBeforeTheNextCommand) {
@@ -340,22 +319,4 @@ TEST(ModemScript, PromptBeforeAnswerWaitsForTheUser) {
             EXPECT_EQ(h.events.back(), "connected");
         }
     }
-}
-
-TEST(ModemScript, DialWhileListeningStartsAtTheFirstConnectCommand) {
-    Harness h;
-    ASSERT_TRUE(h.script.load(shipped("HayesModem.mdm")));
-    h.options(200);
-    h.script.startGeneral(ScriptGoal::Listen);
-    h.pumpFor(1000, 100);
-    ASSERT_EQ(h.events, std::vector<std::string>{"listening"});
-    std::size_t before = h.modem.commands.size();
-    h.script.setPhoneNumber("42");
-    h.script.startDial();
-    EXPECT_EQ(h.script.phase(), ScriptPhase::DialStart);
-    h.pump();
-    h.pump();
-    EXPECT_EQ(h.modem.commands.size(), before + 1);
-    EXPECT_EQ(h.modem.commands.back(), "ATDT42");
-    EXPECT_EQ(h.events.back(), "connected");
 }

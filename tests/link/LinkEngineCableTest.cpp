@@ -140,76 +140,7 @@ protected:
     std::vector<int> results;
 };
 
-Bytes bytesOf(std::string_view s) {
-    return {s.begin(), s.end()};
-}
-
 }  // namespace
-
-TEST_F(LinkEngineCableTest, EveryFrameKindCrossesACleanCableBothWays) {
-    start({.baud = 115200, .durationSeconds = 300});
-    a.callReset();
-    b.callReset();
-    ASSERT_TRUE(pumpUntil([&] { return a.greeting().answered && b.greeting().answered; },
-                          std::chrono::seconds(30)));
-
-    std::mt19937 random(7);
-    struct Sent {
-        FrameType type;
-        Bytes data;
-    };
-    std::map<CableEngine*, std::vector<Sent>> sent;
-    for (CableEngine* from : {&a, &b}) {
-        auto& list = sent[from];
-        Bytes block = numbered(1, 3070, random);
-        Bytes frame = numbered(2, 6000, random);
-        Bytes key = numbered(3, 12000, random);
-        std::size_t taken = 0;
-        sendPaced([&] { from->sendCommand(LinkCommand::Page); }, *from);
-        sendPaced([&] { from->sendCommandPayload("<My Card><Ann>"); }, *from);
-        sendPaced([&] { taken = from->sendFileBlock(block).dataTaken; }, *from);
-        sendPaced([&] { from->sendVideo(frame, false); }, *from);
-        sendPaced([&] { from->sendVideo(key, true); }, *from);
-        sendPaced([&] { from->sendChat("Hello from the other end"); }, *from);
-        EXPECT_GT(taken, 1000u);
-        list = {{FrameType::Command, bytesOf("<GetMonkey>")},
-                {FrameType::Command, bytesOf("<My Card><Ann>")},
-                {FrameType::FileBlock, Bytes(block.begin(), block.begin() + taken)},
-                {FrameType::Video, frame},
-                {FrameType::VideoKey, key},
-                {FrameType::Chat, bytesOf("Hello from the other end")}};
-    }
-    auto isGreeting = [](const Bytes& data) {
-        const std::string text(data.begin(), data.end());
-        return text.rfind("<HELLO>", 0) == 0 || text == "<OKHello>";
-    };
-    auto arrived = [&](CableEngine& e) {
-        std::size_t n = 0;
-        for (auto& d : e.deliveries)
-            n += isGreeting(d.data) ? 0 : 1;
-        return n;
-    };
-    ASSERT_TRUE(
-        pumpUntil([&] { return arrived(a) >= 6 && arrived(b) >= 6; }, std::chrono::seconds(60)))
-        << arrived(a) << " " << arrived(b);
-
-    for (auto [from, to] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
-        std::vector<CableEngine::Delivery> got;
-        for (auto& d : to->deliveries)
-            if (!isGreeting(d.data))
-                got.push_back(d);
-        const auto& expected = sent[from];
-        ASSERT_EQ(got.size(), expected.size());
-        for (std::size_t i = 0; i < got.size(); ++i) {
-            EXPECT_EQ(got[i].type, expected[i].type) << i;
-            EXPECT_EQ(got[i].data, expected[i].data) << i;
-            EXPECT_TRUE(got[i].intact) << i;
-        }
-        EXPECT_EQ(to->damagedFrames(), 0);
-    }
-    for (int r : results)
-        EXPECT_EQ(r, LinkEngine::kPollOk);
-}
 
 TEST_F(LinkEngineCableTest, BitErrorsAreCaughtByTheCheckValueAndTheLinkGoesOn) {
     start({.baud = 115200, .bitErrorRate = 1e-4, .seed = 4242, .durationSeconds = 300});

@@ -272,17 +272,6 @@ TEST_F(LinkEngineTest, PollCalledFromInsideAHookDoesNothing) {
     EXPECT_EQ(b.seen.size(), 2u);
 }
 
-TEST_F(LinkEngineTest, CountersCountAndAreClearedByTheCallReset) {
-    a.countDamagedFrame();
-    a.countDamagedFrame();
-    a.countResentBlock();
-    EXPECT_EQ(a.damagedFrames(), 2);
-    EXPECT_EQ(a.resentBlocks(), 1);
-    a.callReset();
-    EXPECT_EQ(a.damagedFrames(), 0);
-    EXPECT_EQ(a.resentBlocks(), 0);
-}
-
 TEST_F(LinkEngineTest, ConnectionLogHasPrefixesCutsAt512AndShowsNulsAsBlanks) {
     const std::string path = ::testing::TempDir() + "/link_engine_log.txt";
     std::remove(path.c_str());
