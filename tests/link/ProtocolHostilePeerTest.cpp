@@ -86,6 +86,12 @@ TEST_F(HostilePeerTest, TraversalNamesLandInsideTheReceiveFolder) {
         EXPECT_EQ(lastCommandSent(), "<CRCOK>") << name;
         session.protocol().receiver().control(ReceiveControl::Arm, in.string());
     }
+    // Names no file system takes as they stand: whatever is made of them stays inside.
+    for (const std::string& name : {"ctl\x01\x1fx"s, std::string(400, 'n'), ""s}) {
+        arrive(commandBytes("<Send NF><Name><" + name + "><Size><       1><Date><0,0>"));
+        session.protocol().receiver().control(ReceiveControl::Stop);
+        session.protocol().receiver().control(ReceiveControl::Arm, in.string());
+    }
     arrive(commandBytes("<Send CF><Name><../../pic.bmp><Size><       1><Date><0,0>"));
     expectNothingOutside();
     EXPECT_TRUE(fs::exists(in / "owned"));
