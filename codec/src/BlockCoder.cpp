@@ -186,6 +186,19 @@ void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent,
     selectedCount_ -= static_cast<int>(dropped);
 }
 
+// Keeps a block quantised while writing a piece, so the receiver copy need not quantise it again.
+void BlockCoder::remember(int position, const QuantisedBlock& qb) {
+    const auto at = static_cast<size_t>(position);
+    if (at >= quantisedValid_.size()) {
+        return;
+    }
+    if (quantised_.size() < quantisedValid_.size()) {
+        quantised_.resize(quantisedValid_.size());
+    }
+    quantised_[at] = qb;
+    quantisedValid_[at] = 1;
+}
+
 void BlockCoder::measure(const uint8_t* current, const uint8_t* lastSent) {
     const PlaneLayout& l = settings_.layout;
     const int measured = l.chroma == ChromaKind::Subsampled ? l.lumaBlocks : l.totalBlocks;
@@ -324,6 +337,7 @@ bool BlockCoder::transformPiece(const uint8_t* current, Piece& piece, uint8_t* p
             qb = quantised_[static_cast<size_t>(pos)];
         } else {
             BlockCodec::quantise(current + pos * 64, 8, q_, acBias_, qb);
+            remember(pos, qb);
         }
         w.put(qb.hasAc() ? 0u : 1u, 2);
         w.put(BlockCodec::dcCode(qb.dcLevel), 8);

@@ -98,6 +98,7 @@ private:
     void chooseQuantiser();
     void fitBudget(const uint8_t* current, const uint8_t* lastSent, const uint8_t* receiver);
     void markOwed(int position);
+    void remember(int position, const QuantisedBlock& qb);
     bool transformPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room);
     bool rawPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room);
     int referenceCount() const;
@@ -125,7 +126,7 @@ private:
     // luminance, so without this mark a dropped chroma block would never be sent again.
     std::array<uint8_t, kMaxPositions> owed_{};
     std::vector<uint8_t> buffer_;
-    // Blocks already quantised at this frame's quantiser (by fitBudget), by position.
+    // Blocks already quantised at this frame's quantiser (by fitBudget or a piece), by position.
     std::vector<QuantisedBlock> quantised_;
     std::vector<uint8_t> quantisedValid_;
 };
