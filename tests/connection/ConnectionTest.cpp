@@ -10,14 +10,11 @@
 #include "connection/DialingWindow.h"
 #include "connection/RingSound.h"
 #include "connection/TestPresenter.h"
-#include "fakes/FakeSerialDevice.h"
 #include "fakes/ManualClock.h"
 #include "fakes/ScriptedModem.h"
 #include "resources/StringTable.h"
 
 using namespace krl;
-using krl::test::FakeLine;
-using krl::test::FakeSerialDeviceFactory;
 using krl::test::ManualClock;
 using krl::test::ScriptedModem;
 using krl::test::ScriptedModemFactory;
@@ -341,54 +338,6 @@ TEST_F(ModemCall, GreetingNeverAnsweredEndsWithPeerSilent) {
     EXPECT_EQ(r, PumpResult::PeerSilent);
     // Three greetings 5 s apart, the first sent when the call was made (up to 2 s before).
     EXPECT_GT(clock.nowMs() - start, 13000u);
-}
-
-// Two connections joined by an in-memory null-modem cable.
-TEST(CableCall, ListenAnswersOnTheFirstRingTextAndDisconnectReachesThePeer) {
-    auto line = std::make_shared<FakeLine>();
-    FakeSerialDeviceFactory factory(line);
-    ManualClock clock;
-    TestPresenter presenterA, presenterB;
-    CommsSettings a, b;
-    for (CommsSettings* s : {&a, &b}) {
-        s->modemFile = shipped("SerialCable.mdm");
-        s->modemName = "Serial Cable";
-        s->ringsCount = 4;
-        s->timeSlice = 200;
-    }
-    a.portName = "A";
-    b.portName = "B";
-    Connection caller(factory, clock, StringTable::builtIn(), presenterA);
-    Connection callee(factory, clock, StringTable::builtIn(), presenterB);
-    caller.applySettings(a);
-    callee.applySettings(b);
-
-    callee.listen();
-    EXPECT_EQ(callee.state(), ConnectionState::Listening);
-    caller.dial("");
-    EXPECT_EQ(caller.state(), ConnectionState::Dialling);
-    std::vector<PumpResult> ra, rb;
-    for (int i = 0; i < 200; ++i) {
-        clock.advance(5);
-        if (auto r = caller.pump(); r != PumpResult::Ok)
-            ra.push_back(r);
-        if (auto r = callee.pump(); r != PumpResult::Ok)
-            rb.push_back(r);
-    }
-    EXPECT_EQ(ra, std::vector<PumpResult>{PumpResult::CallMade});
-    EXPECT_EQ(rb, std::vector<PumpResult>{PumpResult::CallMade});
-    EXPECT_TRUE(caller.greeting().answered);
-    EXPECT_TRUE(callee.greeting().answered);
-
-    caller.protocol().sendDisconnect();
-    caller.hangUp();
-    clock.advance(5);
-    EXPECT_EQ(callee.pump(), PumpResult::PeerDisconnected);
-    clock.advance(400);
-    caller.pump();
-    EXPECT_EQ(caller.state(), ConnectionState::NotConnected);  // a cable has nothing to hang up
-    EXPECT_TRUE(presenterA.shown.empty());
-    EXPECT_TRUE(presenterB.shown.empty());
 }
 
 TEST_F(ModemCall, NewSettingsWhileListeningTakeTheRingsAndResendSpeakerOff) {
