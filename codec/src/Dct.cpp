@@ -201,11 +201,15 @@ BRM_VECTOR_CLONES void forwardDct(const uint8_t* pixels, int stride, int32_t out
 }
 
 BRM_VECTOR_CLONES void inverseDct(const int32_t coefficients[64], uint8_t* out, int stride) {
-    bool outside = false;
+    // The largest magnitude, in unsigned arithmetic so that no value can overflow it; a
+    // reduction the compiler vectorises.
+    uint32_t largest = 0;
     for (int i = 0; i < 64; ++i) {
-        outside |= coefficients[i] > kLaneLimit || coefficients[i] < -kLaneLimit;
+        const auto v = static_cast<uint32_t>(coefficients[i]);
+        const uint32_t magnitude = coefficients[i] < 0 ? 0u - v : v;
+        largest = std::max(largest, magnitude);
     }
-    if (outside) {
+    if (largest > static_cast<uint32_t>(kLaneLimit)) {
         inverseDctWide(coefficients, out, stride);
         return;
     }
