@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "SampleMessage.h"
 #include "controls/ConsoleMessagePresenter.h"
 #include "controls/MessageDefinition.h"
 #include "controls/MessageFormat.h"
@@ -10,20 +11,10 @@
 #include "resources/StringTable.h"
 
 using namespace krl;
+using krl::test::message;
 using B = MessageButton;
 
 namespace {
-
-Message message(int id, MessageKind kind = MessageKind::Error,
-                std::optional<std::string> text = std::nullopt,
-                std::optional<long> number = std::nullopt) {
-    Message m;
-    m.id = id;
-    m.kind = kind;
-    m.text = std::move(text);
-    m.number = number;
-    return m;
-}
 
 const StringTable& sampleTable() {
     static const StringTable table = StringTable::parse(

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "SampleMessage.h"
 #include "controls/ui/CRoverTextControl.h"
 #include "controls/ui/DialogMessagePresenter.h"
 #include "controls/ui/MessageDialog.h"
@@ -18,20 +19,10 @@
 #include "resources/StringTable.h"
 
 using namespace krl;
+using krl::test::message;
 using B = MessageButton;
 
 namespace {
-
-Message message(int id, MessageKind kind = MessageKind::Error,
-                std::optional<std::string> text = std::nullopt,
-                std::optional<long> number = std::nullopt) {
-    Message m;
-    m.id = id;
-    m.kind = kind;
-    m.text = std::move(text);
-    m.number = number;
-    return m;
-}
 
 MessageDialogOptions timeoutAfter(std::uint64_t ms, std::function<std::uint64_t()> clock = {}) {
     MessageDialogOptions options;
