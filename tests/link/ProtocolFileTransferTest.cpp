@@ -35,6 +35,14 @@ protected:
         writeFile(out / name, data);
         return out / name;
     }
+    // Offers `data` under a name the receive folder already holds ("old") and waits for the
+    // receiver to ask the user what to do.
+    void offerTakenName(const std::vector<std::uint8_t>& data) {
+        writeFile(in / "taken.txt", {'o', 'l', 'd'});
+        receiver().setFileExistsQuestion(&question);
+        sender().control(SendControl::Start, kOrdinaryFile, file("taken.txt", data).string());
+        pair.runUntil([&] { return !question.pending.empty(); });
+    }
     FileSender& sender() { return pair.a.protocol.sender(); }
     FileReceiver& receiver() { return pair.b.protocol.receiver(); }
 
@@ -55,6 +63,7 @@ protected:
     TempFolder tmp;
     fs::path out, in, cards;
     ProtocolPair pair;
+    ScriptedExistsQuestion question;
 };
 
 TEST_F(FileTransferTest, ThreeFilesInARowArriveByteIdentical) {
@@ -206,12 +215,7 @@ TEST_F(FileTransferTest, OversizeBlockIsDamagedNotCopied) {
 }
 
 TEST_F(FileTransferTest, RefusedOfferStopsTheSenderAndWritesNothing) {
-    fs::path f = file("taken.txt", randomBytes(100, 8));
-    writeFile(in / "taken.txt", {'o', 'l', 'd'});
-    ScriptedExistsQuestion question;
-    receiver().setFileExistsQuestion(&question);
-    sender().control(SendControl::Start, kOrdinaryFile, f.string());
-    pair.runUntil([&] { return !question.pending.empty(); });
+    offerTakenName(randomBytes(100, 8));
     EXPECT_EQ(receiver().state(), ReceiveState::Deciding);
     // While the user decides, the protocol goes on and nothing waits.
     pair.exchange();
@@ -224,12 +228,7 @@ TEST_F(FileTransferTest, RefusedOfferStopsTheSenderAndWritesNothing) {
 
 TEST_F(FileTransferTest, ExistsAnswerWithNewNameReceivesThere) {
     auto data = randomBytes(5000, 9);
-    fs::path f = file("taken.txt", data);
-    writeFile(in / "taken.txt", {'o', 'l', 'd'});
-    ScriptedExistsQuestion question;
-    receiver().setFileExistsQuestion(&question);
-    sender().control(SendControl::Start, kOrdinaryFile, f.string());
-    pair.runUntil([&] { return !question.pending.empty(); });
+    offerTakenName(data);
     question.pending[0]((in / "taken (1).txt").string());
     ASSERT_TRUE(pair.runUntil([&] { return sender().state() == SendState::Done; }));
     EXPECT_EQ(readFile(in / "taken (1).txt"), data);
@@ -237,12 +236,7 @@ TEST_F(FileTransferTest, ExistsAnswerWithNewNameReceivesThere) {
 }
 
 TEST_F(FileTransferTest, StaleAnswerAfterTheSenderStoppedChangesNothing) {
-    fs::path f = file("taken.txt", randomBytes(100, 10));
-    writeFile(in / "taken.txt", {'o'});
-    ScriptedExistsQuestion question;
-    receiver().setFileExistsQuestion(&question);
-    sender().control(SendControl::Start, kOrdinaryFile, f.string());
-    pair.runUntil([&] { return !question.pending.empty(); });
+    offerTakenName(randomBytes(100, 10));
     sender().control(SendControl::Stop);
     pair.exchange();
     EXPECT_EQ(receiver().state(), ReceiveState::StoppedBySender);
@@ -326,20 +320,17 @@ TEST_F(FileTransferTest, MissingFileFailsWithItsMessage) {
     EXPECT_EQ(sender().control(SendControl::Start, kOrdinaryFile, "x"), 0);  // not acknowledged
 }
 
-TEST_F(FileTransferTest, CardPictureGoesToTheCardFolder) {
+TEST_F(FileTransferTest, CardPicturesAndClipboardPackagesKeepTheirKind) {
     auto data = randomBytes(700, 16);
-    fs::path f = file("me.bmp", data);
-    ASSERT_EQ(send(f, kCardPicture), SendState::Done);
+    ASSERT_EQ(send(file("me.bmp", data), kCardPicture), SendState::Done);
     EXPECT_EQ(readFile(cards / "me.bmp"), data);
     EXPECT_FALSE(fs::exists(in / "me.bmp"));
     EXPECT_EQ(receiver().status().kind, kCardPicture);
-}
 
-TEST_F(FileTransferTest, ClipboardPackageKnowsItsFormat) {
-    fs::path f = file("Text.clp", {'h', 'i'});
-    ASSERT_EQ(send(f, 1), SendState::Done);
+    receiver().control(ReceiveControl::Arm, in.string());
+    ASSERT_EQ(send(file("Text.clp", {'h', 'i'}), 1), SendState::Done);
     EXPECT_EQ(receiver().status().kind, 1);
-    EXPECT_EQ(pair.a.port.commandTexts().front().substr(0, 9), "<Send CB>");
+    EXPECT_EQ(pair.a.port.commandTexts().back().substr(0, 9), "<Send CB>");
 }
 
 TEST_F(FileTransferTest, PeerDisconnectEndsBothSides) {
@@ -402,7 +393,6 @@ TEST_F(HostileOfferTest, OfferWithoutSizeTakesTheFirstBlock) {
 
 TEST_F(HostileOfferTest, UnwritableTargetIsReportedAndRefused) {
     fs::create_directories(in / "adir");
-    ScriptedExistsQuestion question;
     receiver().setFileExistsQuestion(&question);
     pair.b.protocol.setReceiveOptions({.overwriteExisting = true});
     offer("<Send NF><Name><adir><Size><       3><Date><0,0>");
