@@ -3,8 +3,8 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
 #include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
 }
 
 #include <memory>
@@ -78,13 +78,11 @@ bool VideoFileReader::open(const QString& path) {
         while (avcodec_receive_frame(decoder.get(), picture.get()) == 0) {
             const int w = picture->width;
             const int h = picture->height;
-            if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide ||
-                frameCount() >= kMaxFrames)
+            if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide || frameCount() >= kMaxFrames)
                 continue;
-            scale.reset(sws_getCachedContext(scale.release(), w, h,
-                                             static_cast<AVPixelFormat>(picture->format), w, h,
-                                             AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr,
-                                             nullptr));
+            scale.reset(sws_getCachedContext(
+                scale.release(), w, h, static_cast<AVPixelFormat>(picture->format), w, h,
+                AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr));
             if (!scale)
                 continue;
             QImage image(w, h, QImage::Format_RGB888);
