@@ -164,13 +164,30 @@ std::string readFile(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Both connected, a file from a to b, then a disconnects with "<Disconnect>".
-void callSendFileAndDisconnect(Peer& a, Peer& b) {
-    ASSERT_TRUE(runUntil({&a, &b}, [&] {
+bool connectedBoth(Peer& a, Peer& b) {
+    return runUntil({&a, &b}, [&] {
         return a.conn.state() == ConnectionState::Connected &&
                b.conn.state() == ConnectionState::Connected && a.conn.greeting().answered &&
                b.conn.greeting().answered;
+    });
+}
+
+// a ends the call with "<Disconnect>"; both sides end up not connected, with no message shown.
+void disconnectFromA(Peer& a, Peer& b) {
+    a.conn.protocol().sendDisconnect();
+    a.conn.hangUp();
+    ASSERT_TRUE(runUntil({&a, &b}, [&] {
+        return a.conn.state() == ConnectionState::NotConnected &&
+               b.conn.state() == ConnectionState::NotConnected;
     }));
+    EXPECT_EQ(b.count(PumpResult::PeerDisconnected), 1);
+    EXPECT_TRUE(a.presenter.shown.empty());
+    EXPECT_TRUE(b.presenter.shown.empty());
+}
+
+// Both connected, a file from a to b, then a disconnects with "<Disconnect>".
+void callSendFileAndDisconnect(Peer& a, Peer& b) {
+    ASSERT_TRUE(connectedBoth(a, b));
     EXPECT_EQ(a.count(PumpResult::CallMade), 1);
     EXPECT_EQ(b.count(PumpResult::CallMade), 1);
 
@@ -183,15 +200,7 @@ void callSendFileAndDisconnect(Peer& a, Peer& b) {
     EXPECT_EQ(b.received, std::vector<ReceiveState>{ReceiveState::Complete});
     EXPECT_EQ(readFile(b.dir / "Receive" / "photo.bin"), data);
 
-    a.conn.protocol().sendDisconnect();
-    a.conn.hangUp();
-    ASSERT_TRUE(runUntil({&a, &b}, [&] {
-        return a.conn.state() == ConnectionState::NotConnected &&
-               b.conn.state() == ConnectionState::NotConnected;
-    }));
-    EXPECT_EQ(b.count(PumpResult::PeerDisconnected), 1);
-    EXPECT_TRUE(a.presenter.shown.empty());
-    EXPECT_TRUE(b.presenter.shown.empty());
+    disconnectFromA(a, b);
 }
 
 }  // namespace
@@ -218,18 +227,6 @@ TEST(CableEndToEnd, ListenAnswersTheFirstRingTextAndACallCarriesAFile) {
                                   ">  *** Connect    on: ", ">  <HELLO>", "<  <Disconnect>",
                                   ">  *** Disconnect on: "}));
 }
-
-namespace {
-
-bool connectedBoth(Peer& a, Peer& b) {
-    return runUntil({&a, &b}, [&] {
-        return a.conn.state() == ConnectionState::Connected &&
-               b.conn.state() == ConnectionState::Connected && a.conn.greeting().answered &&
-               b.conn.greeting().answered;
-    });
-}
-
-}  // namespace
 
 class ModemEndToEnd : public ::testing::Test {
 protected:
@@ -279,15 +276,7 @@ TEST_F(ModemEndToEnd, DsvdDescriptionsConnectAndHangUp) {
     EXPECT_EQ(b.conn.connectType(), ConnectType::Dsvd);
     a.conn.dial("1002");
     ASSERT_TRUE(connectedBoth(a, b));
-    a.conn.protocol().sendDisconnect();
-    a.conn.hangUp();
-    ASSERT_TRUE(runUntil({&a, &b}, [&] {
-        return a.conn.state() == ConnectionState::NotConnected &&
-               b.conn.state() == ConnectionState::NotConnected;
-    }));
-    EXPECT_EQ(b.count(PumpResult::PeerDisconnected), 1);
-    EXPECT_TRUE(a.presenter.shown.empty());
-    EXPECT_TRUE(b.presenter.shown.empty());
+    ASSERT_NO_FATAL_FAILURE(disconnectFromA(a, b));
     EXPECT_TRUE(inOrder(a.log(), {">  Modem script= Generic DSVD Modem", ">  AT&Q5|", "<  ",
                                   ">  @Connect Command", ">  ATDT1002|"}));
 }

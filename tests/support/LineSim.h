@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/ChildProcess.h"
+
 namespace krl::test {
 
 // What the virtual cable does to the bytes it carries.
@@ -34,11 +36,11 @@ public:
     LineSim(const LineSim&) = delete;
     LineSim& operator=(const LineSim&) = delete;
 
-    bool ok() const { return pid_ > 0 && !pathA_.empty() && !pathB_.empty(); }
+    bool ok() const { return process_.running() && !pathA_.empty() && !pathB_.empty(); }
     const std::string& error() const { return error_; }
     const std::string& pathA() const { return pathA_; }
     const std::string& pathB() const { return pathB_; }
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return process_.pid(); }
 
     // Ends the cable now (both devices vanish under whoever has them open) and waits for it.
     // Returns the tool's exit status as waitpid gives it, or -1 when it was not running.
@@ -51,10 +53,7 @@ public:
     static std::string executable();
 
 private:
-    bool readPaths(int fd);
-
-    pid_t pid_ = -1;
-    int stdoutFd_ = -1;
+    tools::ChildProcess process_;
     std::string pathA_;
     std::string pathB_;
     std::string error_;

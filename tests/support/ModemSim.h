@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/ChildProcess.h"
+
 namespace krl::test {
 
 struct ModemSimOptions {
@@ -38,11 +40,11 @@ public:
     ModemSim(const ModemSim&) = delete;
     ModemSim& operator=(const ModemSim&) = delete;
 
-    bool ok() const { return pid_ > 0 && !portA_.empty() && controlFd_ >= 0; }
+    bool ok() const { return process_.running() && !portA_.empty() && controlFd_ >= 0; }
     const std::string& error() const { return error_; }
     const std::string& portA() const { return portA_; }
     const std::string& portB() const { return portB_; }
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return process_.pid(); }
 
     // Sends one control command ("drop A 1500", "off B", "busy B", "status A", ...) and returns
     // the emulator's one-line answer without the line end; empty when it did not answer.
@@ -52,11 +54,9 @@ public:
     int stop();
 
 private:
-    bool readStartLines(int fd, std::vector<std::string>& lines);
     bool connectControl(const std::string& address);
 
-    pid_t pid_ = -1;
-    int stdoutFd_ = -1;
+    tools::ChildProcess process_;
     int controlFd_ = -1;
     std::string portA_;
     std::string portB_;

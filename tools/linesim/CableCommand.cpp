@@ -1,16 +1,13 @@
 #include "tools/linesim/CableCommand.h"
 
-#include <signal.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <iostream>
-#include <random>
 
 #include "platform/posix/PseudoTerminal.h"
-#include "tools/linesim/LineOptions.h"
+#include "tools/linesim/CommandOptions.h"
 #include "tools/linesim/LineRelay.h"
+#include "tools/linesim/StopSignals.h"
 
 namespace krl::linesim {
 
@@ -23,24 +20,13 @@ struct CableOptions {
 };
 
 std::string parseCableOptions(const std::vector<std::string>& args, CableOptions& options) {
-    std::vector<std::string> rest;
-    std::string error = parseLineOptions(args, options.line, rest);
-    if (!error.empty())
-        return error;
-    std::size_t i = 0;
-    while (i < rest.size()) {
-        std::string name, value;
-        bool inline_ = false;
-        if (!splitOption(rest, i, name, value, inline_) ||
-            (name != "--link-a" && name != "--link-b")) {
-            return "unknown argument " + rest[i];
-        }
-        if (!takeOptionValue(rest, i, inline_, value) || value.empty()) {
-            return name + " needs a path";
-        }
-        (name == "--link-a" ? options.linkA : options.linkB) = value;
-    }
-    return {};
+    return parseCommandOptions(args, options.line, {"--link-a", "--link-b"},
+                               [&options](const std::string& name, const std::string& value) {
+                                   if (value.empty())
+                                       return name + " needs a path";
+                                   (name == "--link-a" ? options.linkA : options.linkB) = value;
+                                   return std::string();
+                               });
 }
 
 // A symbolic link to a device path that is removed again when the cable stops.
@@ -67,18 +53,6 @@ private:
     std::string path_;
 };
 
-// Termination signals arrive on a descriptor, so the relay's poll sees them.
-int stopSignalDescriptor() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGHUP);
-    if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0)
-        return -1;
-    return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-}
-
 }  // namespace
 
 const char* cableHelp() {
@@ -101,11 +75,9 @@ int runCable(const std::vector<std::string>& args) {
         std::cerr << "linesim cable: " << error << "\n";
         return 2;
     }
-    if (!options.line.seedGiven)
-        options.line.line.seed = std::random_device{}();
-    std::cerr << "linesim cable: seed " << options.line.line.seed << "\n";
+    settleSeed(options.line, "cable");
 
-    int stopFd = stopSignalDescriptor();
+    StopSignals stop;
     std::string ptyError;
     auto a = PseudoTerminal::create(&ptyError);
     auto b = a ? PseudoTerminal::create(&ptyError) : nullptr;
@@ -122,14 +94,8 @@ int runCable(const std::vector<std::string>& args) {
 
     MonotonicClock clock;
     LineRelay relay(a->masterFd(), b->masterFd(), options.line.line, clock);
-    std::uint64_t deadline = 0;
-    if (options.line.durationSeconds > 0) {
-        deadline = clock.nowUs() + static_cast<std::uint64_t>(options.line.durationSeconds * 1e6);
-    }
-    LineRelay::StopReason reason = relay.run(deadline, stopFd);
+    LineRelay::StopReason reason = relay.run(endTimeUs(options.line, clock), stop.fd());
     std::cerr << relay.summary();
-    if (stopFd >= 0)
-        ::close(stopFd);
     return reason == LineRelay::StopReason::EndFailed ? 1 : 0;
 }
 

@@ -1,15 +1,11 @@
 #include "tools/linesim/ModemsCommand.h"
 
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
 #include <charconv>
 #include <iostream>
-#include <random>
 
-#include "tools/linesim/LineOptions.h"
+#include "tools/linesim/CommandOptions.h"
 #include "tools/linesim/ModemEmulator.h"
+#include "tools/linesim/StopSignals.h"
 
 namespace krl::linesim {
 
@@ -30,60 +26,47 @@ bool validNumber(const std::string& number) {
     return true;
 }
 
-std::string parseModemsOptions(const std::vector<std::string>& args, LineOptions& line,
-                               ModemEmulator::Config& config) {
-    std::vector<std::string> rest;
-    std::string error = parseLineOptions(args, line, rest);
-    if (!error.empty())
-        return error;
-    std::size_t i = 0;
-    while (i < rest.size()) {
-        std::string name, value;
-        bool inline_ = false;
-        if (!splitOption(rest, i, name, value, inline_))
-            return "unknown argument " + rest[i];
-        if (!takeOptionValue(rest, i, inline_, value))
-            return name + " needs a value";
-        unsigned n = 0;
-        if (name == "--number-a" || name == "--number-b") {
-            if (!validNumber(value))
-                return name + " needs a phone number of digits, * and #";
-            (name == "--number-a" ? config.numberA : config.numberB) = value;
-        } else if (name == "--port-a" || name == "--port-b" || name == "--control-port") {
-            if (!parseUnsigned(value, 65535, n))
-                return name + " needs a TCP port (0 for any)";
-            const auto port = static_cast<std::uint16_t>(n);
-            (name == "--port-a"   ? config.portA
-             : name == "--port-b" ? config.portB
-                                  : config.controlPort) = port;
-        } else if (name == "--ring-ms" || name == "--dial-ms" || name == "--handshake-ms") {
-            if (!parseUnsigned(value, 600000, n) || (name == "--ring-ms" && n < 100)) {
-                return name + " needs milliseconds";
-            }
-            if (name == "--ring-ms") {
-                config.timing.ringIntervalMs = n;
-                config.timing.ringOnMs = n / 3;
-            } else {
-                (name == "--dial-ms" ? config.timing.dialMs : config.timing.handshakeMs) = n;
-            }
+std::string setModemOption(const std::string& name, const std::string& value,
+                           ModemEmulator::Config& config) {
+    unsigned n = 0;
+    if (name == "--number-a" || name == "--number-b") {
+        if (!validNumber(value))
+            return name + " needs a phone number of digits, * and #";
+        (name == "--number-a" ? config.numberA : config.numberB) = value;
+    } else if (name == "--port-a" || name == "--port-b" || name == "--control-port") {
+        if (!parseUnsigned(value, 65535, n))
+            return name + " needs a TCP port (0 for any)";
+        const auto port = static_cast<std::uint16_t>(n);
+        (name == "--port-a"   ? config.portA
+         : name == "--port-b" ? config.portB
+                              : config.controlPort) = port;
+    } else {
+        if (!parseUnsigned(value, 600000, n) || (name == "--ring-ms" && n < 100))
+            return name + " needs milliseconds";
+        if (name == "--ring-ms") {
+            config.timing.ringIntervalMs = n;
+            config.timing.ringOnMs = n / 3;
         } else {
-            return "unknown option " + name;
+            (name == "--dial-ms" ? config.timing.dialMs : config.timing.handshakeMs) = n;
         }
     }
-    if (config.numberA == config.numberB)
-        return "the two modems need different numbers";
     return {};
 }
 
-int stopSignalDescriptor() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGHUP);
-    if (sigprocmask(SIG_BLOCK, &set, nullptr) != 0)
-        return -1;
-    return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+std::string parseModemsOptions(const std::vector<std::string>& args, LineOptions& line,
+                               ModemEmulator::Config& config) {
+    const std::string error =
+        parseCommandOptions(args, line,
+                            {"--number-a", "--number-b", "--port-a", "--port-b", "--control-port",
+                             "--ring-ms", "--dial-ms", "--handshake-ms"},
+                            [&config](const std::string& name, const std::string& value) {
+                                return setModemOption(name, value, config);
+                            });
+    if (!error.empty())
+        return error;
+    if (config.numberA == config.numberB)
+        return "the two modems need different numbers";
+    return {};
 }
 
 }  // namespace
@@ -125,12 +108,10 @@ int runModems(const std::vector<std::string>& args) {
         std::cerr << "linesim modems: " << error << "\n";
         return 2;
     }
-    if (!line.seedGiven)
-        line.line.seed = std::random_device{}();
-    std::cerr << "linesim modems: seed " << line.line.seed << "\n";
+    settleSeed(line, "modems");
     config.line = line.line;
 
-    const int stopFd = stopSignalDescriptor();
+    StopSignals stop;
     MonotonicClock clock;
     ModemEmulator emulator(config, clock);
     const std::string startError = emulator.start();
@@ -141,13 +122,7 @@ int runModems(const std::vector<std::string>& args) {
     std::cout << emulator.portUrl(0) << "\n"
               << emulator.portUrl(1) << "\n"
               << "tcp://127.0.0.1:" << emulator.controlPort() << std::endl;
-    std::uint64_t deadline = 0;
-    if (line.durationSeconds > 0) {
-        deadline = clock.nowUs() + static_cast<std::uint64_t>(line.durationSeconds * 1e6);
-    }
-    emulator.run(deadline, stopFd);
-    if (stopFd >= 0)
-        ::close(stopFd);
+    emulator.run(endTimeUs(line, clock), stop.fd());
     return 0;
 }
 

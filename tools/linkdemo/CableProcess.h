@@ -1,9 +1,9 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
+
+#include "tools/common/ChildProcess.h"
 
 namespace krl::linkdemo {
 
@@ -11,23 +11,17 @@ namespace krl::linkdemo {
 class CableProcess {
 public:
     CableProcess(const std::string& executable, const std::vector<std::string>& options);
-    ~CableProcess();
-    CableProcess(const CableProcess&) = delete;
-    CableProcess& operator=(const CableProcess&) = delete;
 
-    bool ok() const { return pid_ > 0 && !pathB_.empty(); }
+    bool ok() const { return process_.running() && !pathB_.empty(); }
     const std::string& error() const { return error_; }
     const std::string& pathA() const { return pathA_; }
     const std::string& pathB() const { return pathB_; }
 
     // Ends the cable and waits for it.
-    void stop();
+    void stop() { process_.stop(); }
 
 private:
-    bool readPaths();
-
-    pid_t pid_ = -1;
-    int outFd_ = -1;
+    tools::ChildProcess process_;
     std::string pathA_;
     std::string pathB_;
     std::string error_;
