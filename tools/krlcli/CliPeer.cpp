@@ -262,7 +262,9 @@ void CliPeer::configureProtocol() {
 
 bool CliPeer::waitForInput() {
     pollfd fds[2] = {{session_.readNotifyHandle(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-    nfds_t count = options_.mode == CliMode::Chat && !inputDone_ ? 2 : 1;
+    // Typed lines wait until the peer has greeted: before that its port may not be open yet,
+    // and a chat frame sent into a closed port is lost without a trace.
+    nfds_t count = options_.mode == CliMode::Chat && greeted_ && !inputDone_ ? 2 : 1;
     // Video sends whenever the port's queue has drained, which no descriptor reports.
     int n = ::poll(fds, count, video_ ? kVideoWaitMs : kIdleWaitMs);
     if (n < 0 && errno != EINTR)
