@@ -126,7 +126,7 @@ TEST_F(ModemEmulatorTest, CallRingsAnswersCarriesDataBothWaysAndEndsOnDtrDrop) {
     // sent still arrives before the carrier goes.
     a.send("<Disconnect>");
     ASSERT_TRUE(a.device.setDtr(false));
-    ASSERT_TRUE(b.waitFor("<Disconnect>\r\nNO CARRIER\r\n"));
+    ASSERT_TRUE(b.waitFor("<Disconnect>\r\nNO CARRIER\r\n")) << "B received: " << b.received;
     ASSERT_TRUE(b.waitForLines(kDcd, 0));
     ASSERT_TRUE(a.waitForLines(kDcd, 0));
     ASSERT_TRUE(a.device.setDtr(true));

@@ -78,11 +78,16 @@ void Rfc2217Server::onClientReadable() {
     }
     if (n < 0)
         return;
-    std::vector<std::uint8_t> data;
-    decoder_.decode(chunk, static_cast<std::size_t>(n), data, *this);
-    if (!data.empty() && clientFd_ >= 0)
-        listener_.onData(data.data(), data.size());
+    decoded_.clear();
+    decoder_.decode(chunk, static_cast<std::size_t>(n), decoded_, *this);
+    deliverDecoded();
     flush();
+}
+
+void Rfc2217Server::deliverDecoded() {
+    if (!decoded_.empty() && clientFd_ >= 0)
+        listener_.onData(decoded_.data(), decoded_.size());
+    decoded_.clear();
 }
 
 void Rfc2217Server::onClientWritable() {
@@ -194,6 +199,7 @@ void Rfc2217Server::onOption(std::uint8_t verb, std::uint8_t option) {
 void Rfc2217Server::onSubnegotiation(const std::uint8_t* data, std::size_t count) {
     if (count < 2 || data[0] != telnet::kOptComPort)
         return;
+    deliverDecoded();  // the bytes that came before this command act first
     handleComPort(data[1], data + 2, count - 2);
     flush();
 }

@@ -64,12 +64,16 @@ private:
     void notifyModemState(std::uint8_t changes);
     void dropClient();
     void flush();
+    void deliverDecoded();
 
     Listener& listener_;
     int listenFd_ = -1;
     int clientFd_ = -1;
     std::uint16_t port_ = 0;
     rfc2217::TelnetDecoder decoder_;
+    // Data decoded from the client and not yet handed to the listener. A command that follows
+    // data in the stream (a DTR drop right after the last bytes) must act after that data.
+    std::vector<std::uint8_t> decoded_;
     std::vector<std::uint8_t> out_;
     std::size_t outSent_ = 0;
 
