@@ -148,7 +148,6 @@ void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent,
         QuantisedBlock& qb = quantised_[static_cast<size_t>(i)];
         BlockCodec::quantise(current + i * 64, 8, q_, acBias_, qb);
         quantisedValid_[static_cast<size_t>(i)] = 1;
-        const int bits = 10 + BlockCodec::eventBits(qb);
         const double before = ChangeMeasure::difference(current + i * 64, receiver + i * 64, false);
         const double after = qb.error;
         if (after >= before) {
@@ -156,6 +155,7 @@ void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent,
             --selectedCount_;
             continue;
         }
+        const int bits = 10 + BlockCodec::eventBits(qb);
         candidates.push_back({i, bits, (before - after) / bits});
         totalBits += bits;
         first = first < 0 ? i : first;

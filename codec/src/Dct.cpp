@@ -125,37 +125,38 @@ inline void forwardLanes(int32_t* d) {
 }
 
 // Eight 1-D inverse transforms side by side (element k of transform l at d[k * 8 + l]), with
-// the same arithmetic as inverse1d: 32-bit inputs, 64-bit products and sums, results descaled
-// by `shift` back into 32 bits. The callers keep the inputs small enough for that.
+// the same arithmetic as inverse1d in the integer type T, results descaled by `shift` back into
+// 32 bits. The callers keep the inputs small enough for T.
+template <typename T>
 inline void inverseLanes(const int32_t* d, int32_t* out, int shift) {
     for (int l = 0; l < 8; ++l) {
-        const int64_t x0 = d[l];
-        const int64_t x1 = d[8 + l];
-        const int64_t x2 = d[16 + l];
-        const int64_t x3 = d[24 + l];
-        const int64_t x4 = d[32 + l];
-        const int64_t x5 = d[40 + l];
-        const int64_t x6 = d[48 + l];
-        const int64_t x7 = d[56 + l];
-        const int64_t e1 = (x2 + x6) * k0_541196100;
-        const int64_t e2 = e1 - x6 * k1_847759065;
-        const int64_t e3 = e1 + x2 * k0_765366865;
-        const int64_t e0 = (x0 + x4) * (int64_t{1} << kConstBits);
-        const int64_t e4 = (x0 - x4) * (int64_t{1} << kConstBits);
-        const int64_t tmp10 = e0 + e3;
-        const int64_t tmp13 = e0 - e3;
-        const int64_t tmp11 = e4 + e2;
-        const int64_t tmp12 = e4 - e2;
+        const T x0 = d[l];
+        const T x1 = d[8 + l];
+        const T x2 = d[16 + l];
+        const T x3 = d[24 + l];
+        const T x4 = d[32 + l];
+        const T x5 = d[40 + l];
+        const T x6 = d[48 + l];
+        const T x7 = d[56 + l];
+        const T e1 = (x2 + x6) * T{k0_541196100};
+        const T e2 = e1 - x6 * T{k1_847759065};
+        const T e3 = e1 + x2 * T{k0_765366865};
+        const T e0 = (x0 + x4) * (T{1} << kConstBits);
+        const T e4 = (x0 - x4) * (T{1} << kConstBits);
+        const T tmp10 = e0 + e3;
+        const T tmp13 = e0 - e3;
+        const T tmp11 = e4 + e2;
+        const T tmp12 = e4 - e2;
 
-        const int64_t z5 = (x7 + x3 + x5 + x1) * k1_175875602;
-        const int64_t z1 = (x7 + x1) * -k0_899976223;
-        const int64_t z2 = (x5 + x3) * -k2_562915447;
-        const int64_t z3 = (x7 + x3) * -k1_961570560 + z5;
-        const int64_t z4 = (x5 + x1) * -k0_390180644 + z5;
-        const int64_t o0 = x7 * k0_298631336 + z1 + z3;
-        const int64_t o1 = x5 * k2_053119869 + z2 + z4;
-        const int64_t o2 = x3 * k3_072711026 + z2 + z3;
-        const int64_t o3 = x1 * k1_501321110 + z1 + z4;
+        const T z5 = (x7 + x3 + x5 + x1) * T{k1_175875602};
+        const T z1 = (x7 + x1) * -T{k0_899976223};
+        const T z2 = (x5 + x3) * -T{k2_562915447};
+        const T z3 = (x7 + x3) * -T{k1_961570560} + z5;
+        const T z4 = (x5 + x1) * -T{k0_390180644} + z5;
+        const T o0 = x7 * T{k0_298631336} + z1 + z3;
+        const T o1 = x5 * T{k2_053119869} + z2 + z4;
+        const T o2 = x3 * T{k3_072711026} + z2 + z3;
+        const T o3 = x1 * T{k1_501321110} + z1 + z4;
 
         out[l] = static_cast<int32_t>(descale(tmp10 + o3, shift));
         out[56 + l] = static_cast<int32_t>(descale(tmp10 - o3, shift));
@@ -166,6 +167,22 @@ inline void inverseLanes(const int32_t* d, int32_t* out, int shift) {
         out[24 + l] = static_cast<int32_t>(descale(tmp13 + o0, shift));
         out[32 + l] = static_cast<int32_t>(descale(tmp13 - o0, shift));
     }
+}
+
+// Both passes of the inverse transform on lanes of type T; rows[c * 8 + r] receives the
+// (unclamped) pixel of row r, column c.
+template <typename T>
+inline void inversePasses(const int32_t coefficients[64], int32_t rows[64]) {
+    // Columns as lanes on the row-major input, then rows as lanes on its transpose.
+    int32_t columns[64];
+    inverseLanes<T>(coefficients, columns, kConstBits - kPass1Bits);
+    int32_t transposed[64];
+    for (int c = 0; c < 8; ++c) {
+        for (int r = 0; r < 8; ++r) {
+            transposed[c * 8 + r] = columns[r * 8 + c];
+        }
+    }
+    inverseLanes<T>(transposed, rows, kConstBits + kPass1Bits + 3);
 }
 
 // Coefficients up to this magnitude keep the values between the passes (at most 30 times the
@@ -201,29 +218,26 @@ BRM_VECTOR_CLONES void forwardDct(const uint8_t* pixels, int stride, int32_t out
 }
 
 BRM_VECTOR_CLONES void inverseDct(const int32_t coefficients[64], uint8_t* out, int stride) {
-    // The largest magnitude, in unsigned arithmetic so that no value can overflow it; a
-    // reduction the compiler vectorises.
+    // The largest magnitude and the sum of magnitudes (each capped, so the sum cannot wrap),
+    // in unsigned arithmetic so that no value can overflow them; reductions the compiler
+    // vectorises.
     uint32_t largest = 0;
+    uint32_t sum = 0;
     for (int i = 0; i < 64; ++i) {
         const auto v = static_cast<uint32_t>(coefficients[i]);
         const uint32_t magnitude = coefficients[i] < 0 ? 0u - v : v;
         largest = std::max(largest, magnitude);
+        sum += std::min(magnitude, kInverseNarrowSum + 1);
     }
-    if (largest > static_cast<uint32_t>(kLaneLimit)) {
+    int32_t rows[64];
+    if (sum <= kInverseNarrowSum) {
+        inversePasses<int32_t>(coefficients, rows);
+    } else if (largest <= static_cast<uint32_t>(kLaneLimit)) {
+        inversePasses<int64_t>(coefficients, rows);
+    } else {
         inverseDctWide(coefficients, out, stride);
         return;
     }
-    // Columns as lanes on the row-major input, then rows as lanes on its transpose.
-    int32_t columns[64];
-    inverseLanes(coefficients, columns, kConstBits - kPass1Bits);
-    int32_t transposed[64];
-    for (int c = 0; c < 8; ++c) {
-        for (int r = 0; r < 8; ++r) {
-            transposed[c * 8 + r] = columns[r * 8 + c];
-        }
-    }
-    int32_t rows[64];
-    inverseLanes(transposed, rows, kConstBits + kPass1Bits + 3);
     // rows[c * 8 + r] is the pixel of row r, column c.
     for (int r = 0; r < 8; ++r) {
         for (int c = 0; c < 8; ++c) {
