@@ -57,25 +57,29 @@ ScriptRun run(const std::string& script, int frameCount = 3, int maxTicks = 100)
 
 }  // namespace
 
-TEST(AnimationScript, LettersShowFramesOnePerTickAndRepeatedLettersHold) {
-    ScriptRun r = run("A B  C\tC\nA");
-    EXPECT_EQ(r.shown, (std::vector<int>{0, 1, 2, 2, 0}));
-    EXPECT_EQ(r.last.outcome, Outcome::Finished);
-}
-
-TEST(AnimationScript, CountedAndNestedLoops) {
-    EXPECT_EQ(run("(3AB)C").shown, (std::vector<int>{0, 1, 0, 1, 0, 1, 2}));
-    EXPECT_EQ(run("(2A(2BC))").shown, (std::vector<int>{0, 1, 2, 1, 2, 0, 1, 2, 1, 2}));
-    EXPECT_EQ(run("(1(1(1A)))B").shown, (std::vector<int>{0, 1}));
-    // An endless outer loop runs until the caller stops ticking.
+TEST(AnimationScript, LettersShowFramesOnePerTickAndLoopsRepeatThem) {
+    struct Case {
+        const char* script;
+        std::vector<int> shown;
+    };
+    for (const Case& c :
+         {Case{"A B  C\tC\nA", {0, 1, 2, 2, 0}},  // repeated letters hold
+          Case{"(3AB)C", {0, 1, 0, 1, 0, 1, 2}}, Case{"(2A(2BC))", {0, 1, 2, 1, 2, 0, 1, 2, 1, 2}},
+          Case{"(1(1(1A)))B", {0, 1}}}) {
+        ScriptRun r = run(c.script);
+        EXPECT_EQ(r.shown, c.shown) << c.script;
+        EXPECT_EQ(r.last.outcome, Outcome::Finished) << c.script;
+    }
+    // An endless outer loop runs until the caller stops ticking; a hold inside one is a
+    // legitimate still picture.
     ScriptRun endless = run("(0AB)", 3, 9);
     EXPECT_EQ(endless.last.outcome, Outcome::Running);
     EXPECT_EQ(endless.shown, (std::vector<int>{0, 1, 0, 1, 0, 1, 0, 1, 0}));
-    // A hold inside an endless loop is a legitimate still picture.
     EXPECT_EQ(run("(0A)", 3, 5).last.outcome, Outcome::Running);
+    EXPECT_EQ(run("(500A B)", 2, 2000).shown.size(), 1000u);
 }
 
-TEST(AnimationScript, ErrorsCarryTheirNumbers) {
+TEST(AnimationScript, BadScriptsFailWithTheirErrorInsteadOfSpinning) {
     struct Case {
         const char* script;
         AnimationError error;
@@ -87,25 +91,23 @@ TEST(AnimationScript, ErrorsCarryTheirNumbers) {
              Case{"A)", AnimationError::LoopNotOpen},
              Case{"(2A))", AnimationError::LoopNotOpen},
              Case{"Ax", AnimationError::Undefined},
+             // Loops that never show a frame.
+             Case{"(0)", AnimationError::LoopOverflow},
+             Case{"(0+-)", AnimationError::LoopOverflow},
+             Case{"A(0~100>1)", AnimationError::LoopOverflow},
+             Case{"(0(5+))", AnimationError::LoopOverflow},
+             Case{"(999999999(999999999-))", AnimationError::LoopOverflow},
          }) {
-        ScriptRun r = run(c.script);
+        ScriptRun r = run(c.script, 3, 3);
         EXPECT_EQ(r.last.outcome, Outcome::Failed) << c.script;
         EXPECT_EQ(r.last.error, c.error) << c.script;
     }
     EXPECT_EQ(run("A?").last.offending, '?');
-}
-
-TEST(AnimationScript, LoopsThatNeverShowAFrameFailInsteadOfSpinning) {
-    for (const char* script :
-         {"(0)", "(0+-)", "A(0~100>1)", "(0(5+))", "(999999999(999999999-))"}) {
-        ScriptRun r = run(script, 3, 3);
-        EXPECT_EQ(r.last.outcome, Outcome::Failed) << script;
-        EXPECT_EQ(r.last.error, AnimationError::LoopOverflow) << script;
-    }
-    // A long counted loop that does show frames is fine.
-    ScriptRun counted = run("(500A B)", 2, 2000);
-    EXPECT_EQ(counted.last.outcome, Outcome::Finished);
-    EXPECT_EQ(counted.shown.size(), 1000u);
+    // The text names an unprintable character safely; without a table the number shows.
+    EXPECT_EQ(AnimationScript::errorText(StringTable::builtIn(), AnimationError::Undefined, '\x80'),
+              "Undefined error occurred '\\x80'");
+    EXPECT_EQ(AnimationScript::errorText(StringTable(), AnimationError::LoopNotOpen, 0),
+              "Animation error 2004");
 }
 
 TEST(AnimationScript, BitmapsVisibilityIntervalAndMoves) {
@@ -129,30 +131,20 @@ TEST(AnimationScript, BitmapsVisibilityIntervalAndMoves) {
     EXPECT_EQ(state.y, 0);
     EXPECT_EQ(state.moveParameters, (std::array<int, 3>{1, 2, 3}));
 
-    // A number too long for any counter saturates.
-    AnimationState slow;
-    FakeFrames two(2);
-    AnimationScript("~99999999999999999999 A").step(slow, two, area);
-    EXPECT_EQ(slow.intervalMs, AnimationScript::kMaxNumber);
-
-    AnimationState fast;
-    FakeFrames one(1);
-    AnimationScript("~0 A").step(fast, one, area);
-    EXPECT_EQ(fast.intervalMs, AnimationScript::kMinIntervalMs);
+    // Intervals are bounded both ways; a number too long for any counter saturates.
+    for (auto [script, interval] :
+         {std::pair{"~99999999999999999999 A", AnimationScript::kMaxNumber},
+          std::pair{"~0 A", AnimationScript::kMinIntervalMs}}) {
+        AnimationState timed;
+        FakeFrames one(1);
+        AnimationScript(script).step(timed, one, area);
+        EXPECT_EQ(timed.intervalMs, interval) << script;
+    }
 
     // Loading never grows past the 26 frames the letters can reach.
     FakeFrames many;
     run("(30#1)A", many);
     EXPECT_EQ(many.count(), 26);
-}
-
-TEST(AnimationScript, ErrorTextsComeFromTheStringTable) {
-    const StringTable& table = StringTable::builtIn();
-    // The plain texts are checked through the control; here the edge cases.
-    EXPECT_EQ(AnimationScript::errorText(table, AnimationError::Undefined, '\x80'),
-              "Undefined error occurred '\\x80'");
-    EXPECT_EQ(AnimationScript::errorText(StringTable(), AnimationError::LoopNotOpen, 0),
-              "Animation error 2004");
 }
 
 TEST(FrameCycle, WrapsAndEndsOnTheRestFrameWhenRepeatsRunOut) {

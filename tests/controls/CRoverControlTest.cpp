@@ -47,27 +47,17 @@ TEST(CRoverControl, ScriptShowsFramesMovesAndEnds) {
     EXPECT_EQ(finished.count(), 1);
 }
 
-TEST(CRoverControl, ScriptErrorsReachTheParentAndStopTheTimer) {
-    struct Case {
-        const char* script;
-        int number;
-        const char* text;
-    };
-    for (Case c :
-         {Case{"A", 2001, "Bitmap is not loaded"}, Case{"(0+-)", 2002, "Exceed the animation loop"},
-          Case{"(2(0A))", 2003, "Invalid loop count"}, Case{")", 2004, "Animation loop ends"},
-          Case{"%", 2005, "Undefined error occurred '%'"}}) {
-        CRoverControl control;
-        control.setStringTable(&StringTable::builtIn());
-        control.setScript(c.script);
-        QSignalSpy failed(&control, &CRoverControl::scriptFailed);
-        control.start();
-        control.tick();
-        ASSERT_EQ(failed.count(), 1) << c.script;
-        EXPECT_EQ(failed.front().at(0).toInt(), c.number);
-        EXPECT_EQ(failed.front().at(1).toString(), c.text);
-        EXPECT_FALSE(control.isRunning());
-    }
+TEST(CRoverControl, ScriptErrorReachesTheParentWithNumberAndTextAndStopsTheTimer) {
+    CRoverControl control;
+    control.setStringTable(&StringTable::builtIn());
+    control.setScript("%");
+    QSignalSpy failed(&control, &CRoverControl::scriptFailed);
+    control.start();
+    control.tick();
+    ASSERT_EQ(failed.count(), 1);
+    EXPECT_EQ(failed.front().at(0).toInt(), 2005);
+    EXPECT_EQ(failed.front().at(1).toString(), "Undefined error occurred '%'");
+    EXPECT_FALSE(control.isRunning());
 }
 
 TEST(CRoverControl, FramesCycleOnTheirTimerAndRestWhenRepeatsRunOut) {
