@@ -82,12 +82,11 @@ TEST(CommandTable, WindowAndHelpCommandsAreAlwaysThere) {
 
 TEST(CommandTable, CardTogglesOfferOnlyTheOtherState) {
     CommandContext c;
-    c.cardPanelShown = false;
-    EXPECT_TRUE(CommandTable::ui(CommandId::ShowCard, c).enabled);
-    EXPECT_FALSE(CommandTable::ui(CommandId::HideCard, c).enabled);
-    c.cardPanelShown = true;
-    EXPECT_FALSE(CommandTable::ui(CommandId::ShowCard, c).enabled);
-    EXPECT_TRUE(CommandTable::ui(CommandId::HideCard, c).enabled);
+    for (bool shown : {false, true}) {
+        c.cardPanelShown = shown;
+        EXPECT_EQ(CommandTable::ui(CommandId::ShowCard, c).enabled, !shown);
+        EXPECT_EQ(CommandTable::ui(CommandId::HideCard, c).enabled, shown);
+    }
 }
 
 TEST(CommandTable, MenusAndAcceleratorsNameEachCommandOnce) {

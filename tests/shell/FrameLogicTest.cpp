@@ -9,54 +9,36 @@
 
 using namespace krl;
 
-TEST(FrameLogic, PeerEndingTheCallHangsUpAndSaysWhy) {
-    const PumpReaction gone = FrameLogic::reactTo(PumpResult::PeerDisconnected, PumpVariant::Full);
-    EXPECT_TRUE(gone.forcedHangUp);
-    EXPECT_EQ(gone.message, 5080);
-    const PumpReaction silent = FrameLogic::reactTo(PumpResult::PeerSilent, PumpVariant::Full);
-    EXPECT_TRUE(silent.forcedHangUp);
-    EXPECT_EQ(silent.message, 5210);
-    // The connection has shown 4170 itself; the frame only hangs up.
-    const PumpReaction lost = FrameLogic::reactTo(PumpResult::CarrierLost, PumpVariant::Full);
-    EXPECT_TRUE(lost.forcedHangUp);
-    EXPECT_FALSE(lost.message);
-    // 4160 was shown and the connection reset itself.
-    const PumpReaction off = FrameLogic::reactTo(PumpResult::ModemOff, PumpVariant::Full);
-    EXPECT_FALSE(off.forcedHangUp);
-    EXPECT_FALSE(off.message);
-}
-
-TEST(FrameLogic, CallMadeRunsOnlyTheConnectedStep) {
-    PumpReaction want;
-    want.callMade = true;
-    want.connectedStep = true;
-    EXPECT_EQ(FrameLogic::reactTo(PumpResult::CallMade, PumpVariant::Full), want);
-}
-
-TEST(FrameLogic, OrdinaryResultsRunTheWholeStep) {
-    for (PumpResult r : {PumpResult::Ok, PumpResult::ModemOff, PumpResult::PeerDisconnected}) {
-        const PumpReaction got = FrameLogic::reactTo(r, PumpVariant::Full);
-        EXPECT_TRUE(got.handResultToTransferWindow);
-        EXPECT_TRUE(got.openTransferWindowIfPeerSends);
-        EXPECT_TRUE(got.connectedStep);
-        EXPECT_TRUE(got.updateStatusAndButtons);
-        EXPECT_TRUE(got.inactivityCheck);
-        EXPECT_FALSE(got.callMade);
+TEST(FrameLogic, PumpResultsDecideHangUpMessageAndWhichStepsRun) {
+    struct Case {
+        PumpResult result;
+        bool hangUp;
+        std::optional<int> message;
+    };
+    // CarrierLost and ModemOff: the connection has shown its own message (4170, 4160).
+    for (Case c :
+         {Case{PumpResult::Ok, false, {}}, Case{PumpResult::ModemOff, false, {}},
+          Case{PumpResult::CarrierLost, true, {}}, Case{PumpResult::PeerDisconnected, true, 5080},
+          Case{PumpResult::PeerSilent, true, 5210}}) {
+        SCOPED_TRACE(static_cast<int>(c.result));
+        PumpReaction full;
+        full.forcedHangUp = c.hangUp;
+        full.message = c.message;
+        full.connectedStep = full.handResultToTransferWindow = full.updateStatusAndButtons = true;
+        full.openTransferWindowIfPeerSends = full.inactivityCheck = true;
+        EXPECT_EQ(FrameLogic::reactTo(c.result, PumpVariant::Full), full);
+        // Under a modal window nothing opens and no check runs.
+        PumpReaction light = full;
+        light.connectedStep = light.openTransferWindowIfPeerSends = light.inactivityCheck = false;
+        EXPECT_EQ(FrameLogic::reactTo(c.result, PumpVariant::Light), light);
     }
-}
-
-TEST(FrameLogic, LightVariantOpensNothingAndRunsNoCheck) {
-    for (PumpResult r : {PumpResult::Ok, PumpResult::CallMade, PumpResult::PeerDisconnected,
-                         PumpResult::PeerSilent, PumpResult::CarrierLost}) {
-        const PumpReaction got = FrameLogic::reactTo(r, PumpVariant::Light);
-        EXPECT_FALSE(got.connectedStep);
-        EXPECT_FALSE(got.openTransferWindowIfPeerSends);
-        EXPECT_FALSE(got.inactivityCheck);
-        // A call made under the dialing window is remembered for the full step.
-        EXPECT_EQ(got.callMade, r == PumpResult::CallMade);
-        EXPECT_TRUE(got.updateStatusAndButtons);
-        EXPECT_EQ(got.forcedHangUp, FrameLogic::reactTo(r, PumpVariant::Full).forcedHangUp);
-    }
+    // A call just made runs only the connected step; made under a modal window it is
+    // remembered for the next full step.
+    PumpReaction made;
+    made.callMade = made.connectedStep = true;
+    EXPECT_EQ(FrameLogic::reactTo(PumpResult::CallMade, PumpVariant::Full), made);
+    EXPECT_TRUE(FrameLogic::reactTo(PumpResult::CallMade, PumpVariant::Light).callMade);
+    EXPECT_FALSE(FrameLogic::reactTo(PumpResult::CallMade, PumpVariant::Light).connectedStep);
 }
 
 TEST(FrameLogic, ButtonsSwapOnlyWhileConnected) {
@@ -107,20 +89,19 @@ TEST(FrameLogic, CardTextLaysOutTheRemoteCard) {
 }
 
 TEST(FrameLogic, NamesFromThePeerBecomeOnePlainComponent) {
-    EXPECT_EQ(FrameLogic::plainName("Ann Lee"), "Ann Lee");
-    EXPECT_EQ(FrameLogic::plainName("../../etc/passwd"), "_.._etc_passwd");
-    EXPECT_EQ(FrameLogic::plainName("a/b\\c:d"), "a_b_c_d");
-    EXPECT_EQ(FrameLogic::plainName("bad\nname\x01"), "bad_name_");
-    EXPECT_FALSE(FrameLogic::plainName(".."));
-    EXPECT_FALSE(FrameLogic::plainName(" . "));
-    EXPECT_FALSE(FrameLogic::plainName(""));
-    EXPECT_EQ(FrameLogic::plainName(".hidden"), "hidden");
-    EXPECT_EQ(FrameLogic::plainName(std::string(300, 'x'))->size(), 64u);
-}
-
-TEST(FrameLogic, CardFlagsKeepOnlyTheStoredBitAtHangUp) {
-    EXPECT_EQ(FrameLogic::cardFlagsAfterHangUp(0x7), 1);
-    EXPECT_EQ(FrameLogic::cardFlagsAfterHangUp(0x6), 0);
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"Ann Lee", "Ann Lee"},
+        {"../../etc/passwd", "_.._etc_passwd"},
+        {"a/b\\c:d", "a_b_c_d"},
+        {"bad\nname\x01", "bad_name_"},
+        {".hidden", "hidden"},
+        {"..", std::nullopt},
+        {" . ", std::nullopt},
+        {"", std::nullopt},
+        {std::string(300, 'x'), std::string(64, 'x')},
+    };
+    for (const auto& [name, plain] : cases)
+        EXPECT_EQ(FrameLogic::plainName(name), plain) << name;
 }
 
 TEST(PumpGuard, AStepNeverRunsInsideItself) {

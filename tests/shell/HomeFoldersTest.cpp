@@ -54,19 +54,6 @@ TEST(HomeFolders, HomeAndSettingsFileComeFromTheEnvironment) {
     EXPECT_EQ(HomeFolders::effectiveHome(env({{"HOME", "/h"}}), ""), "/h/.local/share/Kestrelcall");
 }
 
-TEST(HomeFolders, FilesHaveTheirFixedNames) {
-    HomeFolders f("/k/");
-    EXPECT_EQ(f.logFile(), "/k/data/krl.log");
-    EXPECT_EQ(f.addressBookFile(), "/k/data/AddressBook.krl");
-    EXPECT_EQ(f.businessCardsDir(), "/k/Business Cards");
-    EXPECT_EQ(f.pageSound(), "/k/vi_page.wav");
-    EXPECT_EQ(f.defaultReceiveDir(), "/k/Receive/");
-    EXPECT_EQ(HomeFolders::queueFile("/t"), "/t/data/KrlQFile.krl");
-    EXPECT_EQ(HomeFolders::sentHistoryFile("/t"), "/t/data/KrlSFile.krl");
-    EXPECT_EQ(HomeFolders::receivedHistoryFile("/t"), "/t/data/KrlRFile.krl");
-    EXPECT_EQ(HomeFolders::chatCaptureFile("/t/Receive/"), "/t/Receive/chat.txt");
-}
-
 TEST(HomeFolders, FirstRunLaysOutTheHomeFolderAndLaterRunsKeepIt) {
     QTemporaryDir tmp;
     QString assets = tmp.filePath("assets");

