@@ -39,27 +39,25 @@ TEST(BlockCheckValue, IsTheAdditiveVariantNotCrc32) {
     EXPECT_EQ(running.value(), 0xE12F0C2Fu);
 }
 
-TEST(CheckFieldText, FileBlockFieldIsFourteenWideSignedThenNul) {
-    CheckField f = fileBlockCheckField(0xE12F0C2Fu);
-    EXPECT_EQ(fieldText(f), "    -517010385");
-    EXPECT_EQ(f[14], 0);
-    EXPECT_EQ(f[15], 0);
-    EXPECT_EQ(fieldText(fileBlockCheckField(7)), "             7");
-    EXPECT_EQ(fieldText(fileBlockCheckField(0x80000000u)), "   -2147483648");
-}
-
-TEST(CheckFieldText, VideoFieldIsPlainDecimalZeroPadded) {
-    CheckField f = videoCheckField(0xFFFFFFFFu);
-    EXPECT_EQ(fieldText(f), "-1");
-    for (std::size_t i = 2; i < f.size(); ++i)
-        EXPECT_EQ(f[i], 0) << i;
-    EXPECT_EQ(fieldText(videoCheckField(2147483647u)), "2147483647");
-}
-
-TEST(CheckFieldText, ReadingRoundTripsAndStopsWhereTheReceiverAlwaysStopped) {
-    for (std::uint32_t v : {0u, 1u, 0x7FFFFFFFu, 0x80000000u, 0xE12F0C2Fu, 0xFFFFFFFFu}) {
-        EXPECT_EQ(readCheckField(fileBlockCheckField(v)), v);
-        EXPECT_EQ(readCheckField(videoCheckField(v)), v);
+TEST(CheckFieldText, FieldsAreWrittenByteForByteAndReadWhereTheReceiverAlwaysStopped) {
+    // File blocks: fourteen wide, signed, then NULs; video: plain decimal, then NULs.
+    struct Case {
+        std::uint32_t value;
+        const char* fileBlock;
+        const char* video;
+    };
+    for (Case c : {Case{0xE12F0C2Fu, "    -517010385", "-517010385"},
+                   Case{7, "             7", "7"}, Case{0xFFFFFFFFu, "            -1", "-1"},
+                   Case{0x80000000u, "   -2147483648", "-2147483648"},
+                   Case{2147483647u, "    2147483647", "2147483647"}}) {
+        CheckField file = fileBlockCheckField(c.value), video = videoCheckField(c.value);
+        EXPECT_EQ(fieldText(file), c.fileBlock);
+        EXPECT_EQ(fieldText(video), c.video);
+        EXPECT_EQ(file[14] | file[15], 0);
+        for (std::size_t i = std::strlen(c.video); i < video.size(); ++i)
+            EXPECT_EQ(video[i], 0) << c.value << " " << i;
+        EXPECT_EQ(readCheckField(file), c.value);
+        EXPECT_EQ(readCheckField(video), c.value);
     }
     CheckField f{};
     std::memcpy(f.data(), "  123x456", 9);
@@ -82,32 +80,25 @@ TEST(FileBlockStuffing, StartBytesAreDoubledAndTheLengthCountsBoth) {
     std::uint8_t back[8];
     ASSERT_EQ(unstuffFileBlock({out, b.length}, back), 5u);
     EXPECT_EQ(std::vector<std::uint8_t>(back, back + 5), data);
+    // A lone start byte at the end of a payload is one data byte.
+    const std::uint8_t odd[] = {0x01, 0x01, 0x01};
+    ASSERT_EQ(unstuffFileBlock(odd, back), 2u);
+    EXPECT_EQ(std::vector<std::uint8_t>(back, back + 2), (std::vector<std::uint8_t>{1, 1}));
 }
 
 TEST(FileBlockStuffing, BlockLimitsHoldForEveryMixOfStartBytes) {
-    std::uint8_t out[frame::kMaxFileBlockPayload];
-    std::vector<std::uint8_t> ones(4000, 0x01);
-    StuffedBlock b = stuffFileBlock(ones, out);
-    EXPECT_EQ(b.dataTaken, 1535u);
-    EXPECT_EQ(b.length, 3070u);
-
-    std::vector<std::uint8_t> plain(4000, 0x55);
-    b = stuffFileBlock(plain, out);
-    EXPECT_EQ(b.dataTaken, 3070u);
-    EXPECT_EQ(b.length, 3070u);
-
-    // A start byte taken at 3069 stuffed bytes makes the block 3071 long.
+    struct Case {
+        std::vector<std::uint8_t> data;
+        std::size_t taken, length;
+    };
     std::vector<std::uint8_t> edge(4000, 0x55);
-    edge[3069] = 0x01;
-    b = stuffFileBlock(edge, out);
-    EXPECT_EQ(b.dataTaken, 3070u);
-    EXPECT_EQ(b.length, 3071u);
-}
-
-TEST(FileBlockStuffing, LoneStartByteAtTheEndOfAPayloadIsOneDataByte) {
-    const std::uint8_t payload[] = {0x01, 0x01, 0x01};
-    std::uint8_t out[3];
-    ASSERT_EQ(unstuffFileBlock(payload, out), 2u);
-    EXPECT_EQ(out[0], 0x01);
-    EXPECT_EQ(out[1], 0x01);
+    edge[3069] = 0x01;  // taken at 3069 stuffed bytes, it makes the block 3071 long
+    for (const Case& c :
+         {Case{std::vector<std::uint8_t>(4000, 0x01), 1535, 3070},
+          Case{std::vector<std::uint8_t>(4000, 0x55), 3070, 3070}, Case{edge, 3070, 3071}}) {
+        std::uint8_t out[frame::kMaxFileBlockPayload];
+        StuffedBlock b = stuffFileBlock(c.data, out);
+        EXPECT_EQ(b.dataTaken, c.taken);
+        EXPECT_EQ(b.length, c.length);
+    }
 }

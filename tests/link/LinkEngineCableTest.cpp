@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "link/FrameCheck.h"
-#include "link/LinkEngine.h"
+#include "RecordingEngine.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/posix/SteadyTickSource.h"
 #include "resources/StringTable.h"
@@ -36,43 +35,7 @@ private:
     std::uint64_t shift_ = 0;
 };
 
-// Records every delivered frame; counts the damaged ones as the protocol layer does.
-class CableEngine : public LinkEngine {
-public:
-    using LinkEngine::LinkEngine;
-
-    struct Delivery {
-        FrameType type;
-        Bytes data;  // unstuffed for file blocks
-        bool intact;
-    };
-    std::vector<Delivery> deliveries;
-
-protected:
-    void onCommandFrame(const FrameRecord& f) override {
-        deliveries.push_back({f.type, Bytes(f.payload, f.payload + f.length), true});
-        LinkEngine::onCommandFrame(f);
-    }
-    void onChatFrame(const FrameRecord& f) override {
-        deliveries.push_back({f.type, Bytes(f.payload, f.payload + f.length), true});
-    }
-    void onFileBlockFrame(const FrameRecord& f) override {
-        Bytes data(f.length);
-        FileBlockContent c = unpackFileBlock(f, data.data());
-        data.resize(c.length);
-        record(f.type, std::move(data), c.intact);
-    }
-    void onVideoFrame(const FrameRecord& f) override {
-        record(f.type, Bytes(f.payload, f.payload + f.length), videoFrameIntact(f));
-    }
-
-private:
-    void record(FrameType type, Bytes data, bool intact) {
-        if (!intact)
-            countDamagedFrame();
-        deliveries.push_back({type, std::move(data), intact});
-    }
-};
+using CableEngine = test::RecordingEngine;
 
 class LinkEngineCableTest : public ::testing::Test {
 protected:

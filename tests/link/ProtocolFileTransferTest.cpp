@@ -66,15 +66,13 @@ protected:
     ScriptedExistsQuestion question;
 };
 
-TEST_F(FileTransferTest, ThreeFilesInARowArriveByteIdentical) {
-    std::vector<std::vector<std::uint8_t>> contents = {randomBytes(10000, 1), randomBytes(3070, 2),
-                                                       randomBytes(1, 3)};
-    for (std::size_t i = 0; i < contents.size(); ++i) {
-        fs::path f = out / ("file" + std::to_string(i) + ".bin");
-        writeFile(f, contents[i]);
-        ASSERT_EQ(send(f), SendState::Done) << i;
+TEST_F(FileTransferTest, FilesOfAnyBlockCountArriveByteIdentical) {
+    for (std::size_t size : {10000, 3070, 1}) {
+        auto data = randomBytes(size, static_cast<unsigned>(size));
+        const std::string name = "file" + std::to_string(size);
+        ASSERT_EQ(send(file(name, data)), SendState::Done) << size;
         EXPECT_EQ(receiver().state(), ReceiveState::Complete);
-        EXPECT_EQ(readFile(in / f.filename()), contents[i]);
+        EXPECT_EQ(readFile(in / name), data);
         receiver().control(ReceiveControl::Arm, in.string());
     }
     EXPECT_EQ(pair.a.port.resent, 0);
@@ -189,39 +187,14 @@ TEST_F(FileTransferTest, LikeBlocksSurviveDamageAndLostConfirmationsTogether) {
     EXPECT_GT(receiver().repeatedBlocks(), 0u);
 }
 
-TEST_F(FileTransferTest, DamagedBlocksAreRejectedAndSentAgain) {
-    auto data = randomBytes(30000, 6);
-    fs::path f = file("noisy.bin", data);
-    int blocks = 0;
-    pair.filter = [&](bool fromA, SentFrame& fr) {
-        if (fromA && fr.type == FrameType::FileBlock && ++blocks % 4 == 1)
-            fr.payload[fr.payload.size() / 2] ^= 0x10;
-        return true;
-    };
-    ASSERT_EQ(send(f), SendState::Done);
-    EXPECT_EQ(readFile(in / "noisy.bin"), data);
-    EXPECT_GT(pair.b.port.damaged, 0);
-    EXPECT_EQ(pair.a.port.resent, pair.b.port.damaged);
-}
-
-TEST_F(FileTransferTest, OversizeBlockIsDamagedNotCopied) {
-    fs::path f = file("x.bin", randomBytes(5000, 7));
-    sender().control(SendControl::Start, kOrdinaryFile, f.string());
-    pair.runUntil([&] { return receiver().state() == ReceiveState::Receiving; });
-    std::vector<std::uint8_t> big(5000, 0x55);
-    receiver().onBlock(CheckField{}, big.data(), big.size());
-    EXPECT_EQ(pair.b.port.damaged, 1);
-    EXPECT_EQ(pair.b.port.commandTexts().back(), "<CRCnotOK>");
-}
-
 TEST_F(FileTransferTest, RefusedOfferStopsTheSenderAndWritesNothing) {
     offerTakenName(randomBytes(100, 8));
     EXPECT_EQ(receiver().state(), ReceiveState::Deciding);
     // While the user decides, the protocol goes on and nothing waits.
     pair.exchange();
     question.pending[0](std::nullopt);
-    pair.runUntil([&] { return sender().state() == SendState::StoppedByReceiver; }, 100);
-    EXPECT_EQ(sender().state(), SendState::StoppedByReceiver);
+    EXPECT_TRUE(
+        pair.runUntil([&] { return sender().state() == SendState::StoppedByReceiver; }, 100));
     EXPECT_TRUE(pair.a.messages.wasShown(transfer_message::kReceiverStopped));
     EXPECT_EQ(readFile(in / "taken.txt"), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
 }
@@ -260,32 +233,6 @@ TEST_F(FileTransferTest, OfferDuringATransferIsRefusedAndTheTransferGoesOn) {
     EXPECT_FALSE(fs::exists(in / "evil"));
 }
 
-TEST_F(FileTransferTest, StopByEitherSideRemovesThePartialFile) {
-    for (bool bySender : {true, false}) {
-        SCOPED_TRACE(bySender);
-        receiver().control(ReceiveControl::Arm, in.string());
-        sender().control(SendControl::Acknowledge);
-        fs::path f = file("big.bin", randomBytes(40000, 12));
-        sender().control(SendControl::Start, kOrdinaryFile, f.string());
-        pair.runUntil([&] { return receiver().active() && receiver().status().bytesDone > 6000; });
-        if (bySender) {
-            sender().control(SendControl::Stop);
-            EXPECT_EQ(sender().state(), SendState::StoppedByUser);
-        } else {
-            receiver().control(ReceiveControl::Stop);
-            EXPECT_EQ(receiver().state(), ReceiveState::StoppedByUser);
-        }
-        pair.exchange();
-        if (bySender) {
-            EXPECT_EQ(receiver().state(), ReceiveState::StoppedBySender);
-            EXPECT_TRUE(pair.b.messages.wasShown(transfer_message::kSenderStopped));
-        } else {
-            EXPECT_EQ(sender().state(), SendState::StoppedByReceiver);
-        }
-        EXPECT_FALSE(fs::exists(in / "big.bin"));
-    }
-}
-
 TEST_F(FileTransferTest, SilentReceiverTimesOutBothSides) {
     pair.a.protocol.setCommandTimeoutMs(1000);
     pair.b.protocol.setCommandTimeoutMs(1000);
@@ -294,8 +241,7 @@ TEST_F(FileTransferTest, SilentReceiverTimesOutBothSides) {
     pair.runUntil([&] { return receiver().status().bytesDone > 0; });
     // The line goes dead in both directions.
     pair.filter = [](bool, SentFrame&) { return false; };
-    pair.runUntil([&] { return receiver().state() == ReceiveState::Failed; }, 1000);
-    EXPECT_EQ(receiver().state(), ReceiveState::Failed);
+    EXPECT_TRUE(pair.runUntil([&] { return receiver().state() == ReceiveState::Failed; }, 1000));
     EXPECT_TRUE(pair.b.messages.wasShown(transfer_message::kNoDataForAWhile));
     EXPECT_FALSE(fs::exists(in / "f.bin"));
     // The sender keeps offering the block again after every time-out.
@@ -307,8 +253,7 @@ TEST_F(FileTransferTest, OfferWithoutAcceptanceFails) {
     fs::path f = file("f.bin", randomBytes(10, 15));
     pair.filter = [](bool, SentFrame&) { return false; };
     sender().control(SendControl::Start, kOrdinaryFile, f.string());
-    pair.runUntil([&] { return sender().state() == SendState::Failed; }, 1000);
-    EXPECT_EQ(sender().state(), SendState::Failed);
+    EXPECT_TRUE(pair.runUntil([&] { return sender().state() == SendState::Failed; }, 1000));
     EXPECT_TRUE(pair.a.messages.wasShown(transfer_message::kNoAcceptance));
 }
 
