@@ -36,6 +36,9 @@ enum class CommandId : int {
     ReconnectCameraMode0 = 32858,
     PlayVideoFile = 32860,
     Snapshot = 32862,
+    // The settings sheet's Camera page: the local video window's Video Source and Video Format.
+    CameraSource = 1121,
+    CameraFormat = 1116,
 };
 
 }  // namespace krl

@@ -27,8 +27,9 @@ public:
     // Hold marks: mark 0 is set by this side's Hold command, mark 1 by the peer's hold.
     virtual void setHoldMark(int mark, bool on) = 0;
     virtual void closeWindows() = 0;
-    // The frame's video commands: reconnect the camera (32858, 32859), choose a file to play
-    // (32860), take a snapshot of the local picture (32862).
+    // The frame's video commands: reconnect the camera (32857, 32858), choose a file to play
+    // (32860), take a snapshot of the local picture (32862), the local window's Video Source
+    // (1121) and Video Format (1116).
     virtual void videoCommand(int command) {}
     // The Connection Statistics dialog: the frame gives the line speed in bits a second and the
     // remote card's name and phone number (UTF-8).

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "video/Picture.h"
+#include "video/PictureSize.h"
 
 namespace krl {
 
@@ -45,6 +46,9 @@ public:
     // nothing when it is missing or cannot be connected.
     virtual std::unique_ptr<CaptureSource> openDriver(const std::string& name, int width,
                                                       int height) = 0;
+    // The frame sizes the driver's device delivers (before any scaling); the test pattern draws
+    // the standard sizes. Empty when the driver is missing or does not say.
+    virtual std::vector<PictureSize> frameSizes(const std::string& name);
     // A video file scaled to fit width x height (keeping its shape). timed: frames follow the
     // file's rate; otherwise every grab takes the next frame.
     virtual std::unique_ptr<CaptureSource> openFile(const std::string& path, int width, int height,

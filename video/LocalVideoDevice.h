@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "link/VideoSettingsRecord.h"
@@ -15,6 +16,10 @@ public:
     // written into the record. False when the source cannot be started.
     virtual bool startCapture(bool fromFile, VideoSettingsRecord& record) = 0;
     virtual void stopCapture() = 0;
+    // Opens the camera again from this driver at the record's picture size, as after the Video
+    // Format or Video Source dialog; the size it now delivers is written into the record. False
+    // when it cannot be started (nothing is captured then).
+    virtual bool restartCapture(const std::string& driver, VideoSettingsRecord& record) = 0;
     virtual void openSending(const VideoSettingsRecord& record) = 0;
     virtual void closeSending() = 0;
     // One frame from the source: shown, recorded when recording, and queued when forSending.

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <algorithm>
+
 #include "video/LocalVideoDevice.h"
 #include "video/VideoCallPort.h"
 
@@ -93,6 +95,58 @@ void LocalVideoStep::togglePause() {
         resumeState_ = state_;
         state_ = CaptureState::Paused;
     }
+}
+
+bool LocalVideoStep::sourceChosen(const std::string& driver, PictureSize size) {
+    if (!capturingFromCamera()) {
+        options_.driver = driver;
+        record_.set(VideoSetting::Width, static_cast<std::uint32_t>(size.width));
+        record_.set(VideoSetting::Height, static_cast<std::uint32_t>(size.height));
+        record_.clampSize();
+        return true;
+    }
+    if (::strcasecmp(driver.c_str(), "None") == 0 || driver.empty()) {
+        options_.driver = driver;
+        stopCapture();
+        return true;
+    }
+    const bool wasSending = sending_;
+    if (wasSending)
+        device_.closeSending();
+    const std::string previous = options_.driver;
+    bool ok = restartCamera(driver, size);
+    if (!ok) {
+        PictureSize old{static_cast<int>(record_.get(VideoSetting::Width)),
+                        static_cast<int>(record_.get(VideoSetting::Height))};
+        if (!restartCamera(previous, old)) {
+            // Nothing to capture from any more: the peer hears that the video ends.
+            stopSending();
+            state_ = CaptureState::Open;
+            counters_ = {};
+            return false;
+        }
+    }
+    if (wasSending) {
+        device_.openSending(record_);
+        keyFrame_ = true;
+    }
+    if (port_.connected() && hold_ == 0)
+        port_.sendSettings(VideoDirection::Outgoing, record_);
+    return ok;
+}
+
+bool LocalVideoStep::restartCamera(const std::string& driver, PictureSize size) {
+    VideoSettingsRecord r = record_;
+    r.set(VideoSetting::Width, static_cast<std::uint32_t>(std::max(size.width, 0)));
+    r.set(VideoSetting::Height, static_cast<std::uint32_t>(std::max(size.height, 0)));
+    r.clampSize();
+    if (!device_.restartCapture(driver, r))
+        return false;
+    options_.driver = driver;
+    record_.set(VideoSetting::Width, r.get(VideoSetting::Width));
+    record_.set(VideoSetting::Height, r.get(VideoSetting::Height));
+    record_.clampSize();
+    return true;
 }
 
 void LocalVideoStep::setHoldMark(int mark, bool on) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "link/VideoSettingsRecord.h"
+#include "video/PictureSize.h"
 #include "video/VideoCounters.h"
 
 namespace krl {
@@ -45,6 +46,18 @@ public:
     bool send(std::uint64_t nowMs);
     void stopSending();
     void togglePause();
+    // The Video Format or Video Source dialog ended with OK while the camera captures (state 3,
+    // or 4 paused from it): the pane closes, the camera opens again from this driver at this
+    // picture size, the record takes the size it delivers (at most 176x144), the pane opens
+    // again and, while connected and not held, the peer is sent the new record. "None" stops
+    // capturing. When the new driver cannot be started the old one is taken back; false then
+    // (capturing has stopped when neither starts). Outside camera capture the choice is only
+    // kept for the next start.
+    bool sourceChosen(const std::string& driver, PictureSize size);
+    bool capturingFromCamera() const {
+        return state_ == CaptureState::Camera ||
+               (state_ == CaptureState::Paused && resumeState_ == CaptureState::Camera);
+    }
     void step(std::uint64_t nowMs);
     // mark 0: this side holds the call; mark 1: the peer holds it. Only while open.
     void setHoldMark(int mark, bool on);
@@ -67,6 +80,7 @@ public:
 
 private:
     void applyAskedSettings();
+    bool restartCamera(const std::string& driver, PictureSize size);
     void sendOneFrame();
 
     VideoCallPort& port_;

@@ -1,5 +1,7 @@
 #include "video/VideoManager.h"
 
+#include "video/CaptureFormats.h"
+
 namespace krl {
 
 VideoManager::VideoManager(CaptureSourceFactory& sources, const TickSource& ticks)
@@ -34,6 +36,22 @@ bool VideoManager::startCapture(bool fromFile, VideoSettingsRecord& record) {
     record.set(VideoSetting::Height, static_cast<std::uint32_t>(source_->height()));
     localRecord_ = record;
     return true;
+}
+
+bool VideoManager::restartCapture(const std::string& driver, VideoSettingsRecord& record) {
+    local_.close();
+    driver_ = driver;
+    if (!startCapture(false, record)) {
+        captured_ = Picture{};
+        if (localChanged_)
+            localChanged_();
+        return false;
+    }
+    return true;
+}
+
+std::vector<PictureSize> VideoManager::formatSizes() {
+    return CaptureFormats::offered(sources_.frameSizes(driver_));
 }
 
 void VideoManager::stopCapture() {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "serial/TickSource.h"
 #include "video/CaptureSource.h"
@@ -45,9 +46,15 @@ public:
     VideoPane& remotePane() { return remote_; }
     VideoPane& localPane() { return local_; }
 
+    // The capture drivers there are, and the picture sizes the Video Format dialog offers for the
+    // driver in use.
+    std::vector<std::string> driverNames() { return sources_.driverNames(); }
+    std::vector<PictureSize> formatSizes();
+
     // LocalVideoDevice
     bool startCapture(bool fromFile, VideoSettingsRecord& record) override;
     void stopCapture() override;
+    bool restartCapture(const std::string& driver, VideoSettingsRecord& record) override;
     void openSending(const VideoSettingsRecord& record) override;
     void closeSending() override;
     void grab(bool forSending) override;

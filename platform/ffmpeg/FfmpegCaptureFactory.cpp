@@ -40,6 +40,14 @@ std::unique_ptr<CaptureSource> FfmpegCaptureFactory::openDriver(const std::strin
     return nullptr;
 }
 
+std::vector<PictureSize> FfmpegCaptureFactory::frameSizes(const std::string& name) {
+    for (const auto& d : CameraCaptureSource::devices()) {
+        if (::strcasecmp(d.description.c_str(), name.c_str()) == 0 || d.path == name)
+            return CameraCaptureSource::frameSizes(d.path);
+    }
+    return CaptureSourceFactory::frameSizes(name);
+}
+
 std::unique_ptr<CaptureSource> FfmpegCaptureFactory::openFile(const std::string& path, int width,
                                                               int height, bool timed,
                                                               std::string& error) {

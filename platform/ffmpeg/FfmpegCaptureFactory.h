@@ -11,6 +11,7 @@ public:
     std::vector<std::string> driverNames() override;
     std::unique_ptr<CaptureSource> openDriver(const std::string& name, int width,
                                               int height) override;
+    std::vector<PictureSize> frameSizes(const std::string& name) override;
     std::unique_ptr<CaptureSource> openFile(const std::string& path, int width, int height,
                                             bool timed, std::string& error) override;
     std::unique_ptr<FrameRecorder> openRecorder(const std::string& path, int width, int height,

@@ -614,6 +614,8 @@ void CMainFrame::runCommand(CommandId command) {
         case CommandId::ReconnectCameraMode1:
         case CommandId::PlayVideoFile:
         case CommandId::Snapshot:
+        case CommandId::CameraSource:
+        case CommandId::CameraFormat:
             videoPair_->videoCommand(static_cast<int>(command));
             break;
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Stand-ins for the call and the video manager in the video step tests.
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -112,6 +113,25 @@ public:
         return true;
     }
     void stopCapture() override { capturing = false; }
+    // Drivers that cannot be started again, and what each restart was asked for.
+    std::vector<std::string> brokenDrivers;
+    std::vector<std::string> restarts;
+    bool restartCapture(const std::string& driver, VideoSettingsRecord& r) override {
+        restarts.push_back(driver);
+        sendingOpen = false;
+        for (const auto& broken : brokenDrivers) {
+            if (broken == driver) {
+                capturing = false;
+                return false;
+            }
+        }
+        // Like a 4:3 camera scaled into the asked box.
+        std::uint32_t w = r.get(VideoSetting::Width);
+        std::uint32_t h = std::min(r.get(VideoSetting::Height), w * 3 / 4 / 8 * 8);
+        r.set(VideoSetting::Height, h);
+        capturing = true;
+        return true;
+    }
     void openSending(const VideoSettingsRecord&) override { sendingOpen = true; }
     void closeSending() override { sendingOpen = false; }
     void grab(bool forSending) override {

@@ -3,15 +3,15 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QSlider>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "video/RemoteVideoStep.h"
 #include "video/VideoManager.h"
+#include "video/ui/HoldAnimation.h"
+#include "video/ui/VideoButtonRow.h"
 #include "video/ui/VideoPictureWidget.h"
 
 namespace krl {
@@ -36,27 +36,17 @@ CRemoteVideoWnd::CRemoteVideoWnd(RemoteVideoStep& step, VideoManager& manager, A
     picture_ = new VideoPictureWidget(this);
     picture_->setFixedSize(176, 144);
     layout->addWidget(picture_, 0, Qt::AlignHCenter);
-    holdPicture_ = new QLabel(QStringLiteral("Call on hold"), this);
-    holdPicture_->setObjectName(QStringLiteral("holdAnimation"));
-    holdPicture_->setAlignment(Qt::AlignCenter);
-    holdPicture_->setFixedSize(176, 144);
-    holdPicture_->setStyleSheet(
-        QStringLiteral("background:#203040;color:#f0d060;font-weight:bold"));
-    holdPicture_->hide();
-    layout->addWidget(holdPicture_, 0, Qt::AlignHCenter);
-    auto* row = new QHBoxLayout;
-    menuButton_ = new QToolButton(this);
-    menuButton_->setText(QStringLiteral("Menu"));
-    menuButton_->setToolTip(QStringLiteral("Remote Image menu"));
-    holdButton_ = new QToolButton(this);
-    holdButton_->setText(QStringLiteral("Hold"));
-    holdButton_->setToolTip(QStringLiteral("Hold Call"));
-    status_ = new QLabel(QStringLiteral(" "), this);
-    status_->setObjectName(QStringLiteral("status"));
-    row->addWidget(menuButton_);
-    row->addWidget(holdButton_);
-    row->addWidget(status_, 1);
-    layout->addLayout(row);
+    holdAnimation_ = new HoldAnimation(this);
+    holdAnimation_->setFixedSize(176, 144);
+    holdAnimation_->hide();
+    layout->addWidget(holdAnimation_, 0, Qt::AlignHCenter);
+    buttons_ = new VideoButtonRow(
+        this, QStringLiteral("Remote Image menu"), [this](QPoint at) { openMenu(at); },
+        [this] {
+            if (actions_.hold)
+                actions_.hold();
+        });
+    layout->addWidget(buttons_);
     panel_ = new QWidget(this);
     auto* grid = new QGridLayout(panel_);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -77,12 +67,11 @@ CRemoteVideoWnd::CRemoteVideoWnd(RemoteVideoStep& step, VideoManager& manager, A
     layout->addWidget(panel_);
     connect(contrast_, &QSlider::valueChanged, this, [this] { slidersReleased(); });
     connect(tracking_, &QSlider::valueChanged, this, [this] { slidersReleased(); });
-    connect(menuButton_, &QToolButton::clicked, this,
-            [this] { openMenu(menuButton_->mapToGlobal(QPoint(0, menuButton_->height()))); });
-    connect(holdButton_, &QToolButton::clicked, this, [this] {
-        if (actions_.hold)
-            actions_.hold();
-    });
+    refresh();
+}
+
+void CRemoteVideoWnd::setHoldClip(const QString& path) {
+    holdAnimation_->open(path);
 }
 
 void CRemoteVideoWnd::setSliderValues(int quality, int tracking) {
@@ -108,12 +97,20 @@ void CRemoteVideoWnd::showHold(bool held) {
     if (held == holdShown_)
         return;
     holdShown_ = held;
-    picture_->setVisible(!held);
-    holdPicture_->setVisible(held);
+    if (held) {
+        picture_->hide();
+        holdAnimation_->show();
+        holdAnimation_->play();
+    } else {
+        holdAnimation_->stop();
+        holdAnimation_->hide();
+        picture_->show();
+    }
 }
 
 void CRemoteVideoWnd::refresh() {
-    status_->setText(QString::fromStdString(step_.statusText()));
+    buttons_->setStatus(QString::fromStdString(step_.statusText()));
+    buttons_->setHoldShown(actions_.connected && actions_.connected());
     fps_->setText(QString::fromStdString(step_.framesPerSecondText()));
     bpf_->setText(QString::fromStdString(step_.bytesPerFrameText()));
     showHold(step_.holdMarks() != 0 && step_.receiving());

@@ -5,11 +5,12 @@
 
 class QLabel;
 class QSlider;
-class QToolButton;
 
 namespace krl {
 
+class HoldAnimation;
 class RemoteVideoStep;
+class VideoButtonRow;
 class VideoManager;
 class VideoPictureWidget;
 
@@ -22,6 +23,7 @@ public:
         std::function<void()> hold;
         std::function<void()> options;
         std::function<void(bool)> alwaysOnTopChanged;
+        std::function<bool()> connected;  // the Hold button is there only during a call
     };
     CRemoteVideoWnd(RemoteVideoStep& step, VideoManager& manager, Actions actions);
 
@@ -30,7 +32,11 @@ public:
     void setAlwaysOnTop(bool on);
     bool alwaysOnTop() const { return onTop_; }
     void setSliderValues(int quality, int tracking);
+    // The clip played in place of the picture while the call is held ("vi_hold.avi").
+    void setHoldClip(const QString& path);
     VideoPictureWidget* picture() const { return picture_; }
+    HoldAnimation* holdAnimation() const { return holdAnimation_; }
+    VideoButtonRow* buttons() const { return buttons_; }
     QSlider* contrastSlider() const { return contrast_; }
     QSlider* trackingSlider() const { return tracking_; }
     QString framesPerSecondText() const;
@@ -49,15 +55,13 @@ private:
     VideoManager& manager_;
     Actions actions_;
     VideoPictureWidget* picture_ = nullptr;
-    QLabel* holdPicture_ = nullptr;
-    QLabel* status_ = nullptr;
+    HoldAnimation* holdAnimation_ = nullptr;
+    VideoButtonRow* buttons_ = nullptr;
     QLabel* fps_ = nullptr;
     QLabel* bpf_ = nullptr;
     QSlider* contrast_ = nullptr;
     QSlider* tracking_ = nullptr;
     QWidget* panel_ = nullptr;
-    QToolButton* menuButton_ = nullptr;
-    QToolButton* holdButton_ = nullptr;
     bool onTop_ = false;
     bool holdShown_ = false;
 };

@@ -16,6 +16,7 @@
 #include "video/ui/CRemoteVideoWnd.h"
 #include "video/ui/SnapshotDialog.h"
 #include "video/ui/StatisticsDialog.h"
+#include "video/ui/VideoOfferPrompt.h"
 #include "video/ui/VideoTestChannel.h"
 
 namespace krl {
@@ -24,9 +25,10 @@ namespace {
 constexpr int kCameraFailed = 4210;
 constexpr int kNoLocalCapture = 4220;
 constexpr int kNothingReceived = 4230;
-constexpr int kAcceptVideo = 5120;
 constexpr int kReconnectCamera = 32858;
-constexpr int kReconnectCameraPreview = 32859;
+constexpr int kReconnectCameraPreview = 32857;
+constexpr int kSheetFormat = 1116;
+constexpr int kSheetSource = 1121;
 constexpr int kPlayVideoFile = 32860;
 constexpr int kSnapshot = 32862;
 
@@ -38,6 +40,7 @@ VideoWindows::VideoWindows(QWidget* owner, const TickSource& ticks,
       ticks_(ticks),
       holdCommand_(std::move(holdCommand)),
       messages_(std::make_unique<DialogMessagePresenter>(owner, StringTable::builtIn())),
+      offerPrompt_(std::make_unique<VideoOfferPrompt>(*messages_)),
       manager_(std::make_unique<VideoManager>(sources_, ticks)) {
     manager_->setPictureListeners([this] { localPictureDirty_ = true; },
                                   [this] { remotePictureDirty_ = true; });
@@ -67,26 +70,53 @@ void VideoWindows::setup(Connection& connection, const VideoSettings& video,
         Connection* c = connection_;
         port_ = std::make_unique<LinkVideoPort>(
             connection, [c] { return c->displayState() == DisplayState::Connected; });
-        call_ = std::make_unique<VideoCall>(*port_, *manager_, *this, ticks_);
+        call_ = std::make_unique<VideoCall>(*port_, *manager_, *offerPrompt_, ticks_);
         connection.protocol().setLocalVideoListener(call_.get());
         connection.protocol().setRemoteVideoListener(call_.get());
         auto hold = [this] {
             if (holdCommand_)
                 holdCommand_();
         };
-        local_ =
-            new CLocalVideoWnd(call_->local(), *manager_,
-                               {[this] { startCapture(); }, hold, [this] { takeSnapshot(false); },
-                                [this] { toggleRecording(); }, nullptr});
-        remote_ = new CRemoteVideoWnd(call_->remote(), *manager_,
-                                      {[this] { takeSnapshot(true); }, hold, nullptr,
-                                       [this](bool on) { video_.remoteAlwaysOnTop = on; }});
+        auto isConnected = [this] { return connected(); };
+        CLocalVideoWnd::Actions localActions;
+        localActions.startCapture = [this] { startCapture(); };
+        localActions.hold = hold;
+        localActions.snapshot = [this] { takeSnapshot(false); };
+        localActions.toggleRecording = [this] { toggleRecording(); };
+        localActions.captureFailed = [this] { showError(kCameraFailed); };
+        localActions.sourceChanged = [this](const std::string& driver,
+                                            const VideoSettingsRecord& record) {
+            chosenDriver_ = driver;
+            chosenRecord_ = record;
+            manager_->setDriver(driver);
+        };
+        localActions.connected = isConnected;
+        local_ = new CLocalVideoWnd(call_->local(), *manager_, std::move(localActions));
+        CRemoteVideoWnd::Actions remoteActions;
+        remoteActions.snapshot = [this] { takeSnapshot(true); };
+        remoteActions.hold = hold;
+        remoteActions.alwaysOnTopChanged = [this](bool on) { video_.remoteAlwaysOnTop = on; };
+        remoteActions.connected = isConnected;
+        remote_ = new CRemoteVideoWnd(call_->remote(), *manager_, std::move(remoteActions));
     }
+    remote_->setHoldClip(
+        QString::fromStdString((std::filesystem::path(homeDir_) / "vi_hold.avi").string()));
     applyOptions();
 }
 
+bool VideoWindows::connected() const {
+    return connection_ != nullptr && connection_->displayState() == DisplayState::Connected;
+}
+
+void VideoWindows::showError(int id) {
+    Message m;
+    m.id = id;
+    m.kind = MessageKind::Error;
+    messages_->show(m, {});
+}
+
 void VideoWindows::applyOptions() {
-    std::string driver = video_.driver;
+    std::string driver = chosenDriver_ ? *chosenDriver_ : video_.driver;
     if (driver.empty()) {
         // An empty setting means the first driver there is (the test pattern at the least).
         auto names = sources_.driverNames();
@@ -96,8 +126,14 @@ void VideoWindows::applyOptions() {
     manager_->setPlayFile(video_.playFile, true);
     LocalVideoStep& local = call_->local();
     local.setOptions({driver, video_.playFileSet, video_.playFile, video_.autoSend});
-    if (!local.capturing())
-        local.setRecord(video_.localVideo);
+    if (local.state() <= CaptureState::Open) {
+        VideoSettingsRecord record = video_.localVideo;
+        if (chosenRecord_) {
+            record.set(VideoSetting::Width, chosenRecord_->get(VideoSetting::Width));
+            record.set(VideoSetting::Height, chosenRecord_->get(VideoSetting::Height));
+        }
+        local.setRecord(record);
+    }
     VideoSettingsRecord remote = video_.remoteVideo;
     // Palette display only serves screens of 256 colours, which this platform does not drive.
     remote.set(VideoSetting::PaletteDisplay, 0);
@@ -146,12 +182,8 @@ void VideoWindows::startCapture() {
         return;
     if (call_->local().state() != CaptureState::Open)
         return;
-    if (!call_->local().startCapture(ticks_.nowMs())) {
-        Message m;
-        m.id = kCameraFailed;
-        m.kind = MessageKind::Error;
-        messages_->show(m, {});
-    }
+    if (!call_->local().startCapture(ticks_.nowMs()))
+        showError(kCameraFailed);
     local_->pictureChanged();
     local_->refresh();
 }
@@ -176,10 +208,7 @@ QString VideoWindows::takeSnapshot(bool remote) {
     const bool have = remote ? manager_->remoteOpen() : manager_->localCapturing();
     const Picture& picture = remote ? manager_->remotePicture() : manager_->localPicture();
     if (!have || picture.empty()) {
-        Message m;
-        m.id = remote ? kNothingReceived : kNoLocalCapture;
-        m.kind = MessageKind::Error;
-        messages_->show(m, {});
+        showError(remote ? kNothingReceived : kNoLocalCapture);
         return {};
     }
     std::string folder = video_.snapshotDir.empty()
@@ -192,13 +221,6 @@ QString VideoWindows::takeSnapshot(bool remote) {
         return {};
     return SnapshotDialog::run(remote ? static_cast<QWidget*>(remote_) : local_,
                                QString::fromStdString(path));
-}
-
-void VideoWindows::askToReceive(std::function<void(bool)> answer) {
-    Message m;
-    m.id = kAcceptVideo;
-    m.kind = MessageKind::Confirmation;
-    messages_->show(m, [answer](MessageAnswer a) { answer(a == MessageAnswer::Yes); });
 }
 
 void VideoWindows::videoCommand(int command) {
@@ -226,6 +248,16 @@ void VideoWindows::videoCommand(int command) {
             break;
         case kSnapshot:
             takeSnapshot(false);
+            break;
+        case kSheetFormat:
+        case CLocalVideoWnd::kVideoFormat:
+            if (local_ != nullptr)
+                local_->videoFormat();
+            break;
+        case kSheetSource:
+        case CLocalVideoWnd::kVideoSource:
+            if (local_ != nullptr)
+                local_->videoSource();
             break;
         default:
             break;

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/ffmpeg/FfmpegCaptureFactory.h"
@@ -25,11 +26,12 @@ class DialogMessagePresenter;
 class LinkVideoPort;
 class VideoCall;
 class VideoManager;
+class VideoOfferPrompt;
 class VideoTestChannel;
 
 // The video window pair of the program: the local and remote windows over one video manager
 // and the call's video messages.
-class VideoWindows : public QObject, public VideoWindowPair, public VideoOfferQuestion {
+class VideoWindows : public QObject, public VideoWindowPair {
 public:
     VideoWindows(QWidget* owner, const TickSource& ticks, std::function<void()> holdCommand);
     ~VideoWindows() override;
@@ -41,6 +43,9 @@ public:
     void closeVideo() override;
     void setHoldMark(int mark, bool on) override;
     void closeWindows() override;
+    // Besides the frame's own video commands: the settings sheet's Format... (1116) and
+    // Source... (1121) buttons, and the local window's Video Format (32817) and Video Source
+    // (32818).
     void videoCommand(int command) override;
 
     // The Connection Statistics dialog's figures (name, phone and line speed come from the
@@ -60,13 +65,12 @@ public:
     // A snapshot of the local or remote picture through the Snapshot dialog; the final path.
     QString takeSnapshot(bool remote);
 
-    // VideoOfferQuestion: message 5120, answered later.
-    void askToReceive(std::function<void(bool)> answer) override;
-
 private:
     void startCapture();
     void toggleRecording();
     void applyOptions();
+    void showError(int id);
+    bool connected() const;
 
     QWidget* owner_;
     const TickSource& ticks_;
@@ -76,12 +80,17 @@ private:
     std::string homeDir_;
     FfmpegCaptureFactory sources_;
     std::unique_ptr<DialogMessagePresenter> messages_;
+    std::unique_ptr<VideoOfferPrompt> offerPrompt_;
     std::unique_ptr<VideoManager> manager_;
     std::unique_ptr<LinkVideoPort> port_;
     std::unique_ptr<VideoCall> call_;
     QPointer<CLocalVideoWnd> local_;
     QPointer<CRemoteVideoWnd> remote_;
     std::unique_ptr<VideoTestChannel> testChannel_;  // only with KRL_VIDEO_TEST_CHANNEL
+    // What the Video Source and Video Format dialogs chose; kept over the stored settings the
+    // frame hands in again for the rest of the run.
+    std::optional<std::string> chosenDriver_;
+    std::optional<VideoSettingsRecord> chosenRecord_;
     bool localPictureDirty_ = false;
     bool remotePictureDirty_ = false;
 };

@@ -1,0 +1,209 @@
+// The logic behind the local window's Video Format and Video Source dialogs and its menu:
+// which picture sizes a camera can be asked for, how the camera is taken again after the
+// dialog, and which menu entries a user sees in each state.
+#include <gtest/gtest.h>
+
+#include "FakeVideoPort.h"
+#include "video/CaptureFormats.h"
+#include "video/LocalMenuRules.h"
+#include "video/LocalVideoStep.h"
+
+namespace {
+
+using namespace videotest;
+
+std::vector<PictureSize> sizes(std::initializer_list<PictureSize> list) {
+    return list;
+}
+
+TEST(CaptureFormats, LargeFramesAreOfferedScaledIntoEachBoxKeepingTheirShape) {
+    const auto offered = CaptureFormats::offered(sizes({{640, 480}, {1280, 720}}));
+    // 4:3 frames fill 176 wide only at 132 lines, cut to a multiple of 8; 16:9 ones stay flat.
+    const auto expected = sizes(
+        {{176, 128}, {160, 120}, {176, 96}, {160, 88}, {128, 96}, {128, 72}, {96, 72}, {96, 48}});
+    EXPECT_EQ(offered, expected);
+    for (PictureSize s : offered) {
+        EXPECT_LE(s.width, 176);
+        EXPECT_LE(s.height, 144);
+        EXPECT_EQ(s.width % 8, 0);
+        EXPECT_EQ(s.height % 8, 0);
+    }
+}
+
+TEST(CaptureFormats, SmallFramesAsTheyAreAndNonsenseSizesIgnored) {
+    EXPECT_EQ(CaptureFormats::offered(sizes({{160, 120}, {0, 480}, {-5, 10}, {160, 120}})),
+              sizes({{160, 120}}));
+    EXPECT_EQ(CaptureFormats::offered(CaptureFormats::standardSizes()),
+              CaptureFormats::standardSizes());
+    EXPECT_TRUE(CaptureFormats::offered({}).empty());
+    // A device that claims an absurd frame still yields a picture that can be sent.
+    for (PictureSize s : CaptureFormats::offered(sizes({{32768, 1}})))
+        EXPECT_TRUE(s.width <= 176 && s.height >= 8) << s.width << "x" << s.height;
+}
+
+TEST(CaptureFormats, TheCameraOpensAtTheSmallestFrameThatGivesThePicture) {
+    const auto device = sizes({{1280, 960}, {640, 480}, {1280, 720}, {320, 240}});
+    EXPECT_EQ(CaptureFormats::deviceSizeFor(device, {160, 120}), (PictureSize{320, 240}));
+    EXPECT_EQ(CaptureFormats::deviceSizeFor(device, {160, 88}), (PictureSize{1280, 720}));
+    EXPECT_FALSE(CaptureFormats::deviceSizeFor(device, {176, 144}).has_value());
+    EXPECT_FALSE(CaptureFormats::deviceSizeFor({}, {160, 120}).has_value());
+}
+
+TEST(CaptureFormats, TheDialogPreselectsTheSizeInUseOrTheLargestSmallerOne) {
+    const auto offered = CaptureFormats::standardSizes();  // 176x144, 160x120, 128x96, 96x72
+    EXPECT_EQ(CaptureFormats::indexFor(offered, {160, 120}), 1);
+    EXPECT_EQ(CaptureFormats::indexFor(offered, {150, 100}), 2);
+    EXPECT_EQ(CaptureFormats::indexFor(offered, {40, 40}), 0);
+    EXPECT_EQ(CaptureFormats::indexFor({}, {160, 120}), 0);
+}
+
+class SourceChosen : public ::testing::Test {
+protected:
+    FakeVideoPort port;
+    FakeLocalDevice device;
+    LocalVideoStep step{port, device};
+
+    void SetUp() override {
+        step.setOptions({"Camera A", false, "", true});
+        VideoSettingsRecord r;
+        r.values = {2, 40, 40, 160, 120, 1, 1, 1, 0, 0, 0, 150};
+        step.setRecord(r);
+        ASSERT_TRUE(step.open());
+        ASSERT_TRUE(step.startCapture(0));
+    }
+    void startSending() {
+        step.step(10);
+        ASSERT_EQ(port.out, OutgoingVideoState::Offered);
+        port.out = OutgoingVideoState::Sending;
+        step.step(20);
+        ASSERT_EQ(port.frames.size(), 1u);
+    }
+    std::pair<std::uint32_t, std::uint32_t> size(const VideoSettingsRecord& r) const {
+        return {r.get(VideoSetting::Width), r.get(VideoSetting::Height)};
+    }
+};
+
+TEST_F(SourceChosen, ANewSizeReopensThePaneAndTellsThePeerWhatTheCameraDelivers) {
+    startSending();
+    EXPECT_TRUE(step.sourceChosen("Camera A", {176, 144}));
+    // The camera's 4:3 frames give 176x128, not the 176x144 asked for.
+    EXPECT_EQ(size(step.record()), std::make_pair(176u, 128u));
+    EXPECT_TRUE(device.sendingOpen);
+    ASSERT_EQ(port.count("<MyVideoSettings>"), 1);
+    EXPECT_EQ(size(port.settingsSent.back()), std::make_pair(176u, 128u));
+    // The next frame is a whole picture at the new size.
+    step.step(30);
+    ASSERT_EQ(port.keys.size(), 2u);
+    EXPECT_TRUE(port.keys.back());
+    EXPECT_TRUE(step.isSending());
+}
+
+TEST_F(SourceChosen, NothingGoesToThePeerWhileHeldOrWithoutACall) {
+    step.setHoldMark(1, true);
+    EXPECT_TRUE(step.sourceChosen("Camera A", {128, 96}));
+    EXPECT_EQ(size(step.record()), std::make_pair(128u, 96u));
+    port.isConnected = false;
+    step.setHoldMark(1, false);
+    EXPECT_TRUE(step.sourceChosen("Camera A", {96, 72}));
+    EXPECT_EQ(port.count("<MyVideoSettings>"), 0);
+}
+
+TEST_F(SourceChosen, ADriverThatFailsGivesTheOldOneBack) {
+    startSending();
+    device.brokenDrivers = {"Camera B"};
+    EXPECT_FALSE(step.sourceChosen("Camera B", {160, 120}));
+    EXPECT_EQ(step.options().driver, "Camera A");
+    EXPECT_EQ(device.restarts, (std::vector<std::string>{"Camera B", "Camera A"}));
+    EXPECT_EQ(step.state(), CaptureState::Camera);
+    EXPECT_TRUE(step.isSending());
+    EXPECT_TRUE(device.sendingOpen);
+}
+
+TEST_F(SourceChosen, WhenNoDriverStartsCapturingAndSendingEnd) {
+    startSending();
+    device.brokenDrivers = {"Camera A", "Camera B"};
+    EXPECT_FALSE(step.sourceChosen("Camera B", {160, 120}));
+    EXPECT_EQ(step.state(), CaptureState::Open);
+    EXPECT_FALSE(step.isSending());
+    EXPECT_EQ(port.count("<CloseMyVideo>"), 1);
+    EXPECT_EQ(port.count("<MyVideoSettings>"), 0);
+}
+
+TEST_F(SourceChosen, NoneStopsCapturingAndAChoiceOutsideCameraCaptureWaitsForTheNextStart) {
+    EXPECT_TRUE(step.sourceChosen("None", {160, 120}));
+    EXPECT_EQ(step.state(), CaptureState::Open);
+    EXPECT_FALSE(device.capturing);
+    EXPECT_FALSE(step.hasCamera());
+
+    EXPECT_TRUE(step.sourceChosen("Camera B", {128, 96}));
+    EXPECT_TRUE(device.restarts.empty());
+    EXPECT_EQ(step.options().driver, "Camera B");
+    EXPECT_EQ(size(step.record()), std::make_pair(128u, 96u));
+}
+
+TEST_F(SourceChosen, APausedCameraIsTakenAgainAndStaysPaused) {
+    step.togglePause();
+    EXPECT_TRUE(step.sourceChosen("Camera A", {128, 96}));
+    EXPECT_EQ(device.restarts.size(), 1u);
+    EXPECT_EQ(step.state(), CaptureState::Paused);
+}
+
+LocalMenuRules rules(CaptureState state, bool connected, bool sending = false,
+                     bool noDriver = false) {
+    LocalMenuRules::Input in;
+    in.state = state;
+    in.connected = connected;
+    in.sending = sending;
+    in.noDriver = noDriver;
+    return LocalMenuRules::from(in);
+}
+
+TEST(LocalMenu, WithoutACall) {
+    auto idle = rules(CaptureState::Open, false, false, true);
+    EXPECT_FALSE(idle.stopSending.shown);
+    EXPECT_FALSE(idle.stopCapture.shown);
+    EXPECT_FALSE(idle.capture.enabled);  // driver "None"
+    EXPECT_FALSE(idle.send.enabled);
+    EXPECT_FALSE(idle.pause.enabled);
+    EXPECT_FALSE(idle.videoFormat.enabled);
+
+    auto capturing = rules(CaptureState::Camera, false);
+    EXPECT_FALSE(capturing.capture.shown);
+    EXPECT_TRUE(capturing.stopCapture.shown);
+    EXPECT_FALSE(capturing.send.enabled);
+    EXPECT_TRUE(capturing.pause.enabled);
+    EXPECT_TRUE(capturing.videoFormat.enabled && capturing.videoSource.enabled);
+    EXPECT_TRUE(capturing.snapshot.enabled && capturing.record.enabled);
+}
+
+TEST(LocalMenu, DuringACall) {
+    auto sending = rules(CaptureState::Camera, true, true);
+    EXPECT_FALSE(sending.send.shown || sending.capture.shown || sending.stopCapture.shown);
+    EXPECT_TRUE(sending.stopSending.shown);
+
+    auto notCapturing = rules(CaptureState::Open, true, false, true);
+    EXPECT_FALSE(notCapturing.stopSending.shown || notCapturing.stopCapture.shown);
+    EXPECT_FALSE(notCapturing.capture.enabled || notCapturing.send.enabled);
+    EXPECT_FALSE(notCapturing.pause.enabled);
+
+    auto capturing = rules(CaptureState::Camera, true);
+    EXPECT_FALSE(capturing.stopSending.shown || capturing.capture.shown);
+    EXPECT_TRUE(capturing.send.shown && capturing.send.enabled);
+}
+
+TEST(LocalMenu, FilePlaybackGreysTheDriverEntriesAndPauseIsChecked) {
+    auto file = rules(CaptureState::File, true);
+    EXPECT_FALSE(file.videoFormat.enabled || file.videoSource.enabled);
+    EXPECT_FALSE(file.record.enabled || file.snapshot.enabled);
+    auto paused = rules(CaptureState::Paused, false);
+    EXPECT_TRUE(paused.pause.checked);
+    EXPECT_TRUE(paused.pause.enabled);
+    LocalMenuRules::Input in;
+    in.state = CaptureState::Camera;
+    in.recording = true;
+    EXPECT_TRUE(LocalMenuRules::from(in).record.checked);
+    in.state = CaptureState::Open;
+    EXPECT_FALSE(LocalMenuRules::from(in).record.checked);
+}
+
+}  // namespace

@@ -1,0 +1,345 @@
+// The video windows as a user meets them: the local window's menu and Hold button by state,
+// the Video Format and Video Source dialogs taking the camera again, the remote window asking
+// before it takes the peer's video, pausing from its menu and playing the hold clip.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+
+#include "FakeVideoPort.h"
+#include "controls/MessageButton.h"
+#include "controls/ui/DialogMessagePresenter.h"
+#include "fakes/ManualClock.h"
+#include "resources/StringTable.h"
+#include "video/LocalVideoStep.h"
+#include "video/TestPatternSource.h"
+#include "video/VideoManager.h"
+#include "video/ui/CLocalVideoWnd.h"
+#include "video/ui/CRemoteVideoWnd.h"
+#include "video/ui/HoldAnimation.h"
+#include "video/ui/VideoButtonRow.h"
+#include "video/ui/VideoFormatDialog.h"
+#include "video/ui/VideoOfferPrompt.h"
+#include "video/ui/VideoPictureWidget.h"
+#include "video/ui/VideoSourceDialog.h"
+
+namespace {
+
+using namespace videotest;
+
+constexpr int kWaitMs = 10000;
+
+// Only the built-in test pattern: the windows run the real video manager over it.
+class PatternOnly : public CaptureSourceFactory {
+public:
+    std::vector<std::string> driverNames() override { return {kTestPattern}; }
+    std::unique_ptr<CaptureSource> openDriver(const std::string& name, int w, int h) override {
+        if (name != kTestPattern)
+            return nullptr;
+        return std::make_unique<TestPatternSource>(w, h);
+    }
+    std::unique_ptr<CaptureSource> openFile(const std::string&, int, int, bool,
+                                            std::string& error) override {
+        error = "no files here";
+        return nullptr;
+    }
+    std::unique_ptr<FrameRecorder> openRecorder(const std::string&, int, int, int,
+                                                std::string& error) override {
+        error = "no recording here";
+        return nullptr;
+    }
+};
+
+// Acts on the first visible top-level widget of type T once it is up (a modal dialog or a
+// menu runs its own loop, so the test answers it from a timer).
+template <typename T>
+void whenShown(std::function<void(T&)> act, int waitedMs = 0) {
+    QTimer::singleShot(20, [act, waitedMs] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* t = dynamic_cast<T*>(w); t != nullptr && t->isVisible()) {
+                act(*t);
+                return;
+            }
+        }
+        if (waitedMs < kWaitMs) {
+            whenShown<T>(act, waitedMs + 20);
+        } else {
+            ADD_FAILURE() << "the window to answer never opened";
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+        }
+    });
+}
+
+void chooseInMenu(const QString& text) {
+    whenShown<QMenu>([text](QMenu& menu) {
+        for (QAction* a : menu.actions()) {
+            if (a->text() == text) {
+                menu.setActiveAction(a);
+                QTest::keyClick(&menu, Qt::Key_Return);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no menu entry " << text.toStdString();
+        menu.close();
+    });
+}
+
+QAction* entry(QMenu& menu, int id) {
+    for (QAction* a : menu.actions()) {
+        if (a->data().toInt() == id)
+            return a;
+    }
+    return nullptr;
+}
+
+std::pair<std::uint32_t, std::uint32_t> size(const VideoSettingsRecord& r) {
+    return {r.get(VideoSetting::Width), r.get(VideoSetting::Height)};
+}
+
+class LocalWindow : public ::testing::Test {
+protected:
+    krl::test::ManualClock clock;
+    PatternOnly sources;
+    VideoManager manager{sources, clock};
+    FakeVideoPort port;
+    LocalVideoStep step{port, manager};
+    std::vector<std::string> chosenDrivers;
+    int failures = 0;
+    std::unique_ptr<CLocalVideoWnd> window;
+
+    void SetUp() override {
+        manager.setDriver(CaptureSourceFactory::kTestPattern);
+        step.setOptions({CaptureSourceFactory::kTestPattern, false, "", true});
+        VideoSettingsRecord r;
+        r.values = {2, 40, 40, 160, 120, 1, 1, 1, 0, 0, 0, 150};
+        step.setRecord(r);
+        CLocalVideoWnd::Actions actions;
+        actions.connected = [this] { return port.isConnected; };
+        actions.captureFailed = [this] { ++failures; };
+        actions.sourceChanged = [this](const std::string& driver, const VideoSettingsRecord&) {
+            chosenDrivers.push_back(driver);
+            manager.setDriver(driver);
+        };
+        window = std::make_unique<CLocalVideoWnd>(step, manager, std::move(actions));
+        window->show();
+    }
+    // Capturing, offered and accepted: frames go out.
+    void startSending() {
+        ASSERT_TRUE(step.open());
+        ASSERT_TRUE(step.startCapture(clock.nowMs()));
+        step.step(clock.nowMs());
+        ASSERT_EQ(port.out, OutgoingVideoState::Offered);
+        port.out = OutgoingVideoState::Sending;
+        step.step(clock.nowMs());
+        ASSERT_EQ(port.frames.size(), 1u);
+        window->refresh();
+    }
+};
+
+TEST_F(LocalWindow, MenuEntriesAndTheHoldButtonFollowCaptureAndCall) {
+    port.isConnected = false;
+    ASSERT_TRUE(step.open());
+    window->refresh();
+    EXPECT_TRUE(window->buttons()->holdButton()->isHidden());
+    {
+        QMenu menu;
+        window->fillMenu(menu);
+        EXPECT_TRUE(entry(menu, 32841)->isVisible() && entry(menu, 32841)->isEnabled());
+        EXPECT_FALSE(entry(menu, 32842)->isVisible());  // Stop Capture
+        EXPECT_FALSE(entry(menu, 32813)->isVisible());  // Stop Sending
+        EXPECT_FALSE(entry(menu, CLocalVideoWnd::kVideoFormat)->isEnabled());
+        EXPECT_FALSE(entry(menu, CLocalVideoWnd::kVideoSource)->isEnabled());
+    }
+    ASSERT_TRUE(step.startCapture(clock.nowMs()));
+    step.togglePause();
+    window->refresh();
+    EXPECT_EQ(window->buttons()->status(), "Pausing");
+    {
+        QMenu menu;
+        window->fillMenu(menu);
+        EXPECT_FALSE(entry(menu, 32841)->isVisible());
+        EXPECT_TRUE(entry(menu, 32816)->isChecked());
+        EXPECT_TRUE(entry(menu, CLocalVideoWnd::kVideoFormat)->isEnabled());
+    }
+    step.togglePause();
+    port.isConnected = true;  // a call begins
+    port.out = OutgoingVideoState::IdleAfterReset;
+    startSending();
+    EXPECT_FALSE(window->buttons()->holdButton()->isHidden());
+    EXPECT_EQ(window->buttons()->status(), "Sending");
+    QMenu menu;
+    window->fillMenu(menu);
+    EXPECT_TRUE(entry(menu, 32813)->isVisible());
+    EXPECT_FALSE(entry(menu, 32812)->isVisible());
+}
+
+TEST_F(LocalWindow, VideoFormatTakesTheChosenSizeAndTellsThePeer) {
+    startSending();
+    EXPECT_EQ(window->picture()->size(), QSize(160, 120));
+
+    // Cancel changes nothing.
+    whenShown<VideoFormatDialog>([](VideoFormatDialog& d) { d.reject(); });
+    window->videoFormat();
+    EXPECT_EQ(port.count("<MyVideoSettings>"), 0);
+
+    QStringList offered;
+    whenShown<VideoFormatDialog>([&offered](VideoFormatDialog& d) {
+        for (int i = 0; i < d.sizeBox()->count(); ++i)
+            offered << d.sizeBox()->itemText(i);
+        EXPECT_EQ(d.sizeBox()->currentText(), "160 x 120");  // the size in use
+        d.sizeBox()->setCurrentIndex(d.sizeBox()->findText("128 x 96"));
+        d.accept();
+    });
+    window->videoFormat();
+    EXPECT_EQ(offered, QStringList({"176 x 144", "160 x 120", "128 x 96", "96 x 72"}));
+    ASSERT_EQ(port.count("<MyVideoSettings>"), 1);
+    EXPECT_EQ(size(port.settingsSent.back()), std::make_pair(128u, 96u));
+    EXPECT_EQ(window->picture()->size(), QSize(128, 96));
+    // The next frame goes out whole, compressed from a picture of the new size.
+    clock.advance(100);
+    step.step(clock.nowMs());
+    ASSERT_EQ(port.keys.size(), 2u);
+    EXPECT_TRUE(port.keys.back());
+    EXPECT_EQ(manager.localPicture().width, 128);
+    EXPECT_EQ(manager.localPicture().height, 96);
+}
+
+TEST_F(LocalWindow, VideoSourceNoneStopsTheCameraAndGreysCapture) {
+    startSending();
+    whenShown<VideoSourceDialog>([](VideoSourceDialog& d) {
+        EXPECT_EQ(d.sourceBox()->currentText(), "Test Pattern");
+        d.sourceBox()->setCurrentIndex(d.sourceBox()->findText("None"));
+        d.accept();
+    });
+    window->videoSource();
+    EXPECT_EQ(chosenDrivers, std::vector<std::string>{"None"});
+    EXPECT_EQ(step.state(), CaptureState::Open);
+    EXPECT_EQ(port.count("<CloseMyVideo>"), 1);
+    EXPECT_EQ(failures, 0);
+    EXPECT_TRUE(window->picture()->image().isNull());
+    QMenu menu;
+    window->fillMenu(menu);
+    EXPECT_FALSE(entry(menu, 32841)->isEnabled());
+}
+
+class RemoteWindow : public ::testing::Test {
+protected:
+    krl::test::ManualClock clock;
+    PatternOnly sources;
+    VideoManager manager{sources, clock};
+    FakeVideoPort port;
+    DialogMessagePresenter messages{nullptr, StringTable::builtIn()};
+    VideoOfferPrompt prompt{messages};
+    RemoteVideoStep step{port, manager, prompt};
+    std::unique_ptr<CRemoteVideoWnd> window;
+
+    void SetUp() override {
+        VideoSettingsRecord r;
+        r.values = {2, 40, 40, 160, 120, 1, 1, 0, 0, 1, 0, 0};
+        step.setRecord(r);
+        CRemoteVideoWnd::Actions actions;
+        actions.connected = [this] { return port.isConnected; };
+        window = std::make_unique<CRemoteVideoWnd>(step, manager, std::move(actions));
+        window->setHoldClip(QStringLiteral(KRL_HOLD_CLIP));
+        step.open();
+        window->show();
+    }
+    void offer() {
+        port.in = IncomingVideoState::Offered;
+        step.step(clock.nowMs());
+        window->refresh();
+    }
+    void receive() {
+        offer();
+        ASSERT_EQ(port.in, IncomingVideoState::Receiving);
+    }
+    QString status() const { return window->buttons()->status(); }
+};
+
+TEST_F(RemoteWindow, AsksBeforeTakingTheVideoAndDecliningTellsThePeer) {
+    step.setPromptWhenReceive(true);
+    auto answer = [this](MessageButton button) {
+        QList<MessageDialog*> open = messages.openDialogs();
+        ASSERT_EQ(open.size(), 1);
+        EXPECT_EQ(open.front()->definition().id, 5120);
+        open.front()->button(button)->click();
+    };
+    offer();
+    EXPECT_EQ(port.in, IncomingVideoState::Asking);
+    answer(MessageButton::No);
+    QTRY_COMPARE_WITH_TIMEOUT(port.count("<NoVideoOpen>"), 1, kWaitMs);
+    EXPECT_EQ(port.in, IncomingVideoState::Idle);
+    EXPECT_FALSE(manager.remoteOpen());
+    window->refresh();
+    EXPECT_EQ(status(), " ");
+
+    offer();
+    answer(MessageButton::Yes);
+    QTRY_COMPARE_WITH_TIMEOUT(port.count("<OkVideoOpen>"), 1, kWaitMs);
+    EXPECT_EQ(port.in, IncomingVideoState::Receiving);
+    EXPECT_TRUE(manager.remoteOpen());
+    EXPECT_EQ(port.count("<YourVideoSettings>"), 1);
+    window->refresh();
+    EXPECT_EQ(status(), "Receiving");
+}
+
+TEST_F(RemoteWindow, PauseFromTheMenuStopsThePeerAndResumesIt) {
+    receive();
+    chooseInMenu(QStringLiteral("&Pause"));
+    window->buttons()->menuButton()->click();
+    EXPECT_EQ(port.count("<VIDEORPAUSE>"), 1);
+    EXPECT_EQ(status(), "Pausing");
+    chooseInMenu(QStringLiteral("&Pause"));
+    window->buttons()->menuButton()->click();
+    EXPECT_EQ(port.count("<VIDEORRESUME>"), 1);
+    EXPECT_EQ(status(), "Receiving");
+}
+
+TEST_F(RemoteWindow, HoldPlaysTheClipInPlaceOfThePictureUntilTheLastMarkIsCleared) {
+    HoldAnimation* animation = window->holdAnimation();
+    ASSERT_TRUE(animation->hasClip());
+    // Not receiving: a hold shows nothing new.
+    step.setHoldMark(0, true);
+    window->refresh();
+    EXPECT_FALSE(animation->isVisible());
+    step.setHoldMark(0, false);
+
+    receive();
+    step.setHoldMark(0, true);
+    step.setHoldMark(1, true);
+    window->refresh();
+    EXPECT_EQ(status(), "Hold Call");
+    EXPECT_TRUE(animation->isVisible());
+    EXPECT_FALSE(window->picture()->isVisible());
+    EXPECT_TRUE(animation->playing());
+    QTRY_VERIFY_WITH_TIMEOUT(animation->frameNumber() > 1, kWaitMs);
+
+    step.setHoldMark(0, false);
+    window->refresh();
+    EXPECT_EQ(status(), "Put on Hold");
+    EXPECT_TRUE(animation->playing());
+    step.setHoldMark(1, false);
+    window->refresh();
+    EXPECT_FALSE(animation->playing());
+    EXPECT_FALSE(animation->isVisible());
+    EXPECT_TRUE(window->picture()->isVisible());
+    EXPECT_EQ(status(), "Receiving");
+}
+
+TEST(HoldAnimationClip, AMissingClipSaysSoInWords) {
+    HoldAnimation animation;
+    EXPECT_FALSE(animation.open(QStringLiteral("/nonexistent/vi_hold.avi")));
+    animation.play();
+    EXPECT_FALSE(animation.playing());
+    EXPECT_EQ(animation.text(), "Call on hold");
+}
+
+}  // namespace
