@@ -1,6 +1,7 @@
 #include "BlockCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,10 +17,26 @@ namespace brm {
 
 namespace {
 
-// The AC levels of a block in natural order and the squared error they leave (on the scale of
-// the forward transform). Written lane-wise so the compiler can vectorise it.
-BRM_VECTOR_CLONES int64_t quantiseNatural(const int32_t f[64], int q, int bias,
-                                          int16_t levels[64]) {
+// Zig-zag position of each row-major index (the inverse of the scan).
+constexpr std::array<int16_t, 64> makeScanRank() {
+    std::array<int16_t, 64> rank{};
+    for (int i = 0; i < 64; ++i) {
+        rank[kZigZag[i]] = static_cast<int16_t>(i);
+    }
+    return rank;
+}
+
+constexpr std::array<int16_t, 64> kScanRank = makeScanRank();
+
+struct NaturalLevels {
+    int64_t error;  // squared error the levels leave, on the scale of the forward transform
+    int last;       // largest zig-zag position of a non-zero level
+};
+
+// The levels of a block in natural order, the squared error they leave and the zig-zag
+// position of the last non-zero one. Written lane-wise so the compiler can vectorise it.
+BRM_VECTOR_CLONES NaturalLevels quantiseNatural(const int32_t f[64], int q, int bias,
+                                                int16_t levels[64]) {
     // (magnitude + bias) / 16q: numerators stay below 2^16 and divisors below 2^10, so the
     // single-precision quotient of the numerator plus one half (2^-10 or more from an integer)
     // is never rounded across an integer (its error stays below 2^-13).
@@ -39,7 +56,14 @@ BRM_VECTOR_CLONES int64_t quantiseNatural(const int32_t f[64], int q, int bias,
         error += static_cast<int64_t>(e * e);
         levels[i] = static_cast<int16_t>(v < 0 ? -level : level);
     }
-    return error;
+    // A second pass over the 16-bit levels: a reduction of its own vectorises, folded into the
+    // loop above it does not.
+    int16_t last = 0;
+    for (int i = 0; i < 64; ++i) {
+        const auto rank = static_cast<int16_t>(kScanRank[i] * (levels[i] != 0));
+        last = rank > last ? rank : last;
+    }
+    return {error, last};
 }
 
 }  // namespace
@@ -51,9 +75,9 @@ void BlockCodec::quantise(const uint8_t* pixels, int stride, int q, int acBias,
     // The decoder rebuilds the DC as 8 x level + 4, half a grey level above the level itself;
     // taking the level one below the rounded mean keeps flat areas exact.
     out.dcLevel = std::clamp((f[0] - 1) / 64, 0, 255);
-    int16_t natural[64];
     const int bias = acBias * q + ((q & 1) ? 8 : 0);
-    int64_t error = quantiseNatural(f, q, bias, natural);
+    const NaturalLevels natural = quantiseNatural(f, q, bias, out.levels);
+    int64_t error = natural.error;
     // The DC term was counted as AC above: take it out and count the real DC error.
     const int32_t dcMagnitude = f[0];
     const int32_t dcLevelAsAc = std::min<int32_t>((dcMagnitude + bias) / (16 * q), 127);
@@ -62,15 +86,9 @@ void BlockCodec::quantise(const uint8_t* pixels, int stride, int q, int acBias,
     error -= int64_t(dcMagnitude - dcRebuiltAsAc) * (dcMagnitude - dcRebuiltAsAc);
     const int64_t dcError = f[0] - 8 * (8 * std::max(out.dcLevel, 1) + 4);
     error += dcError * dcError;
-    int last = 0;
-    // Unrolled, the scan indices are constants.
-#pragma GCC unroll 63
-    for (int i = 1; i < 64; ++i) {
-        const int16_t level = natural[kZigZag[i]];
-        out.levels[i] = level;
-        last = level != 0 ? i : last;
-    }
-    out.lastNonZero = last;
+    // The DC slot (zig-zag position 0) does not take part in the AC scan.
+    out.levels[0] = 0;
+    out.lastNonZero = natural.last;
     out.error = static_cast<uint32_t>(std::clamp<int64_t>(error / 64, 0, UINT32_MAX));
 }
 
@@ -93,7 +111,7 @@ template <typename Sink>
 void forEachEvent(const QuantisedBlock& b, Sink&& sink) {
     int run = 0;
     for (int i = 1; i <= b.lastNonZero; ++i) {
-        const int level = b.levels[i];
+        const int level = b.levels[kZigZag[i]];
         if (level == 0) {
             ++run;
             continue;
@@ -170,7 +188,7 @@ bool BlockCodec::readEvents(BitReader& r, int16_t levels[64]) {
         if (pos > 63) {
             return false;
         }
-        levels[pos] = static_cast<int16_t>(level);
+        levels[kZigZag[pos]] = static_cast<int16_t>(level);
         if (last) {
             return true;
         }
@@ -183,16 +201,16 @@ bool BlockCodec::readEvents(BitReader& r, int16_t levels[64]) {
 void BlockCodec::reconstruct(int dcLevel, const int16_t levels[64], int q, uint8_t* out,
                              int stride) {
     int32_t coef[64];
-    coef[0] = 8 * dcLevel + 4;
     const int oddFix = (q & 1) ? 1 : 0;
-    // Every position written, without branches; unrolled, the scan indices are constants.
-#pragma GCC unroll 63
-    for (int i = 1; i < 64; ++i) {
+    // Every position written, without branches, in a loop the compiler vectorises; the DC slot
+    // is then set apart.
+    for (int i = 0; i < 64; ++i) {
         const int level = levels[i];
         const int mag = (level < 0 ? -level : level);
         const int value = q * (2 * mag + 1) - oddFix;
-        coef[kZigZag[i]] = level == 0 ? 0 : level < 0 ? -value : value;
+        coef[i] = level == 0 ? 0 : level < 0 ? -value : value;
     }
+    coef[0] = 8 * dcLevel + 4;
     inverseDct(coef, out, stride);
 }
 

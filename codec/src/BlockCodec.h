@@ -11,7 +11,7 @@ namespace brm {
 
 struct QuantisedBlock {
     int dcLevel = 0;      // 0..255 before the INTRADC code mapping
-    int16_t levels[64];   // zig-zag order; index 0 unused
+    int16_t levels[64];   // row-major order (as the transform's coefficients); index 0 unused
     int lastNonZero = 0;  // zig-zag position of the last non-zero AC level, 0 when none
     // Estimated squared error of the rebuilt pixels (from the coefficient errors; the
     // transform keeps energy), for valuing the block before it is rebuilt.
@@ -32,10 +32,11 @@ public:
     static void writeEvents(BitWriter& w, const QuantisedBlock& b);
     static int eventBits(const QuantisedBlock& b);
 
-    // Reads the AC events into `levels` (zig-zag order). False on an invalid code.
+    // Reads the AC events into `levels` (row-major order). False on an invalid code.
     static bool readEvents(BitReader& r, int16_t levels[64]);
 
-    // Dequantises and inverse-transforms a block into 8 rows of `stride` bytes.
+    // Dequantises (levels in row-major order) and inverse-transforms a block into 8 rows of
+    // `stride` bytes.
     static void reconstruct(int dcLevel, const int16_t levels[64], int q, uint8_t* out, int stride);
     // Reconstructs the DC level only (all AC zero): a flat block.
     static void reconstructFlat(int dcLevel, uint8_t* out, int stride);

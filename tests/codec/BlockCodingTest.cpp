@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -202,7 +203,7 @@ TEST(Coefficients, LastPositionAndLargeLevelsUseEscape) {
     QuantisedBlock b{};
     b.dcLevel = 77;
     std::fill(std::begin(b.levels), std::end(b.levels), 0);
-    b.levels[63] = 1;
+    b.levels[63] = 1;  // zig-zag position 63 is row-major index 63
     b.lastNonZero = 63;
     // 0, A = 0, DC, ESCAPE 0000011, LAST 1, RUN 62, LEVEL 1
     EXPECT_EQ(codeBlock(b),
@@ -242,13 +243,8 @@ TEST(Coefficients, EventsRoundTripThroughTheDecoder) {
             if (rng() % 10 == 0) {
                 level *= 8;
             }
-            b.levels[pos] = static_cast<int16_t>(level == 0 ? 1 : level);
-        }
-        b.lastNonZero = 0;
-        for (int i = 1; i < 64; ++i) {
-            if (b.levels[i] != 0) {
-                b.lastNonZero = i;
-            }
+            b.levels[kZigZag[pos]] = static_cast<int16_t>(level == 0 ? 1 : level);
+            b.lastNonZero = std::max(b.lastNonZero, pos);
         }
         std::vector<uint8_t> out(512);
         BitWriter w(out.data(), out.size());
@@ -367,12 +363,16 @@ TEST(Transform, LevelsAreTheExactQuotient) {
         BlockCodec::quantise(px, 8, q, 2, b);
         int32_t f[64];
         forwardDct(px, 8, f);
+        int last = 0;
         for (int i = 1; i < 64; ++i) {
             const int32_t v = f[kZigZag[i]];
             const int32_t mag = v < 0 ? -v : v;
             const int32_t level = std::min((mag + 2 * q + ((q & 1) ? 8 : 0)) / (16 * q), 127);
-            ASSERT_EQ(b.levels[i], v < 0 ? -level : level) << "q " << q << " position " << i;
+            ASSERT_EQ(b.levels[kZigZag[i]], v < 0 ? -level : level)
+                << "q " << q << " position " << i;
+            last = level != 0 ? i : last;
         }
+        ASSERT_EQ(b.lastNonZero, last) << "q " << q;
     }
 }
 
