@@ -1,7 +1,8 @@
 // Two real copies of the program on an X server, joined by a linesim cable at 115200 baud,
 // with two-way video from the built-in test pattern: A offers, B is asked (message 5120) and
-// accepts, then B sends too; pause, resume and hold on both sides; the statistics dialog shows
-// sane rates. Windows are saved as pictures in the build tree for a person to look at.
+// accepts, then B sends too; A picks a smaller picture in the Video Format dialog; pause,
+// resume and hold on both sides (the held window plays the hold clip); the statistics dialog
+// shows sane rates. Windows are saved as pictures in the build tree for a person to look at.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -155,6 +156,24 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
     EXPECT_EQ(a.video("grab remote " + screenshot("video-a-remote")), "ok");
     EXPECT_EQ(b.video("grab local " + screenshot("video-b-local")), "ok");
     EXPECT_EQ(b.video("grab remote " + screenshot("video-b-remote")), "ok");
+
+    // A asks its camera for a smaller picture through the settings sheet's Format... button:
+    // B's picture of A follows the record A sends.
+    EXPECT_EQ(a.ask("command 1116"), "ok");
+    std::string dialog;
+    ASSERT_TRUE(waitFor([&] {
+        dialog = a.video("dialog");
+        return dialog.rfind("error", 0) != 0;
+    })) << dialog;
+    EXPECT_EQ(dialog.rfind("Video Format\t", 0), 0u) << dialog;
+    EXPECT_NE(dialog.find("\t128 x 96"), std::string::npos) << dialog;
+    EXPECT_EQ(a.video("grab dialog " + screenshot("video-a-format")), "ok");
+    EXPECT_EQ(a.video("choose 128 x 96"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.video("picture remote").rfind("128 96 ", 0) == 0; }))
+        << b.video("picture remote");
+    EXPECT_TRUE(b.receivesMore()) << b.video("state");
+    EXPECT_EQ(a.video("grab local " + screenshot("video-a-local-128x96")), "ok");
+    EXPECT_EQ(b.video("grab remote " + screenshot("video-b-remote-128x96")), "ok");
 
     // B pauses what it receives: A stops sending to B, B's other direction goes on.
     EXPECT_EQ(b.video("pause remote"), "ok");

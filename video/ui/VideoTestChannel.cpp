@@ -1,6 +1,7 @@
 #include "video/ui/VideoTestChannel.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLocalSocket>
 #include <QTimer>
 
@@ -9,7 +10,9 @@
 #include "video/ui/CLocalVideoWnd.h"
 #include "video/ui/CRemoteVideoWnd.h"
 #include "video/ui/StatisticsDialog.h"
+#include "video/ui/VideoFormatDialog.h"
 #include "video/ui/VideoPictureWidget.h"
+#include "video/ui/VideoSourceDialog.h"
 #include "video/ui/VideoWindows.h"
 
 namespace krl {
@@ -34,6 +37,18 @@ QString checksum(const QImage& image) {
             sum = sum * 31 + row[x];
     }
     return QStringLiteral("%1 %2 %3").arg(rgb.width()).arg(rgb.height()).arg(sum);
+}
+
+// The open Video Format or Video Source dialog.
+QDialog* openDriverDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* d = dynamic_cast<QDialog*>(w);
+        if (d != nullptr && d->isVisible() &&
+            (dynamic_cast<VideoFormatDialog*>(d) != nullptr ||
+             dynamic_cast<VideoSourceDialog*>(d) != nullptr))
+            return d;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -103,6 +118,8 @@ QString VideoTestChannel::run(const QString& line) {
             target = windows_.remoteWindow();
         else if (words[1] == QLatin1String("statistics"))
             target = openStatistics();
+        else if (words[1] == QLatin1String("dialog"))
+            target = openDriverDialog();
         if (target == nullptr || !target->isVisible())
             return QStringLiteral("error nothing to grab");
         return target->grab().save(words[2]) ? QStringLiteral("ok")
@@ -116,6 +133,24 @@ QString VideoTestChannel::run(const QString& line) {
         for (int id : {353, 1193, 1276, 1277, 1278, 1144, 1279, 1280, 1281, 1282, 1146, 1284, 1285})
             texts.append(QStringLiteral("%1=%2").arg(id).arg(d->fieldText(id)));
         return texts.join(QLatin1Char('\t'));
+    }
+    if (verb == QLatin1String("dialog") || verb == QLatin1String("choose")) {
+        QDialog* d = openDriverDialog();
+        auto* box = d != nullptr ? d->findChild<QComboBox*>() : nullptr;
+        if (box == nullptr)
+            return QStringLiteral("error no dialog");
+        if (verb == QLatin1String("dialog")) {
+            QStringList texts{d->windowTitle()};
+            for (int i = 0; i < box->count(); ++i)
+                texts.append(box->itemText(i));
+            return texts.join(QLatin1Char('\t'));
+        }
+        const int at = box->findText(line.section(QLatin1Char(' '), 1).trimmed());
+        if (at < 0)
+            return QStringLiteral("error no such entry");
+        box->setCurrentIndex(at);
+        QTimer::singleShot(0, d, &QDialog::accept);
+        return QStringLiteral("ok");
     }
     if (verb == QLatin1String("close") && words.size() == 2) {
         if (StatisticsDialog* d = openStatistics()) {

@@ -14,8 +14,11 @@ class VideoWindows;
 //   state                       the video states and counters, as key=value pairs
 //   pause local|remote          the Pause menu entry of that window
 //   picture local|remote        width, height and a checksum of the picture shown
-//   grab local|remote|statistics FILE   saves a picture of that window or the open dialog
+//   grab local|remote|statistics|dialog FILE   saves a picture of that window or open dialog
 //   statistics                  the open statistics dialog's texts, TAB-separated
+//   dialog                      the open Video Format or Video Source dialog's title and
+//                               entries, TAB-separated
+//   choose TEXT                 picks TEXT in that dialog and presses OK
 //   close statistics            closes that dialog
 class VideoTestChannel : public QObject {
 public:
