@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/CallLog.h"
 #include "connection/Connection.h"
 #include "connection/TestPresenter.h"
 #include "link/LinkListener.h"
@@ -23,45 +24,15 @@
 #include "support/ModemSim.h"
 
 using namespace krl;
+using krl::test::inOrder;
+using krl::test::readLines;
+using krl::test::shipped;
 using krl::test::TestPresenter;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kWaitMs = 30000;  // generous: the machine may be loaded
-
-std::string shipped(const std::string& name) {
-    return std::string(KRL_MODEM_DIR) + "/" + name;
-}
-
-std::vector<std::string> readLines(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// True when every expected line starts one line of the log, in this order.
-::testing::AssertionResult inOrder(const std::vector<std::string>& log,
-                                   const std::vector<std::string>& expected) {
-    std::size_t at = 0;
-    for (const std::string& want : expected) {
-        while (at < log.size() && log[at].rfind(want, 0) != 0)
-            ++at;
-        if (at == log.size()) {
-            std::string all;
-            for (const auto& l : log)
-                all += l + "\n";
-            return ::testing::AssertionFailure() << "missing in order: \"" << want << "\"\n" << all;
-        }
-        ++at;
-    }
-    return ::testing::AssertionSuccess();
-}
 
 // One copy of the program: a connection, its settings, its log and what its pumps reported,
 // reacting to the pump as the main frame does.
@@ -244,17 +215,7 @@ TEST_F(ModemEndToEnd, DialRingAnswerAfterTheRingsSendAFileAndDisconnect) {
     EXPECT_EQ(a.settings.lastConnectSpeed, 28800u);
 
     auto bLog = b.log();
-    auto answerAt = std::find(bLog.begin(), bLog.end(), ">  @Answer Connect Command");
-    std::string heard;  // what the modem said before the call was answered
-    for (auto it = bLog.begin(); it != answerAt; ++it) {
-        if (it->rfind("<  ", 0) == 0)
-            heard += it->substr(3);
-    }
-    int rings = 0;
-    for (auto at = heard.find("RING"); at != std::string::npos; at = heard.find("RING", at + 1)) {
-        ++rings;
-    }
-    EXPECT_EQ(rings, 2);
+    EXPECT_EQ(krl::test::ringsBeforeAnswer(bLog), 2);
     EXPECT_TRUE(inOrder(
         a.log(),
         {">  Modem script= Generic Hayes Modem", ">  @General Commands", ">  AT|", "<  ", ">  ATZ|",

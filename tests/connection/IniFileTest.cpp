@@ -44,8 +44,6 @@ TEST(IniFile, QuestionMarksBlankAKeyOut) {
     EXPECT_EQ(krl::connectTypeOf(IniFile::parse("[Modem]\nType=Fax\n")), krl::ConnectType::Modem);
     EXPECT_EQ(krl::connectTypeOf(IniFile::parse("[modem]\ntype=serial cable\n")),
               krl::ConnectType::SerialCable);
-    EXPECT_EQ(krl::modemCheckFor(krl::ConnectType::SerialCable), 0);
-    EXPECT_EQ(krl::modemCheckFor(krl::ConnectType::Dsvd), 2);
 }
 
 TEST(IniFile, IntegersReadLikeProfileIntegersAndSaturate) {

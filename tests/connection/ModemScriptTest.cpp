@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/CallLog.h"
 #include "connection/ModemCommand.h"
 #include "connection/ModemScript.h"
 #include "connection/TestPresenter.h"
@@ -13,13 +14,10 @@
 using namespace krl;
 using krl::test::ManualClock;
 using krl::test::ScriptedModem;
+using krl::test::shipped;
 using krl::test::TestPresenter;
 
 namespace {
-
-std::string shipped(const std::string& name) {
-    return std::string(KRL_MODEM_DIR) + "/" + name;
-}
 
 // Runs a script against the scripted modem and records what the connection would see.
 class Harness : public ModemScriptHost {
@@ -81,26 +79,6 @@ public:
 
 }  // namespace
 
-TEST(ModemScript, HayesFileDialsThroughAllPhases) {
-    Harness h;
-    ASSERT_TRUE(h.script.load(shipped("HayesModem.mdm")));
-    ScriptOptions o;
-    o.outsideLinePrefix = "9,";
-    h.script.setOptions(o);
-    h.script.setPhoneNumber("555-1234");
-    h.script.startGeneral(ScriptGoal::Dial);
-    for (int i = 0; i < 10 && h.events.size() < 2; ++i)
-        h.pump();
-
-    EXPECT_EQ(h.events, (std::vector<std::string>{"dialling", "connected"}));
-    EXPECT_EQ(h.modem.commands,
-              (std::vector<std::string>{"AT", "ATZ", "ATE0V1Q0X4&C1&D2S0=0", "ATDT9,5551234"}));
-    EXPECT_EQ(h.animations, 1);
-    EXPECT_EQ(h.script.phase(), ScriptPhase::None);
-    EXPECT_EQ(connectSpeed(h.script.received()), 28800u);
-    EXPECT_TRUE(h.presenter.shown.empty());
-}
-
 TEST(ModemScript, AnswersAfterTheRingsCountAndALongGapStartsTheCountAgain) {
     Harness h;
     ASSERT_TRUE(h.script.load(shipped("HayesModem.mdm")));
@@ -110,22 +88,17 @@ TEST(ModemScript, AnswersAfterTheRingsCountAndALongGapStartsTheCountAgain) {
     ASSERT_EQ(h.events, std::vector<std::string>{"listening"});
     EXPECT_TRUE(h.logged("> @Listening"));
 
-    h.modem.ring();
-    h.pump();
-    h.pumpFor(6000, 100);
-    h.modem.ring();
-    h.pump();
-    // ResetTimes 30 is a 15 s gap: wait a little longer without a ring.
-    h.pumpFor(15100, 100);
-    h.modem.ring();
-    h.pump();
-    h.pumpFor(6000, 100);
-    h.modem.ring();
-    h.pump();
+    auto ringAfter = [&h](std::uint64_t silentMs) {
+        h.pumpFor(silentMs, 100);
+        h.modem.ring();
+        h.pump();
+    };
+    ringAfter(0);
+    ringAfter(6000);
+    ringAfter(15100);  // ResetTimes 30 is a 15 s gap: a little longer starts the count again
+    ringAfter(6000);
     EXPECT_FALSE(h.logged("> @Answer Connect Command"));
-    h.pumpFor(6000, 100);
-    h.modem.ring();
-    h.pump();
+    ringAfter(6000);
     EXPECT_TRUE(h.logged("> @Answer Connect Command"));
     h.pump();
     EXPECT_EQ(h.modem.commands.back(), "ATA");
@@ -234,7 +207,7 @@ TEST(ModemScript, OptionalFailureStopsUnlessContinued) {
 }
 
 TEST(ModemScript, BusyAndNoAnswerEndTheDialWithOneQuestion) {
-    for (std::string reply : {"\r\nBUSY\r\n", "\r\nNO ANSWER\r\n", ""}) {
+    for (std::string reply : {"\r\nBUSY\r\n", "\r\nNO ANSWER\r\n", "\r\nNO CARRIER\r\n", ""}) {
         SCOPED_TRACE(reply);
         Harness h;
         ASSERT_TRUE(h.script.load(shipped("HayesModem.mdm")));
@@ -290,33 +263,26 @@ TEST(ModemScript, DisconnectCommandsGoOnWhateverTheModemSays) {
     EXPECT_TRUE(h.logged("> @Disconnect Command"));
 }
 
-TEST(ModemScript, PromptBeforeAnswerWaitsForTheUser) {
-    for (MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
-        Harness h;
-        ASSERT_TRUE(h.script.load(shipped("HayesModem.mdm")));
-        ScriptOptions o;
-        o.ringsCount = 1;
-        o.promptBeforeAnswer = true;
-        o.speakerOff = true;
-        h.script.setOptions(o);
-        h.script.startGeneral(ScriptGoal::Listen);
-        h.pumpFor(1000, 100);
-        EXPECT_EQ(h.modem.commands.back(), "ATM0");
-        h.modem.ring();
-        h.pump();
-        ASSERT_EQ(h.presenter.ids(), std::vector<int>{5170});
-        EXPECT_EQ(h.presenter.shown[0].kind, MessageKind::Confirmation);
-        h.modem.ring();  // further rings while the question is open change nothing
-        h.pump();
-        EXPECT_EQ(h.presenter.shown.size(), 1u);
-        h.presenter.answer(answer);
-        h.pump();
-        if (answer == MessageAnswer::No) {
-            EXPECT_EQ(h.events.back(), "declined");
-            EXPECT_NE(h.modem.commands.back(), "ATA");
-        } else {
-            EXPECT_EQ(h.modem.commands.back(), "ATA");
-            EXPECT_EQ(h.events.back(), "connected");
-        }
-    }
+TEST(ModemScript, PromptBeforeAnswerWaitsForTheUserWhateverRingsMeanwhile) {
+    Harness h;
+    ASSERT_TRUE(h.script.load(shipped("HayesModem.mdm")));
+    ScriptOptions o;
+    o.ringsCount = 1;
+    o.promptBeforeAnswer = true;
+    o.speakerOff = true;
+    h.script.setOptions(o);
+    h.script.startGeneral(ScriptGoal::Listen);
+    h.pumpFor(1000, 100);
+    EXPECT_EQ(h.modem.commands.back(), "ATM0");
+    h.modem.ring();
+    h.pump();
+    ASSERT_EQ(h.presenter.ids(), std::vector<int>{5170});
+    h.modem.ring();  // further rings while the question is open change nothing
+    h.pump();
+    EXPECT_EQ(h.presenter.shown.size(), 1u);
+    EXPECT_NE(h.modem.commands.back(), "ATA");
+    h.presenter.answer(MessageAnswer::Yes);
+    h.pump();
+    EXPECT_EQ(h.modem.commands.back(), "ATA");
+    EXPECT_EQ(h.events.back(), "connected");
 }
