@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "FrameBytes.h"
+#include "RecordingEngine.h"
 #include "fakes/FakeSerialDevice.h"
 #include "fakes/ManualClock.h"
-#include "RecordingEngine.h"
 #include "resources/StringTable.h"
 
 using namespace krl;

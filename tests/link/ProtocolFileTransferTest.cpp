@@ -91,23 +91,6 @@ TEST_F(FileTransferTest, StatisticsFollowTheActiveSide) {
     EXPECT_EQ(s.size, 20000u);
 }
 
-TEST_F(FileTransferTest, StartByteFileTravelsInHalfBlocks) {
-    fs::path f = file("ones.bin", std::vector<std::uint8_t>(4000, 0x01));
-    std::vector<std::size_t> blockLengths;
-    pair.filter = [&](bool fromA, SentFrame& fr) {
-        if (fromA && fr.type == FrameType::FileBlock)
-            blockLengths.push_back(fr.payload.size());
-        return true;
-    };
-    ASSERT_EQ(send(f), SendState::Done);
-    // 1535 data bytes make 3070 stuffed bytes; the length field counts them.
-    ASSERT_EQ(blockLengths.size(), 3u);
-    EXPECT_EQ(blockLengths[0], 3070u);
-    EXPECT_EQ(blockLengths[1], 3070u);
-    EXPECT_EQ(blockLengths[2], 2u * (4000 - 2 * 1535));
-    EXPECT_EQ(readFile(in / "ones.bin"), std::vector<std::uint8_t>(4000, 0x01));
-}
-
 TEST_F(FileTransferTest, EmptyFileIsDoneWithoutAnyFrame) {
     fs::path f = file("empty", {});
     sender().control(SendControl::Start, kOrdinaryFile, f.string());
