@@ -74,12 +74,20 @@ bool VideoFileReader::open(const QString& path) {
     std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
     std::unique_ptr<AVFrame, FrameFree> picture(av_frame_alloc());
     std::unique_ptr<SwsContext, ScaleFree> scale;
+    qsizetype kept = 0;
+    bool full = false;
     auto takeFrames = [&]() {
         while (avcodec_receive_frame(decoder.get(), picture.get()) == 0) {
             const int w = picture->width;
             const int h = picture->height;
-            if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide || frameCount() >= kMaxFrames)
+            if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide || full)
                 continue;
+            const qsizetype bytes = static_cast<qsizetype>(w) * h * 3;
+            if (frameCount() >= kMaxFrames || (!frames_.empty() && kept + bytes > maxBytes_)) {
+                full = true;
+                continue;
+            }
+            kept += bytes;
             scale.reset(sws_getCachedContext(
                 scale.release(), w, h, static_cast<AVPixelFormat>(picture->format), w, h,
                 AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr));
@@ -92,7 +100,7 @@ bool VideoFileReader::open(const QString& path) {
             frames_.push_back(std::move(image));
         }
     };
-    while (frameCount() < kMaxFrames && av_read_frame(format.get(), packet.get()) >= 0) {
+    while (!full && av_read_frame(format.get(), packet.get()) >= 0) {
         if (packet->stream_index == stream && avcodec_send_packet(decoder.get(), packet.get()) >= 0)
             takeFrames();
         av_packet_unref(packet.get());

@@ -8,13 +8,15 @@ namespace krl {
 
 // Reads the pictures of a video file through FFmpeg: any file FFmpeg can read. Short clips
 // (the program's animations) are decoded whole when opened and kept as RGB pictures; at most
-// kMaxFrames pictures are kept, so a long file cannot exhaust memory.
+// kMaxFrames pictures and maxBytes of them are kept, so a long or large file cannot exhaust
+// memory (what does not fit is left out; the first picture is always kept).
 class VideoFileReader {
 public:
     static constexpr int kMaxFrames = 1000;
     static constexpr int kMaxSide = 4096;
+    static constexpr qsizetype kMaxBytes = 64 * 1024 * 1024;
 
-    VideoFileReader() = default;
+    explicit VideoFileReader(qsizetype maxBytes = kMaxBytes) : maxBytes_(maxBytes) {}
 
     // Opens and decodes the file; false (with error() saying why) when it cannot be read or
     // holds no picture.
@@ -31,6 +33,7 @@ public:
     QImage frame(int n) const;
 
 private:
+    qsizetype maxBytes_;
     std::vector<QImage> frames_;
     double frameRate_ = 0;
     QString error_;

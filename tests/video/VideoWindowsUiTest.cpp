@@ -17,6 +17,7 @@
 #include "controls/MessageButton.h"
 #include "controls/ui/DialogMessagePresenter.h"
 #include "fakes/ManualClock.h"
+#include "platform/ffmpeg/VideoFileReader.h"
 #include "resources/StringTable.h"
 #include "video/LocalVideoStep.h"
 #include "video/TestPatternSource.h"
@@ -332,6 +333,20 @@ TEST_F(RemoteWindow, HoldPlaysTheClipInPlaceOfThePictureUntilTheLastMarkIsCleare
     EXPECT_FALSE(animation->isVisible());
     EXPECT_TRUE(window->picture()->isVisible());
     EXPECT_EQ(status(), "Receiving");
+}
+
+TEST(HoldAnimationClip, AClipLargerThanTheMemoryBudgetKeepsOnlyWhatFits) {
+    VideoFileReader whole;
+    ASSERT_TRUE(whole.open(QStringLiteral(KRL_HOLD_CLIP)));
+    EXPECT_EQ(whole.frameCount(), 16);
+    EXPECT_EQ(whole.frameSize(), QSize(176, 144));
+    // Room for two and a half pictures: two are kept, and the first always is.
+    VideoFileReader budget(176 * 144 * 3 * 5 / 2);
+    ASSERT_TRUE(budget.open(QStringLiteral(KRL_HOLD_CLIP)));
+    EXPECT_EQ(budget.frameCount(), 2);
+    VideoFileReader tiny(1);
+    ASSERT_TRUE(tiny.open(QStringLiteral(KRL_HOLD_CLIP)));
+    EXPECT_EQ(tiny.frameCount(), 1);
 }
 
 TEST(HoldAnimationClip, AMissingClipSaysSoInWords) {
