@@ -149,61 +149,32 @@ TEST_F(SourceChosen, APausedCameraIsTakenAgainAndStaysPaused) {
 }
 
 LocalMenuRules rules(CaptureState state, bool connected, bool sending = false,
-                     bool noDriver = false) {
-    LocalMenuRules::Input in;
-    in.state = state;
-    in.connected = connected;
-    in.sending = sending;
-    in.noDriver = noDriver;
-    return LocalMenuRules::from(in);
+                     bool noDriver = false, bool recording = false) {
+    return LocalMenuRules::from({state, connected, sending, noDriver, recording});
 }
 
-TEST(LocalMenu, WithoutACall) {
-    auto idle = rules(CaptureState::Open, false, false, true);
-    EXPECT_FALSE(idle.stopSending.shown);
-    EXPECT_FALSE(idle.stopCapture.shown);
-    EXPECT_FALSE(idle.capture.enabled);  // driver "None"
-    EXPECT_FALSE(idle.send.enabled);
-    EXPECT_FALSE(idle.pause.enabled);
-    EXPECT_FALSE(idle.videoFormat.enabled);
-
-    auto capturing = rules(CaptureState::Camera, false);
-    EXPECT_FALSE(capturing.capture.shown);
-    EXPECT_TRUE(capturing.stopCapture.shown);
-    EXPECT_FALSE(capturing.send.enabled);
-    EXPECT_TRUE(capturing.pause.enabled);
-    EXPECT_TRUE(capturing.videoFormat.enabled && capturing.videoSource.enabled);
-    EXPECT_TRUE(capturing.snapshot.enabled && capturing.record.enabled);
-}
-
-TEST(LocalMenu, DuringACall) {
+TEST(LocalMenu, EntriesRemovedOrGreyedByCaptureCallAndDriver) {
+    // No call: capturing greys Send rather than removing it; no driver greys Capture.
+    auto alone = rules(CaptureState::Camera, false);
+    EXPECT_FALSE(alone.capture.shown || alone.stopSending.shown);
+    EXPECT_TRUE(alone.send.shown && !alone.send.enabled);
+    EXPECT_FALSE(rules(CaptureState::Open, false, false, true).capture.enabled);
+    // In a call: sending leaves only Stop Sending of the four; idle without a driver greys both.
     auto sending = rules(CaptureState::Camera, true, true);
     EXPECT_FALSE(sending.send.shown || sending.capture.shown || sending.stopCapture.shown);
     EXPECT_TRUE(sending.stopSending.shown);
-
-    auto notCapturing = rules(CaptureState::Open, true, false, true);
-    EXPECT_FALSE(notCapturing.stopSending.shown || notCapturing.stopCapture.shown);
-    EXPECT_FALSE(notCapturing.capture.enabled || notCapturing.send.enabled);
-    EXPECT_FALSE(notCapturing.pause.enabled);
-
-    auto capturing = rules(CaptureState::Camera, true);
-    EXPECT_FALSE(capturing.stopSending.shown || capturing.capture.shown);
-    EXPECT_TRUE(capturing.send.shown && capturing.send.enabled);
-}
-
-TEST(LocalMenu, FilePlaybackGreysTheDriverEntriesAndPauseIsChecked) {
+    auto idle = rules(CaptureState::Open, true, false, true);
+    EXPECT_FALSE(idle.capture.enabled || idle.send.enabled || idle.pause.enabled);
+    // The driver's dialogs, recording and snapshots: greyed up to file playback.
     auto file = rules(CaptureState::File, true);
-    EXPECT_FALSE(file.videoFormat.enabled || file.videoSource.enabled);
-    EXPECT_FALSE(file.record.enabled || file.snapshot.enabled);
-    auto paused = rules(CaptureState::Paused, false);
-    EXPECT_TRUE(paused.pause.checked);
-    EXPECT_TRUE(paused.pause.enabled);
-    LocalMenuRules::Input in;
-    in.state = CaptureState::Camera;
-    in.recording = true;
-    EXPECT_TRUE(LocalMenuRules::from(in).record.checked);
-    in.state = CaptureState::Open;
-    EXPECT_FALSE(LocalMenuRules::from(in).record.checked);
+    EXPECT_FALSE(file.videoFormat.enabled || file.videoSource.enabled || file.record.enabled ||
+                 file.snapshot.enabled);
+    auto camera = rules(CaptureState::Camera, true);
+    EXPECT_TRUE(camera.videoFormat.enabled && camera.videoSource.enabled);
+    // Check marks: Pause while paused, Record while recording and capturing.
+    EXPECT_TRUE(rules(CaptureState::Paused, false).pause.checked);
+    EXPECT_TRUE(rules(CaptureState::Camera, false, false, false, true).record.checked);
+    EXPECT_FALSE(rules(CaptureState::Open, false, false, false, true).record.checked);
 }
 
 }  // namespace
