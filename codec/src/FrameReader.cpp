@@ -156,6 +156,11 @@ void FrameReader::convertRows(const Rgb* top, const Rgb* bottom, int y, ChromaKi
         y0[x] = static_cast<uint8_t>(lumaOf(top[x].r, top[x].g, top[x].b));
         y1[x] = static_cast<uint8_t>(lumaOf(bottom[x].r, bottom[x].g, bottom[x].b));
     }
+    convertChroma(top, bottom, y, chroma);
+}
+
+void FrameReader::convertChroma(const Rgb* top, const Rgb* bottom, int y, ChromaKind chroma) {
+    const int w = frameWidth_;
     if (chroma == ChromaKind::None) {
         return;
     }
@@ -183,24 +188,43 @@ void FrameReader::convertRows(const Rgb* top, const Rgb* bottom, int y, ChromaKi
     }
 }
 
-void FrameReader::convertBgrRows(const uint8_t* top, const uint8_t* bottom, int y,
-                                 ChromaKind chroma) {
+void FrameReader::readBgr(const uint8_t* source, const SourceFormat& format,
+                          const FrameWindow& window, ChromaKind chroma) {
     const int w = frameWidth_;
-    uint8_t* y0 = luma_.data() + static_cast<size_t>(y) * w;
-    lumaRowBgr(top, y0, w);
-    lumaRowBgr(bottom, y0 + w, w);
-    if (chroma == ChromaKind::Subsampled) {
-        chromaRowBgr(top, bottom, cb_.data() + static_cast<size_t>(y / 2) * chromaWidth_,
-                     cr_.data() + static_cast<size_t>(y / 2) * chromaWidth_, w / 2);
+    const int h = frameHeight_;
+    const auto stride = static_cast<size_t>(format.rowBytes());
+    // Memory row m of the window is picture row m (top-down) or h - 1 - m (bottom-up).
+    const uint8_t* firstRow =
+        source + static_cast<size_t>(window.cropY) * stride + static_cast<size_t>(window.cropX) * 3;
+    if (stride == static_cast<size_t>(w) * 3) {
+        lumaRowBgr(firstRow, luma_.data(), w * h);
+    } else {
+        for (int m = 0; m < h; ++m) {
+            lumaRowBgr(firstRow + static_cast<size_t>(m) * stride,
+                       luma_.data() + static_cast<size_t>(m) * w, w);
+        }
+    }
+    lumaTop_ = format.topDown ? luma_.data() : luma_.data() + static_cast<size_t>(h - 1) * w;
+    lumaStep_ = format.topDown ? w : -w;
+    if (chroma == ChromaKind::None) {
         return;
     }
-    if (chroma == ChromaKind::Full) {
+    for (int y = 0; y < h; y += 2) {
+        const int m0 = format.topDown ? y : h - 1 - y;
+        const int m1 = format.topDown ? m0 + 1 : m0 - 1;
+        const uint8_t* top = firstRow + static_cast<size_t>(m0) * stride;
+        const uint8_t* bottom = firstRow + static_cast<size_t>(m1) * stride;
+        if (chroma == ChromaKind::Subsampled) {
+            chromaRowBgr(top, bottom, cb_.data() + static_cast<size_t>(y / 2) * chromaWidth_,
+                         cr_.data() + static_cast<size_t>(y / 2) * chromaWidth_, w / 2);
+            continue;
+        }
         for (int x = 0; x < w; ++x) {
             rows_[static_cast<size_t>(x)] = Rgb{top[3 * x + 2], top[3 * x + 1], top[3 * x]};
             rows_[static_cast<size_t>(w + x)] =
                 Rgb{bottom[3 * x + 2], bottom[3 * x + 1], bottom[3 * x]};
         }
-        convertRows(rows_.data(), rows_.data() + w, y, chroma);
+        convertChroma(rows_.data(), rows_.data() + w, y, chroma);
     }
 }
 
@@ -209,10 +233,10 @@ void FrameReader::toBlocks(const PlaneLayout& layout, uint8_t* plane) const {
     for (int by = 0; by < layout.rows; ++by) {
         for (int bx = 0; bx < layout.columns; ++bx) {
             const int idx = layout.storageIndex(bx, by);
-            const uint8_t* src = luma_.data() + static_cast<size_t>(by * 8) * w + bx * 8;
+            const uint8_t* src = lumaTop_ + (by * 8) * lumaStep_ + bx * 8;
             uint8_t* y = plane + idx * 64;
             for (int r = 0; r < 8; ++r) {
-                std::memcpy(y + r * 8, src + static_cast<size_t>(r) * w, 8);
+                std::memcpy(y + r * 8, src + r * lumaStep_, 8);
             }
             if (layout.chroma == ChromaKind::Full) {
                 const size_t at = static_cast<size_t>(by * 8) * w + bx * 8;
@@ -281,16 +305,12 @@ bool FrameReader::read(const uint8_t* bits, const SourceFormat& format,
     const size_t stride = static_cast<size_t>(format.rowBytes());
     const bool padded = window.width != frameWidth_ || window.height != frameHeight_;
     if (format.bitCount == 24 && !padded) {
-        for (int y = 0; y < frameHeight_; y += 2) {
-            const int r0 = format.topDown ? window.cropY + y : window.cropY + window.height - 1 - y;
-            const int r1 = format.topDown ? r0 + 1 : r0 - 1;
-            convertBgrRows(source + static_cast<size_t>(r0) * stride + window.cropX * 3,
-                           source + static_cast<size_t>(r1) * stride + window.cropX * 3, y,
-                           layout.chroma);
-        }
+        readBgr(source, format, window, layout.chroma);
         toBlocks(layout, plane);
         return true;
     }
+    lumaTop_ = luma_.data();
+    lumaStep_ = frameWidth_;
     for (int y = 0; y < frameHeight_; y += 2) {
         for (int r = 0; r < 2; ++r) {
             Rgb* out = rows_.data() + static_cast<size_t>(r) * frameWidth_;

@@ -3,6 +3,7 @@
 // chroma subsampling, padding, and the run-length formats of the input.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -46,8 +47,12 @@ private:
                  int cropX, int width, Rgb* out) const;
     // Converts two picture rows (frame rows y and y + 1) into the raster planes.
     void convertRows(const Rgb* top, const Rgb* bottom, int y, ChromaKind chroma);
-    // The same straight from two rows of 24-bit input (blue, green, red).
-    void convertBgrRows(const uint8_t* top, const uint8_t* bottom, int y, ChromaKind chroma);
+    // Their chroma only.
+    void convertChroma(const Rgb* top, const Rgb* bottom, int y, ChromaKind chroma);
+    // The 24-bit input without padding: luminance of every row at once where the rows lie
+    // back to back, chroma a row pair at a time.
+    void readBgr(const uint8_t* source, const SourceFormat& format, const FrameWindow& window,
+                 ChromaKind chroma);
     void toBlocks(const PlaneLayout& layout, uint8_t* plane) const;
 
     std::vector<uint8_t> rle_;
@@ -56,6 +61,10 @@ private:
     int frameHeight_ = 0;
     int chromaWidth_ = 0;
     std::vector<uint8_t> luma_;  // raster, frame size
+    // Picture row 0 of the luminance raster and the step from one picture row to the next
+    // (negative where the raster holds bottom-up input rows in memory order).
+    const uint8_t* lumaTop_ = nullptr;
+    std::ptrdiff_t lumaStep_ = 0;
     std::vector<uint8_t> cb_;  // raster: frame size (full) or half each way rounded to macroblocks
     std::vector<uint8_t> cr_;
     // The frame size the subsampled chroma rasters were last filled with grey for: their parts

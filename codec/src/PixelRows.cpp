@@ -8,11 +8,17 @@
 namespace brm {
 
 BRM_VECTOR_CLONES void lumaRowBgr(const uint8_t* bgr, uint8_t* luma, int n) {
+    // (19595 R + 38470 G + 7471 B + 32768) >> 16 in 16-bit lanes: with each weight split into
+    // 256 x high + low bytes (76, 139; 150, 70; 29, 47), the high sum H and the low sum L both
+    // stay below 2^16, and the result is (H + (L >> 8) + 128) >> 8 exactly (flooring the low
+    // part first loses nothing, as the high part is a whole multiple of 256 in the full sum).
     for (int x = 0; x < n; ++x) {
-        const int b = bgr[3 * x];
-        const int g = bgr[3 * x + 1];
-        const int r = bgr[3 * x + 2];
-        luma[x] = static_cast<uint8_t>((19595 * r + 38470 * g + 7471 * b + 32768) >> 16);
+        const uint16_t b = bgr[3 * x];
+        const uint16_t g = bgr[3 * x + 1];
+        const uint16_t r = bgr[3 * x + 2];
+        const auto high = static_cast<uint16_t>(76 * r + 150 * g + 29 * b);
+        const auto low = static_cast<uint16_t>(139 * r + 70 * g + 47 * b);
+        luma[x] = static_cast<uint8_t>(static_cast<uint16_t>(high + (low >> 8) + 128) >> 8);
     }
 }
 

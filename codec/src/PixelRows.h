@@ -6,7 +6,7 @@
 
 namespace brm {
 
-// Luminance of n pixels of 24-bit input (blue, green, red).
+// Luminance of n pixels of 24-bit input (blue, green, red), exactly lumaOf's.
 void lumaRowBgr(const uint8_t* bgr, uint8_t* luma, int n);
 
 // Subsampled chroma of n 2x2 groups from two rows of 24-bit input.
