@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <string>
@@ -62,26 +63,12 @@ private:
     ManualClock& clock_;
 };
 
-// Answers questions as the test says; an empty answer list leaves them waiting.
+// Records the messages shown; questions stay open.
 class ScriptedPresenter : public MessagePresenter {
 public:
-    void show(const Message& message, AnswerHandler onAnswer) override {
-        shown.push_back(message.id);
-        if (onAnswer && immediate) {
-            onAnswer(*immediate);
-        } else if (onAnswer) {
-            pending.push_back(std::move(onAnswer));
-        }
-    }
-    bool wasShown(int id) const {
-        for (int s : shown)
-            if (s == id)
-                return true;
-        return false;
-    }
+    void show(const Message& message, AnswerHandler) override { shown.push_back(message.id); }
+    bool wasShown(int id) const { return std::find(shown.begin(), shown.end(), id) != shown.end(); }
     std::vector<int> shown;
-    std::optional<MessageAnswer> immediate;
-    std::vector<AnswerHandler> pending;
 };
 
 class ScriptedExistsQuestion : public FileExistsQuestion {

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
 
 #include "TempFolder.h"
+#include "link/FileErrors.h"
 #include "link/LinkSession.h"
 #include "link/MessagePresenter.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
@@ -205,30 +207,29 @@ TEST_F(LineTest, WholeCall) {
     EXPECT_EQ(question.asked, 1);
     EXPECT_EQ(a.protocol().sender().state(), SendState::StoppedByReceiver);
 
-    // A stop from each side; nothing partial stays behind.
+    // A stop from each side: the other side is told, and nothing partial stays behind.
     fs::path big = file("big", 200000, 30);
-    a.protocol().sender().control(SendControl::Acknowledge);
-    a.protocol().sender().control(SendControl::Start, kOrdinaryFile, big.string());
-    ASSERT_TRUE(pumpUntil([&] {
-        return b.protocol().receiver().active() &&
-               b.protocol().receiver().status().bytesDone > 10000;
-    }));
-    a.protocol().sender().control(SendControl::Stop);
-    ASSERT_TRUE(pumpUntil(
-        [&] { return b.protocol().receiver().state() == ReceiveState::StoppedBySender; }));
-    EXPECT_FALSE(fs::exists(in / "big"));
-
-    b.protocol().receiver().control(ReceiveControl::Arm, in.string());
-    a.protocol().sender().control(SendControl::Acknowledge);
-    a.protocol().sender().control(SendControl::Start, kOrdinaryFile, big.string());
-    ASSERT_TRUE(pumpUntil([&] {
-        return b.protocol().receiver().active() &&
-               b.protocol().receiver().status().bytesDone > 10000;
-    }));
-    b.protocol().receiver().control(ReceiveControl::Stop);
-    ASSERT_TRUE(
-        pumpUntil([&] { return a.protocol().sender().state() == SendState::StoppedByReceiver; }));
-    EXPECT_FALSE(fs::exists(in / "big"));
+    for (bool bySender : {true, false}) {
+        b.protocol().receiver().control(ReceiveControl::Arm, in.string());
+        a.protocol().sender().control(SendControl::Acknowledge);
+        a.protocol().sender().control(SendControl::Start, kOrdinaryFile, big.string());
+        ASSERT_TRUE(pumpUntil([&] {
+            return b.protocol().receiver().active() &&
+                   b.protocol().receiver().status().bytesDone > 10000;
+        }));
+        if (bySender)
+            a.protocol().sender().control(SendControl::Stop);
+        else
+            b.protocol().receiver().control(ReceiveControl::Stop);
+        ASSERT_TRUE(pumpUntil([&] {
+            return bySender ? b.protocol().receiver().state() == ReceiveState::StoppedBySender
+                            : a.protocol().sender().state() == SendState::StoppedByReceiver;
+        }));
+        EXPECT_FALSE(fs::exists(in / "big")) << bySender;
+    }
+    EXPECT_EQ(std::count(messagesB.shown.begin(), messagesB.shown.end(),
+                         transfer_message::kSenderStopped),
+              1);
 
     a.protocol().sendDisconnect();
     ASSERT_TRUE(pumpUntil([&] { return disconnectB; }));
