@@ -164,42 +164,6 @@ TEST_F(LinkEngineTest, DisconnectStopsThePollAndTheRestIsNotExamined) {
     EXPECT_EQ(b.deliveries.size(), 1u) << "nothing delivered twice";
 }
 
-TEST_F(LinkEngineTest, EveryFrameTypeTravelsAndIsCheckedOnArrival) {
-    Bytes fileData{0x10, 0x01, 0x01, 0x20, 0x01};
-    Bytes video(1000);
-    for (std::size_t i = 0; i < video.size(); ++i)
-        video[i] = static_cast<std::uint8_t>(i * 7);
-
-    EXPECT_EQ(a.sendFileBlock(fileData).accepted, 8 + 23);  // three start bytes doubled
-    EXPECT_EQ(a.sendVideo(video, false), 1000 + 23);
-    EXPECT_EQ(a.sendVideo(video, true), 1000 + 23);
-    EXPECT_EQ(a.sendChat("hello there"), 11 + 7);
-    EXPECT_EQ(pumpB(), 1);
-    ASSERT_EQ(b.deliveries.size(), 4u);
-    const FrameType types[] = {FrameType::FileBlock, FrameType::Video, FrameType::VideoKey,
-                               FrameType::Chat};
-    const Bytes payloads[] = {fileData, video, video, bytesOf("hello there")};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(b.deliveries[i].type, types[i]);
-        EXPECT_EQ(b.deliveries[i].data, payloads[i]);
-        EXPECT_TRUE(b.deliveries[i].intact);
-    }
-    EXPECT_EQ(b.transferSteps, 1);
-}
-
-TEST_F(LinkEngineTest, DamagedDataFailsItsCheck) {
-    Bytes video(300, 0x42);
-    a.sendVideo(video, false);
-    a.sendFileBlock(video);
-    // Flip one bit in each payload as it lies on the line.
-    line->b.inbox[21 + 100] ^= 0x04;
-    line->b.inbox[300 + 23 + 21 + 7] ^= 0x80;
-    pumpB();
-    ASSERT_EQ(b.deliveries.size(), 2u);
-    EXPECT_FALSE(b.deliveries[0].intact);
-    EXPECT_FALSE(b.deliveries[1].intact);
-}
-
 TEST_F(LinkEngineTest, SenderLimitsRefuseOversizedFramesWithoutWriting) {
     Bytes big(frame::kMaxVideoPayload, 0x11);
     EXPECT_EQ(a.sendVideo(big, false), 16383);
