@@ -108,7 +108,6 @@ TEST_F(FileTransferTest, OfferCarriesNameSizeAndDate) {
     EXPECT_EQ(offer.substr(0, 43), "<Send NF><Name><report.txt><Size><     123>");
     EXPECT_EQ(offer.substr(43, 7), "<Date><");
     EXPECT_EQ(offer.size(), 43u + 7 + 33 + 1);  // "%16ld,%16ld" is 33 characters
-    EXPECT_EQ(offer[16], 'r');
 }
 
 TEST_F(FileTransferTest, LostConfirmationsAreResentAndWrittenOnce) {
@@ -143,30 +142,26 @@ TEST_F(FileTransferTest, LostConfirmationsAreResentAndWrittenOnce) {
         EXPECT_EQ(receiver().repeatedBlocks() - repeatedBefore,
                   static_cast<std::uint64_t>(dropped));
     }
-    EXPECT_FALSE(pair.a.port.sentLog.empty());
 }
 
-TEST_F(FileTransferTest, IdenticalBlocksInARowAreNotTakenForRepeats) {
-    std::vector<std::uint8_t> zeros(3070 * 4, 0);
-    fs::path f = file("zeros.bin", zeros);
-    ASSERT_EQ(send(f), SendState::Done);
+// Blocks alike in content are told from blocks sent again by timing alone.
+TEST_F(FileTransferTest, LikeBlocksAreNotTakenForRepeatsEvenWithDamageAndLostConfirmations) {
+    std::vector<std::uint8_t> zeros(3070 * 12 + 5, 0);
+    ASSERT_EQ(send(file("zeros.bin", zeros)), SendState::Done);
     EXPECT_EQ(readFile(in / "zeros.bin"), zeros);
     EXPECT_EQ(receiver().repeatedBlocks(), 0u);
-}
 
-TEST_F(FileTransferTest, LikeBlocksSurviveDamageAndLostConfirmationsTogether) {
     pair.a.protocol.setCommandTimeoutMs(1000);
     pair.b.protocol.setCommandTimeoutMs(1000);
-    std::vector<std::uint8_t> zeros(3070 * 12 + 5, 0);
-    fs::path f = file("zeros.bin", zeros);
     int blocks = 0, confirmations = 0;
     pair.filter = [&](bool fromA, SentFrame& fr) {
         if (fromA && fr.type == FrameType::FileBlock && ++blocks % 3 == 0)
             fr.payload[fr.payload.size() / 2] ^= 4;
         return !(!fromA && fr.text() == "<CRCOK>" && ++confirmations % 4 == 0);
     };
-    ASSERT_EQ(send(f), SendState::Done);
-    EXPECT_EQ(readFile(in / "zeros.bin"), zeros);
+    receiver().control(ReceiveControl::Arm, in.string());
+    ASSERT_EQ(send(file("zeros2.bin", zeros)), SendState::Done);
+    EXPECT_EQ(readFile(in / "zeros2.bin"), zeros);
     EXPECT_GT(receiver().repeatedBlocks(), 0u);
 }
 
