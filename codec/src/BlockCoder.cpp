@@ -35,7 +35,11 @@ constexpr std::array<uint8_t, 134> makeQuantiserTable() {
 }
 
 constexpr std::array<uint8_t, 134> kQuantiserForBytes = makeQuantiserTable();
-constexpr uint32_t kCostAt8 = 59;  // quarter-bytes a block costs at quantiser 8
+// Quarter-bytes a block costs at quantisers 0..32 (quantisers above 32 cost as 32).
+constexpr std::array<uint16_t, 33> kBlockCost = {300, 171, 134, 110, 94, 81, 72, 65, 59, 54, 49,
+                                                 46,  43,  40,  38,  36, 34, 32, 30, 29, 28, 27,
+                                                 26,  25,  24,  23,  22, 21, 21, 20, 19, 19, 18};
+constexpr uint32_t kCostAt8 = kBlockCost[8];
 
 uint32_t ceilDiv(uint64_t a, uint64_t b) {
     return static_cast<uint32_t>((a + b - 1) / b);
@@ -118,20 +122,43 @@ void BlockCoder::beginFrame(const uint8_t* current, const uint8_t* lastSent,
     }
     chooseQuantiser();
     if (!key && frameBytes_ > 0 && settings_.mode == CodingMode::Transform) {
-        fitBudget(current, lastSent, receiver);
+        fitBudget(current, receiver);
     }
 }
 
-// Keeps a non-key frame within its byte budget: every selected block is quantised and rebuilt
-// once here (the piece writer and the receiver copy reuse the result). A block is worth its
-// bits by how much closer it brings the receiver's picture to the input; blocks that would not
-// improve it are dropped, and when the frame would not fit, those that buy the least per bit
-// are left for a later frame.
-void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent,
-                           const uint8_t* receiver) {
-    (void)lastSent;
+// Keeps a non-key frame within its byte budget. A block is worth its bits by how much closer it
+// brings the receiver's picture to the input. When far more blocks are selected than the budget
+// can carry, only those furthest from what the receiver holds are weighed (twice as many
+// as the budget affords at this quantiser); the rest wait for a later frame. Each weighed block is
+// quantised once here (the piece writer and the receiver copy reuse the result); blocks that
+// would not improve the receiver's picture are dropped, and when the frame would not fit, those
+// that buy the least per bit are left for a later frame.
+void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* receiver) {
     const int n = settings_.layout.totalBlocks;
     quantised_.resize(static_cast<size_t>(n));
+    weighed_.clear();
+    for (int i = 0; i < n; ++i) {
+        if (select_[i] != 0) {
+            weighed_.push_back(
+                {i, ChangeMeasure::difference(current + i * 64, receiver + i * 64, false)});
+        }
+    }
+    const size_t limit = weighingLimit();
+    if (weighed_.size() > limit) {
+        const auto furthest = [](const Weighed& a, const Weighed& b) {
+            return a.before != b.before ? a.before > b.before : a.position < b.position;
+        };
+        std::nth_element(weighed_.begin(), weighed_.begin() + static_cast<ptrdiff_t>(limit),
+                         weighed_.end(), furthest);
+        for (size_t k = limit; k < weighed_.size(); ++k) {
+            select_[weighed_[k].position] = 0;
+            markOwed(weighed_[k].position);
+        }
+        selectedCount_ -= static_cast<int>(weighed_.size() - limit);
+        weighed_.resize(limit);
+        std::sort(weighed_.begin(), weighed_.end(),
+                  [](const Weighed& a, const Weighed& b) { return a.position < b.position; });
+    }
     struct Candidate {
         int position;
         int bits;
@@ -141,14 +168,12 @@ void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent,
     int first = -1;
     int last = -1;
     long totalBits = 0;
-    for (int i = 0; i < n; ++i) {
-        if (select_[i] == 0) {
-            continue;
-        }
+    for (const Weighed& w : weighed_) {
+        const int i = w.position;
         QuantisedBlock& qb = quantised_[static_cast<size_t>(i)];
         BlockCodec::quantise(current + i * 64, 8, q_, acBias_, qb);
         quantisedValid_[static_cast<size_t>(i)] = 1;
-        const double before = ChangeMeasure::difference(current + i * 64, receiver + i * 64, false);
+        const double before = w.before;
         const double after = qb.error;
         if (after >= before) {
             select_[i] = 0;  // the receiver already holds it as well as this quantiser can
@@ -184,6 +209,13 @@ void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* lastSent,
         markOwed(c.position);
     }
     selectedCount_ -= static_cast<int>(dropped);
+}
+
+size_t BlockCoder::weighingLimit() const {
+    const uint32_t bytes = frameBytes_ + carryBytes_;
+    const uint32_t affordable =
+        ceilDiv(4ull * bytes, kBlockCost[static_cast<size_t>(std::clamp(q_, 0, 32))]);
+    return std::max<size_t>(kMinWeighed, size_t{affordable} * kWeighedPerAffordable);
 }
 
 // Keeps a block quantised while writing a piece, so the receiver copy need not quantise it again.

@@ -96,7 +96,9 @@ private:
     void measure(const uint8_t* current, const uint8_t* lastSent);
     void select();
     void chooseQuantiser();
-    void fitBudget(const uint8_t* current, const uint8_t* lastSent, const uint8_t* receiver);
+    void fitBudget(const uint8_t* current, const uint8_t* receiver);
+    // How many selected blocks fitBudget weighs at most.
+    size_t weighingLimit() const;
     void markOwed(int position);
     void remember(int position, const QuantisedBlock& qb);
     bool transformPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room);
@@ -126,6 +128,17 @@ private:
     // luminance, so without this mark a dropped chroma block would never be sent again.
     std::array<uint8_t, kMaxPositions> owed_{};
     std::vector<uint8_t> buffer_;
+    // Selected blocks of the frame being fitted to its budget, with their squared distance from
+    // the receiver's picture.
+    struct Weighed {
+        int position;
+        uint32_t before;
+    };
+    std::vector<Weighed> weighed_;
+    // How many selected blocks are weighed at most: this many times those the budget affords at
+    // the frame's quantiser, and never fewer than the minimum.
+    static constexpr size_t kWeighedPerAffordable = 2;
+    static constexpr size_t kMinWeighed = 16;
     // Blocks already quantised at this frame's quantiser (by fitBudget or a piece), by position.
     std::vector<QuantisedBlock> quantised_;
     std::vector<uint8_t> quantisedValid_;

@@ -204,6 +204,47 @@ TEST(CompressorPieces, OrdinaryFramesKeepToTheirByteBudget) {
     EXPECT_GE(total / 19, 150u);
 }
 
+// Far more blocks change than a small budget carries: only some are weighed, and those must be
+// the ones furthest from what the receiver holds, also when they come last in block order.
+TEST(CompressorPieces, SmallBudgetSendsTheMostChangedBlocksFirst) {
+    Compressor c;
+    ASSERT_TRUE(setFormat(
+        c, 176, 144, 24,
+        {word(VC_C_LUMA_ONLY, 1), word(VC_C_Q_MIDPOINT, 100), word(VC_C_QUALITY, 50),
+         word(VC_C_CHANGE, 60), word(VC_C_FRAME_BYTES, 150), word(VC_C_KEY_BYTES, 20000)}));
+    std::vector<uint8_t> still(176 * 144 * 3);
+    for (size_t i = 0; i < still.size(); ++i) {
+        still[i] = static_cast<uint8_t>(90 + (i / 3) % 7 * 3);
+    }
+    codeFrame(c, still, true);
+    // Every block gains a fine stripe pattern; the four blocks of the bottom-right 16x16 corner
+    // (the last macroblock, stored last) turn from grey to white.
+    std::vector<uint8_t> moved = still;
+    for (size_t i = 0; i < moved.size(); ++i) {
+        moved[i] = static_cast<uint8_t>(moved[i] + ((i / 3) % 2 != 0 ? 12 : 0));
+    }
+    for (int y = 128; y < 144; ++y) {  // bottom-up rows: the picture's bottom rows come first
+        for (int x = 160; x < 176; ++x) {
+            for (int k = 0; k < 3; ++k) {
+                moved[(static_cast<size_t>(143 - y) * 176 + x) * 3 + k] = 250;
+            }
+        }
+    }
+    size_t bytes = 0;
+    for (const auto& p : codeFrame(c, moved, false)) {
+        bytes += p.bytes.size();
+    }
+    EXPECT_LE(bytes, 2 * 150u + 60u);
+    const PlaneLayout& l = c.layout();
+    const int lastMacroblock = l.lumaBlocks / 4 - 1;
+    for (int k = 0; k < 4; ++k) {
+        const uint8_t* held = c.receiverPicture().data() + (4 * lastMacroblock + k) * 64;
+        for (int i = 0; i < 64; ++i) {
+            ASSERT_GE(held[i], 230) << "block " << k << " pixel " << i;
+        }
+    }
+}
+
 TEST(CompressorPieces, UnlimitedBufferCallStaysWithinTheSizeItAnnounces) {
     // 144x144 keeps full chroma (972 blocks); noise at quantiser 1 needs far more than 50000
     // bytes, cut into pieces of at most 50011.
