@@ -8,19 +8,26 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
+#include <sstream>
 
 #include "FakeVideoPort.h"
+#include "connection/Connection.h"
+#include "controls/ConsoleMessagePresenter.h"
 #include "controls/MessageButton.h"
 #include "controls/ui/DialogMessagePresenter.h"
+#include "fakes/FakeSerialDevice.h"
 #include "fakes/ManualClock.h"
 #include "platform/ffmpeg/VideoFileReader.h"
 #include "resources/StringTable.h"
+#include "shell/VideoSettings.h"
 #include "video/LocalVideoStep.h"
 #include "video/TestPatternSource.h"
+#include "video/VideoCall.h"
 #include "video/VideoManager.h"
 #include "video/ui/CLocalVideoWnd.h"
 #include "video/ui/CRemoteVideoWnd.h"
@@ -30,6 +37,7 @@
 #include "video/ui/VideoOfferPrompt.h"
 #include "video/ui/VideoPictureWidget.h"
 #include "video/ui/VideoSourceDialog.h"
+#include "video/ui/VideoWindows.h"
 
 namespace {
 
@@ -333,6 +341,54 @@ TEST_F(RemoteWindow, HoldPlaysTheClipInPlaceOfThePictureUntilTheLastMarkIsCleare
     EXPECT_FALSE(animation->isVisible());
     EXPECT_TRUE(window->picture()->isVisible());
     EXPECT_EQ(status(), "Receiving");
+}
+
+// The pair the main frame drives, over a connection that is not connected.
+class WindowPair : public ::testing::Test {
+protected:
+    krl::test::ManualClock clock;
+    krl::test::FakeSerialDeviceFactory devices{std::make_shared<krl::test::FakeLine>()};
+    std::ostringstream shown;
+    ConsoleMessagePresenter presenter{StringTable::builtIn(), shown};
+    Connection connection{devices, clock, StringTable::builtIn(), presenter};
+    QTemporaryDir home;
+    VideoWindows windows{nullptr, clock, {}};
+    VideoSettings video;
+
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        video.driver = CaptureSourceFactory::kTestPattern;
+    }
+    // The frame's Video command: the stored block handed in, the windows started.
+    void videoCommand() {
+        windows.closeWindows();
+        windows.setup(connection, video, home.path().toStdString());
+        windows.start();
+        ASSERT_EQ(windows.call()->local().state(), CaptureState::Camera);
+    }
+    std::pair<std::uint32_t, std::uint32_t> localSize() const {
+        return size(windows.call()->local().record());
+    }
+};
+
+TEST_F(WindowPair, TheSheetsFormatButtonReachesTheLocalWindowAndTheChoiceLastsTheRun) {
+    videoCommand();
+    whenShown<VideoFormatDialog>([](VideoFormatDialog& d) {
+        d.sizeBox()->setCurrentIndex(d.sizeBox()->findText("96 x 72"));
+        d.accept();
+    });
+    windows.videoCommand(1116);
+    EXPECT_EQ(localSize(), std::make_pair(96u, 72u));
+    // Opened again with the same stored settings: the choice stays.
+    videoCommand();
+    EXPECT_EQ(localSize(), std::make_pair(96u, 72u));
+    windows.idle();
+    EXPECT_EQ(windows.manager()->localPicture().width, 96);
+    // The stored settings changed meanwhile (the settings sheet): they win.
+    video.localVideo.set(VideoSetting::Width, 128);
+    video.localVideo.set(VideoSetting::Height, 96);
+    videoCommand();
+    EXPECT_EQ(localSize(), std::make_pair(128u, 96u));
 }
 
 TEST(HoldAnimationClip, AClipLargerThanTheMemoryBudgetKeepsOnlyWhatFits) {

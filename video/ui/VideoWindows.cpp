@@ -86,8 +86,11 @@ void VideoWindows::setup(Connection& connection, const VideoSettings& video,
         localActions.captureFailed = [this] { showError(kCameraFailed); };
         localActions.sourceChanged = [this](const std::string& driver,
                                             const VideoSettingsRecord& record) {
-            chosenDriver_ = driver;
-            chosenRecord_ = record;
+            choice_ = Choice{driver,
+                             {static_cast<int>(record.get(VideoSetting::Width)),
+                              static_cast<int>(record.get(VideoSetting::Height))},
+                             video_.driver,
+                             video_.localVideo};
             manager_->setDriver(driver);
         };
         localActions.connected = isConnected;
@@ -116,7 +119,10 @@ void VideoWindows::showError(int id) {
 }
 
 void VideoWindows::applyOptions() {
-    std::string driver = chosenDriver_ ? *chosenDriver_ : video_.driver;
+    if (choice_ &&
+        (choice_->storedDriver != video_.driver || choice_->storedRecord != video_.localVideo))
+        choice_.reset();
+    std::string driver = choice_ ? choice_->driver : video_.driver;
     if (driver.empty()) {
         // An empty setting means the first driver there is (the test pattern at the least).
         auto names = sources_.driverNames();
@@ -128,9 +134,9 @@ void VideoWindows::applyOptions() {
     local.setOptions({driver, video_.playFileSet, video_.playFile, video_.autoSend});
     if (local.state() <= CaptureState::Open) {
         VideoSettingsRecord record = video_.localVideo;
-        if (chosenRecord_) {
-            record.set(VideoSetting::Width, chosenRecord_->get(VideoSetting::Width));
-            record.set(VideoSetting::Height, chosenRecord_->get(VideoSetting::Height));
+        if (choice_) {
+            record.set(VideoSetting::Width, static_cast<std::uint32_t>(choice_->size.width));
+            record.set(VideoSetting::Height, static_cast<std::uint32_t>(choice_->size.height));
         }
         local.setRecord(record);
     }

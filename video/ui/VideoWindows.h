@@ -11,6 +11,7 @@
 #include "serial/TickSource.h"
 #include "shell/VideoSettings.h"
 #include "shell/VideoWindowPair.h"
+#include "video/PictureSize.h"
 #include "video/RemoteVideoStep.h"
 #include "video/StatisticsFigures.h"
 #include "video/ui/CLocalVideoWnd.h"
@@ -87,10 +88,16 @@ private:
     QPointer<CLocalVideoWnd> local_;
     QPointer<CRemoteVideoWnd> remote_;
     std::unique_ptr<VideoTestChannel> testChannel_;  // only with KRL_VIDEO_TEST_CHANNEL
-    // What the Video Source and Video Format dialogs chose; kept over the stored settings the
-    // frame hands in again for the rest of the run.
-    std::optional<std::string> chosenDriver_;
-    std::optional<VideoSettingsRecord> chosenRecord_;
+    // What the Video Source and Video Format dialogs chose, kept over the settings the frame
+    // hands in again for as long as those stay what they were when the choice was made (a
+    // changed stored driver or record wins).
+    struct Choice {
+        std::string driver;
+        PictureSize size;
+        std::string storedDriver;
+        VideoSettingsRecord storedRecord;
+    };
+    std::optional<Choice> choice_;
     bool localPictureDirty_ = false;
     bool remotePictureDirty_ = false;
 };
