@@ -330,6 +330,9 @@ TEST_F(RemoteWindow, HoldPlaysTheClipInPlaceOfThePictureUntilTheLastMarkIsCleare
     EXPECT_FALSE(window->picture()->isVisible());
     EXPECT_TRUE(animation->playing());
     QTRY_VERIFY_WITH_TIMEOUT(animation->frameNumber() > 1, kWaitMs);
+    // The windows set up again while held (the Video command): the clip goes on.
+    window->setHoldClip(QStringLiteral(KRL_HOLD_CLIP));
+    EXPECT_TRUE(animation->playing());
 
     step.setHoldMark(0, false);
     window->refresh();

@@ -72,6 +72,8 @@ CRemoteVideoWnd::CRemoteVideoWnd(RemoteVideoStep& step, VideoManager& manager, A
 
 void CRemoteVideoWnd::setHoldClip(const QString& path) {
     holdAnimation_->open(path);
+    if (holdShown_)
+        holdAnimation_->play();  // opened again while the call is held
 }
 
 void CRemoteVideoWnd::setSliderValues(int quality, int tracking) {
