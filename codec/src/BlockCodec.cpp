@@ -198,8 +198,8 @@ bool BlockCodec::readEvents(BitReader& r, int16_t levels[64]) {
     }
 }
 
-void BlockCodec::reconstruct(int dcLevel, const int16_t levels[64], int q, uint8_t* out,
-                             int stride) {
+BRM_VECTOR_CLONES void BlockCodec::reconstruct(int dcLevel, const int16_t levels[64], int q,
+                                               uint8_t* out, int stride) {
     int32_t coef[64];
     const int oddFix = (q & 1) ? 1 : 0;
     // Every position written, without branches, in a loop the compiler vectorises; the DC slot

@@ -48,10 +48,12 @@ BRM_VECTOR_CLONES void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, u
 
 BRM_VECTOR_CLONES void blockDifferences(const uint8_t* a, const uint8_t* b, int32_t& sum,
                                         int32_t& squares) {
+    // Differences in 16-bit lanes, squares summed pairwise into 32 bits (a multiply-add the
+    // compiler finds in this form).
     int32_t s = 0;
     int32_t q = 0;
     for (int i = 0; i < 64; ++i) {
-        const int32_t d = static_cast<int32_t>(a[i]) - b[i];
+        const auto d = static_cast<int16_t>(a[i] - b[i]);
         s += d;
         q += d * d;
     }
