@@ -1,5 +1,7 @@
 #include "PixelRows.h"
 
+#include <cstring>
+
 // Set by the build to a target_clones attribute when the compiler supports one.
 #ifndef BRM_VECTOR_CLONES
 #define BRM_VECTOR_CLONES
@@ -37,10 +39,16 @@ BRM_VECTOR_CLONES void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, u
         green[x] = static_cast<uint16_t>(top[3 * x + 1] + bottom[3 * x + 1]);
         red[x] = static_cast<uint16_t>(top[3 * x + 2] + bottom[3 * x + 2]);
     }
+    // Two neighbouring 16-bit sums read as one 32-bit word (the lanes stay contiguous).
+    auto pair = [](const uint16_t* at) {
+        uint32_t w;
+        std::memcpy(&w, at, sizeof w);
+        return static_cast<int32_t>((w & 0xffff) + (w >> 16));
+    };
     for (int x = 0; x < n; ++x) {
-        const int32_t b = blue[2 * x] + blue[2 * x + 1];
-        const int32_t g = green[2 * x] + green[2 * x + 1];
-        const int32_t r = red[2 * x] + red[2 * x + 1];
+        const int32_t b = pair(blue + 2 * x);
+        const int32_t g = pair(green + 2 * x);
+        const int32_t r = pair(red + 2 * x);
         cb[x] = static_cast<uint8_t>((-2765 * r - 5427 * g + 8192 * b + kBias) >> 16);
         cr[x] = static_cast<uint8_t>((8192 * r - 6860 * g - 1332 * b + kBias) >> 16);
     }
@@ -49,12 +57,12 @@ BRM_VECTOR_CLONES void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, u
 BRM_VECTOR_CLONES void blockDifferences(const uint8_t* a, const uint8_t* b, int32_t& sum,
                                         int32_t& squares) {
     // Differences in 16-bit lanes, squares summed pairwise into 32 bits (a multiply-add the
-    // compiler finds in this form).
-    int32_t s = 0;
+    // compiler finds in this form); the plain sum (at most 64 x 255) stays in 16 bits.
+    int16_t s = 0;
     int32_t q = 0;
     for (int i = 0; i < 64; ++i) {
         const auto d = static_cast<int16_t>(a[i] - b[i]);
-        s += d;
+        s = static_cast<int16_t>(s + d);
         q += d * d;
     }
     sum = s;

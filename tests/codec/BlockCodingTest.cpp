@@ -344,6 +344,14 @@ TEST(ChangeMeasureTest, LogarithmicScale) {
     // A uniform brightness change is mostly removed by the mean-removed measure:
     // D = -640, a = -79, m = -9: |6241 - 11520 + 6400| + 2 x 2.
     EXPECT_EQ(ChangeMeasure::difference(a, b, true), 1125u);
+    // The largest differences either way: sums of 64 x 255 and 64 x 255^2.
+    std::fill(std::begin(a), std::end(a), 255);
+    std::fill(std::begin(b), std::end(b), 0);
+    EXPECT_EQ(ChangeMeasure::difference(a, b, false), 4161600u);
+    // D = 16320, a = 2040, m = 255: |4161600 - 8323200 + 4161600| + 63 x 63.
+    EXPECT_EQ(ChangeMeasure::difference(a, b, true), 3969u);
+    // D = -16320, a = -2039, m = -254: |4157521 - 8290560 + 4161600| + 63 x 63.
+    EXPECT_EQ(ChangeMeasure::difference(b, a, true), 32530u);
 }
 
 }  // namespace
