@@ -20,9 +20,7 @@ public:
         if (openChatOnDemand)
             protocol->setChatListener(this);
     }
-    void holdChanged(HoldSide side, bool on) override {
-        holds.push_back((side == HoldSide::Local ? "local "s : "remote "s) + (on ? "on" : "off"));
-    }
+    void holdChanged(HoldSide, bool) override {}
     void peerDisconnected() override { ++disconnects; }
     void chatText(std::string_view text) override { chat.emplace_back(text); }
     void remoteName(std::string_view) override {}
@@ -30,7 +28,7 @@ public:
     LinkProtocol* protocol = nullptr;
     bool openChatOnDemand = true;
     int cards = 0, chatWanted = 0, disconnects = 0;
-    std::vector<std::string> holds, chat;
+    std::vector<std::string> chat;
 };
 
 class CommandTest : public ::testing::Test {
@@ -121,17 +119,6 @@ TEST_F(CommandTest, ReceivedCardFieldsAreCutAndDoNotShift) {
     EXPECT_EQ(card->phone, "a<b");
     EXPECT_EQ(card->details, "d");
     EXPECT_EQ(card->picture, "../../p.bmp");
-}
-
-TEST_F(CommandTest, HoldOnEitherSideHoldsTheCall) {
-    pair.a.protocol.setHold(HoldSide::Local, true);
-    pair.exchange();
-    // B's outgoing video is "idle after reset", which counts as not idle.
-    EXPECT_TRUE(pair.b.protocol.isOnHold());
-    pair.a.protocol.setHold(HoldSide::Local, false);
-    pair.exchange();
-    EXPECT_FALSE(pair.a.protocol.isOnHold() || pair.b.protocol.isOnHold());
-    EXPECT_EQ(listenerB.holds, (std::vector<std::string>{"remote on", "remote off"}));
 }
 
 TEST_F(CommandTest, ChatOpensTheWindowOnDemand) {
