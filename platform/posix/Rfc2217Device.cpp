@@ -1,9 +1,11 @@
 #include "platform/posix/Rfc2217Device.h"
 
+#include <linux/sockios.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +20,9 @@ namespace krl {
 using namespace rfc2217;
 
 namespace {
+
+// A byte on the line: start bit, eight data bits, stop bit; in thousandths of a bit.
+constexpr std::uint64_t kMilliBitsPerByte = 10000;
 
 std::uint8_t parityCode(Parity parity) {
     switch (parity) {
@@ -276,13 +281,20 @@ void Rfc2217Device::onOption(std::uint8_t verb, std::uint8_t option) {
 }
 
 void Rfc2217Device::onSubnegotiation(const std::uint8_t* data, std::size_t count) {
-    if (count < 3 || data[0] != telnet::kOptComPort)
+    if (count < 2 || data[0] != telnet::kOptComPort)
         return;
     const std::uint8_t code = data[1];
-    if (code == cpo::kNotifyModemState + cpo::kServerOffset || code == cpo::kNotifyModemState) {
+    if (count >= 3 &&
+        (code == cpo::kNotifyModemState + cpo::kServerOffset || code == cpo::kNotifyModemState)) {
         modemState_ = data[2] & cpo::kModemStateLines;
     } else if (code == cpo::kPurgeData + cpo::kServerOffset) {
         purgeAcknowledged_ = true;
+    } else if (code == cpo::kFlowControlSuspend + cpo::kServerOffset ||
+               code == cpo::kFlowControlSuspend) {
+        suspended_ = true;
+    } else if (code == cpo::kFlowControlResume + cpo::kServerOffset ||
+               code == cpo::kFlowControlResume) {
+        suspended_ = false;
     }
     // Acknowledgements of our settings and line-state reports need no action.
 }
@@ -323,8 +335,13 @@ void Rfc2217Device::pumpInput() {
 }
 
 void Rfc2217Device::flush() {
+    const bool held = heldOff();
     while (alive() && !outbound_.empty()) {
         Segment& s = outbound_.front();
+        // Held data waits, and what follows it waits behind it, in order. A segment the socket
+        // has partly taken is finished so that the telnet stream stays well formed.
+        if (held && !s.control && s.sent == 0)
+            return;
         const ssize_t n = ::send(fd_, s.bytes.data() + s.sent, s.bytes.size() - s.sent,
                                  MSG_DONTWAIT | MSG_NOSIGNAL);
         if (n < 0) {
@@ -365,6 +382,7 @@ bool Rfc2217Device::configure(const LineSettings& settings) {
     queueControl(std::move(bytes));
     flush();
     baudRate_ = settings.baudRate;
+    hardwareFlow_ = settings.ctsRtsFlowControl;
     return alive();
 }
 
@@ -408,18 +426,17 @@ long Rfc2217Device::write(const std::uint8_t* data, std::size_t count) {
         }
         flush();
         if (!alive()) {
-            lineBacklog_ += accepted;
+            lineBacklogMilliBits_ += accepted * kMilliBitsPerByte;
             return accepted > 0 ? static_cast<long>(accepted) : -1;
         }
         if (accepted == count || blocked.over())
             break;
-        // Keep reading while we wait (when there is room), so the server's own messages never
-        // deadlock us.
-        const bool room = inbound_.size() - inboundHead_ < kMaxInbound;
-        blocked.sleep(static_cast<short>(POLLOUT | (room ? POLLIN : 0)));
+        // Keep reading while we wait, so the server's own messages (the release from a hold
+        // among them) never deadlock us.
+        blocked.sleep(writeWaitEvents());
         pumpInput();
     }
-    lineBacklog_ += accepted;
+    lineBacklogMilliBits_ += accepted * kMilliBitsPerByte;
     return static_cast<long>(accepted);
 }
 
@@ -427,23 +444,9 @@ void Rfc2217Device::drainEstimate() {
     const std::uint64_t now = clock_.nowMs();
     if (now <= lastDrainMs_)
         return;
-    if (lineBacklog_ == 0) {
-        lastDrainMs_ = now;
-        return;
-    }
-    // Ten bits a byte on the line: rate / 10 bytes a second.
-    const std::uint64_t rate = drainRate();
-    const std::uint64_t elapsed = now - lastDrainMs_;
-    const std::uint64_t carried = elapsed * rate / 10000;
-    if (carried == 0)
-        return;
-    if (carried >= lineBacklog_) {
-        lineBacklog_ = 0;
-        lastDrainMs_ = now;
-    } else {
-        lineBacklog_ -= carried;
-        lastDrainMs_ += carried * 10000 / rate;
-    }
+    const std::uint64_t carried = (now - lastDrainMs_) * drainRate();
+    lineBacklogMilliBits_ = carried >= lineBacklogMilliBits_ ? 0 : lineBacklogMilliBits_ - carried;
+    lastDrainMs_ = now;
 }
 
 std::uint64_t Rfc2217Device::drainRate() const {
@@ -458,12 +461,39 @@ void Rfc2217Device::setLineRateHint(std::uint32_t bitsPerSecond) {
     lineRateHint_ = bitsPerSecond;
 }
 
+std::size_t Rfc2217Device::socketBacklog() const {
+    // Bytes the socket has not sent yet: they wait while the server takes no more (its window
+    // is shut). Bytes sent and not yet acknowledged are on their way and are not counted.
+    int unsent = 0;
+    if (fd_ < 0 || ::ioctl(fd_, SIOCOUTQNSD, &unsent) != 0 || unsent < 0)
+        return 0;
+    return static_cast<std::size_t>(unsent);
+}
+
+bool Rfc2217Device::heldOff() const {
+    if (suspended_)
+        return true;
+    return hardwareFlow_ && modemState_ > 0 && (modemState_ & modem_line::kCts) == 0;
+}
+
+short Rfc2217Device::writeWaitEvents() const {
+    const bool room = inbound_.size() - inboundHead_ < kMaxInbound;
+    short events = room ? POLLIN : 0;
+    if (!heldOff() || (!outbound_.empty() && outbound_.front().control))
+        events |= POLLOUT;
+    return events;
+}
+
 long Rfc2217Device::outputQueueBytes() {
     if (fd_ < 0)
         return 0;
+    // The server's latest word on CTS decides whether what we hold may go.
+    pumpInput();
     flush();
     drainEstimate();
-    return static_cast<long>(std::max<std::uint64_t>(lineBacklog_, pendingBytes_));
+    const std::uint64_t estimate =
+        (lineBacklogMilliBits_ + kMilliBitsPerByte - 1) / kMilliBitsPerByte;
+    return static_cast<long>(std::max<std::uint64_t>(estimate, pendingBytes_ + socketBacklog()));
 }
 
 long Rfc2217Device::modemStatus() {
@@ -504,7 +534,7 @@ void Rfc2217Device::purge() {
             ++it;
         }
     }
-    lineBacklog_ = 0;
+    lineBacklogMilliBits_ = 0;
     lastDrainMs_ = clock_.nowMs();
     purgeAcknowledged_ = false;
     sendControl(cpo::kPurgeData, cpo::kPurgeBoth);
@@ -529,7 +559,8 @@ void Rfc2217Device::close() {
     Wait drain(*this, 500);
     flush();
     while (alive() && !outbound_.empty() && !drain.over()) {
-        drain.sleep(POLLOUT);
+        drain.sleep(writeWaitEvents());
+        pumpInput();
         flush();
     }
     ::close(fd_);
@@ -541,7 +572,9 @@ void Rfc2217Device::close() {
     inbound_.clear();
     inboundHead_ = 0;
     modemState_ = -1;
-    lineBacklog_ = 0;
+    hardwareFlow_ = false;
+    suspended_ = false;
+    lineBacklogMilliBits_ = 0;
     lineRateHint_ = 0;
     comPortRefused_ = false;
     localComPort_ = localBinary_ = localSga_ = OptionState::Off;

@@ -16,6 +16,12 @@ namespace krl {
 // "rfc2217://host:port": telnet with the COM-PORT-OPTION. Line settings, DTR, RTS and purges
 // travel as COM-PORT-OPTION commands; the modem lines come from the server's modem-state
 // notifications. Data bytes 0xFF are doubled both ways.
+//
+// The output queue is what the program cannot see through TCP made visible: the bytes held
+// here, the bytes the socket has not delivered, and an estimate of what the far port still has
+// to put on the line (the bytes written, drained at the line rate). With hardware flow control
+// the port server's CTS holds data here, as a local UART's driver holds it in its queue; so
+// does the server's FLOWCONTROL-SUSPEND.
 class Rfc2217Device : public SerialDevice, private rfc2217::TelnetHandler {
 public:
     struct Options {
@@ -77,6 +83,14 @@ private:
     void drainEstimate();
     // The rate the backlog leaves at: the port rate, or the line rate hint when lower.
     std::uint64_t drainRate() const;
+    // Bytes the socket holds that it has not sent.
+    std::size_t socketBacklog() const;
+    // True while the server holds our data back (CTS low under hardware flow control, or a
+    // FLOWCONTROL-SUSPEND). A port that shows no modem lines at all gives no flow information.
+    bool heldOff() const;
+    // The poll events to wait for while writing: readable (the server may release us), and
+    // writable only when there is something we may send.
+    short writeWaitEvents() const;
     bool alive() const { return fd_ >= 0 && !failed_; }
 
     const TickSource& clock_;
@@ -98,9 +112,14 @@ private:
     std::size_t pendingBytes_ = 0;
 
     long modemState_ = -1;  // -1 until the server reports it
+    bool hardwareFlow_ = false;
+    bool suspended_ = false;  // FLOWCONTROL-SUSPEND until FLOWCONTROL-RESUME
     std::uint32_t baudRate_ = 9600;
     std::uint32_t lineRateHint_ = 0;  // 0: none; the bytes leave at the port rate
-    std::uint64_t lineBacklog_ = 0;   // bytes written that the line has not carried yet
+    // Bytes written that the line has not carried yet, in thousandths of a bit (a byte is ten
+    // bits, 10000 units): a line of R bits a second carries exactly R units a millisecond, so
+    // draining in any steps loses nothing to rounding.
+    std::uint64_t lineBacklogMilliBits_ = 0;
     std::uint64_t lastDrainMs_ = 0;
 };
 

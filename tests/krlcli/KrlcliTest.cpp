@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "support/LineSim.h"
+#include "support/ModemSim.h"
 
 extern char** environ;
 
@@ -217,6 +218,47 @@ TEST_F(KrlcliTest, ChatBothWays) {
     a.closeInput();
     EXPECT_EQ(a.wait(), 0);
     EXPECT_EQ(b.wait(), 0);
+}
+
+// A "krlcli-video" figure of a run's standard output, or -1 when it is missing.
+long videoFigure(const std::string& output, const std::string& name) {
+    const std::size_t line = output.find("krlcli-video ");
+    const std::size_t at = output.find(" " + name + "=", line);
+    if (line == std::string::npos || at == std::string::npos)
+        return -1;
+    return std::stol(output.substr(at + name.size() + 2));
+}
+
+// Two-way video through two modems at 28800 with no per-frame budget, so that only the line
+// paces the pictures. Each side may send only what the line carries: what the far side
+// receives keeps up with what was sent, apart from the few frames still on their way.
+TEST_F(KrlcliTest, VideoThroughModemsKeepsPaceWithTheLine) {
+    ModemSim modems({.baud = 28800});
+    ASSERT_TRUE(modems.ok()) << modems.error();
+    const std::vector<std::string> video = {
+        "--stats", "--modem", KRL_MODEM_FILE,      "--baud",          "57600",
+        "--video", "test",    "--video-seconds=8", "--video-bytes=0", "--video-quality=40"};
+    std::vector<std::string> answer = video;
+    answer.insert(answer.end(), {"--listen", "--rings", "1", "listen", modems.portB()});
+    std::vector<std::string> dial = video;
+    dial.insert(dial.end(), {"--dial", "1002", "listen", modems.portA()});
+    Krlcli b(answer, root / "b");
+    // The answering side has its modem ready before the call comes.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (b.errors().find("waiting for a call") == std::string::npos &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Krlcli a(dial, root / "a");
+    EXPECT_EQ(a.wait(), 0) << a.errors();
+    EXPECT_EQ(b.wait(), 0) << b.errors();
+    for (auto [from, to] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+        const long sent = videoFigure(from->output(), "sent_frames");
+        const long received = videoFigure(to->output(), "recv_frames");
+        ASSERT_GT(sent, 5) << from->output() << from->errors();
+        // A backlog of a third of the frames sent means seconds of delay by the end; a
+        // line-paced sender has at most a frame or two in flight.
+        EXPECT_GE(received * 10, sent * 8) << "sent " << sent << ", received " << received;
+    }
 }
 
 TEST_F(KrlcliTest, UsageErrors) {

@@ -256,6 +256,151 @@ TEST(Rfc2217Device, QueueEstimateDrainsAtTheLineRateHintBelowThePortRate) {
     server.join();
 }
 
+// The program looks at the queue on every pass, a millisecond or so apart: the estimate must
+// drain at the line rate however finely it is asked, or video outruns the line.
+TEST(Rfc2217Device, QueueEstimateDrainsAtTheLineRateWhenAskedEveryMillisecond) {
+    test::ManualClock clock;
+    Rfc2217Device device(clock);
+    Listener listener;
+    std::thread server([&] {
+        const int fd = listener.accept();
+        recvUntil(fd, "\xff\xfb\x2c");
+        sendAll(fd, kDoComPort + "\xff\xfa\x2c\x6b\xb0\xff\xf0");
+        recvUntil(fd, "never sent");
+        ::close(fd);
+    });
+    ASSERT_TRUE(device.open(url(listener.port())));
+    LineSettings settings;
+    settings.baudRate = 57600;
+    ASSERT_TRUE(device.configure(settings));
+    device.setLineRateHint(28800);  // 2880 bytes a second
+    const std::vector<std::uint8_t> block(2880, 'v');
+    ASSERT_EQ(device.write(block.data(), block.size()), 2880);
+    for (int ms = 0; ms < 500; ++ms) {
+        clock.advance(1);
+        device.outputQueueBytes();
+    }
+    EXPECT_NEAR(device.outputQueueBytes(), 1440, 1);
+    device.close();
+    server.join();
+}
+
+// A port server whose modem holds CTS low (its buffer is full) or that suspends the flow keeps
+// our data here: the output queue shows it whatever the estimate says, and it goes, in order,
+// once the server lets it. Without hardware flow control CTS holds nothing back.
+TEST(Rfc2217Device, HeldByCtsOrSuspendTheDataWaitsInTheOutputQueue) {
+    test::ManualClock clock;
+    Rfc2217Device device(clock);
+    Listener listener;
+    std::atomic<int> step{0};
+    std::string beforeRelease;
+    std::string afterRelease;
+    std::string whileSuspended;
+    std::string afterResume;
+    std::string withoutFlowControl;
+    auto waitStep = [&](int n) {
+        const auto deadline = Clock::now() + kWait;
+        while (step.load() < n && Clock::now() < deadline)
+            ::poll(nullptr, 0, 5);
+    };
+    // Everything that arrives within a short while (nothing should, while held).
+    auto drain = [](int fd) {
+        std::string got;
+        for (int i = 0; i < 10; ++i) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            char buffer[1024];
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0)
+                got.append(buffer, static_cast<std::size_t>(n));
+        }
+        return got;
+    };
+    std::thread server([&] {
+        const int fd = listener.accept();
+        recvUntil(fd, "\xff\xfb\x2c");
+        sendAll(fd, kDoComPort + "\xff\xfa\x2c\x6b\xa0\xff\xf0");  // DSR, DCD: CTS low
+        recvUntil(fd, "\xff\xfa\x2c\x05\x03\xff\xf0");             // hardware flow control
+        waitStep(1);
+        beforeRelease = drain(fd);
+        sendAll(fd, "\xff\xfa\x2c\x6b\xb1\xff\xf0");  // CTS up
+        afterRelease = recvUntil(fd, "first");
+        waitStep(2);
+        // FLOWCONTROL-SUSPEND, then a ring the client can be seen to have read after it.
+        sendAll(fd, "\xff\xfa\x2c\x6c\xff\xf0\xff\xfa\x2c\x6b\xf0\xff\xf0");
+        waitStep(3);
+        whileSuspended = drain(fd);
+        sendAll(fd, "\xff\xfa\x2c\x6d\xff\xf0");  // FLOWCONTROL-RESUME
+        afterResume = recvUntil(fd, "second");
+        sendAll(fd, "\xff\xfa\x2c\x6b\xa5\xff\xf0");  // CTS down again, the ring over
+        waitStep(4);
+        withoutFlowControl = recvUntil(fd, "third");
+        step = 5;
+        recvUntil(fd, "never sent");
+        ::close(fd);
+    });
+    // A failed assertion returns early: the server's waits run out and it is joined.
+    struct Join {
+        std::thread& thread;
+        ~Join() {
+            if (thread.joinable())
+                thread.join();
+        }
+    } join{server};
+    auto write = [&](const std::string& text) {
+        return device.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    };
+    // Polls the device (as the program's passes do) until its modem lines read `lines`.
+    auto waitLines = [&](long lines) {
+        const auto deadline = Clock::now() + kWait;
+        while (device.modemStatus() != lines && Clock::now() < deadline)
+            ::poll(nullptr, 0, 5);
+        return device.modemStatus() == lines;
+    };
+    const long up = modem_line::kDsr | modem_line::kDcd;
+    ASSERT_TRUE(device.open(url(listener.port())));
+    LineSettings settings;
+    settings.baudRate = 57600;
+    ASSERT_TRUE(device.configure(settings));
+    ASSERT_TRUE(waitLines(up));
+
+    ASSERT_EQ(write("first"), 5);
+    clock.advance(10000);  // long past the line time of five bytes
+    EXPECT_EQ(device.outputQueueBytes(), 5);
+    step = 1;
+    ASSERT_TRUE(waitLines(up | modem_line::kCts));
+    const auto deadline = Clock::now() + kWait;
+    while (device.outputQueueBytes() != 0 && Clock::now() < deadline)
+        ::poll(nullptr, 0, 5);
+    EXPECT_EQ(device.outputQueueBytes(), 0);
+
+    step = 2;
+    ASSERT_TRUE(waitLines(up | modem_line::kCts | modem_line::kRing));
+    ASSERT_EQ(write("second"), 6);
+    clock.advance(10000);
+    EXPECT_EQ(device.outputQueueBytes(), 6);
+    step = 3;
+
+    ASSERT_TRUE(waitLines(up));
+    settings.ctsRtsFlowControl = false;
+    ASSERT_TRUE(device.configure(settings));
+    ASSERT_EQ(write("third"), 5);
+    step = 4;
+    const auto sent = Clock::now() + kWait;
+    while (step.load() < 5 && Clock::now() < sent) {
+        device.outputQueueBytes();
+        ::poll(nullptr, 0, 5);
+    }
+    device.close();
+    server.join();
+    EXPECT_EQ(beforeRelease.find("first"), std::string::npos);
+    EXPECT_NE(afterRelease.find("first"), std::string::npos);
+    EXPECT_EQ(whileSuspended.find("second"), std::string::npos);
+    EXPECT_NE(afterResume.find("second"), std::string::npos);
+    EXPECT_NE(withoutFlowControl.find("third"), std::string::npos);
+}
+
 // ser2net serving one end of a pseudo-terminal: a real remote serial port.
 class Ser2netTest : public ::testing::Test {
 protected:

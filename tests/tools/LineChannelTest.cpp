@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <optional>
 #include <vector>
 
 #include "tools/linesim/LineChannel.h"
@@ -71,6 +72,42 @@ TEST(LineChannelTest, AReceiverThatDoesNotCollectHoldsTheSenderOff) {
     EXPECT_EQ(arrived, taken);
     channel.consume(arrived);
     EXPECT_GT(channel.room(2'000'000), 0u);
+}
+
+// A sender that the line left with bytes waiting, whose next pass comes late (a loaded
+// machine): the line was busy all along, so it still carries the full rate.
+TEST(LineChannelTest, LatePassesLoseNoLineTimeWhileBytesWait) {
+    LineChannel channel({.baud = 28800}, 0);  // 2880 bytes a second; its window is ~6 ms
+    auto data = pattern(20000);
+    std::size_t offset = 0;
+    std::size_t arrived = 0;
+    std::uint8_t buffer[8192];
+    auto collect = [&](std::uint64_t now) {
+        while (std::size_t n = channel.peekArrived(buffer, sizeof buffer, now)) {
+            arrived += n;
+            channel.consume(n);
+        }
+    };
+    std::optional<std::uint64_t> leftSince;
+    for (std::uint64_t now = 0; now <= 2'000'000; now += 20'000) {  // a pass every 20 ms
+        collect(now);
+        offset += channel.send(&data[offset], data.size() - offset, now, leftSince.value_or(now));
+        leftSince = offset < data.size() ? std::optional(now) : std::nullopt;
+    }
+    collect(2'000'000);
+    EXPECT_NEAR(static_cast<double>(arrived), 5760.0, 2.0);
+}
+
+// Bytes ready since a moment the line was free start at that moment: not earlier, and not as
+// late as the pass that hands them over.
+TEST(LineChannelTest, WaitingBytesStartWhenTheyWereReady) {
+    LineChannel channel({.baud = 10000}, 0);  // a millisecond a byte
+    const std::uint8_t bytes[3] = {1, 2, 3};
+    ASSERT_EQ(channel.send(bytes, 3, 50'000, 40'000), 3u);
+    std::uint8_t out[3];
+    EXPECT_EQ(channel.peekArrived(out, 3, 42'999), 2u);
+    EXPECT_EQ(channel.peekArrived(out, 3, 41'999), 1u);
+    EXPECT_EQ(channel.peekArrived(out, 3, 40'999), 0u);
 }
 
 TEST(LineChannelTest, LatencyDelaysArrival) {

@@ -133,6 +133,28 @@ TEST_F(ModemEmulatorTest, CallRingsAnswersCarriesDataBothWaysAndEndsOnDtrDrop) {
     EXPECT_TRUE(a.command("ATH0"));
 }
 
+// A computer that writes faster than the line carries: the modem drops CTS while its buffer
+// holds a fifth of a second of line data, so the rest waits in the computer's own output queue
+// (where the program's pacing sees it) and everything still arrives in order.
+TEST_F(ModemEmulatorTest, ModemHoldsOffAComputerThatOutrunsTheLine) {
+    connect();  // 19200: 1920 bytes a second
+    std::string payload;
+    for (int i = 0; i < 4000; ++i)
+        payload.push_back(static_cast<char>('a' + i % 26));
+    a.send(payload.substr(0, 1000));
+    ASSERT_TRUE(a.waitForLines(modem_line::kCts, 0));
+    a.send(payload.substr(1000));
+    EXPECT_GE(a.device.outputQueueBytes(), 3000);
+    // The held bytes leave as the port is serviced, as the program's passes do.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (b.received.size() < payload.size() && std::chrono::steady_clock::now() < deadline) {
+        a.pump(0);
+        b.pump(10);
+    }
+    EXPECT_EQ(b.received, payload);
+    EXPECT_TRUE(a.waitForLines(modem_line::kCts, modem_line::kCts));
+}
+
 TEST_F(ModemEmulatorTest, EscapeSequenceThenAthEndsTheCallForBoth) {
     connect();
     ::poll(nullptr, 0, 1300);  // guard time before

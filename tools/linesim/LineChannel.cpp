@@ -68,11 +68,26 @@ std::uint8_t LineChannel::corrupt(std::uint8_t byte) {
     return byte;
 }
 
-std::size_t LineChannel::send(const std::uint8_t* data, std::size_t count, std::uint64_t nowUs) {
-    std::size_t taken = std::min(count, room(nowUs));
-    double latencyUs = config_.latencyMs * 1000.0;
+std::size_t LineChannel::room(std::uint64_t nowUs, std::uint64_t readyUs) const {
+    const double now = static_cast<double>(nowUs);
+    const double start = std::max(lineFreeUs_, static_cast<double>(std::min(readyUs, nowUs)));
+    std::size_t allowed = room(nowUs);
+    if (allowed > 0 && start < now) {
+        // The bytes whose line time passed while this pass was late fit besides the window.
+        allowed += static_cast<std::size_t>((now - start) / byteTimeUs_);
+        allowed = std::min(allowed, holdLimit_ - inFlight_.size());
+    }
+    return allowed;
+}
+
+std::size_t LineChannel::send(const std::uint8_t* data, std::size_t count, std::uint64_t nowUs,
+                              std::uint64_t readyUs) {
+    const double ready = static_cast<double>(std::min(readyUs, nowUs));
+    const std::size_t allowed = room(nowUs, readyUs);
+    const std::size_t taken = std::min(count, allowed);
+    const double latencyUs = config_.latencyMs * 1000.0;
     for (std::size_t i = 0; i < taken; ++i) {
-        lineFreeUs_ = std::max(lineFreeUs_, static_cast<double>(nowUs)) + byteTimeUs_;
+        lineFreeUs_ = std::max(lineFreeUs_, ready) + byteTimeUs_;
         std::uint8_t byte = corrupt(data[i]);
         ++stats_.bytesSent;
         if (config_.dropRate > 0 && drop_(dropRandom_)) {

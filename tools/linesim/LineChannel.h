@@ -31,8 +31,18 @@ public:
 
     // Bytes the line takes from the sender at `nowUs`.
     std::size_t room(std::uint64_t nowUs) const;
+    // The same for bytes that have waited at the sender since readyUs (see send).
+    std::size_t room(std::uint64_t nowUs, std::uint64_t readyUs) const;
     // Hands up to room(nowUs) bytes to the line; returns how many it took.
-    std::size_t send(const std::uint8_t* data, std::size_t count, std::uint64_t nowUs);
+    std::size_t send(const std::uint8_t* data, std::size_t count, std::uint64_t nowUs) {
+        return send(data, count, nowUs, nowUs);
+    }
+    // The same for bytes that have been waiting at the sender since readyUs (before nowUs): a
+    // transmitter whose driver still held bytes never stood idle, however late this pass
+    // comes, so the line carries them from readyUs on (or from when it fell free) and catches
+    // up on the time the pass came late.
+    std::size_t send(const std::uint8_t* data, std::size_t count, std::uint64_t nowUs,
+                     std::uint64_t readyUs);
     // Copies up to `max` bytes that have arrived by `nowUs`, without removing them.
     std::size_t peekArrived(std::uint8_t* out, std::size_t max, std::uint64_t nowUs) const;
     // Removes `count` arrived bytes (those the receiving end took).
@@ -45,6 +55,8 @@ public:
     std::uint64_t nextRoomUs(std::uint64_t nowUs) const;
     // Bytes handed in and not yet collected at the far end.
     std::size_t backlog() const { return inFlight_.size(); }
+    // True while the far end collects nothing more and so holds the sender off.
+    bool heldByReceiver() const { return inFlight_.size() >= holdLimit_; }
     const Stats& stats() const { return stats_; }
     double byteTimeUs() const { return byteTimeUs_; }
 

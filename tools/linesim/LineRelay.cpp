@@ -1,6 +1,7 @@
 #include "tools/linesim/LineRelay.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,8 +27,8 @@ LineRelay::LineRelay(int fdA, int fdB, const LineConfig& config, const Monotonic
     : clock_(clock),
       aToB_(config, 0),
       bToA_(config, 1),
-      forward_{fdA, fdB, aToB_},
-      backward_{fdB, fdA, bToA_} {}
+      forward_{fdA, fdB, aToB_, false, std::nullopt},
+      backward_{fdB, fdA, bToA_, false, std::nullopt} {}
 
 bool LineRelay::deliver(Direction& d, std::uint64_t nowUs) {
     d.outputBlocked = false;
@@ -60,13 +61,31 @@ bool LineRelay::deliver(Direction& d, std::uint64_t nowUs) {
 
 bool LineRelay::take(Direction& d, std::uint64_t nowUs) {
     std::uint8_t buffer[kChunk];
+    // The bytes the sending end still held at the last pass were ready then: a UART whose
+    // driver queue holds bytes keeps its line busy, however late this pass comes. Bytes
+    // written since are ready now.
+    std::optional<LeftOver> early = d.leftOver;
+    d.leftOver.reset();
     for (;;) {
-        std::size_t room = std::min(d.channel.room(nowUs), sizeof buffer);
-        if (room == 0)
+        const std::uint64_t readyUs = early ? early->sinceUs : nowUs;
+        std::size_t room = std::min(d.channel.room(nowUs, readyUs), sizeof buffer);
+        if (early)
+            room = std::min(room, early->bytes);
+        if (room == 0) {
+            // While the far end holds the line off, the line is not late: it is stopped.
+            if (d.channel.heldByReceiver())
+                return true;
+            const std::size_t waiting = early ? early->bytes : sourceWaiting(d);
+            if (waiting > 0)
+                d.leftOver = LeftOver{early ? early->sinceUs : nowUs, waiting};
             return true;
+        }
         ssize_t got = ::read(d.from, buffer, room);
         if (got > 0) {
-            d.channel.send(buffer, static_cast<std::size_t>(got), nowUs);
+            const auto n = static_cast<std::size_t>(got);
+            d.channel.send(buffer, n, nowUs, readyUs);
+            if (early && (early->bytes -= std::min(early->bytes, n)) == 0)
+                early.reset();
             continue;
         }
         // EIO: a pseudo-terminal master whose slave nobody holds; it has nothing to give.
@@ -74,6 +93,13 @@ bool LineRelay::take(Direction& d, std::uint64_t nowUs) {
             return true;
         return false;  // end of stream or a failed descriptor
     }
+}
+
+std::size_t LineRelay::sourceWaiting(const Direction& d) {
+    int waiting = 0;
+    if (::ioctl(d.from, FIONREAD, &waiting) != 0 || waiting < 0)
+        return 0;
+    return static_cast<std::size_t>(waiting);
 }
 
 bool LineRelay::pump(Direction& d, std::uint64_t nowUs) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "tools/linesim/LineChannel.h"
@@ -27,11 +28,17 @@ public:
     std::string summary() const;
 
 private:
+    // Bytes the sending end held when the line last took no more, and since when.
+    struct LeftOver {
+        std::uint64_t sinceUs;
+        std::size_t bytes;
+    };
     struct Direction {
         int from;
         int to;
         LineChannel& channel;
         bool outputBlocked = false;
+        std::optional<LeftOver> leftOver;
     };
 
     // Moves arrived bytes to the receiving end and takes new bytes from the sending end.
@@ -39,6 +46,8 @@ private:
     bool pump(Direction& direction, std::uint64_t nowUs);
     bool deliver(Direction& direction, std::uint64_t nowUs);
     bool take(Direction& direction, std::uint64_t nowUs);
+    // Bytes waiting to be read at the sending end.
+    static std::size_t sourceWaiting(const Direction& direction);
     int pollTimeoutMs(std::uint64_t nowUs, std::uint64_t deadlineUs) const;
 
     const MonotonicClock& clock_;

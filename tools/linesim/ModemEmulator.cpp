@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
+#include "serial/SerialDevice.h"
 #include "tools/linesim/LineChannel.h"
 
 namespace krl::linesim {
@@ -50,21 +52,44 @@ public:
         // Each call gets a fresh fault sequence of its own from the one seed.
         channel_ = std::make_unique<LineChannel>(config_, stream_ + 2 * calls_++);
         waiting_.clear();
+        leftOver_.reset();
     }
 
 private:
     void feed(std::uint64_t nowMs) {
-        if (waiting_.empty())
-            return;
-        const std::size_t n = channel_->send(waiting_.data(), waiting_.size(), nowMs * 1000);
-        waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(n));
+        const std::uint64_t nowUs = nowMs * 1000;
+        // Bytes left over at the last pass have been ready since then: the modem's transmitter
+        // did not wait for this pass to come round. Bytes pushed since are ready now.
+        std::size_t offset = 0;
+        if (leftOver_ && !waiting_.empty()) {
+            const std::size_t early = std::min(leftOver_->bytes, waiting_.size());
+            offset = channel_->send(waiting_.data(), early, nowUs, leftOver_->sinceUs);
+            if (offset == early)
+                offset += channel_->send(waiting_.data() + offset, waiting_.size() - offset, nowUs);
+        } else if (!waiting_.empty()) {
+            offset = channel_->send(waiting_.data(), waiting_.size(), nowUs);
+        }
+        waiting_.erase(waiting_.begin(), waiting_.begin() + static_cast<std::ptrdiff_t>(offset));
+        if (leftOver_ && offset < leftOver_->bytes) {
+            leftOver_->bytes -= offset;
+        } else {
+            leftOver_.reset();
+            if (!waiting_.empty())
+                leftOver_ = LeftOver{nowUs, waiting_.size()};
+        }
     }
+
+    struct LeftOver {
+        std::uint64_t sinceUs;
+        std::size_t bytes;
+    };
 
     LineConfig config_;
     std::uint64_t stream_;
     std::uint64_t calls_ = 0;
     std::unique_ptr<LineChannel> channel_;
     std::vector<std::uint8_t> waiting_;
+    std::optional<LeftOver> leftOver_;
 };
 
 int listenLoopback(std::uint16_t port, std::uint16_t& bound) {
@@ -111,18 +136,37 @@ public:
     void onBaudRate(std::uint32_t baud) override { owner_.exchange_->setDteRate(side_, baud); }
     void onPurge(std::uint8_t) override {}
 
-    // Stop reading the computer while the line holds more than a fifth of a second of its
-    // data: TCP then holds the computer back, as CTS would.
+    // The modem's buffer towards the line: CTS drops when it holds a fifth of a second of the
+    // line's data and rises again at half that, as a modem with hardware flow control does.
+    // The computer's port holds its output meanwhile, so the computer sees its queue grow.
+    void updateClearToSend() {
+        const std::size_t queued = owner_.exchange_->inFlightFrom(side_);
+        const std::size_t high = highWater();
+        if (queued >= high)
+            holdingOff_ = true;
+        else if (queued <= high / 2)
+            holdingOff_ = false;
+    }
+    std::uint32_t adjustLines(std::uint32_t lines) const {
+        return holdingOff_ ? lines & ~modem_line::kCts : lines;
+    }
+    // A computer that ignores CTS is read until the buffer holds a little more than a frame
+    // of data beyond the mark; then TCP holds it back (its bytes wait in the sockets, where
+    // it cannot see them, as an overrun would lose them on a real modem).
     bool acceptsInput() const {
-        const std::size_t limit =
-            std::max<std::size_t>(64, owner_.exchange_->modem(side_).connectRate() / 50);
-        return owner_.exchange_->inFlightFrom(side_) < limit;
+        return owner_.exchange_->inFlightFrom(side_) < highWater() * 2 + kOverrunAllowance;
     }
 
 private:
+    static constexpr std::size_t kOverrunAllowance = 1024;
+    std::size_t highWater() const {
+        return std::max<std::size_t>(64, owner_.exchange_->modem(side_).connectRate() / 50);
+    }
+
     ModemEmulator& owner_;
     int side_;
     Rfc2217Server server_;
+    bool holdingOff_ = false;
 };
 
 ModemEmulator::ModemEmulator(const Config& config, const MonotonicClock& clock)
@@ -183,7 +227,9 @@ void ModemEmulator::serviceModems() {
         const std::vector<std::uint8_t> out = modem.takeDteOutput();
         if (!out.empty())
             server.sendData(out.data(), out.size());
-        server.setModemLines(static_cast<std::uint8_t>(modem.modemLines(now)));
+        ports_[side]->updateClearToSend();
+        server.setModemLines(
+            static_cast<std::uint8_t>(ports_[side]->adjustLines(modem.modemLines(now))));
     }
 }
 
