@@ -234,10 +234,8 @@ void BlockCoder::remember(int position, const QuantisedBlock& qb) {
 void BlockCoder::measure(const uint8_t* current, const uint8_t* lastSent) {
     const PlaneLayout& l = settings_.layout;
     const int measured = l.chroma == ChromaKind::Subsampled ? l.lumaBlocks : l.totalBlocks;
-    for (int i = 0; i < measured; ++i) {
-        measure_[i] = ChangeMeasure::toByte(
-            ChangeMeasure::difference(current + i * 64, lastSent + i * 64, settings_.meanRemoved));
-    }
+    ChangeMeasure::measureBlocks(current, lastSent, measured, settings_.meanRemoved,
+                                 measure_.data());
     if (l.chroma != ChromaKind::Subsampled) {
         return;
     }

@@ -1,5 +1,6 @@
 #include "ChangeMeasure.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdlib>
@@ -29,10 +30,9 @@ constexpr std::array<uint8_t, 176> kLog = makeLogTable();
 
 }  // namespace
 
-uint32_t ChangeMeasure::difference(const uint8_t* a, const uint8_t* b, bool meanRemoved) {
-    int32_t sum = 0;
-    int32_t squares = 0;
-    blockDifferences(a, b, sum, squares);
+namespace {
+
+uint32_t measureOf(int32_t sum, int32_t squares, bool meanRemoved) {
     if (!meanRemoved) {
         return static_cast<uint32_t>(squares);
     }
@@ -42,6 +42,30 @@ uint32_t ChangeMeasure::difference(const uint8_t* a, const uint8_t* b, bool mean
     const int64_t core = std::llabs(avg8 * avg8 - 2 * D * mean + squares);
     const int64_t q = mean / 4;
     return static_cast<uint32_t>(core + q * q);
+}
+
+}  // namespace
+
+uint32_t ChangeMeasure::difference(const uint8_t* a, const uint8_t* b, bool meanRemoved) {
+    int32_t sum = 0;
+    int32_t squares = 0;
+    blockDifferences(a, b, sum, squares);
+    return measureOf(sum, squares, meanRemoved);
+}
+
+void ChangeMeasure::measureBlocks(const uint8_t* a, const uint8_t* b, int blocks, bool meanRemoved,
+                                  uint8_t* out) {
+    constexpr int kChunk = 256;
+    std::array<int32_t, kChunk> sums;
+    std::array<int32_t, kChunk> squares;
+    for (int start = 0; start < blocks; start += kChunk) {
+        const int count = std::min(kChunk, blocks - start);
+        blockDifferences(a + start * 64, b + start * 64, count, sums.data(), squares.data());
+        for (int i = 0; i < count; ++i) {
+            out[start + i] = toByte(measureOf(sums[static_cast<size_t>(i)],
+                                              squares[static_cast<size_t>(i)], meanRemoved));
+        }
+    }
 }
 
 uint8_t ChangeMeasure::toByte(uint32_t s) {

@@ -54,10 +54,11 @@ BRM_VECTOR_CLONES void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, u
     }
 }
 
-BRM_VECTOR_CLONES void blockDifferences(const uint8_t* a, const uint8_t* b, int32_t& sum,
-                                        int32_t& squares) {
-    // Differences in 16-bit lanes, squares summed pairwise into 32 bits (a multiply-add the
-    // compiler finds in this form); the plain sum (at most 64 x 255) stays in 16 bits.
+namespace {
+
+// Differences in 16-bit lanes, squares summed pairwise into 32 bits (a multiply-add the compiler
+// finds in this form); the plain sum (at most 64 x 255) stays in 16 bits.
+inline void differencesOfBlock(const uint8_t* a, const uint8_t* b, int32_t& sum, int32_t& squares) {
     int16_t s = 0;
     int32_t q = 0;
     for (int i = 0; i < 64; ++i) {
@@ -67,6 +68,20 @@ BRM_VECTOR_CLONES void blockDifferences(const uint8_t* a, const uint8_t* b, int3
     }
     sum = s;
     squares = q;
+}
+
+}  // namespace
+
+BRM_VECTOR_CLONES void blockDifferences(const uint8_t* a, const uint8_t* b, int32_t& sum,
+                                        int32_t& squares) {
+    differencesOfBlock(a, b, sum, squares);
+}
+
+BRM_VECTOR_CLONES void blockDifferences(const uint8_t* a, const uint8_t* b, int blocks,
+                                        int32_t* sums, int32_t* squares) {
+    for (int k = 0; k < blocks; ++k) {
+        differencesOfBlock(a + k * 64, b + k * 64, sums[k], squares[k]);
+    }
 }
 
 }  // namespace brm

@@ -14,5 +14,8 @@ void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_
 
 // Sum of squared differences and sum of differences of two 64-byte blocks.
 void blockDifferences(const uint8_t* a, const uint8_t* b, int32_t& sum, int32_t& squares);
+// The same for `blocks` consecutive 64-byte blocks.
+void blockDifferences(const uint8_t* a, const uint8_t* b, int blocks, int32_t* sums,
+                      int32_t* squares);
 
 }  // namespace brm

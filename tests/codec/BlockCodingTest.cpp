@@ -352,6 +352,25 @@ TEST(ChangeMeasureTest, LogarithmicScale) {
     EXPECT_EQ(ChangeMeasure::difference(a, b, true), 3969u);
     // D = -16320, a = -2039, m = -254: |4157521 - 8290560 + 4161600| + 63 x 63.
     EXPECT_EQ(ChangeMeasure::difference(b, a, true), 32530u);
+
+    // Many blocks at once (more than one batch) measure as each block alone.
+    std::mt19937 rng(9);
+    std::vector<uint8_t> x(600 * 64);
+    std::vector<uint8_t> y(x.size());
+    for (size_t i = 0; i < x.size(); ++i) {
+        x[i] = static_cast<uint8_t>(rng());
+        y[i] = static_cast<uint8_t>((i / 64) % 3 == 0 ? x[i] + rng() % 9 : rng());
+    }
+    for (const bool meanRemoved : {false, true}) {
+        std::vector<uint8_t> bytes(600);
+        ChangeMeasure::measureBlocks(x.data(), y.data(), 600, meanRemoved, bytes.data());
+        for (int k = 0; k < 600; ++k) {
+            ASSERT_EQ(bytes[static_cast<size_t>(k)],
+                      ChangeMeasure::toByte(
+                          ChangeMeasure::difference(&x[k * 64u], &y[k * 64u], meanRemoved)))
+                << "block " << k;
+        }
+    }
 }
 
 }  // namespace
