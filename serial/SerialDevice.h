@@ -38,8 +38,9 @@ inline constexpr std::uint32_t kDcd = 0x80;  // receive-line-signal-detect: the 
 //  - write is bounded in time: it returns the number of bytes accepted, which is less than
 //    asked (possibly 0) when the line stays blocked (CTS held low, peer not reading) past the
 //    device's write time-out, or -1 on a device error. It never hangs the program.
-//  - outputQueueBytes is the count of bytes written but not yet on the line. A device that
-//    cannot tell (a pty reports 0) estimates it from the bytes written and the line rate.
+//  - outputQueueBytes is the count of bytes written but not yet on the line, those held back
+//    by flow control (CTS low) included: video pacing relies on it. A device that cannot tell
+//    (a pty reports 0) estimates it from the bytes written and the line rate.
 //  - setLineRateHint gives the rate the bytes really leave at when it is below the port rate (a
 //    modem connected at 28800 behind a 57600 port): the estimate then drains at the lower of
 //    the two. 0 clears it; open and close clear it too.
