@@ -110,6 +110,11 @@ bool BlockCoder::isKeyFrame(bool requested) const {
 
 void BlockCoder::beginFrame(const uint8_t* current, const uint8_t* lastSent,
                             const uint8_t* receiver, bool key) {
+    selectBlocks(current, lastSent, key);
+    fitFrame(current, receiver);
+}
+
+void BlockCoder::selectBlocks(const uint8_t* current, const uint8_t* lastSent, bool key) {
     key_ = key;
     cursor_ = 0;
     sentThisFrame_.fill(0);
@@ -120,8 +125,20 @@ void BlockCoder::beginFrame(const uint8_t* current, const uint8_t* lastSent,
         measure(current, lastSent);
         select();
     }
+}
+
+void BlockCoder::wantedMacroblocks(uint8_t* wanted) const {
+    const PlaneLayout& l = settings_.layout;
+    for (int m = 0; m < l.chromaBlocks; ++m) {
+        const uint8_t* y = select_.data() + 4 * m;
+        wanted[m] = key_ || (y[0] | y[1] | y[2] | y[3] | select_[l.lumaBlocks + m] |
+                             select_[l.lumaBlocks + l.chromaBlocks + m]) != 0;
+    }
+}
+
+void BlockCoder::fitFrame(const uint8_t* current, const uint8_t* receiver) {
     chooseQuantiser();
-    if (!key && frameBytes_ > 0 && settings_.mode == CodingMode::Transform) {
+    if (!key_ && frameBytes_ > 0 && settings_.mode == CodingMode::Transform) {
         fitBudget(current, receiver);
     }
 }

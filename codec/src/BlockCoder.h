@@ -60,10 +60,18 @@ public:
     const CoderSettings& settings() const { return settings_; }
     bool isKeyFrame(bool requested) const;
 
-    // Measures, selects and picks the quantiser for a frame.
+    // Measures, selects and picks the quantiser for a frame: selectBlocks then fitFrame.
     // receiver: the picture the receiver holds (reconstructed blocks), used to value refreshes.
     void beginFrame(const uint8_t* current, const uint8_t* lastSent, const uint8_t* receiver,
                     bool key);
+    // The first half: measures the change and selects blocks (subsampled chroma blocks take
+    // their measure from luminance, so their pixels are not read yet).
+    void selectBlocks(const uint8_t* current, const uint8_t* lastSent, bool key);
+    // For each macroblock (one entry per chroma block of a plane), whether any of its blocks
+    // is selected: only their chroma pixels are read from here on.
+    void wantedMacroblocks(uint8_t* wanted) const;
+    // The second half: the quantiser for the frame and the fitting to its budget.
+    void fitFrame(const uint8_t* current, const uint8_t* receiver);
     bool selected(int position) const { return key_ || select_[position] != 0; }
 
     // The block as quantised this frame, or null.

@@ -503,7 +503,13 @@ bool Compressor::codeFrame(const void* bits, bool keyRequest, const PieceSink& s
         return false;
     }
     const bool key = coder_.isKeyFrame(keyRequest);
-    coder_.beginFrame(current_.data(), lastSent_.data(), receiver_.data(), key);
+    coder_.selectBlocks(current_.data(), lastSent_.data(), key);
+    if (reader_.chromaDeferred()) {
+        std::array<uint8_t, PlaneLayout::kMaxGrid> wanted{};
+        coder_.wantedMacroblocks(wanted.data());
+        reader_.readChroma(layout_, wanted.data(), current_.data());
+    }
+    coder_.fitFrame(current_.data(), receiver_.data());
     uint32_t delivered = 0;
     if (mode_ == CodingMode::H263) {
         codeH263(key, sink, delivered);

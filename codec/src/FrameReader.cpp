@@ -1,5 +1,6 @@
 #include "FrameReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "PixelRows.h"
@@ -209,16 +210,17 @@ void FrameReader::readBgr(const uint8_t* source, const SourceFormat& format,
     if (chroma == ChromaKind::None) {
         return;
     }
+    if (chroma == ChromaKind::Subsampled) {
+        deferredSource_ = firstRow;
+        deferredStride_ = stride;
+        deferredTopDown_ = format.topDown;
+        return;
+    }
     for (int y = 0; y < h; y += 2) {
         const int m0 = format.topDown ? y : h - 1 - y;
         const int m1 = format.topDown ? m0 + 1 : m0 - 1;
         const uint8_t* top = firstRow + static_cast<size_t>(m0) * stride;
         const uint8_t* bottom = firstRow + static_cast<size_t>(m1) * stride;
-        if (chroma == ChromaKind::Subsampled) {
-            chromaRowBgr(top, bottom, cb_.data() + static_cast<size_t>(y / 2) * chromaWidth_,
-                         cr_.data() + static_cast<size_t>(y / 2) * chromaWidth_, w / 2);
-            continue;
-        }
         for (int x = 0; x < w; ++x) {
             rows_[static_cast<size_t>(x)] = Rgb{top[3 * x + 2], top[3 * x + 1], top[3 * x]};
             rows_[static_cast<size_t>(w + x)] =
@@ -249,11 +251,15 @@ void FrameReader::toBlocks(const PlaneLayout& layout, uint8_t* plane) const {
             }
         }
     }
-    if (layout.chroma != ChromaKind::Subsampled) {
-        return;
+    if (layout.chroma == ChromaKind::Subsampled && !chromaDeferred()) {
+        copySubsampledChroma(layout, plane, 0, layout.chromaBlocks);
     }
+}
+
+void FrameReader::copySubsampledChroma(const PlaneLayout& layout, uint8_t* plane, int from,
+                                       int to) const {
     const int mbColumns = layout.macroblockColumns();
-    for (int m = 0; m < layout.chromaBlocks; ++m) {
+    for (int m = from; m < to; ++m) {
         const size_t at =
             static_cast<size_t>((m / mbColumns) * 8) * chromaWidth_ + (m % mbColumns) * 8;
         uint8_t* cb = plane + (layout.lumaBlocks + m) * 64;
@@ -268,6 +274,7 @@ void FrameReader::toBlocks(const PlaneLayout& layout, uint8_t* plane) const {
 bool FrameReader::read(const uint8_t* bits, const SourceFormat& format,
                        const std::array<Rgb, 256>& colourTable, const FrameWindow& window,
                        const PlaneLayout& layout, uint8_t* plane) {
+    deferredSource_ = nullptr;
     if (bits == nullptr || layout.totalBlocks == 0) {
         return false;
     }
@@ -330,6 +337,42 @@ bool FrameReader::read(const uint8_t* bits, const SourceFormat& format,
     }
     toBlocks(layout, plane);
     return true;
+}
+
+void FrameReader::readChroma(const PlaneLayout& layout, const uint8_t* wanted, uint8_t* plane) {
+    if (!chromaDeferred() || layout.chroma != ChromaKind::Subsampled) {
+        return;
+    }
+    // Row by row of macroblocks, the span from the first wanted macroblock to the last: whole
+    // spans convert at the speed of whole rows. Chroma rows below the picture stay grey in the
+    // raster.
+    const int mbColumns = layout.macroblockColumns();
+    const int mbRows = layout.macroblockRows();
+    for (int my = 0; my < mbRows; ++my) {
+        const uint8_t* rowWanted = wanted + my * mbColumns;
+        int first = 0;
+        while (first < mbColumns && rowWanted[first] == 0) {
+            ++first;
+        }
+        if (first == mbColumns) {
+            continue;
+        }
+        int last = mbColumns - 1;
+        while (rowWanted[last] == 0) {
+            --last;
+        }
+        const int x0 = first * 8;  // in chroma samples
+        const int x1 = std::min((last + 1) * 8, frameWidth_ / 2);
+        for (int cy = my * 8; cy < my * 8 + 8 && 2 * cy < frameHeight_; ++cy) {
+            const int m0 = deferredTopDown_ ? 2 * cy : frameHeight_ - 1 - 2 * cy;
+            const int m1 = deferredTopDown_ ? m0 + 1 : m0 - 1;
+            const size_t at = static_cast<size_t>(cy) * chromaWidth_ + static_cast<size_t>(x0);
+            chromaRowBgr(deferredSource_ + static_cast<size_t>(m0) * deferredStride_ + x0 * 6,
+                         deferredSource_ + static_cast<size_t>(m1) * deferredStride_ + x0 * 6,
+                         cb_.data() + at, cr_.data() + at, x1 - x0);
+        }
+        copySubsampledChroma(layout, plane, my * mbColumns + first, my * mbColumns + last + 1);
+    }
 }
 
 }  // namespace brm

@@ -40,6 +40,13 @@ public:
               const std::array<Rgb, 256>& colourTable, const FrameWindow& window,
               const PlaneLayout& layout, uint8_t* plane);
 
+    // Subsampled chroma of 24-bit input is converted only on request, for the macroblocks that
+    // will be coded: read() then leaves the chroma blocks as they were, and readChroma, called
+    // before `bits` goes away, fills at least those whose entry in `wanted` (one per macroblock)
+    // is set.
+    bool chromaDeferred() const { return deferredSource_ != nullptr; }
+    void readChroma(const PlaneLayout& layout, const uint8_t* wanted, uint8_t* plane);
+
 private:
     bool expandRle8(const uint8_t* in, const SourceFormat& f);
     bool expandRle4(const uint8_t* in, const SourceFormat& f);
@@ -54,6 +61,8 @@ private:
     void readBgr(const uint8_t* source, const SourceFormat& format, const FrameWindow& window,
                  ChromaKind chroma);
     void toBlocks(const PlaneLayout& layout, uint8_t* plane) const;
+    // Copies the chroma blocks of macroblocks from..to-1 from the raster.
+    void copySubsampledChroma(const PlaneLayout& layout, uint8_t* plane, int from, int to) const;
 
     std::vector<uint8_t> rle_;
     std::vector<Rgb> rows_;  // two frame rows
@@ -72,6 +81,10 @@ private:
     // changes.
     int greyWidth_ = 0;
     int greyHeight_ = 0;
+    // The deferred chroma's input: memory row 0 of the window, the row stride and order.
+    const uint8_t* deferredSource_ = nullptr;
+    size_t deferredStride_ = 0;
+    bool deferredTopDown_ = false;
 };
 
 }  // namespace brm

@@ -33,7 +33,9 @@ Source randomSource(int width, int height, bool topDown, unsigned seed) {
 // The planes the formulas give for the window of the source at (crop x, crop y): crop y counts
 // memory rows, so a bottom-up picture's top row is memory row crop y + height - 1.
 std::vector<uint8_t> expectedPlanes(const Source& s, int cropX, int cropY, const PlaneLayout& l) {
-    std::vector<uint8_t> plane(static_cast<size_t>(l.totalBlocks) * 64, 0);
+    // Blocks the picture does not reach (below it, where its block rows are odd) are never
+    // written: they keep what the plane held, here 0xee.
+    std::vector<uint8_t> plane(static_cast<size_t>(l.totalBlocks) * 64, 0xee);
     const int height = l.rows * 8;
     auto rgb = [&](int x, int y) {
         const int row = s.topDown ? cropY + y : cropY + height - 1 - y;
@@ -56,6 +58,8 @@ std::vector<uint8_t> expectedPlanes(const Source& s, int cropX, int cropY, const
         }
     }
     if (l.chroma == ChromaKind::Subsampled) {
+        // Where a macroblock reaches below the picture its chroma is grey.
+        std::fill(plane.begin() + l.lumaBlocks * 64, plane.end(), 128);
         for (int y = 0; y < l.rows * 4; ++y) {
             for (int x = 0; x < l.columns * 4; ++x) {
                 int32_t cb = 0;
@@ -84,13 +88,18 @@ TEST(FrameReaderTest, TrueColourReadsByTheFormulasInEveryRowOrderAndCrop) {
         bool topDown;
         int cropX;
         int cropY;
+        int width = 48;
+        int height = 32;
     };
     // Whole pictures (rows back to back) and windows inside larger ones (rows apart).
     const Case cases[] = {{48, 32, false, 0, 0},
                           {48, 32, true, 0, 0},
                           {80, 56, false, 16, 8},
                           {80, 56, true, 8, 16},
-                          {60, 40, false, 4, 2}};
+                          {60, 40, false, 4, 2},
+                          // Five block rows: the last macroblock row is half outside.
+                          {64, 48, false, 8, 4, 48, 40},
+                          {48, 40, true, 0, 0, 48, 40}};
     const std::array<Rgb, 256> noTable{};
     unsigned seed = 1;
     for (const Case& c : cases) {
@@ -102,17 +111,33 @@ TEST(FrameReaderTest, TrueColourReadsByTheFormulasInEveryRowOrderAndCrop) {
             f.height = c.sourceHeight;
             f.topDown = c.topDown;
             f.bitCount = 24;
-            const PlaneLayout l = PlaneLayout::make(48 / 8, 32 / 8, chroma);
-            const FrameWindow window{c.cropX, c.cropY, 48, 32, 0, 0};
-            std::vector<uint8_t> plane(static_cast<size_t>(l.totalBlocks) * 64, 0);
-            FrameReader reader;
-            ASSERT_TRUE(reader.read(s.bits.data(), f, noTable, window, l, plane.data()));
+            const PlaneLayout l = PlaneLayout::make(c.width / 8, c.height / 8, chroma);
+            const FrameWindow window{c.cropX, c.cropY, c.width, c.height, 0, 0};
             const auto expected = expectedPlanes(s, c.cropX, c.cropY, l);
-            for (size_t i = 0; i < plane.size(); ++i) {
-                ASSERT_EQ(plane[i], expected[i])
-                    << "source " << c.sourceWidth << 'x' << c.sourceHeight
-                    << (c.topDown ? " top-down" : " bottom-up") << " crop " << c.cropX << ','
-                    << c.cropY << " chroma " << static_cast<int>(chroma) << " byte " << i;
+            // Subsampled chroma comes on request: for every macroblock, or for some only (the
+            // others may keep what the plane held).
+            std::vector<uint8_t> all(static_cast<size_t>(l.chromaBlocks), 1);
+            std::vector<uint8_t> some(static_cast<size_t>(l.chromaBlocks), 0);
+            for (size_t m = 1; m < some.size(); m += 2) {
+                some[m] = 1;
+            }
+            for (const auto* wanted : {&all, &some}) {
+                std::vector<uint8_t> plane(static_cast<size_t>(l.totalBlocks) * 64, 0xee);
+                FrameReader reader;
+                ASSERT_TRUE(reader.read(s.bits.data(), f, noTable, window, l, plane.data()));
+                reader.readChroma(l, wanted->data(), plane.data());
+                for (size_t i = 0; i < plane.size(); ++i) {
+                    const auto block = static_cast<int>(i / 64);
+                    const bool mayKeep =
+                        chroma == ChromaKind::Subsampled && block >= l.lumaBlocks &&
+                        (*wanted)[static_cast<size_t>((block - l.lumaBlocks) % l.chromaBlocks)] ==
+                            0;
+                    ASSERT_TRUE(plane[i] == expected[i] || (mayKeep && plane[i] == 0xee))
+                        << "source " << c.sourceWidth << 'x' << c.sourceHeight
+                        << (c.topDown ? " top-down" : " bottom-up") << " crop " << c.cropX << ','
+                        << c.cropY << " chroma " << static_cast<int>(chroma) << " byte " << i
+                        << (wanted == &all ? " all wanted" : " some wanted");
+                }
             }
         }
     }
