@@ -150,9 +150,9 @@ public:
     std::uint32_t adjustLines(std::uint32_t lines) const {
         return holdingOff_ ? lines & ~modem_line::kCts : lines;
     }
-    // A computer that ignores CTS is read until the buffer holds a little more than a frame
-    // of data beyond the mark; then TCP holds it back (its bytes wait in the sockets, where
-    // it cannot see them, as an overrun would lose them on a real modem).
+    // Bytes already on their way when CTS dropped still fit. A computer that ignores CTS is
+    // read until the buffer holds twice the mark and a kilobyte more; then TCP holds it back,
+    // its bytes waiting in the sockets where it cannot see them (a real modem would lose them).
     bool acceptsInput() const {
         return owner_.exchange_->inFlightFrom(side_) < highWater() * 2 + kOverrunAllowance;
     }
