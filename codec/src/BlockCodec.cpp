@@ -142,6 +142,53 @@ void BlockCodec::writeEvents(BitWriter& w, const QuantisedBlock& b) {
     });
 }
 
+int BlockCodec::packEvents(const QuantisedBlock& b, uint32_t words[kMaxPackedWords]) {
+    const auto& table = tcoefEncodeTable().entries;
+    // At most 31 bits wait in the accumulator and a code adds at most 22.
+    uint64_t acc = 0;
+    int pending = 0;
+    int total = 0;
+    int n = 0;
+    forEachEvent(b, [&](int last, int run, int level) {
+        const int mag = level < 0 ? -level : level;
+        uint32_t code = 0;
+        int bits = 0;
+        if (mag <= 12) {
+            const VlcCode c = table[last * 1024 + mag * 64 + run];
+            if (c.bits != 0) {
+                code = (uint32_t{c.code} << 1) | (level < 0 ? 1u : 0u);
+                bits = c.bits + 1;
+            }
+        }
+        if (bits == 0) {
+            const int clamped = std::clamp(level, -127, 127);
+            code = (kEscapeCode << 15) | (static_cast<uint32_t>(last) << 14) |
+                   (static_cast<uint32_t>(run) << 8) | (static_cast<uint32_t>(clamped) & 0xff);
+            bits = kEscapeBits + 15;
+        }
+        acc = (acc << bits) | code;
+        pending += bits;
+        total += bits;
+        if (pending >= 32) {
+            pending -= 32;
+            words[n++] = static_cast<uint32_t>(acc >> pending);
+        }
+    });
+    if (pending > 0) {
+        words[n] = static_cast<uint32_t>(acc << (32 - pending));
+    }
+    return total;
+}
+
+void BlockCodec::writePacked(BitWriter& w, const uint32_t* words, int bits) {
+    for (; bits >= 32; bits -= 32) {
+        w.put(*words++, 32);
+    }
+    if (bits > 0) {
+        w.put(*words >> (32 - bits), bits);
+    }
+}
+
 int BlockCodec::eventBits(const QuantisedBlock& b) {
     const auto& table = tcoefEncodeTable().entries;
     int bits = 0;

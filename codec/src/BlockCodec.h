@@ -31,6 +31,11 @@ public:
     // Writes the AC events of a block (nothing when it has none).
     static void writeEvents(BitWriter& w, const QuantisedBlock& b);
     static int eventBits(const QuantisedBlock& b);
+    // The AC events' bits packed most significant bit first into 32-bit words (the last one
+    // left-aligned), for writing later with writePacked; returns the bit count.
+    static constexpr int kMaxPackedWords = 44;  // 63 escapes of 22 bits
+    static int packEvents(const QuantisedBlock& b, uint32_t words[kMaxPackedWords]);
+    static void writePacked(BitWriter& w, const uint32_t* words, int bits);
 
     // Reads the AC events into `levels` (row-major order). False on an invalid code.
     static bool readEvents(BitReader& r, int16_t levels[64]);

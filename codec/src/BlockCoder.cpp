@@ -119,6 +119,8 @@ void BlockCoder::selectBlocks(const uint8_t* current, const uint8_t* lastSent, b
     cursor_ = 0;
     sentThisFrame_.fill(0);
     quantisedValid_.assign(static_cast<size_t>(settings_.layout.totalBlocks), 0);
+    packedBits_.assign(static_cast<size_t>(settings_.layout.totalBlocks), -1);
+    packed_.clear();
     if (key) {
         selectedCount_ = referenceCount();
     } else {
@@ -197,7 +199,7 @@ void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* receiver) {
             --selectedCount_;
             continue;
         }
-        const int bits = 10 + BlockCodec::eventBits(qb);
+        const int bits = 10 + pack(i, qb);
         candidates.push_back({i, bits, (before - after) / bits});
         totalBits += bits;
         first = first < 0 ? i : first;
@@ -233,6 +235,17 @@ size_t BlockCoder::weighingLimit() const {
     const uint32_t affordable =
         ceilDiv(4ull * bytes, kBlockCost[static_cast<size_t>(std::clamp(q_, 0, 32))]);
     return std::max<size_t>(kMinWeighed, size_t{affordable} * kWeighedPerAffordable);
+}
+
+// Packs the events of a block weighed for the frame, so its piece copies them as they are.
+int BlockCoder::pack(int position, const QuantisedBlock& qb) {
+    const size_t at = packed_.size();
+    packed_.resize(at + BlockCodec::kMaxPackedWords);
+    const int bits = BlockCodec::packEvents(qb, packed_.data() + at);
+    packed_.resize(at + static_cast<size_t>((bits + 31) / 32));
+    packedAt_[static_cast<size_t>(position)] = static_cast<uint32_t>(at);
+    packedBits_[static_cast<size_t>(position)] = bits;
+    return bits;
 }
 
 // Keeps a block quantised while writing a piece, so the receiver copy need not quantise it again.
@@ -380,15 +393,20 @@ bool BlockCoder::transformPiece(const uint8_t* current, Piece& piece, uint8_t* p
         if (!firstBlock) {
             w.putOnes(pending);
         }
-        if (!quantisedValid_.empty() && quantisedValid_[static_cast<size_t>(pos)]) {
-            qb = quantised_[static_cast<size_t>(pos)];
-        } else {
+        const QuantisedBlock* b = quantised(pos);
+        if (b == nullptr) {
             BlockCodec::quantise(current + pos * 64, 8, q_, acBias_, qb);
             remember(pos, qb);
+            b = &qb;
         }
-        w.put(qb.hasAc() ? 0u : 1u, 2);
-        w.put(BlockCodec::dcCode(qb.dcLevel), 8);
-        BlockCodec::writeEvents(w, qb);
+        w.put(b->hasAc() ? 0u : 1u, 2);
+        w.put(BlockCodec::dcCode(b->dcLevel), 8);
+        const auto at = static_cast<size_t>(pos);
+        if (at < packedBits_.size() && packedBits_[at] >= 0) {
+            BlockCodec::writePacked(w, packed_.data() + packedAt_[at], packedBits_[at]);
+        } else {
+            BlockCodec::writeEvents(w, *b);
+        }
         if (!firstBlock && (w.bytesUsed() > room || w.overflow())) {
             w.restore(mark);
             break;

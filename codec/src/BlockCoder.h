@@ -150,6 +150,12 @@ private:
     // Blocks already quantised at this frame's quantiser (by fitBudget or a piece), by position.
     std::vector<QuantisedBlock> quantised_;
     std::vector<uint8_t> quantisedValid_;
+    // The events of blocks weighed this frame, packed (BlockCodec::packEvents): their words in
+    // packed_ from packedAt_, and their bit count (-1 when not packed), by position.
+    int pack(int position, const QuantisedBlock& qb);
+    std::vector<uint32_t> packed_;
+    std::array<uint32_t, kMaxPositions> packedAt_{};
+    std::vector<int> packedBits_;
 };
 
 }  // namespace brm

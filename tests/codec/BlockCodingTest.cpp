@@ -248,16 +248,42 @@ TEST(Coefficients, EventsRoundTripThroughTheDecoder) {
         }
         std::vector<uint8_t> out(512);
         BitWriter w(out.data(), out.size());
+        w.put(1, 3);  // packed events are copied at any bit offset
         BlockCodec::writeEvents(w, b);
-        EXPECT_EQ(static_cast<int>(w.bitCount()), BlockCodec::eventBits(b));
+        EXPECT_EQ(static_cast<int>(w.bitCount()) - 3, BlockCodec::eventBits(b));
         w.alignZero();
+        // Packed ahead and copied later, the events are the same bits.
+        uint32_t words[BlockCodec::kMaxPackedWords];
+        const int packedBits = BlockCodec::packEvents(b, words);
+        EXPECT_EQ(packedBits, BlockCodec::eventBits(b));
+        std::vector<uint8_t> copied(512);
+        BitWriter c(copied.data(), copied.size());
+        c.put(1, 3);
+        BlockCodec::writePacked(c, words, packedBits);
+        c.alignZero();
+        ASSERT_EQ(copied, out) << "trial " << trial;
         BitReader r(out.data(), w.bytesUsed());
+        r.get(3);
         int16_t levels[64] = {};
         ASSERT_TRUE(BlockCodec::readEvents(r, levels));
         for (int i = 1; i < 64; ++i) {
             ASSERT_EQ(levels[i], b.levels[i]) << "trial " << trial << " position " << i;
         }
     }
+    // The longest block: every AC level an escape, 63 x 22 bits.
+    QuantisedBlock b{};
+    std::fill(std::begin(b.levels), std::end(b.levels), int16_t{-100});
+    b.levels[0] = 0;
+    b.lastNonZero = 63;
+    uint32_t words[BlockCodec::kMaxPackedWords];
+    ASSERT_EQ(BlockCodec::packEvents(b, words), 63 * 22);
+    std::vector<uint8_t> out(512);
+    std::vector<uint8_t> copied(512);
+    BitWriter w(out.data(), out.size());
+    BitWriter c(copied.data(), copied.size());
+    BlockCodec::writeEvents(w, b);
+    BlockCodec::writePacked(c, words, 63 * 22);
+    EXPECT_EQ(copied, out);
 }
 
 template <size_t N>
