@@ -143,10 +143,10 @@ private:
         uint32_t before;
     };
     std::vector<Weighed> weighed_;
-    // How many selected blocks are weighed at most: this many times those the budget affords at
-    // the frame's quantiser, and never fewer than the minimum.
-    static constexpr size_t kWeighedPerAffordable = 2;
-    static constexpr size_t kMinWeighed = 16;
+    // How many selected blocks are weighed at most: as many as the budget affords at the frame's
+    // quantiser, and never fewer than the minimum. Weighing more of the blocks nearer the
+    // receiver's picture costs time and mostly spends the budget on blocks that buy little.
+    static constexpr size_t kMinWeighed = 64;
     // Blocks already quantised at this frame's quantiser (by fitBudget or a piece), by position.
     std::vector<QuantisedBlock> quantised_;
     std::vector<uint8_t> quantisedValid_;

@@ -1,6 +1,8 @@
 // Pins the exact output of the compressor and expander on a short synthetic sequence. Speed work
-// on the pixel loops must not change a single bit: the hashes below were taken from the plain
-// scalar code, and any change of the bitstream or of the drawn picture shows up here.
+// on the pixel loops must not change a single bit: any change of the bitstream or of the drawn
+// picture shows up here. The hashes are taken again only when an encoder choice changes on
+// purpose (the last time: fewer blocks weighed against the byte budget), after the expander
+// has been shown to match the compressor's own reference and FFmpeg to decode the H.263 mode.
 
 #include <gtest/gtest.h>
 
@@ -95,10 +97,10 @@ TEST_P(OutputPinTest, PiecesAndPictureStayBitExact) {
 INSTANTIATE_TEST_SUITE_P(
     Modes, OutputPinTest,
     ::testing::Values(
-        PinCase{0, 176, 144, false, 600, 0x21c14e8be0cdc10cull, 0x815a1672a1f0d7efull},
+        PinCase{0, 176, 144, false, 600, 0x92d72361d848bf56ull, 0x815a1672a1f0d7efull},
         PinCase{1, 176, 144, false, 3000, 0xc3f13b432b1bcc13ull, 0x71245377f503d371ull},
         PinCase{2, 176, 144, false, 600, 0x93311ac20f723881ull, 0x4201faa28667d07cull},
         PinCase{0, 160, 120, true, 300, 0x2e86467dd489ef28ull, 0x3a02f251d4ab4467ull},
-        PinCase{0, 120, 90, false, 400, 0xcd11907fd11eef4bull, 0x011f69b60152d7c3ull}));
+        PinCase{0, 120, 90, false, 400, 0x7521dd2da1ba78b9ull, 0x809ec14a07030898ull}));
 
 }  // namespace
