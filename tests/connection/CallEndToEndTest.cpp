@@ -1,7 +1,8 @@
 // Calls end to end: two connections in this process, each on a real port (a pseudo-terminal of
 // "linesim cable", or an RFC 2217 port of a modem of "linesim modems"), pumped by a poll loop
 // on the real clock as the program's event loop pumps them. The failure cases (busy, no answer,
-// carrier loss, power off, silent peer, idle call) run as krlcli processes in KrlcliCallTest.
+// carrier loss, power off, silent peer, idle call) run on a scripted modem in ConnectionTest;
+// a Hayes modem call with a file runs as two krlcli processes in tests/krlcli.
 #include <gtest/gtest.h>
 #include <poll.h>
 
@@ -204,29 +205,6 @@ protected:
     void SetUp() override { ASSERT_TRUE(modems.ok()) << modems.error(); }
     krl::test::ModemSim modems{{.ringMs = 1500, .dialMs = 300, .handshakeMs = 300}};
 };
-
-TEST_F(ModemEndToEnd, DialRingAnswerAfterTheRingsSendAFileAndDisconnect) {
-    Peer a("a", modems.portA(), shipped("HayesModem.mdm"));
-    Peer b("b", modems.portB(), shipped("HayesModem.mdm"));
-    b.conn.listen();
-    ASSERT_TRUE(runUntil({&b}, [&] { return b.conn.state() == ConnectionState::Listening; }));
-    a.conn.dial("1002", "Bee");
-    callSendFileAndDisconnect(a, b);
-    EXPECT_EQ(a.settings.lastConnectSpeed, 28800u);
-
-    auto bLog = b.log();
-    EXPECT_EQ(krl::test::ringsBeforeAnswer(bLog), 2);
-    EXPECT_TRUE(inOrder(
-        a.log(),
-        {">  Modem script= Generic Hayes Modem", ">  @General Commands", ">  AT|", "<  ", ">  ATZ|",
-         ">  @Initialization Commands ", ">  ATE0V1Q0X4&C1&D2S0=0|", ">  @Connect Command",
-         ">  ATDT1002|", ">  *** Connect    on: ", ">  <HELLO>", "<  <OKHello>", ">  <Disconnect>",
-         ">  *** Disconnect on: ", ">  @Disconnect Command", ">  ATH0|"}));
-    EXPECT_TRUE(inOrder(
-        bLog, {">  Modem script= Generic Hayes Modem", ">  @Listening", "<  ",
-               ">  @Answer Connect Command", ">  ATA|", ">  *** Connect    on: ", ">  <HELLO>",
-               "<  <Disconnect>", ">  *** Disconnect on: ", ">  @Disconnect Command"}));
-}
 
 TEST_F(ModemEndToEnd, DsvdDescriptionsConnectAndHangUp) {
     Peer a("a", modems.portA(), shipped("DsvdModem.mdm"));

@@ -160,17 +160,6 @@ TEST_F(ModemCall, AnUnansweredDialWritesNoConnectOrDisconnectLine) {
     }
 }
 
-TEST_F(ModemCall, BusyShowsOneMessageAndHangsUp) {
-    modem.dialReply = "\r\nBUSY\r\n";
-    presenter.autoAnswer = MessageAnswer::Ok;
-    conn.dial("123");
-    pumpFor(5000);
-    EXPECT_EQ(presenter.ids(), std::vector<int>{4200});
-    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
-    EXPECT_EQ(window.calls.back(), "close");
-    EXPECT_TRUE(settings.alwaysListen);
-}
-
 TEST_F(ModemCall, ListenAnswersAfterTheRingsAndToggling) {
     conn.listen();
     pumpFor(1000);
