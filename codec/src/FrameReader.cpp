@@ -232,13 +232,29 @@ void FrameReader::readBgr(const uint8_t* source, const SourceFormat& format,
 
 void FrameReader::toBlocks(const PlaneLayout& layout, uint8_t* plane) const {
     const int w = frameWidth_;
-    for (int by = 0; by < layout.rows; ++by) {
+    // Luminance a picture row at a time: the 16 pixels of a macroblock's row go to the same row
+    // of its left and right blocks (macroblocks lie 256 bytes apart). A last block column of an
+    // odd count is copied block by block below.
+    const int pairs = layout.columns / 2;
+    for (int y = 0; y < frameHeight_; ++y) {
+        const uint8_t* src = lumaTop_ + y * lumaStep_;
+        uint8_t* dst =
+            plane + (y / 16) * layout.macroblockColumns() * 256 + ((y / 8) % 2) * 128 + (y % 8) * 8;
+        for (int m = 0; m < pairs; ++m) {
+            std::memcpy(dst + m * 256, src + m * 16, 8);
+            std::memcpy(dst + m * 256 + 64, src + m * 16 + 8, 8);
+        }
+    }
+    const bool blockByBlock = layout.chroma == ChromaKind::Full || layout.columns % 2 != 0;
+    for (int by = 0; blockByBlock && by < layout.rows; ++by) {
         for (int bx = 0; bx < layout.columns; ++bx) {
             const int idx = layout.storageIndex(bx, by);
-            const uint8_t* src = lumaTop_ + (by * 8) * lumaStep_ + bx * 8;
-            uint8_t* y = plane + idx * 64;
-            for (int r = 0; r < 8; ++r) {
-                std::memcpy(y + r * 8, src + r * lumaStep_, 8);
+            if (bx >= 2 * pairs) {
+                const uint8_t* src = lumaTop_ + (by * 8) * lumaStep_ + bx * 8;
+                uint8_t* y = plane + idx * 64;
+                for (int r = 0; r < 8; ++r) {
+                    std::memcpy(y + r * 8, src + r * lumaStep_, 8);
+                }
             }
             if (layout.chroma == ChromaKind::Full) {
                 const size_t at = static_cast<size_t>(by * 8) * w + bx * 8;

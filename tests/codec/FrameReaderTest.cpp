@@ -99,7 +99,10 @@ TEST(FrameReaderTest, TrueColourReadsByTheFormulasInEveryRowOrderAndCrop) {
                           {60, 40, false, 4, 2},
                           // Five block rows: the last macroblock row is half outside.
                           {64, 48, false, 8, 4, 48, 40},
-                          {48, 40, true, 0, 0, 48, 40}};
+                          {48, 40, true, 0, 0, 48, 40},
+                          // Five block columns: the last macroblock column is half outside.
+                          {64, 48, true, 8, 8, 40, 32},
+                          {40, 40, false, 0, 0, 40, 40}};
     const std::array<Rgb, 256> noTable{};
     unsigned seed = 1;
     for (const Case& c : cases) {
