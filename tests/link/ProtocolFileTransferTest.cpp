@@ -91,12 +91,17 @@ TEST_F(FileTransferTest, StatisticsFollowTheActiveSide) {
     EXPECT_EQ(s.size, 20000u);
 }
 
-TEST_F(FileTransferTest, EmptyFileIsDoneWithoutAnyFrame) {
-    fs::path f = file("empty", {});
-    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+TEST_F(FileTransferTest, EmptyFileIsDoneAndAMissingOneFailsWithoutAnyFrame) {
+    sender().control(SendControl::Start, kOrdinaryFile, file("empty", {}).string());
     sender().step();
     EXPECT_EQ(sender().state(), SendState::Done);
+    sender().control(SendControl::Acknowledge);
+    sender().control(SendControl::Start, kOrdinaryFile, (out / "nothere").string());
+    sender().step();
+    EXPECT_EQ(sender().state(), SendState::Failed);
+    EXPECT_TRUE(pair.a.messages.wasShown(transfer_message::kFileNotFound));
     EXPECT_TRUE(pair.a.port.frames.empty());
+    EXPECT_EQ(sender().control(SendControl::Start, kOrdinaryFile, "x"), 0);  // not acknowledged
 }
 
 TEST_F(FileTransferTest, OfferCarriesNameSizeAndDate) {
@@ -233,14 +238,6 @@ TEST_F(FileTransferTest, OfferWithoutAcceptanceFails) {
     sender().control(SendControl::Start, kOrdinaryFile, f.string());
     EXPECT_TRUE(pair.runUntil([&] { return sender().state() == SendState::Failed; }, 1000));
     EXPECT_TRUE(pair.a.messages.wasShown(transfer_message::kNoAcceptance));
-}
-
-TEST_F(FileTransferTest, MissingFileFailsWithItsMessage) {
-    sender().control(SendControl::Start, kOrdinaryFile, (out / "nothere").string());
-    sender().step();
-    EXPECT_EQ(sender().state(), SendState::Failed);
-    EXPECT_TRUE(pair.a.messages.wasShown(transfer_message::kFileNotFound));
-    EXPECT_EQ(sender().control(SendControl::Start, kOrdinaryFile, "x"), 0);  // not acknowledged
 }
 
 TEST_F(FileTransferTest, CardPicturesAndClipboardPackagesKeepTheirKind) {
