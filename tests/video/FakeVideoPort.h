@@ -94,21 +94,17 @@ public:
 class FakeLocalDevice : public LocalVideoDevice {
 public:
     bool startWorks = true;
-    int sourceWidth = 160;
-    int sourceHeight = 120;
     bool capturing = false;
     bool sendingOpen = false;
     int grabs = 0;
     int grabsForSending = 0;
-    std::vector<bool> keyRequests;
     std::vector<VideoSettingsRecord> applied;
-    std::vector<std::uint8_t> nextFrame = std::vector<std::uint8_t>(40, 7);
 
     bool startCapture(bool, VideoSettingsRecord& r) override {
         if (!startWorks)
             return false;
-        r.set(VideoSetting::Width, static_cast<std::uint32_t>(sourceWidth));
-        r.set(VideoSetting::Height, static_cast<std::uint32_t>(sourceHeight));
+        r.set(VideoSetting::Width, 160);
+        r.set(VideoSetting::Height, 120);
         capturing = true;
         return true;
     }
@@ -138,9 +134,8 @@ public:
         ++grabs;
         grabsForSending += forSending;
     }
-    std::vector<std::uint8_t> takeFrameToSend(bool key) override {
-        keyRequests.push_back(key);
-        return nextFrame;
+    std::vector<std::uint8_t> takeFrameToSend(bool) override {
+        return std::vector<std::uint8_t>(40, 7);
     }
     void applyLocalSettings(const VideoSettingsRecord& r) override { applied.push_back(r); }
 };
