@@ -147,6 +147,15 @@ TEST_F(ModemCall, DialConnectsGreetsAndHangsUpWithLogLinesInOrder) {
     EXPECT_LT(hangUp, static_cast<long>(lines.size()));
 }
 
+TEST_F(ModemCall, DsvdDescriptionCallsAsAModemWithItsOwnCommands) {
+    settings.modemFile = shipped("DsvdModem.mdm");
+    conn.applySettings(settings);
+    connectByDial();
+    EXPECT_EQ(conn.connectType(), ConnectType::Dsvd);
+    EXPECT_NE(std::find(modem.commands.begin(), modem.commands.end(), "AT&Q5"),
+              modem.commands.end());
+}
+
 TEST_F(ModemCall, AnUnansweredDialWritesNoConnectOrDisconnectLine) {
     modem.dialReply = "";
     conn.dial("123");

@@ -19,11 +19,7 @@ public:
         long modemStatus = -1;           // -1: no modem lines (as a pty)
         bool failed = false;             // reads and writes report a device error
         long writeLimit = -1;            // -1 unlimited; else bytes accepted before writes stall
-        long outputQueue = 0;            // what outputQueueBytes reports
         bool dtr = false, rts = false;
-        int purges = 0;
-        std::uint32_t lineRateHint = 0;                 // the current hint; open and close clear it
-        std::vector<std::uint32_t> lineRateHints;       // each setLineRateHint call, in order
         std::vector<std::vector<std::uint8_t>> writes;  // each write call, as given
     };
     End a, b;
@@ -41,7 +37,6 @@ public:
         if (held || me().failed)
             return false;
         held = open_ = true;
-        me().lineRateHint = 0;
         return true;
     }
     bool isOpen() const override { return open_; }
@@ -71,11 +66,8 @@ public:
         other().inbox.insert(other().inbox.end(), data, data + n);
         return static_cast<long>(n);
     }
-    long outputQueueBytes() override { return me().outputQueue; }
-    void setLineRateHint(std::uint32_t bitsPerSecond) override {
-        me().lineRateHint = bitsPerSecond;
-        me().lineRateHints.push_back(bitsPerSecond);
-    }
+    long outputQueueBytes() override { return 0; }
+    void setLineRateHint(std::uint32_t) override {}
     long modemStatus() override { return me().modemStatus; }
     bool setDtr(bool on) override {
         me().dtr = on;
@@ -85,12 +77,10 @@ public:
         me().rts = on;
         return true;
     }
-    void purge() override { ++me().purges; }
+    void purge() override {}
     void close() override {
-        if (open_) {
+        if (open_)
             (sideA_ ? line_->heldA : line_->heldB) = false;
-            me().lineRateHint = 0;
-        }
         open_ = false;
     }
     int readNotifyHandle() const override { return -1; }

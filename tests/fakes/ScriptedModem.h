@@ -41,8 +41,6 @@ public:
     void say(const std::string& text) { toHost_ += text; }
     void ring() { say("\r\nRING\r\n"); }
     void goOnline() { online = carrier = true; }
-    void hangUpLine() { online = carrier = false; }
-    std::string pending() const { return toHost_; }
 
     bool open(const std::string&) override {
         if (failOpen)
