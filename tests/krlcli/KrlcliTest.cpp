@@ -164,16 +164,6 @@ TEST_F(KrlcliTest, FilesCardsAndPageArriveWhole) {
     EXPECT_NE(sender.output().find("krlcli-stats files_ok=3 files_failed=0"), std::string::npos);
 }
 
-TEST_F(KrlcliTest, RefusedOfferFailsTheSender) {
-    startCable({.baud = 115200, .seed = 6, .durationSeconds = 300});
-    std::ofstream(root / "in" / "taken.txt") << "mine";
-    Krlcli listener(listenArgs({"--refuse-existing"}), root / "listen");
-    Krlcli sender({"send", cable->pathA(), file("taken.txt", 500, 4).string()}, root / "send");
-    EXPECT_EQ(sender.wait(), 1);
-    EXPECT_EQ(listener.wait(), 0) << listener.errors();  // nothing it accepted went wrong
-    EXPECT_EQ(slurp(root / "in" / "taken.txt"), "mine");
-}
-
 TEST_F(KrlcliTest, StopFromEitherSideLeavesNothingPartial) {
     startCable({.baud = 115200, .seed = 7, .durationSeconds = 600});
     fs::path big = file("big.bin", 120000, 5);
