@@ -480,19 +480,23 @@ void BlockCoder::markOwed(int position) {
 }
 
 void BlockCoder::endFrame(uint32_t bytesDelivered) {
-    const int n = settings_.layout.totalBlocks;
-    for (int i = 0; i < n; ++i) {
-        if (sentThisFrame_[i]) {
-            owed_[i] = 0;
-        } else if (selected(i)) {
-            markOwed(i);
-        }
+    // Branch-free loops over the positions (the compiler vectorises them): sent blocks are no
+    // longer owed, and subsampled chroma blocks selected but not sent become owed (markOwed).
+    const PlaneLayout& l = settings_.layout;
+    const int n = l.totalBlocks;
+    const int owing = l.chroma == ChromaKind::Subsampled ? l.lumaBlocks : n;
+    for (int i = 0; i < owing; ++i) {
+        owed_[i] = sentThisFrame_[i] != 0 ? 0 : owed_[i];
+    }
+    const uint8_t all = key_ ? 1 : 0;
+    for (int i = owing; i < n; ++i) {
+        const uint8_t wanted = (select_[i] | all) != 0 ? 1 : owed_[i];
+        owed_[i] = sentThisFrame_[i] != 0 ? 0 : wanted;
     }
     if (settings_.staleRefresh) {
         for (int i = 0; i < n; ++i) {
-            if (!sentThisFrame_[i] && stale_[i] < 255) {
-                ++stale_[i];
-            }
+            const uint8_t grow = sentThisFrame_[i] == 0 && stale_[i] < 255 ? 1 : 0;
+            stale_[i] = static_cast<uint8_t>(stale_[i] + grow);
         }
     }
     cursor_ = 0;
