@@ -28,8 +28,6 @@ public:
 
     long writeFrame(FrameType type, std::span<const std::uint8_t> payload,
                     const CheckField& check) override {
-        if (!open)
-            return 0;
         frames.push_back({type, {payload.begin(), payload.end()}, check});
         history.push_back(frames.back());
         return static_cast<long>(frame::wireSize(type, payload.size()));
@@ -54,7 +52,6 @@ public:
     std::vector<SentFrame> history;  // everything written
     std::vector<std::string> sentLog, receivedLog;
     long outputQueue = 0;
-    bool open = true;
     int greetingAnswers = 0;
     int resent = 0;
     int damaged = 0;
@@ -118,12 +115,11 @@ struct ProtocolPair {
     ManualClock clock;
     ProtocolSide a{clock}, b{clock};
     Filter filter;
-    std::uint64_t stepMs = 10;
 
     void exchange() {
         move(a, b, true);
         move(b, a, false);
-        clock.advance(stepMs);
+        clock.advance(10);
         a.protocol.runSteps();
         b.protocol.runSteps();
     }

@@ -314,7 +314,9 @@ TEST_F(HostileOfferTest, OfferWithoutSizeTakesTheFirstBlock) {
 TEST_F(HostileOfferTest, UnwritableTargetIsReportedAndRefused) {
     fs::create_directories(in / "adir");
     receiver().setFileExistsQuestion(&question);
-    pair.b.protocol.setReceiveOptions({.overwriteExisting = true});
+    ReceiveOptions overwrite;
+    overwrite.overwriteExisting = true;
+    pair.b.protocol.setReceiveOptions(overwrite);
     offer("<Send NF><Name><adir><Size><       3><Date><0,0>");
     EXPECT_EQ(pair.b.port.commandTexts().back(), "<Do Not Send>");
     EXPECT_TRUE(pair.b.messages.wasShown(transfer_message::kCannotCreate));

@@ -19,10 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-std::vector<std::uint8_t> bytesOf(const std::string& s) {
-    return {s.begin(), s.end()};
-}
-
 class HostilePeerTest : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -20,29 +20,14 @@ namespace {
 
 using test::ManualClock;
 
-// Reads from the master end until `count` bytes came or 20 s passed.
-std::vector<std::uint8_t> readMaster(int fd, std::size_t count) {
-    std::vector<std::uint8_t> got;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0)
-            continue;
-        std::uint8_t buffer[4096];
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0)
-            got.insert(got.end(), buffer, buffer + n);
-    }
-    return got;
-}
-
-// Reads at the device until `count` bytes came, it failed, or 20 s passed.
-std::vector<std::uint8_t> readDevice(TermiosSerialDevice& device, std::size_t count) {
+// Calls read(buffer, size) until `count` bytes came, it failed, or 20 s passed.
+template <typename Read>
+std::vector<std::uint8_t> readUntil(std::size_t count, Read read) {
     std::vector<std::uint8_t> got;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
         std::uint8_t buffer[300];
-        long n = device.read(buffer, sizeof buffer);
+        long n = read(buffer, sizeof buffer);
         if (n < 0)
             break;
         got.insert(got.end(), buffer, buffer + n);
@@ -111,9 +96,16 @@ TEST_F(TermiosSerialDeviceTest, AllByteValuesPassBothWaysButNothingFromBeforeThe
     for (int i = 0; i < 256; ++i)
         all[i] = static_cast<std::uint8_t>(i);
     ASSERT_EQ(device.write(all.data(), all.size()), 256);
-    EXPECT_EQ(readMaster(pty->masterFd(), 256), all);
+    EXPECT_EQ(readUntil(256,
+                        [&](std::uint8_t* into, std::size_t size) -> long {
+                            pollfd p{pty->masterFd(), POLLIN, 0};
+                            return ::poll(&p, 1, 0) > 0 ? ::read(p.fd, into, size) : 0;
+                        }),
+              all);
     ASSERT_EQ(::write(pty->masterFd(), all.data(), all.size()), 256);
-    EXPECT_EQ(readDevice(device, 256), all);
+    EXPECT_EQ(readUntil(256, [&](std::uint8_t* into,
+                                 std::size_t size) { return device.read(into, size); }),
+              all);
 }
 
 TEST_F(TermiosSerialDeviceTest, LineSettingsAreCheckedAndOddRatesAccepted) {
