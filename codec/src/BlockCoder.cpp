@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "BitWriter.h"
 #include "ChangeMeasure.h"
@@ -155,44 +156,41 @@ void BlockCoder::fitFrame(const uint8_t* current, const uint8_t* receiver) {
 void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* receiver) {
     const int n = settings_.layout.totalBlocks;
     quantised_.resize(static_cast<size_t>(n));
-    weighed_.clear();
+    // Ranked by one key each, distance above and position below (nearer the start first among
+    // equals): the set kept is the same whatever order the selection leaves the rest in.
+    ranking_.clear();
     for (int i = 0; i < n; ++i) {
         if (select_[i] != 0) {
-            weighed_.push_back(
-                {i, ChangeMeasure::difference(current + i * 64, receiver + i * 64, false)});
+            before_[static_cast<size_t>(i)] =
+                ChangeMeasure::difference(current + i * 64, receiver + i * 64, false);
+            ranking_.push_back((uint64_t{before_[static_cast<size_t>(i)]} << 16) |
+                               static_cast<uint64_t>(0xffff - i));
         }
     }
     const size_t limit = weighingLimit();
-    if (weighed_.size() > limit) {
-        const auto furthest = [](const Weighed& a, const Weighed& b) {
-            return a.before != b.before ? a.before > b.before : a.position < b.position;
-        };
-        std::nth_element(weighed_.begin(), weighed_.begin() + static_cast<ptrdiff_t>(limit),
-                         weighed_.end(), furthest);
-        for (size_t k = limit; k < weighed_.size(); ++k) {
-            select_[weighed_[k].position] = 0;
-            markOwed(weighed_[k].position);
+    if (ranking_.size() > limit) {
+        std::nth_element(ranking_.begin(), ranking_.begin() + static_cast<ptrdiff_t>(limit),
+                         ranking_.end(), std::greater<>());
+        for (size_t k = limit; k < ranking_.size(); ++k) {
+            const int position = 0xffff - static_cast<int>(ranking_[k] & 0xffff);
+            select_[position] = 0;
+            markOwed(position);
         }
-        selectedCount_ -= static_cast<int>(weighed_.size() - limit);
-        weighed_.resize(limit);
-        std::sort(weighed_.begin(), weighed_.end(),
-                  [](const Weighed& a, const Weighed& b) { return a.position < b.position; });
+        selectedCount_ -= static_cast<int>(ranking_.size() - limit);
     }
-    struct Candidate {
-        int position;
-        int bits;
-        double value;
-    };
-    std::vector<Candidate> candidates;
+    std::vector<Candidate>& candidates = candidates_;
+    candidates.clear();
     int first = -1;
     int last = -1;
     long totalBits = 0;
-    for (const Weighed& w : weighed_) {
-        const int i = w.position;
+    for (int i = 0; i < n; ++i) {
+        if (select_[i] == 0) {
+            continue;
+        }
         QuantisedBlock& qb = quantised_[static_cast<size_t>(i)];
         BlockCodec::quantise(current + i * 64, 8, q_, acBias_, qb);
         quantisedValid_[static_cast<size_t>(i)] = 1;
-        const double before = w.before;
+        const double before = before_[static_cast<size_t>(i)];
         const double after = qb.error;
         if (after >= before) {
             select_[i] = 0;  // the receiver already holds it as well as this quantiser can

@@ -136,13 +136,17 @@ private:
     // luminance, so without this mark a dropped chroma block would never be sent again.
     std::array<uint8_t, kMaxPositions> owed_{};
     std::vector<uint8_t> buffer_;
-    // Selected blocks of the frame being fitted to its budget, with their squared distance from
-    // the receiver's picture.
-    struct Weighed {
+    // The squared distance of selected blocks from the receiver's picture, by position, and
+    // their ranking keys while a frame is fitted to its budget.
+    std::array<uint32_t, kMaxPositions> before_{};
+    std::vector<uint64_t> ranking_;
+    // Weighed blocks worth sending, with their bits and what they buy per bit.
+    struct Candidate {
         int position;
-        uint32_t before;
+        int bits;
+        double value;
     };
-    std::vector<Weighed> weighed_;
+    std::vector<Candidate> candidates_;
     // How many selected blocks are weighed at most: as many as the budget affords at the frame's
     // quantiser, and never fewer than the minimum. Weighing more of the blocks nearer the
     // receiver's picture costs time and mostly spends the budget on blocks that buy little.
