@@ -250,8 +250,11 @@ bool BlockCodec::readEvents(BitReader& r, int16_t levels[64]) {
     }
 }
 
-BRM_VECTOR_CLONES void BlockCodec::reconstruct(int dcLevel, const int16_t levels[64], int q,
-                                               uint8_t* out, int stride) {
+namespace {
+
+// A free function: clang makes no clones of class members.
+BRM_VECTOR_CLONES void dequantiseAndInverse(int dcLevel, const int16_t levels[64], int q,
+                                            uint8_t* out, int stride) {
     int32_t coef[64];
     const int oddFix = (q & 1) ? 1 : 0;
     // Every position written, without branches, in a loop the compiler vectorises; the DC slot
@@ -264,6 +267,13 @@ BRM_VECTOR_CLONES void BlockCodec::reconstruct(int dcLevel, const int16_t levels
     }
     coef[0] = 8 * dcLevel + 4;
     inverseDct(coef, out, stride);
+}
+
+}  // namespace
+
+void BlockCodec::reconstruct(int dcLevel, const int16_t levels[64], int q, uint8_t* out,
+                             int stride) {
+    dequantiseAndInverse(dcLevel, levels, q, out, stride);
 }
 
 void BlockCodec::reconstructFlat(int dcLevel, uint8_t* out, int stride) {
