@@ -1,6 +1,7 @@
 #include "Dct.h"
 
 #include <algorithm>
+#include <cstring>
 
 // Set by the build to a target_clones attribute when the compiler supports one.
 #ifndef BRM_VECTOR_CLONES
@@ -238,11 +239,20 @@ BRM_VECTOR_CLONES void inverseDct(const int32_t coefficients[64], uint8_t* out, 
         inverseDctWide(coefficients, out, stride);
         return;
     }
-    // rows[c * 8 + r] is the pixel of row r, column c.
+    // rows[c * 8 + r] is the pixel of row r, column c: transposed as 32-bit values and clamped
+    // in row order (both loops the compiler vectorises), then stored row by row.
+    int32_t pixels[64];
     for (int r = 0; r < 8; ++r) {
         for (int c = 0; c < 8; ++c) {
-            out[r * stride + c] = static_cast<uint8_t>(std::clamp(rows[c * 8 + r], 0, 255));
+            pixels[r * 8 + c] = rows[c * 8 + r];
         }
+    }
+    uint8_t bytes[64];
+    for (int i = 0; i < 64; ++i) {
+        bytes[i] = static_cast<uint8_t>(std::clamp(pixels[i], 0, 255));
+    }
+    for (int r = 0; r < 8; ++r) {
+        std::memcpy(out + r * stride, bytes + r * 8, 8);
     }
 }
 
