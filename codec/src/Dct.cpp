@@ -209,9 +209,10 @@ BRM_VECTOR_CLONES void forwardDct(const uint8_t* pixels, int stride, int32_t out
         }
     }
     forwardLanes<true>(rows);
-    // Columns as lanes: element r of column k at [r * 8 + k], which is row-major order.
-    for (int k = 0; k < 8; ++k) {
-        for (int r = 0; r < 8; ++r) {
+    // Columns as lanes: element r of column k at [r * 8 + k], which is row-major order (written
+    // in that order, which the compiler shuffles better).
+    for (int r = 0; r < 8; ++r) {
+        for (int k = 0; k < 8; ++k) {
             out[r * 8 + k] = rows[k * 8 + r];
         }
     }
