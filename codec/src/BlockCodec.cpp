@@ -29,6 +29,42 @@ constexpr std::array<int16_t, 64> makeScanRank() {
 
 constexpr std::array<int16_t, 64> kScanRank = makeScanRank();
 
+// For each row r of a block and each pattern of non-zero levels in it (bit c for column c), the
+// zig-zag positions of those levels as bits of a mask.
+constexpr std::array<std::array<uint64_t, 256>, 8> makeRowScanMasks() {
+    std::array<std::array<uint64_t, 256>, 8> masks{};
+    for (int r = 0; r < 8; ++r) {
+        for (int pattern = 0; pattern < 256; ++pattern) {
+            for (int c = 0; c < 8; ++c) {
+                if ((pattern >> c) & 1) {
+                    masks[r][pattern] |= uint64_t{1} << kScanRank[r * 8 + c];
+                }
+            }
+        }
+    }
+    return masks;
+}
+
+constexpr std::array<std::array<uint64_t, 256>, 8> kRowScanMask = makeRowScanMasks();
+
+// The zig-zag positions (1..63) of the non-zero levels of a block in row-major order: the rows'
+// patterns packed eight flags at a time (each flag byte to one bit by a multiplication that
+// gathers the low bits of the eight bytes into the top byte) and looked up.
+uint64_t scanMask(const int16_t levels[64]) {
+    uint8_t nonZero[64];
+    for (int i = 0; i < 64; ++i) {
+        nonZero[i] = levels[i] != 0 ? 1 : 0;
+    }
+    uint64_t mask = 0;
+    for (int r = 0; r < 8; ++r) {
+        uint64_t flags;
+        std::memcpy(&flags, nonZero + r * 8, sizeof flags);
+        const auto pattern = static_cast<size_t>((flags * 0x0102040810204080ull) >> 56);
+        mask |= kRowScanMask[static_cast<size_t>(r)][pattern];
+    }
+    return mask & ~uint64_t{1};
+}
+
 struct NaturalLevels {
     int64_t error;  // squared error the levels leave, on the scale of the forward transform
     int last;       // largest zig-zag position of a non-zero level
@@ -110,13 +146,10 @@ namespace {
 
 // Visits the AC events in scan order. The zig-zag positions of the non-zero levels are gathered
 // into a mask without branches first, then only those are visited: no mispredicted branch per
-// zero level.
+// zero level. (The DC slot of the levels is never coded.)
 template <typename Sink>
 void forEachEvent(const QuantisedBlock& b, Sink&& sink) {
-    uint64_t rest = 0;
-    for (int i = 1; i <= b.lastNonZero; ++i) {
-        rest |= static_cast<uint64_t>(b.levels[kZigZag[i]] != 0) << i;
-    }
+    uint64_t rest = b.lastNonZero > 0 ? scanMask(b.levels) : 0;
     int previous = 0;
     while (rest != 0) {
         const int i = std::countr_zero(rest);
