@@ -58,12 +58,30 @@ void ChangeMeasure::measureBlocks(const uint8_t* a, const uint8_t* b, int blocks
     constexpr int kChunk = 256;
     std::array<int32_t, kChunk> sums;
     std::array<int32_t, kChunk> squares;
+    std::array<uint32_t, kChunk> measures;
     for (int start = 0; start < blocks; start += kChunk) {
         const int count = std::min(kChunk, blocks - start);
         blockDifferences(a + start * 64, b + start * 64, count, sums.data(), squares.data());
+        if (meanRemoved) {
+            // measureOf's mean-removed form in 32 bits, which hold every term for 64 pixel
+            // differences (|D| <= 16320, D x m <= 4161600): a loop the compiler vectorises.
+            for (int i = 0; i < count; ++i) {
+                const int32_t d = sums[static_cast<size_t>(i)];
+                const int32_t avg8 = (d + 4) / 8;
+                const int32_t mean = (d + 32) / 64;
+                const int32_t core = avg8 * avg8 - 2 * d * mean + squares[static_cast<size_t>(i)];
+                const int32_t q = mean / 4;
+                measures[static_cast<size_t>(i)] =
+                    static_cast<uint32_t>((core < 0 ? -core : core) + q * q);
+            }
+        } else {
+            for (int i = 0; i < count; ++i) {
+                measures[static_cast<size_t>(i)] =
+                    static_cast<uint32_t>(squares[static_cast<size_t>(i)]);
+            }
+        }
         for (int i = 0; i < count; ++i) {
-            out[start + i] = toByte(measureOf(sums[static_cast<size_t>(i)],
-                                              squares[static_cast<size_t>(i)], meanRemoved));
+            out[start + i] = toByte(measures[static_cast<size_t>(i)]);
         }
     }
 }
