@@ -482,8 +482,8 @@ TEST_F(Ser2netTest, LineSettingsReachThePort) {
     Rfc2217Device device(clock_);
     ASSERT_TRUE(openDevice(device));
     // (A pseudo-terminal keeps 8 data bits and no parity whatever it is told.)
-    for (auto [baud, speed, stopBits] :
-         {std::tuple{19200, B19200, StopBits::Two}, std::tuple{57600, B57600, StopBits::One}}) {
+    for (auto [baud, speed, stopBits] : {std::tuple{19200, speed_t{B19200}, StopBits::Two},
+                                         std::tuple{57600, speed_t{B57600}, StopBits::One}}) {
         LineSettings settings;
         settings.baudRate = baud;
         settings.stopBits = stopBits;
