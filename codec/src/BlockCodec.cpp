@@ -116,8 +116,9 @@ void BlockCodec::quantise(const uint8_t* pixels, int stride, int q, int acBias,
     const NaturalLevels natural = quantiseNatural(f, q, bias, out.levels);
     int64_t error = natural.error;
     // The DC term was counted as AC above: take it out and count the real DC error.
+    // (F0 is a sum of pixels, never negative, so its level above is its magnitude's.)
     const int32_t dcMagnitude = f[0];
-    const int32_t dcLevelAsAc = std::min<int32_t>((dcMagnitude + bias) / (16 * q), 127);
+    const int32_t dcLevelAsAc = out.levels[0];
     const int32_t dcRebuiltAsAc =
         dcLevelAsAc == 0 ? 0 : 16 * q * dcLevelAsAc + 8 * q - ((q & 1) ? 8 : 0);
     error -= int64_t(dcMagnitude - dcRebuiltAsAc) * (dcMagnitude - dcRebuiltAsAc);
