@@ -80,18 +80,27 @@ BRM_VECTOR_CLONES NaturalLevels quantiseNatural(const int32_t f[64], int q, int 
     const float inverse = 1.0f / static_cast<float>(16 * q);
     const int32_t step = 16 * q;
     const int32_t oddFix = (q & 1) ? 8 : 0;
+    // Squared errors summed per column in 32 bits: a transformed pixel block has no term above
+    // 16320 (8 x 255 x 8), so no error passes 2^14.1 and eight squares stay below 2^32.
+    uint32_t columnError[8] = {};
+    for (int r = 0; r < 8; ++r) {
+        for (int c = 0; c < 8; ++c) {
+            const int i = r * 8 + c;
+            const int32_t v = f[i];
+            const int32_t magnitude = v < 0 ? -v : v;
+            // Half a unit keeps exact multiples from landing just below their integer.
+            int32_t level =
+                static_cast<int32_t>((static_cast<float>(magnitude + bias) + 0.5f) * inverse);
+            level = level > 127 ? 127 : level;
+            const int32_t rebuilt = level == 0 ? 0 : step * level + 8 * q - oddFix;
+            const int32_t e = magnitude - rebuilt;
+            columnError[c] += static_cast<uint32_t>(e * e);
+            levels[i] = static_cast<int16_t>(v < 0 ? -level : level);
+        }
+    }
     int64_t error = 0;
-    for (int i = 0; i < 64; ++i) {
-        const int32_t v = f[i];
-        const int32_t magnitude = v < 0 ? -v : v;
-        // Half a unit keeps exact multiples from landing just below their integer.
-        int32_t level =
-            static_cast<int32_t>((static_cast<float>(magnitude + bias) + 0.5f) * inverse);
-        level = level > 127 ? 127 : level;
-        const int32_t rebuilt = level == 0 ? 0 : step * level + 8 * q - oddFix;
-        const int32_t e = magnitude - rebuilt;
-        error += static_cast<int64_t>(e * e);
-        levels[i] = static_cast<int16_t>(v < 0 ? -level : level);
+    for (const uint32_t part : columnError) {
+        error += part;
     }
     // A second pass over the 16-bit levels: a reduction of its own vectorises, folded into the
     // loop above it does not.
