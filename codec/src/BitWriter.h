@@ -25,6 +25,16 @@ public:
         }
         acc_ = (acc_ << bits) | (value & (bits == 32 ? 0xffffffffu : ((1u << bits) - 1)));
         pending_ += bits;
+        if (pending_ >= 32 && pos_ + 4 <= capacity_) {
+            // Four whole bytes at once, as the loop below would emit them.
+            const auto word = static_cast<uint32_t>(acc_ >> (pending_ - 32));
+            data_[pos_] = static_cast<uint8_t>(word >> 24);
+            data_[pos_ + 1] = static_cast<uint8_t>(word >> 16);
+            data_[pos_ + 2] = static_cast<uint8_t>(word >> 8);
+            data_[pos_ + 3] = static_cast<uint8_t>(word);
+            pos_ += 4;
+            pending_ -= 32;
+        }
         while (pending_ >= 8) {
             pending_ -= 8;
             emit(static_cast<uint8_t>(acc_ >> pending_));

@@ -121,7 +121,7 @@ void BlockCoder::selectBlocks(const uint8_t* current, const uint8_t* lastSent, b
     sentThisFrame_.fill(0);
     quantisedValid_.assign(static_cast<size_t>(settings_.layout.totalBlocks), 0);
     packedBits_.assign(static_cast<size_t>(settings_.layout.totalBlocks), -1);
-    packed_.clear();
+    packedUsed_ = 0;
     if (key) {
         selectedCount_ = referenceCount();
     } else {
@@ -237,10 +237,13 @@ size_t BlockCoder::weighingLimit() const {
 
 // Packs the events of a block weighed for the frame, so its piece copies them as they are.
 int BlockCoder::pack(int position, const QuantisedBlock& qb) {
-    const size_t at = packed_.size();
-    packed_.resize(at + BlockCodec::kMaxPackedWords);
+    // Room for the longest block, without clearing it (the words are written before use).
+    const size_t at = packedUsed_;
+    if (packed_.size() < at + BlockCodec::kMaxPackedWords) {
+        packed_.resize(at + BlockCodec::kMaxPackedWords);
+    }
     const int bits = BlockCodec::packEvents(qb, packed_.data() + at);
-    packed_.resize(at + static_cast<size_t>((bits + 31) / 32));
+    packedUsed_ = at + static_cast<size_t>((bits + 31) / 32);
     packedAt_[static_cast<size_t>(position)] = static_cast<uint32_t>(at);
     packedBits_[static_cast<size_t>(position)] = bits;
     return bits;

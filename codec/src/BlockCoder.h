@@ -158,6 +158,7 @@ private:
     // packed_ from packedAt_, and their bit count (-1 when not packed), by position.
     int pack(int position, const QuantisedBlock& qb);
     std::vector<uint32_t> packed_;
+    size_t packedUsed_ = 0;
     std::array<uint32_t, kMaxPositions> packedAt_{};
     std::vector<int> packedBits_;
 };

@@ -59,6 +59,18 @@ TEST(BitIo, WritesMostSignificantBitFirstAndReadsZerosPastTheEnd) {
     EXPECT_FALSE(r.overrun());
     EXPECT_EQ(r.get(8), 0u);
     EXPECT_TRUE(r.overrun());
+
+    // Whole 32-bit words at a bit offset, the second reaching past the capacity.
+    uint8_t words[10] = {};
+    BitWriter v(words, 7);
+    v.put(1, 3);
+    v.put(0xdeadbeef, 32);
+    EXPECT_FALSE(v.overflow());
+    v.put(0x01234567, 32);
+    EXPECT_TRUE(v.overflow());
+    const uint8_t expected[10] = {0x3b, 0xd5, 0xb7, 0xdd, 0xe0, 0x24, 0x68, 0, 0, 0};
+    EXPECT_EQ(std::vector<uint8_t>(words, words + 10),
+              std::vector<uint8_t>(expected, expected + 10));
 }
 
 TEST(Transform, ForwardIsEightTimesTheOrthonormalDct) {
