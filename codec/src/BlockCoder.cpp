@@ -148,9 +148,9 @@ void BlockCoder::fitFrame(const uint8_t* current, const uint8_t* receiver) {
 
 // Keeps a non-key frame within its byte budget. A block is worth its bits by how much closer it
 // brings the receiver's picture to the input. When far more blocks are selected than the budget
-// can carry, only those furthest from what the receiver holds are weighed (as many as the
-// budget affords at this quantiser); the rest wait for a later frame. Each weighed block is
-// quantised once here (the piece writer and the receiver copy reuse the result); blocks that
+// can carry, only those furthest from what the receiver holds are weighed (three quarters of
+// what the budget affords at this quantiser); the rest wait for a later frame. Each weighed block
+// is quantised once here (the piece writer and the receiver copy reuse the result); blocks that
 // would not improve the receiver's picture are dropped, and when the frame would not fit, those
 // that buy the least per bit are left for a later frame.
 void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* receiver) {
@@ -232,7 +232,7 @@ size_t BlockCoder::weighingLimit() const {
     const uint32_t bytes = frameBytes_ + carryBytes_;
     const uint32_t affordable =
         ceilDiv(4ull * bytes, kBlockCost[static_cast<size_t>(std::clamp(q_, 0, 32))]);
-    return std::max<size_t>(kMinWeighed, affordable);
+    return std::max<size_t>(kMinWeighed, size_t{affordable} * 3 / 4);
 }
 
 // Packs the events of a block weighed for the frame, so its piece copies them as they are.

@@ -147,8 +147,9 @@ private:
         double value;
     };
     std::vector<Candidate> candidates_;
-    // How many selected blocks are weighed at most: as many as the budget affords at the frame's
-    // quantiser, and never fewer than the minimum. Weighing more of the blocks nearer the
+    // How many selected blocks are weighed at most: three quarters of those the budget affords
+    // at the frame's quantiser (blocks cost less than the cost table says once the least useful
+    // are left out), and never fewer than the minimum. Weighing more of the blocks nearer the
     // receiver's picture costs time and mostly spends the budget on blocks that buy little.
     static constexpr size_t kMinWeighed = 64;
     // Blocks already quantised at this frame's quantiser (by fitBudget or a piece), by position.
