@@ -24,8 +24,8 @@ BRM_VECTOR_CLONES void lumaRowBgr(const uint8_t* bgr, uint8_t* luma, int n) {
     }
 }
 
-BRM_VECTOR_CLONES void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb,
-                                    uint8_t* cr, int n) {
+BRM_VECTOR_CLONES void chromaRowBgrPortable(const uint8_t* top, const uint8_t* bottom, uint8_t* cb,
+                                            uint8_t* cr, int n) {
     // The chroma sums of four pixels added: the constant term counts four times.
     constexpr int32_t kBias = 4 * 2105343;
     // Each stage reads with a stride the vectoriser handles (three bytes a pixel, then two

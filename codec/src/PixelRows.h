@@ -9,8 +9,12 @@ namespace brm {
 // Luminance of n pixels of 24-bit input (blue, green, red), exactly lumaOf's.
 void lumaRowBgr(const uint8_t* bgr, uint8_t* luma, int n);
 
-// Subsampled chroma of n 2x2 groups from two rows of 24-bit input.
+// Subsampled chroma of n 2x2 groups from two rows of 24-bit input. Built from
+// ChromaRowsX86.cpp (hand-written AVX2 where the processor has it) or ChromaRowsPortable.cpp.
 void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr, int n);
+// The same in plain C++, for any processor.
+void chromaRowBgrPortable(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr,
+                          int n);
 
 // Sum of squared differences and sum of differences of two 64-byte blocks.
 void blockDifferences(const uint8_t* a, const uint8_t* b, int32_t& sum, int32_t& squares);

@@ -1,0 +1,10 @@
+#include "PixelRows.h"
+
+namespace brm {
+
+// Processors without a hand-written version use the compiler's.
+void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr, int n) {
+    chromaRowBgrPortable(top, bottom, cb, cr, n);
+}
+
+}  // namespace brm

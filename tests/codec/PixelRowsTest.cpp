@@ -1,0 +1,110 @@
+// The row conversions against the colour formulas, pixel by pixel: the vector versions must give
+// exactly the same bytes, for every row length (whole vector steps and the tail after them) and
+// at the extremes of the input.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "ColourSpace.h"
+#include "PixelRows.h"
+
+namespace brm {
+namespace {
+
+// Two rows of 24-bit pixels (blue, green, red), 2n pixels each.
+struct RowPair {
+    std::vector<uint8_t> top;
+    std::vector<uint8_t> bottom;
+};
+
+RowPair randomRows(int groups, std::mt19937& random) {
+    std::uniform_int_distribution<int> byte(0, 255);
+    RowPair rows{std::vector<uint8_t>(static_cast<size_t>(groups) * 6),
+                 std::vector<uint8_t>(static_cast<size_t>(groups) * 6)};
+    for (size_t i = 0; i < rows.top.size(); ++i) {
+        rows.top[i] = static_cast<uint8_t>(byte(random));
+        rows.bottom[i] = static_cast<uint8_t>(byte(random));
+    }
+    return rows;
+}
+
+void expectChromaByFormula(const RowPair& rows, int groups) {
+    // One byte of room on each side, to catch writes beyond the n groups.
+    std::vector<uint8_t> cb(static_cast<size_t>(groups) + 2, 0xa5);
+    std::vector<uint8_t> cr(static_cast<size_t>(groups) + 2, 0x5a);
+    chromaRowBgr(rows.top.data(), rows.bottom.data(), cb.data() + 1, cr.data() + 1, groups);
+    EXPECT_EQ(cb.front(), 0xa5);
+    EXPECT_EQ(cb.back(), 0xa5);
+    EXPECT_EQ(cr.front(), 0x5a);
+    EXPECT_EQ(cr.back(), 0x5a);
+    for (int x = 0; x < groups; ++x) {
+        int r = 0;
+        int g = 0;
+        int b = 0;
+        for (const auto* row : {rows.top.data(), rows.bottom.data()}) {
+            for (int k = 0; k < 2; ++k) {
+                const uint8_t* p = row + 6 * x + 3 * k;
+                b += p[0];
+                g += p[1];
+                r += p[2];
+            }
+        }
+        ASSERT_EQ(cb[static_cast<size_t>(x) + 1], (cbSumOf(r, g, b) + 3 * 2105343) >> 16)
+            << "group " << x << " of " << groups;
+        ASSERT_EQ(cr[static_cast<size_t>(x) + 1], (crSumOf(r, g, b) + 3 * 2105343) >> 16)
+            << "group " << x << " of " << groups;
+    }
+}
+
+TEST(PixelRowsTest, ChromaMatchesTheFormulasForEveryRowLength) {
+    std::mt19937 random(7);
+    for (int groups = 1; groups <= 72; ++groups) {
+        expectChromaByFormula(randomRows(groups, random), groups);
+    }
+    expectChromaByFormula(randomRows(2048, random), 2048);
+}
+
+TEST(PixelRowsTest, ChromaAtTheExtremesOfEachChannel) {
+    // Every combination of black and full channels, in all four pixels of a group or in one,
+    // gives the largest and smallest sums the 16- and 32-bit steps must hold.
+    const int groups = 8 * 16 + 5;
+    RowPair rows{std::vector<uint8_t>(groups * 6), std::vector<uint8_t>(groups * 6)};
+    for (int x = 0; x < groups; ++x) {
+        const int combination = x % 8;
+        const bool allFour = (x / 8) % 2 == 0;
+        for (int k = 0; k < 6; ++k) {
+            const int channel = k % 3;
+            const uint8_t full = ((combination >> channel) & 1) != 0 ? 255 : 0;
+            rows.top[static_cast<size_t>(6 * x + k)] = full;
+            rows.bottom[static_cast<size_t>(6 * x + k)] = allFour || k < 3 ? full : 0;
+        }
+    }
+    expectChromaByFormula(rows, groups);
+}
+
+TEST(PixelRowsTest, LumaMatchesTheFormulaForEveryRowLength) {
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int n : {1, 15, 16, 17, 31, 32, 33, 176, 1000}) {
+        std::vector<uint8_t> bgr(static_cast<size_t>(n) * 3);
+        for (auto& v : bgr) {
+            v = static_cast<uint8_t>(byte(random));
+        }
+        // The first pixels black and white.
+        for (int k = 0; k < 3 && k < n * 3; ++k) {
+            bgr[static_cast<size_t>(k)] = 0;
+        }
+        std::vector<uint8_t> luma(static_cast<size_t>(n) + 1, 0x77);
+        lumaRowBgr(bgr.data(), luma.data(), n);
+        EXPECT_EQ(luma.back(), 0x77);
+        for (int x = 0; x < n; ++x) {
+            const uint8_t* p = bgr.data() + 3 * x;
+            ASSERT_EQ(luma[static_cast<size_t>(x)], lumaOf(p[2], p[1], p[0])) << x << " of " << n;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace brm
