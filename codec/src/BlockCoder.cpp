@@ -6,6 +6,7 @@
 
 #include "BitWriter.h"
 #include "ChangeMeasure.h"
+#include "PixelRows.h"
 
 namespace brm {
 
@@ -156,13 +157,13 @@ void BlockCoder::fitFrame(const uint8_t* current, const uint8_t* receiver) {
 void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* receiver) {
     const int n = settings_.layout.totalBlocks;
     quantised_.resize(static_cast<size_t>(n));
+    // Distances of all blocks in one pass (most are selected; the others' values go unused).
+    blockSquares(current, receiver, n, before_.data());
     // Ranked by one key each, distance above and position below (nearer the start first among
     // equals): the set kept is the same whatever order the selection leaves the rest in.
     ranking_.clear();
     for (int i = 0; i < n; ++i) {
         if (select_[i] != 0) {
-            before_[static_cast<size_t>(i)] =
-                ChangeMeasure::difference(current + i * 64, receiver + i * 64, false);
             ranking_.push_back((uint64_t{before_[static_cast<size_t>(i)]} << 16) |
                                static_cast<uint64_t>(0xffff - i));
         }

@@ -9,12 +9,17 @@ namespace brm {
 // Luminance of n pixels of 24-bit input (blue, green, red), exactly lumaOf's.
 void lumaRowBgr(const uint8_t* bgr, uint8_t* luma, int n);
 
-// Subsampled chroma of n 2x2 groups from two rows of 24-bit input. Built from
-// ChromaRowsX86.cpp (hand-written AVX2 where the processor has it) or ChromaRowsPortable.cpp.
+// Subsampled chroma of n 2x2 groups from two rows of 24-bit input. Built from PixelRowsX86.cpp
+// (hand-written AVX2 where the processor has it) or PixelRowsPortable.cpp; the portable version
+// is plain C++ for any processor.
 void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr, int n);
-// The same in plain C++, for any processor.
 void chromaRowBgrPortable(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr,
                           int n);
+
+// Sums of squared differences of `blocks` pairs of consecutive 64-byte blocks (at most
+// 64 x 255^2 each). Built like chromaRowBgr.
+void blockSquares(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares);
+void blockSquaresPortable(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares);
 
 // Sum of squared differences and sum of differences of two 64-byte blocks.
 void blockDifferences(const uint8_t* a, const uint8_t* b, int32_t& sum, int32_t& squares);

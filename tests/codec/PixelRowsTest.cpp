@@ -3,6 +3,7 @@
 // at the extremes of the input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -103,6 +104,40 @@ TEST(PixelRowsTest, LumaMatchesTheFormulaForEveryRowLength) {
             const uint8_t* p = bgr.data() + 3 * x;
             ASSERT_EQ(luma[static_cast<size_t>(x)], lumaOf(p[2], p[1], p[0])) << x << " of " << n;
         }
+    }
+}
+
+TEST(PixelRowsTest, BlockSquaresSumEveryPixelOfEveryBlock) {
+    // Random blocks, then blocks at the largest distance (0 against 255) where a 16-bit sum of
+    // squares would overflow, and one differing in a single pixel at each place in turn.
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> byte(0, 255);
+    constexpr int kBlocks = 67 + 64;
+    std::vector<uint8_t> a(kBlocks * 64);
+    std::vector<uint8_t> b(kBlocks * 64);
+    for (size_t i = 0; i < 67 * 64; ++i) {
+        a[i] = static_cast<uint8_t>(byte(random));
+        b[i] = static_cast<uint8_t>(byte(random));
+    }
+    a[64] = 0;
+    b[64] = 255;  // the second block's first pixel at the extreme
+    for (int k = 0; k < 64; ++k) {
+        uint8_t* pa = a.data() + (67 + k) * 64;
+        uint8_t* pb = b.data() + (67 + k) * 64;
+        std::fill(pa, pa + 64, 255);
+        std::fill(pb, pb + 64, k % 2 == 0 ? 0 : 255);
+        pb[k] = 17;
+    }
+    std::vector<uint32_t> squares(kBlocks + 1, 0xdeadbeef);
+    blockSquares(a.data(), b.data(), kBlocks, squares.data());
+    EXPECT_EQ(squares.back(), 0xdeadbeefu);
+    for (int k = 0; k < kBlocks; ++k) {
+        uint32_t expected = 0;
+        for (int i = 0; i < 64; ++i) {
+            const int d = a[static_cast<size_t>(k * 64 + i)] - b[static_cast<size_t>(k * 64 + i)];
+            expected += static_cast<uint32_t>(d * d);
+        }
+        ASSERT_EQ(squares[static_cast<size_t>(k)], expected) << "block " << k;
     }
 }
 

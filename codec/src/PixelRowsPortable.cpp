@@ -7,4 +7,8 @@ void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_
     chromaRowBgrPortable(top, bottom, cb, cr, n);
 }
 
+void blockSquares(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares) {
+    blockSquaresPortable(a, b, blocks, squares);
+}
+
 }  // namespace brm

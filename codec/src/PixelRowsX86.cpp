@@ -4,10 +4,13 @@
 
 #include "PixelRows.h"
 
-// The subsampled chroma conversion in AVX2, exactly chromaRowBgrPortable's arithmetic. Eight 2x2
-// groups a step: 48 bytes of each row are split into blue, green and red bytes (top row in the
-// low lane, bottom row in the high one), neighbours summed in 16 bits, the rows added, and the
-// weighted sums taken in 32 bits (two channels a multiply-add).
+// The subsampled chroma conversion in AVX2, exactly chromaRowBgrPortable's arithmetic. Eight
+// 2x2 groups a step: 48 bytes of each row are split into blue, green and red bytes with three
+// shuffles a channel (top row in the low lane, bottom row in the high one), neighbours summed in
+// 16 bits, the rows added, and the weighted sums taken in 32 bits (two channels a multiply-add).
+// (The compiler's own luminance loop is as quick as a hand-written one, so it stays portable.)
+// The squared differences of blocks: 16 pixels a step widened to 16 bits, squared and summed in
+// pairs by one multiply-add.
 
 namespace brm {
 
@@ -42,26 +45,35 @@ __attribute__((target("avx2"))) inline __m256i rowPair(const uint8_t* top, const
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom)), 1);
 }
 
-// The channel's sums over the 2x2 groups (at most 1020, in 16 bits).
-__attribute__((target("avx2"))) inline __m128i groupSums(const __m256i chunks[3],
-                                                         const __m256i shuffle[3]) {
-    const __m256i ones = _mm256_set1_epi8(1);
-    const __m256i bytes =
-        _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(chunks[0], shuffle[0]),
-                                        _mm256_shuffle_epi8(chunks[1], shuffle[1])),
-                        _mm256_shuffle_epi8(chunks[2], shuffle[2]));
-    const __m256i pairs = _mm256_maddubs_epi16(bytes, ones);
-    return _mm_add_epi16(_mm256_castsi256_si128(pairs), _mm256_extracti128_si256(pairs, 1));
+// Channel c of the pixels held in three chunks of 16 bytes a lane.
+__attribute__((target("avx2"))) inline __m256i channelBytes(const __m256i chunks[3],
+                                                            const __m256i shuffle[3]) {
+    return _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(chunks[0], shuffle[0]),
+                                           _mm256_shuffle_epi8(chunks[1], shuffle[1])),
+                           _mm256_shuffle_epi8(chunks[2], shuffle[2]));
 }
 
-__attribute__((target("avx2"))) void chromaRowAvx2(const uint8_t* top, const uint8_t* bottom,
-                                                   uint8_t* cb, uint8_t* cr, int steps) {
+__attribute__((target("avx2"))) inline Shuffles channelShuffles() {
     Shuffles s;
     for (int c = 0; c < 3; ++c) {
         for (int k = 0; k < 3; ++k) {
             s.m[c][k] = bothLanes(channelShuffle(c, k));
         }
     }
+    return s;
+}
+
+// The channel's sums over the 2x2 groups (at most 1020, in 16 bits), from the top row in the low
+// lane and the bottom row in the high one.
+__attribute__((target("avx2"))) inline __m128i groupSums(const __m256i chunks[3],
+                                                         const __m256i shuffle[3]) {
+    const __m256i pairs = _mm256_maddubs_epi16(channelBytes(chunks, shuffle), _mm256_set1_epi8(1));
+    return _mm_add_epi16(_mm256_castsi256_si128(pairs), _mm256_extracti128_si256(pairs, 1));
+}
+
+__attribute__((target("avx2"))) void chromaRowAvx2(const uint8_t* top, const uint8_t* bottom,
+                                                   uint8_t* cb, uint8_t* cr, int steps) {
+    const Shuffles s = channelShuffles();
     // Weights of (blue, green) pairs and of red (its upper half zero) for each output.
     const __m256i cbBlueGreen = _mm256_set1_epi32(
         static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint16_t>(-5427)) << 16) | 8192u));
@@ -101,7 +113,39 @@ __attribute__((target("avx2"))) void chromaRowAvx2(const uint8_t* top, const uin
     }
 }
 
+// The squared differences of one pair of 64-byte blocks, summed over 32-bit lanes.
+__attribute__((target("avx2"))) inline __m256i squaresOfBlock(const uint8_t* a, const uint8_t* b) {
+    __m256i sum = _mm256_setzero_si256();
+    for (int half = 0; half < 64; half += 16) {
+        const __m256i d = _mm256_sub_epi16(
+            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + half))),
+            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + half))));
+        sum = _mm256_add_epi32(sum, _mm256_madd_epi16(d, d));
+    }
+    return sum;
+}
+
+__attribute__((target("avx2"))) void blockSquaresAvx2(const uint8_t* a, const uint8_t* b,
+                                                      int blocks, uint32_t* squares) {
+    for (int k = 0; k < blocks; ++k) {
+        const __m256i lanes = squaresOfBlock(a + k * 64, b + k * 64);
+        __m128i s =
+            _mm_add_epi32(_mm256_castsi256_si128(lanes), _mm256_extracti128_si256(lanes, 1));
+        s = _mm_hadd_epi32(s, s);
+        s = _mm_hadd_epi32(s, s);
+        squares[k] = static_cast<uint32_t>(_mm_cvtsi128_si32(s));
+    }
+}
+
 }  // namespace
+
+void blockSquares(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares) {
+    if (__builtin_cpu_supports("avx2")) {
+        blockSquaresAvx2(a, b, blocks, squares);
+    } else {
+        blockSquaresPortable(a, b, blocks, squares);
+    }
+}
 
 void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr, int n) {
     int done = 0;
