@@ -15,6 +15,17 @@ void putNibble(uint8_t* row, int x, uint8_t v) {
                 : static_cast<uint8_t>((b & 0x0f) | (v << 4));
 }
 
+// The 16 rows of 16 pixels of a macroblock's luminance into its four blocks (a fixed count the
+// compiler unrolls).
+void copyMacroblockRows(const uint8_t* src, ptrdiff_t step, uint8_t* dst) {
+    for (int half = 0; half < 2; ++half, dst += 128) {
+        for (int r = 0; r < 8; ++r, src += step) {
+            std::memcpy(dst + r * 8, src, 8);
+            std::memcpy(dst + 64 + r * 8, src + 8, 8);
+        }
+    }
+}
+
 }  // namespace
 
 // Windows BI_RLE8: (count, value) runs; 0,0 end of line; 0,1 end of bitmap; 0,2,dx,dy delta;
@@ -232,17 +243,25 @@ void FrameReader::readBgr(const uint8_t* source, const SourceFormat& format,
 
 void FrameReader::toBlocks(const PlaneLayout& layout, uint8_t* plane) const {
     const int w = frameWidth_;
-    // Luminance a picture row at a time: the 16 pixels of a macroblock's row go to the same row
-    // of its left and right blocks (macroblocks lie 256 bytes apart). A last block column of an
-    // odd count is copied block by block below.
+    // Luminance a macroblock at a time: the 16 pixels of each of its rows go to the same row of
+    // its left and right blocks (macroblocks lie 256 bytes apart, blocks 64). A last block column
+    // of an odd count is copied block by block below.
     const int pairs = layout.columns / 2;
-    for (int y = 0; y < frameHeight_; ++y) {
-        const uint8_t* src = lumaTop_ + y * lumaStep_;
-        uint8_t* dst =
-            plane + (y / 16) * layout.macroblockColumns() * 256 + ((y / 8) % 2) * 128 + (y % 8) * 8;
+    for (int y0 = 0; y0 < frameHeight_; y0 += 16) {
+        const int rows = std::min(16, frameHeight_ - y0);
+        uint8_t* macroblocks = plane + (y0 / 16) * layout.macroblockColumns() * 256;
         for (int m = 0; m < pairs; ++m) {
-            std::memcpy(dst + m * 256, src + m * 16, 8);
-            std::memcpy(dst + m * 256 + 64, src + m * 16 + 8, 8);
+            const uint8_t* src = lumaTop_ + y0 * lumaStep_ + m * 16;
+            uint8_t* dst = macroblocks + m * 256;
+            if (rows == 16) {
+                copyMacroblockRows(src, lumaStep_, dst);
+                continue;
+            }
+            for (int r = 0; r < rows; ++r) {
+                uint8_t* row = dst + (r / 8) * 128 + (r % 8) * 8;
+                std::memcpy(row, src + r * lumaStep_, 8);
+                std::memcpy(row + 64, src + r * lumaStep_ + 8, 8);
+            }
         }
     }
     const bool blockByBlock = layout.chroma == ChromaKind::Full || layout.columns % 2 != 0;
