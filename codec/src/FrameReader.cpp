@@ -379,8 +379,8 @@ void FrameReader::readChroma(const PlaneLayout& layout, const uint8_t* wanted, u
         return;
     }
     // Row by row of macroblocks, the span from the first wanted macroblock to the last: whole
-    // spans convert at the speed of whole rows. Chroma rows below the picture stay grey in the
-    // raster.
+    // spans convert at the speed of whole rows. Chroma rows below the picture and columns right
+    // of it stay grey in the raster, which macroblocks reaching there are copied from.
     const int mbColumns = layout.macroblockColumns();
     const int mbRows = layout.macroblockRows();
     for (int my = 0; my < mbRows; ++my) {
@@ -398,6 +398,22 @@ void FrameReader::readChroma(const PlaneLayout& layout, const uint8_t* wanted, u
         }
         const int x0 = first * 8;  // in chroma samples
         const int x1 = std::min((last + 1) * 8, frameWidth_ / 2);
+        if (x1 == (last + 1) * 8 && 2 * (my * 8 + 8) <= frameHeight_) {
+            // Whole macroblocks inside the picture: converted straight into their blocks.
+            const int m = my * mbColumns + first;
+            uint8_t* cb = plane + (layout.lumaBlocks + m) * 64;
+            uint8_t* cr = cb + layout.chromaBlocks * 64;
+            for (int r = 0; r < 8; ++r) {
+                const int cy = my * 8 + r;
+                const int m0 = deferredTopDown_ ? 2 * cy : frameHeight_ - 1 - 2 * cy;
+                const int m1 = deferredTopDown_ ? m0 + 1 : m0 - 1;
+                chromaBlockRowsBgr(
+                    deferredSource_ + static_cast<size_t>(m0) * deferredStride_ + x0 * 6,
+                    deferredSource_ + static_cast<size_t>(m1) * deferredStride_ + x0 * 6,
+                    cb + r * 8, cr + r * 8, last + 1 - first);
+            }
+            continue;
+        }
         for (int cy = my * 8; cy < my * 8 + 8 && 2 * cy < frameHeight_; ++cy) {
             const int m0 = deferredTopDown_ ? 2 * cy : frameHeight_ - 1 - 2 * cy;
             const int m1 = deferredTopDown_ ? m0 + 1 : m0 - 1;

@@ -54,6 +54,13 @@ BRM_VECTOR_CLONES void chromaRowBgrPortable(const uint8_t* top, const uint8_t* b
     }
 }
 
+void chromaBlockRowsBgrPortable(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr,
+                                int macroblocks) {
+    for (int k = 0; k < macroblocks; ++k) {
+        chromaRowBgrPortable(top + 48 * k, bottom + 48 * k, cb + 64 * k, cr + 64 * k, 8);
+    }
+}
+
 namespace {
 
 // Differences in 16-bit lanes, squares summed pairwise into 32 bits (a multiply-add the compiler

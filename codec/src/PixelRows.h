@@ -16,6 +16,13 @@ void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_
 void chromaRowBgrPortable(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr,
                           int n);
 
+// The same for whole macroblocks: the 8 groups of macroblock k go to cb + 64 k and cr + 64 k
+// (one row of its chroma blocks).
+void chromaBlockRowsBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr,
+                        int macroblocks);
+void chromaBlockRowsBgrPortable(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr,
+                                int macroblocks);
+
 // Sums of squared differences of `blocks` pairs of consecutive 64-byte blocks (at most
 // 64 x 255^2 each). Built like chromaRowBgr.
 void blockSquares(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares);

@@ -7,6 +7,11 @@ void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_
     chromaRowBgrPortable(top, bottom, cb, cr, n);
 }
 
+void chromaBlockRowsBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr,
+                        int macroblocks) {
+    chromaBlockRowsBgrPortable(top, bottom, cb, cr, macroblocks);
+}
+
 void blockSquares(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares) {
     blockSquaresPortable(a, b, blocks, squares);
 }

@@ -71,8 +71,10 @@ __attribute__((target("avx2"))) inline __m128i groupSums(const __m256i chunks[3]
     return _mm_add_epi16(_mm256_castsi256_si128(pairs), _mm256_extracti128_si256(pairs, 1));
 }
 
+// Steps of 8 groups; step i's bytes go to cb + i * outStep and cr + i * outStep.
 __attribute__((target("avx2"))) void chromaRowAvx2(const uint8_t* top, const uint8_t* bottom,
-                                                   uint8_t* cb, uint8_t* cr, int steps) {
+                                                   uint8_t* cb, uint8_t* cr, int steps,
+                                                   int outStep) {
     const Shuffles s = channelShuffles();
     // Weights of (blue, green) pairs and of red (its upper half zero) for each output.
     const __m256i cbBlueGreen = _mm256_set1_epi32(
@@ -107,8 +109,8 @@ __attribute__((target("avx2"))) void chromaRowAvx2(const uint8_t* top, const uin
             _mm256_packs_epi32(_mm256_srai_epi32(cbSum, 16), _mm256_srai_epi32(crSum, 16)), 0xd8);
         const __m128i out =
             _mm_packus_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(cb + i * kGroupsPerStep), out);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(cr + i * kGroupsPerStep),
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(cb + i * outStep), out);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(cr + i * outStep),
                          _mm_unpackhi_epi64(out, out));
     }
 }
@@ -139,6 +141,15 @@ __attribute__((target("avx2"))) void blockSquaresAvx2(const uint8_t* a, const ui
 
 }  // namespace
 
+void chromaBlockRowsBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr,
+                        int macroblocks) {
+    if (__builtin_cpu_supports("avx2")) {
+        chromaRowAvx2(top, bottom, cb, cr, macroblocks, 64);
+    } else {
+        chromaBlockRowsBgrPortable(top, bottom, cb, cr, macroblocks);
+    }
+}
+
 void blockSquares(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares) {
     if (__builtin_cpu_supports("avx2")) {
         blockSquaresAvx2(a, b, blocks, squares);
@@ -151,7 +162,7 @@ void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_
     int done = 0;
     if (n >= kGroupsPerStep && __builtin_cpu_supports("avx2")) {
         const int steps = n / kGroupsPerStep;
-        chromaRowAvx2(top, bottom, cb, cr, steps);
+        chromaRowAvx2(top, bottom, cb, cr, steps, kGroupsPerStep);
         done = steps * kGroupsPerStep;
     }
     if (done < n) {

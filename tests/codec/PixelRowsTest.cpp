@@ -85,6 +85,28 @@ TEST(PixelRowsTest, ChromaAtTheExtremesOfEachChannel) {
     expectChromaByFormula(rows, groups);
 }
 
+TEST(PixelRowsTest, ChromaOfWholeMacroblocksGoesToOneRowOfEachBlock) {
+    std::mt19937 random(3);
+    for (int macroblocks : {1, 2, 11, 22}) {
+        const RowPair rows = randomRows(8 * macroblocks, random);
+        std::vector<uint8_t> cb(static_cast<size_t>(macroblocks) * 8);
+        std::vector<uint8_t> cr(cb.size());
+        chromaRowBgr(rows.top.data(), rows.bottom.data(), cb.data(), cr.data(), 8 * macroblocks);
+        // Blocks of 64 bytes; the row written is the third, every other byte is left as it was.
+        std::vector<uint8_t> cbBlocks(static_cast<size_t>(macroblocks) * 64, 0x33);
+        std::vector<uint8_t> crBlocks(cbBlocks.size(), 0x44);
+        chromaBlockRowsBgr(rows.top.data(), rows.bottom.data(), cbBlocks.data() + 16,
+                           crBlocks.data() + 16, macroblocks);
+        for (size_t i = 0; i < cbBlocks.size(); ++i) {
+            const size_t k = i / 64;
+            const size_t at = i % 64;
+            const bool written = at >= 16 && at < 24;
+            ASSERT_EQ(cbBlocks[i], written ? cb[k * 8 + at - 16] : 0x33) << i;
+            ASSERT_EQ(crBlocks[i], written ? cr[k * 8 + at - 16] : 0x44) << i;
+        }
+    }
+}
+
 TEST(PixelRowsTest, LumaMatchesTheFormulaForEveryRowLength) {
     std::mt19937 random(11);
     std::uniform_int_distribution<int> byte(0, 255);
