@@ -9,9 +9,9 @@ namespace brm {
 // Luminance of n pixels of 24-bit input (blue, green, red), exactly lumaOf's.
 void lumaRowBgr(const uint8_t* bgr, uint8_t* luma, int n);
 
-// Subsampled chroma of n 2x2 groups from two rows of 24-bit input. Built from PixelRowsX86.cpp
-// (hand-written AVX2 where the processor has it) or PixelRowsPortable.cpp; the portable version
-// is plain C++ for any processor.
+// Subsampled chroma of n 2x2 groups (at most 256) from two rows of 24-bit input. Built from
+// PixelRowsX86.cpp (hand-written AVX2 where the processor has it) or PixelRowsPortable.cpp; the
+// portable version is plain C++ for any processor.
 void chromaRowBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr, int n);
 void chromaRowBgrPortable(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr,
                           int n);
