@@ -84,8 +84,8 @@ BRM_VECTOR_CLONES void blockDifferences(const uint8_t* a, const uint8_t* b, int3
     differencesOfBlock(a, b, sum, squares);
 }
 
-BRM_VECTOR_CLONES void blockDifferences(const uint8_t* a, const uint8_t* b, int blocks,
-                                        int32_t* sums, int32_t* squares) {
+BRM_VECTOR_CLONES void blockDifferencesPortable(const uint8_t* a, const uint8_t* b, int blocks,
+                                                int32_t* sums, int32_t* squares) {
     for (int k = 0; k < blocks; ++k) {
         differencesOfBlock(a + k * 64, b + k * 64, sums[k], squares[k]);
     }

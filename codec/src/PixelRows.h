@@ -30,8 +30,10 @@ void blockSquaresPortable(const uint8_t* a, const uint8_t* b, int blocks, uint32
 
 // Sum of squared differences and sum of differences of two 64-byte blocks.
 void blockDifferences(const uint8_t* a, const uint8_t* b, int32_t& sum, int32_t& squares);
-// The same for `blocks` consecutive 64-byte blocks.
+// The same for `blocks` consecutive 64-byte blocks. Built like chromaRowBgr.
 void blockDifferences(const uint8_t* a, const uint8_t* b, int blocks, int32_t* sums,
                       int32_t* squares);
+void blockDifferencesPortable(const uint8_t* a, const uint8_t* b, int blocks, int32_t* sums,
+                              int32_t* squares);
 
 }  // namespace brm

@@ -12,6 +12,11 @@ void chromaBlockRowsBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, 
     chromaBlockRowsBgrPortable(top, bottom, cb, cr, macroblocks);
 }
 
+void blockDifferences(const uint8_t* a, const uint8_t* b, int blocks, int32_t* sums,
+                      int32_t* squares) {
+    blockDifferencesPortable(a, b, blocks, sums, squares);
+}
+
 void blockSquares(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares) {
     blockSquaresPortable(a, b, blocks, squares);
 }

@@ -139,7 +139,44 @@ __attribute__((target("avx2"))) void blockSquaresAvx2(const uint8_t* a, const ui
     }
 }
 
+// The bytes of a 64-byte block summed in four 64-bit lanes.
+__attribute__((target("avx2"))) inline __m256i byteSums(const uint8_t* p) {
+    const __m256i zero = _mm256_setzero_si256();
+    return _mm256_add_epi64(
+        _mm256_sad_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), zero),
+        _mm256_sad_epu8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), zero));
+}
+
+// Sums and squares of differences: the plain sum as the difference of the two blocks' byte sums.
+__attribute__((target("avx2"))) void blockDifferencesAvx2(const uint8_t* a, const uint8_t* b,
+                                                          int blocks, int32_t* sums,
+                                                          int32_t* squares) {
+    for (int k = 0; k < blocks; ++k) {
+        const uint8_t* pa = a + k * 64;
+        const uint8_t* pb = b + k * 64;
+        const __m256i lanes = squaresOfBlock(pa, pb);
+        __m128i s =
+            _mm_add_epi32(_mm256_castsi256_si128(lanes), _mm256_extracti128_si256(lanes, 1));
+        s = _mm_hadd_epi32(s, s);
+        s = _mm_hadd_epi32(s, s);
+        squares[k] = _mm_cvtsi128_si32(s);
+        const __m256i d = _mm256_sub_epi64(byteSums(pa), byteSums(pb));
+        __m128i t = _mm_add_epi64(_mm256_castsi256_si128(d), _mm256_extracti128_si256(d, 1));
+        t = _mm_add_epi64(t, _mm_unpackhi_epi64(t, t));
+        sums[k] = _mm_cvtsi128_si32(t);  // |sum| <= 16320: the low half of the 64-bit lane
+    }
+}
+
 }  // namespace
+
+void blockDifferences(const uint8_t* a, const uint8_t* b, int blocks, int32_t* sums,
+                      int32_t* squares) {
+    if (__builtin_cpu_supports("avx2")) {
+        blockDifferencesAvx2(a, b, blocks, sums, squares);
+    } else {
+        blockDifferencesPortable(a, b, blocks, sums, squares);
+    }
+}
 
 void chromaBlockRowsBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr,
                         int macroblocks) {

@@ -144,9 +144,9 @@ TEST(PixelRowsTest, LumaMatchesTheFormulaForEveryRowLength) {
     }
 }
 
-TEST(PixelRowsTest, BlockSquaresSumEveryPixelOfEveryBlock) {
-    // Random blocks, then blocks at the largest distance (0 against 255) where a 16-bit sum of
-    // squares would overflow, and one differing in a single pixel at each place in turn.
+TEST(PixelRowsTest, BlockDifferencesSumEveryPixelOfEveryBlock) {
+    // Random blocks, then blocks at the largest distance (0 against 255 and back) where a 16-bit
+    // sum of squares would overflow, or equal but for a single pixel at each place in turn.
     std::mt19937 random(5);
     std::uniform_int_distribution<int> byte(0, 255);
     constexpr int kBlocks = 67 + 64;
@@ -161,9 +161,29 @@ TEST(PixelRowsTest, BlockSquaresSumEveryPixelOfEveryBlock) {
     for (int k = 0; k < 64; ++k) {
         uint8_t* pa = a.data() + (67 + k) * 64;
         uint8_t* pb = b.data() + (67 + k) * 64;
-        std::fill(pa, pa + 64, 255);
-        std::fill(pb, pb + 64, k % 2 == 0 ? 0 : 255);
+        // Every third block the other way round (the most negative sum).
+        std::fill(pa, pa + 64, k % 3 == 2 ? 0 : 255);
+        std::fill(pb, pb + 64, k % 3 == 1 ? 255 : 255 - pa[0]);
         pb[k] = 17;
+    }
+    using Differences = void (*)(const uint8_t*, const uint8_t*, int, int32_t*, int32_t*);
+    for (Differences differences :
+         {Differences{blockDifferences}, Differences{blockDifferencesPortable}}) {
+        std::vector<int32_t> sums(kBlocks, 0);
+        std::vector<int32_t> squares(kBlocks, 0);
+        differences(a.data(), b.data(), kBlocks, sums.data(), squares.data());
+        for (int k = 0; k < kBlocks; ++k) {
+            int32_t sum = 0;
+            int32_t expected = 0;
+            for (int i = 0; i < 64; ++i) {
+                const int d =
+                    a[static_cast<size_t>(k * 64 + i)] - b[static_cast<size_t>(k * 64 + i)];
+                sum += d;
+                expected += d * d;
+            }
+            ASSERT_EQ(sums[static_cast<size_t>(k)], sum) << "block " << k;
+            ASSERT_EQ(squares[static_cast<size_t>(k)], expected) << "block " << k;
+        }
     }
     using Squares = void (*)(const uint8_t*, const uint8_t*, int, uint32_t*);
     for (Squares blockSquaresOf : {Squares{blockSquares}, Squares{blockSquaresPortable}}) {
