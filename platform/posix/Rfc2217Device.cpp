@@ -22,7 +22,6 @@ using namespace rfc2217;
 namespace {
 
 // A byte on the line: start bit, eight data bits, stop bit; in thousandths of a bit.
-constexpr std::uint64_t kMilliBitsPerByte = 10000;
 
 std::uint8_t parityCode(Parity parity) {
     switch (parity) {
@@ -133,7 +132,7 @@ bool Rfc2217Device::parseName(const std::string& name, std::string& host, std::u
 
 bool Rfc2217Device::open(const std::string& name) {
     close();
-    lineRateHint_ = 0;
+    queue_.setLineRateHint(0, clock_.nowMs());
     std::string host;
     std::uint16_t port = 0;
     if (!parseName(name, host, port))
@@ -223,7 +222,7 @@ bool Rfc2217Device::negotiate() {
             break;
         firstState.sleep(POLLIN);
     }
-    lastDrainMs_ = clock_.nowMs();
+    queue_.clear(clock_.nowMs());
     return alive();
 }
 
@@ -371,7 +370,6 @@ bool Rfc2217Device::configure(const LineSettings& settings) {
     if (!alive() || settings.baudRate == 0 || settings.dataBits < 5 || settings.dataBits > 8) {
         return false;
     }
-    drainEstimate();
     std::vector<std::uint8_t> bytes;
     appendComPortU32(bytes, cpo::kSetBaudRate, settings.baudRate);
     appendComPort(bytes, cpo::kSetDataSize, settings.dataBits);
@@ -381,7 +379,7 @@ bool Rfc2217Device::configure(const LineSettings& settings) {
                   settings.ctsRtsFlowControl ? cpo::kControlHardwareFlow : cpo::kControlNoFlow);
     queueControl(std::move(bytes));
     flush();
-    baudRate_ = settings.baudRate;
+    queue_.setPort(settings, clock_.nowMs());
     hardwareFlow_ = settings.ctsRtsFlowControl;
     return alive();
 }
@@ -408,7 +406,6 @@ long Rfc2217Device::read(std::uint8_t* buffer, std::size_t count) {
 long Rfc2217Device::write(const std::uint8_t* data, std::size_t count) {
     if (!alive())
         return -1;
-    drainEstimate();
     std::size_t accepted = 0;
     Wait blocked(*this, options_.writeTimeoutMs);
     for (;;) {
@@ -426,7 +423,7 @@ long Rfc2217Device::write(const std::uint8_t* data, std::size_t count) {
         }
         flush();
         if (!alive()) {
-            lineBacklogMilliBits_ += accepted * kMilliBitsPerByte;
+            queue_.add(accepted, clock_.nowMs());
             return accepted > 0 ? static_cast<long>(accepted) : -1;
         }
         if (accepted == count || blocked.over())
@@ -436,29 +433,12 @@ long Rfc2217Device::write(const std::uint8_t* data, std::size_t count) {
         blocked.sleep(writeWaitEvents());
         pumpInput();
     }
-    lineBacklogMilliBits_ += accepted * kMilliBitsPerByte;
+    queue_.add(accepted, clock_.nowMs());
     return static_cast<long>(accepted);
 }
 
-void Rfc2217Device::drainEstimate() {
-    const std::uint64_t now = clock_.nowMs();
-    if (now <= lastDrainMs_)
-        return;
-    const std::uint64_t carried = (now - lastDrainMs_) * drainRate();
-    lineBacklogMilliBits_ = carried >= lineBacklogMilliBits_ ? 0 : lineBacklogMilliBits_ - carried;
-    lastDrainMs_ = now;
-}
-
-std::uint64_t Rfc2217Device::drainRate() const {
-    if (lineRateHint_ != 0 && lineRateHint_ < baudRate_)
-        return lineRateHint_;
-    return baudRate_;
-}
-
 void Rfc2217Device::setLineRateHint(std::uint32_t bitsPerSecond) {
-    // What left before the change left at the old rate.
-    drainEstimate();
-    lineRateHint_ = bitsPerSecond;
+    queue_.setLineRateHint(bitsPerSecond, clock_.nowMs());
 }
 
 std::size_t Rfc2217Device::socketBacklog() const {
@@ -490,10 +470,8 @@ long Rfc2217Device::outputQueueBytes() {
     // The server's latest word on CTS decides whether what we hold may go.
     pumpInput();
     flush();
-    drainEstimate();
-    const std::uint64_t estimate =
-        (lineBacklogMilliBits_ + kMilliBitsPerByte - 1) / kMilliBitsPerByte;
-    return static_cast<long>(std::max<std::uint64_t>(estimate, pendingBytes_ + socketBacklog()));
+    return static_cast<long>(
+        std::max<std::uint64_t>(queue_.bytes(clock_.nowMs()), pendingBytes_ + socketBacklog()));
 }
 
 long Rfc2217Device::modemStatus() {
@@ -534,8 +512,7 @@ void Rfc2217Device::purge() {
             ++it;
         }
     }
-    lineBacklogMilliBits_ = 0;
-    lastDrainMs_ = clock_.nowMs();
+    queue_.clear(clock_.nowMs());
     purgeAcknowledged_ = false;
     sendControl(cpo::kPurgeData, cpo::kPurgeBoth);
     // Everything that reaches us before the server confirms was on its way before the purge;
@@ -574,8 +551,8 @@ void Rfc2217Device::close() {
     modemState_ = -1;
     hardwareFlow_ = false;
     suspended_ = false;
-    lineBacklogMilliBits_ = 0;
-    lineRateHint_ = 0;
+    queue_.clear(clock_.nowMs());
+    queue_.setLineRateHint(0, clock_.nowMs());
     comPortRefused_ = false;
     localComPort_ = localBinary_ = localSga_ = OptionState::Off;
     remoteBinary_ = remoteSga_ = OptionState::Off;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/OutputQueueEstimate.h"
 #include "platform/posix/Rfc2217Telnet.h"
 #include "serial/SerialDevice.h"
 #include "serial/TickSource.h"
@@ -80,9 +81,6 @@ private:
     void flush();
     // Waits up to timeoutMs for the socket to become ready for `events`; false on time-out.
     bool waitFor(short events, int timeoutMs);
-    void drainEstimate();
-    // The rate the backlog leaves at: the port rate, or the line rate hint when lower.
-    std::uint64_t drainRate() const;
     // Bytes the socket holds that it has not sent.
     std::size_t socketBacklog() const;
     // True while the server holds our data back (CTS low under hardware flow control, or a
@@ -114,13 +112,7 @@ private:
     long modemState_ = -1;  // -1 until the server reports it
     bool hardwareFlow_ = false;
     bool suspended_ = false;  // FLOWCONTROL-SUSPEND until FLOWCONTROL-RESUME
-    std::uint32_t baudRate_ = 9600;
-    std::uint32_t lineRateHint_ = 0;  // 0: none; the bytes leave at the port rate
-    // Bytes written that the line has not carried yet, in thousandths of a bit (a byte is ten
-    // bits, 10000 units): a line of R bits a second carries exactly R units a millisecond, so
-    // draining in any steps loses nothing to rounding.
-    std::uint64_t lineBacklogMilliBits_ = 0;
-    std::uint64_t lastDrainMs_ = 0;
+    OutputQueueEstimate queue_;
 };
 
 }  // namespace krl

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <iterator>
 
@@ -72,22 +71,6 @@ tcflag_t parityFlags(Parity parity) {
     return 0;
 }
 
-// Start bit, data bits, parity bit and stop bits of one character on the line.
-double bitsPerCharacter(const LineSettings& settings) {
-    double bits = 1.0 + settings.dataBits;
-    if (settings.parity != Parity::None)
-        bits += 1.0;
-    switch (settings.stopBits) {
-        case StopBits::One:
-            return bits + 1.0;
-        case StopBits::OneAndHalf:
-            return bits + 1.5;
-        case StopBits::Two:
-            return bits + 2.0;
-    }
-    return bits + 1.0;
-}
-
 bool sameSettings(const termios& a, const termios& b) {
     return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
            a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0 &&
@@ -118,10 +101,8 @@ bool TermiosSerialDevice::open(const std::string& name) {
     // to it before it was opened (a relay keeps a pseudo-terminal's far end alive) is read.
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
-    estimatedQueue_ = 0;
-    estimateStampMs_ = ticks_.nowMs();
-    lineRateHint_ = 0;
-    updateDrainRate();
+    queue_.clear(ticks_.nowMs());
+    queue_.setLineRateHint(0, ticks_.nowMs());
     return true;
 }
 
@@ -157,24 +138,12 @@ bool TermiosSerialDevice::configure(const LineSettings& settings) {
         return false;
     if (speed == B0 && !setCustomBaud(fd_, settings.baudRate))
         return false;
-    drainEstimate();
-    portRate_ = settings.baudRate;
-    bitsPerCharacter_ = bitsPerCharacter(settings);
-    updateDrainRate();
+    queue_.setPort(settings, ticks_.nowMs());
     return true;
 }
 
 void TermiosSerialDevice::setLineRateHint(std::uint32_t bitsPerSecond) {
-    // What left before the change left at the old rate.
-    drainEstimate();
-    lineRateHint_ = bitsPerSecond;
-    updateDrainRate();
-}
-
-void TermiosSerialDevice::updateDrainRate() {
-    const std::uint32_t rate =
-        lineRateHint_ != 0 && lineRateHint_ < portRate_ ? lineRateHint_ : portRate_;
-    bytesPerMs_ = rate / bitsPerCharacter_ / 1000.0;
+    queue_.setLineRateHint(bitsPerSecond, ticks_.nowMs());
 }
 
 bool TermiosSerialDevice::hungUp() const {
@@ -228,18 +197,8 @@ long TermiosSerialDevice::write(const std::uint8_t* data, std::size_t count) {
         if (!waitWritable())
             break;
     }
-    drainEstimate();
-    estimatedQueue_ += static_cast<double>(done);
+    queue_.add(done, ticks_.nowMs());
     return static_cast<long>(done);
-}
-
-void TermiosSerialDevice::drainEstimate() {
-    std::uint64_t now = ticks_.nowMs();
-    if (now > estimateStampMs_) {
-        double drained = static_cast<double>(now - estimateStampMs_) * bytesPerMs_;
-        estimatedQueue_ = std::max(0.0, estimatedQueue_ - drained);
-    }
-    estimateStampMs_ = now;
 }
 
 long TermiosSerialDevice::outputQueueBytes() {
@@ -248,8 +207,7 @@ long TermiosSerialDevice::outputQueueBytes() {
     int reported = 0;
     if (::ioctl(fd_, TIOCOUTQ, &reported) != 0 || reported < 0)
         reported = 0;
-    drainEstimate();
-    return std::max(static_cast<long>(reported), static_cast<long>(std::ceil(estimatedQueue_)));
+    return std::max(static_cast<long>(reported), static_cast<long>(queue_.bytes(ticks_.nowMs())));
 }
 
 long TermiosSerialDevice::modemStatus() {
@@ -284,8 +242,7 @@ void TermiosSerialDevice::purge() {
     if (fd_ < 0)
         return;
     ::tcflush(fd_, TCIOFLUSH);
-    estimatedQueue_ = 0;
-    estimateStampMs_ = ticks_.nowMs();
+    queue_.clear(ticks_.nowMs());
 }
 
 void TermiosSerialDevice::close() {
@@ -296,8 +253,7 @@ void TermiosSerialDevice::close() {
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
-    lineRateHint_ = 0;
-    updateDrainRate();
+    queue_.setLineRateHint(0, ticks_.nowMs());
 }
 
 }  // namespace krl

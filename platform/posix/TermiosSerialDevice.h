@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/posix/OutputQueueEstimate.h"
 #include "serial/SerialDevice.h"
 #include "serial/TickSource.h"
 
@@ -49,20 +50,11 @@ private:
     bool hungUp() const;
     bool waitWritable() const;
     bool setModemLine(int line, bool on);
-    void drainEstimate();
-    // Recomputes bytesPerMs_ from the port rate and the line rate hint, whichever is lower.
-    void updateDrainRate();
 
     const TickSource& ticks_;
     TermiosOptions options_;
     int fd_ = -1;
-    std::uint32_t portRate_ = 9600;
-    std::uint32_t lineRateHint_ = 0;  // 0: none; the bytes leave at the port rate
-    double bitsPerCharacter_ = 10.0;
-    // Line rate in bytes a millisecond, for the output-queue estimate.
-    double bytesPerMs_ = 0.96;
-    double estimatedQueue_ = 0;
-    std::uint64_t estimateStampMs_ = 0;
+    OutputQueueEstimate queue_;
 };
 
 }  // namespace krl
