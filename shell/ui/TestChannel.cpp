@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLocalSocket>
 #include <QPushButton>
 #include <QTimer>
 
@@ -25,23 +24,10 @@ QList<MessageDialog*> openMessages() {
 
 }  // namespace
 
-TestChannel::TestChannel(CMainFrame& frame, QObject* parent) : QObject(parent), frame_(frame) {
-    connect(&server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* s = server_.nextPendingConnection()) {
-            connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-            connect(s, &QLocalSocket::readyRead, this, [this, s] {
-                while (s->canReadLine()) {
-                    const QString line = QString::fromUtf8(s->readLine()).trimmed();
-                    s->write(run(line).toUtf8() + '\n');
-                    s->flush();
-                }
-            });
-        }
-    });
-}
+TestChannel::TestChannel(CMainFrame& frame, QObject* parent)
+    : QObject(parent), frame_(frame), server_([this](const QString& line) { return run(line); }) {}
 
 bool TestChannel::listen(const QString& name) {
-    QLocalServer::removeServer(name);
     return server_.listen(name);
 }
 

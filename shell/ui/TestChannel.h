@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QLocalServer>
 #include <QObject>
 #include <QPointer>
+
+#include "platform/qt/LineCommandServer.h"
 
 namespace krl {
 
@@ -34,7 +35,7 @@ public:
 
 private:
     CMainFrame& frame_;
-    QLocalServer server_;
+    LineCommandServer server_;
 };
 
 }  // namespace krl

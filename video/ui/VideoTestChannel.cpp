@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QLocalSocket>
 #include <QTimer>
 
 #include "video/VideoCall.h"
@@ -54,23 +53,11 @@ QDialog* openDriverDialog() {
 }  // namespace
 
 VideoTestChannel::VideoTestChannel(VideoWindows& windows, QObject* parent)
-    : QObject(parent), windows_(windows) {
-    connect(&server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* s = server_.nextPendingConnection()) {
-            connect(s, &QLocalSocket::readyRead, s, [this, s] {
-                while (s->canReadLine()) {
-                    QString line = QString::fromUtf8(s->readLine()).trimmed();
-                    s->write((run(line) + QLatin1Char('\n')).toUtf8());
-                    s->flush();
-                }
-            });
-            connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-        }
-    });
-}
+    : QObject(parent),
+      windows_(windows),
+      server_([this](const QString& line) { return run(line); }) {}
 
 bool VideoTestChannel::listen(const QString& name) {
-    QLocalServer::removeServer(name);
     return server_.listen(name);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QLocalServer>
 #include <QObject>
+
+#include "platform/qt/LineCommandServer.h"
 
 namespace krl {
 
@@ -28,7 +29,7 @@ public:
 
 private:
     VideoWindows& windows_;
-    QLocalServer server_;
+    LineCommandServer server_;
 };
 
 }  // namespace krl
