@@ -57,24 +57,15 @@ TEST(CaptureFormats, TheDialogPreselectsTheSizeInUseOrTheLargestSmallerOne) {
     EXPECT_EQ(CaptureFormats::indexFor({}, {160, 120}), 0);
 }
 
-class SourceChosen : public ::testing::Test {
+class SourceChosen : public LocalStepTest {
 protected:
-    FakeVideoPort port;
-    FakeLocalDevice device;
-    LocalVideoStep step{port, device};
-
     void SetUp() override {
-        step.setOptions({"Camera A", false, "", true});
-        VideoSettingsRecord r;
-        r.values = {2, 40, 40, 160, 120, 1, 1, 1, 0, 0, 0, 150};
-        step.setRecord(r);
+        useDriver("Camera A");
         ASSERT_TRUE(step.open());
         ASSERT_TRUE(step.startCapture(0));
     }
     void startSending() {
-        step.step(10);
-        ASSERT_EQ(port.out, OutgoingVideoState::Offered);
-        port.out = OutgoingVideoState::Sending;
+        LocalStepTest::startSending();
         step.step(20);
         ASSERT_EQ(port.frames.size(), 1u);
     }

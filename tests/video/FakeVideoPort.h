@@ -1,6 +1,8 @@
 #pragma once
 // Stand-ins for the call and the video manager in the video step tests.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -8,6 +10,7 @@
 
 #include "link/VideoFrameQueue.h"
 #include "video/LocalVideoDevice.h"
+#include "video/LocalVideoStep.h"
 #include "video/RemoteVideoStep.h"
 #include "video/VideoCallPort.h"
 
@@ -158,6 +161,29 @@ public:
     void askToReceive(std::function<void(bool)> answer) override {
         ++asked;
         pending = std::move(answer);
+    }
+};
+
+// A local window's step over the fakes, with the settings record a window starts with.
+class LocalStepTest : public ::testing::Test {
+protected:
+    FakeVideoPort port;
+    FakeLocalDevice device;
+    krl::LocalVideoStep step{port, device};
+
+    void useDriver(const std::string& driver) {
+        step.setOptions({driver, false, "", true});
+        krl::VideoSettingsRecord r;
+        r.values = {2, 40, 40, 160, 120, 1, 1, 1, 0, 0, 0, 150};
+        step.setRecord(r);
+    }
+    // Capturing and offered, the peer accepted: frames flow.
+    void startSending() {
+        ASSERT_TRUE(step.open());
+        ASSERT_TRUE(step.startCapture(0));
+        step.step(10);  // outgoing 1 with auto-send: the offer goes out
+        ASSERT_EQ(port.out, krl::OutgoingVideoState::Offered);
+        port.out = krl::OutgoingVideoState::Sending;  // "<OkVideoOpen>"
     }
 };
 

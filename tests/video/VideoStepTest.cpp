@@ -8,26 +8,9 @@ namespace {
 
 using namespace videotest;
 
-class LocalStep : public ::testing::Test {
+class LocalStep : public LocalStepTest {
 protected:
-    FakeVideoPort port;
-    FakeLocalDevice device;
-    LocalVideoStep step{port, device};
-
-    void SetUp() override {
-        step.setOptions({"Test Pattern", false, "", true});
-        VideoSettingsRecord r;
-        r.values = {2, 40, 40, 160, 120, 1, 1, 1, 0, 0, 0, 150};
-        step.setRecord(r);
-    }
-    // Capturing and offered, the peer accepted: frames flow.
-    void startSending() {
-        ASSERT_TRUE(step.open());
-        ASSERT_TRUE(step.startCapture(0));
-        step.step(10);  // outgoing 1 with auto-send: the offer goes out
-        ASSERT_EQ(port.out, OutgoingVideoState::Offered);
-        port.out = OutgoingVideoState::Sending;  // "<OkVideoOpen>"
-    }
+    void SetUp() override { useDriver("Test Pattern"); }
 };
 
 TEST_F(LocalStep, OffersWithAutoSendAndSendsOneKeyFrameFirst) {
