@@ -17,8 +17,8 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "link/Cp1252.h"
 #include "controls/ui/ShowMessage.h"
+#include "link/Cp1252.h"
 #include "resources/StringTable.h"
 #include "settings/ui/ModemDialog.h"
 #include "shell/ui/PictureButton.h"
@@ -452,10 +452,7 @@ bool CMainFrame::hangUpWithConfirmation(bool exiting) {
             return false;
         // The call may have ended while the question was open (the pump runs under it).
         if (connection_.displayState() == DisplayState::Connected) {
-            videoPair_->closeVideo();
-            videoPair_->setHoldMark(0, false);
-            videoPair_->setHoldMark(1, false);
-            videoPair_->idle();
+            endVideo();
             connection_.protocol().sendDisconnect();
         }
     }
@@ -465,14 +462,19 @@ bool CMainFrame::hangUpWithConfirmation(bool exiting) {
 }
 
 void CMainFrame::forcedHangUp() {
-    if (connection_.displayState() == DisplayState::Connected) {
-        videoPair_->closeVideo();
-        videoPair_->setHoldMark(0, false);
-        videoPair_->setHoldMark(1, false);
-        videoPair_->idle();
-    }
+    if (connection_.displayState() == DisplayState::Connected)
+        endVideo();
     connection_.hangUp();
     afterHangUp();
+}
+
+// Before a call ends: both video windows close, the hold marks go, and one video step lets the
+// outgoing side tell the peer.
+void CMainFrame::endVideo() {
+    videoPair_->closeVideo();
+    videoPair_->setHoldMark(0, false);
+    videoPair_->setHoldMark(1, false);
+    videoPair_->idle();
 }
 
 void CMainFrame::afterHangUp() {

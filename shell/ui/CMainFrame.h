@@ -104,6 +104,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void endVideo();
     enum class RetryOperation { None, Dial, Listen, Pickup };
 
     // LinkListener: calls arrive from inside the pump; work is posted for later.
