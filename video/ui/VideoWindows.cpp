@@ -22,6 +22,13 @@
 namespace krl {
 namespace {
 
+void takeFlow(StatisticsInput::Direction& d, const VideoFlow& flow) {
+    d.videoFlowing = flow.flowing;
+    d.videoFrames = flow.frames;
+    d.videoBytes = flow.bytes;
+    d.videoElapsedMs = flow.elapsedMs;
+}
+
 constexpr int kCameraFailed = 4210;
 constexpr int kNoLocalCapture = 4220;
 constexpr int kNothingReceived = 4230;
@@ -316,20 +323,12 @@ StatisticsInput VideoWindows::statistics(std::uint64_t lineBitsPerSecond, const 
     in.sending.transferBytes = p.sender().bytesSinceStart();
     in.sending.transferElapsedMs = p.sender().elapsedMs();
     in.sending.packetErrors = connection_->resentBlocks();
-    VideoFlow out = call_->local().flow(now);
-    in.sending.videoFlowing = out.flowing;
-    in.sending.videoFrames = out.frames;
-    in.sending.videoBytes = out.bytes;
-    in.sending.videoElapsedMs = out.elapsedMs;
+    takeFlow(in.sending, call_->local().flow(now));
     in.receiving.transferRunning = p.receiver().active();
     in.receiving.transferBytes = p.receiver().bytesSinceStart();
     in.receiving.transferElapsedMs = p.receiver().elapsedMs();
     in.receiving.packetErrors = connection_->damagedFrames();
-    VideoFlow incoming = call_->remote().flow(now);
-    in.receiving.videoFlowing = incoming.flowing;
-    in.receiving.videoFrames = incoming.frames;
-    in.receiving.videoBytes = incoming.bytes;
-    in.receiving.videoElapsedMs = incoming.elapsedMs;
+    takeFlow(in.receiving, call_->remote().flow(now));
     return in;
 }
 
