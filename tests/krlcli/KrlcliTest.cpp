@@ -266,6 +266,40 @@ TEST_F(KrlcliTest, VideoThroughModemsKeepsPaceWithTheLine) {
     }
 }
 
+// A long call as the soak bench runs it: video both ways while files put into each side's
+// outbox go across, and running figures as it goes.
+TEST_F(KrlcliTest, OutboxFilesCrossBothWaysDuringVideo) {
+    startCable({.baud = 115200, .seed = 11, .durationSeconds = 300});
+    std::vector<fs::path> sent;
+    for (const char* side : {"a", "b"}) {
+        fs::create_directories(root / side / "outbox");
+        fs::create_directories(root / side / "in");
+        writeRandom(root / side / "outbox" / (std::string(side) + ".bin"), 40000, side[0]);
+        sent.push_back(root / side / "outbox" / "sent" / (std::string(side) + ".bin"));
+    }
+    auto args = [&](const char* side, const std::string& port) {
+        return std::vector<std::string>{"--stats-every",
+                                        "1",
+                                        "--dir",
+                                        (root / side / "in").string(),
+                                        "--outbox",
+                                        (root / side / "outbox").string(),
+                                        "--video",
+                                        "test",
+                                        "--video-seconds=3",
+                                        "listen",
+                                        port};
+    };
+    Krlcli a(args("a", cable->pathA()), root / "a");
+    Krlcli b(args("b", cable->pathB()), root / "b");
+    EXPECT_EQ(a.wait(), 0) << a.errors();
+    EXPECT_EQ(b.wait(), 0) << b.errors();
+    EXPECT_EQ(slurp(root / "b" / "in" / "a.bin"), slurp(sent[0]));
+    EXPECT_EQ(slurp(root / "a" / "in" / "b.bin"), slurp(sent[1]));
+    EXPECT_NE(a.output().find("krlcli-running ms="), std::string::npos);
+    EXPECT_NE(a.output().find(" recv_frames="), std::string::npos);
+}
+
 TEST_F(KrlcliTest, UsageErrors) {
     Krlcli bad({"send"}, root / "bad");
     EXPECT_EQ(bad.wait(), 2);

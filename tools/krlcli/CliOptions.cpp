@@ -37,6 +37,9 @@ const char* cliUsage() {
            "  --log FILE             write the connection log\n"
            "  --progress / --quiet   force the progress line on / show nothing but errors\n"
            "  --stats                print a summary line on standard output at the end\n"
+           "  --stats-every S        also print a running line every S seconds\n"
+           "  --outbox DIR           listen: send each file put into DIR, then move it to\n"
+           "                         DIR/sent or DIR/failed (rename files in once whole)\n"
            "Calls through a modem (or a serial cable) described by a modem file (*.mdm):\n"
            "  --modem FILE           run the file's commands on PORT (a device or rfc2217://)\n"
            "  --dial NUMBER          place the call, then do what the mode says\n"
@@ -118,6 +121,12 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args,
             o.quiet = true;
         } else if (a == "--stats") {
             o.stats = true;
+        } else if (a == "--stats-every") {
+            if (!count(o.statsEverySeconds))
+                return std::nullopt;
+        } else if (a == "--outbox") {
+            if (!value(o.outbox))
+                return std::nullopt;
         } else if (a == "--video") {
             if (!value(s))
                 return std::nullopt;
@@ -172,6 +181,10 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args,
     if (o.modemFile.empty() != (!o.dialNumber && !o.modemListen) ||
         (o.dialNumber && o.modemListen)) {
         error = "--modem needs one of --dial and --listen, and they need --modem";
+        return std::nullopt;
+    }
+    if (!o.outbox.empty() && o.mode != CliMode::Listen) {
+        error = "--outbox goes with listen";
         return std::nullopt;
     }
     if (o.mode != CliMode::Send && positional.size() > 2) {

@@ -27,7 +27,11 @@ struct CliOptions {
     std::uint64_t stopSendAfter = 0;     // send: stop the first file after this many bytes
     std::uint64_t stopReceiveAfter = 0;  // listen: stop the first file after this many bytes
     std::string logPath;
-    bool stats = false;  // print a machine-readable summary line on stdout
+    bool stats = false;                   // print a machine-readable summary line on stdout
+    std::uint64_t statsEverySeconds = 0;  // also a running line this often; 0 only at the end
+    // listen: send every file that appears in this folder, then move it to "sent/" or
+    // "failed/" inside it. Files should be renamed into the folder once written whole.
+    std::string outbox;
     // Two-way video: "--video=SOURCE" and the "--video-*" settings, read by CliVideo.
     std::vector<std::string> videoArgs;
     // Placing or answering the call through a modem description (*.mdm): with modemFile set,

@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 constexpr int kIdleWaitMs = 20;
 constexpr int kVideoWaitMs = 2;
 constexpr std::uint64_t kProgressEveryMs = 250;
+constexpr std::uint64_t kTransferGraceMs = 120000;
 
 bool isFinalSend(SendState s) {
     return s == SendState::StoppedByReceiver || s == SendState::Done || s == SendState::Failed ||
@@ -306,6 +307,30 @@ void CliPeer::afterPoll() {
     showProgress();
     if (video_)
         video_->afterPoll();
+    if (options_.statsEverySeconds != 0) {
+        std::uint64_t now = ticks_.nowMs();
+        if (lastStatsMs_ == 0)
+            lastStatsMs_ = now;
+        if (now - lastStatsMs_ >= options_.statsEverySeconds * 1000) {
+            lastStatsMs_ = now;
+            runningStats();
+        }
+    }
+}
+
+// One line of the figures so far, for a script that watches a long call.
+void CliPeer::runningStats() {
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "krlcli-running ms=%llu files_ok=%d files_failed=%d bytes=%llu resent=%ld "
+                  "damaged=%ld",
+                  static_cast<unsigned long long>(ticks_.nowMs()), filesOk_, filesFailed_,
+                  static_cast<unsigned long long>(bytesOk_), session_.resentBlocks(),
+                  session_.damagedFrames());
+    out_ << text;
+    if (video_)
+        out_ << " " << video_->runningFigures();
+    out_ << "\n" << std::flush;
 }
 
 bool CliPeer::startVideo() {
@@ -339,37 +364,73 @@ void CliPeer::greeted() {
 }
 
 void CliPeer::driveSender() {
-    if (options_.mode != CliMode::Send || !greeted_)
+    if ((options_.mode != CliMode::Send && options_.outbox.empty()) || !greeted_)
         return;
     FileSender& sender = session_.protocol().sender();
     if (sending_ && isFinalSend(sender.state())) {
-        const std::string& file = options_.files[nextFile_ - 1];
         SendState s = sender.state();
         lastEndMs_ = ticks_.nowMs();
         if (s == SendState::Done) {
             ++filesOk_;
             std::error_code ec;
-            bytesOk_ += fs::file_size(file, ec);
+            bytesOk_ += fs::file_size(current_, ec);
         } else {
             ++filesFailed_;
         }
-        say(file + ": " + sendStateText(s));
+        say(current_ + ": " + sendStateText(s));
+        if (!options_.outbox.empty())
+            fileAway(current_, s == SendState::Done);
         sending_ = false;
         if (s == SendState::PeerDisconnected)
             return;
         sender.control(SendControl::Acknowledge);
     }
-    if (!sending_ && nextFile_ < options_.files.size() && sender.state() == SendState::Idle) {
-        const std::string& file = options_.files[nextFile_++];
-        if (firstStartMs_ == 0)
-            firstStartMs_ = ticks_.nowMs();
-        sender.control(SendControl::Start, kOrdinaryFile, fs::absolute(file).string());
-        sending_ = true;
+    if (!sending_ && sender.state() == SendState::Idle) {
+        current_ = nextFileToSend();
+        if (!current_.empty()) {
+            if (firstStartMs_ == 0)
+                firstStartMs_ = ticks_.nowMs();
+            sender.control(SendControl::Start, kOrdinaryFile, fs::absolute(current_).string());
+            sending_ = true;
+        }
     }
     if (sending_ && options_.stopSendAfter > 0 && !stopSendDone_ &&
         sender.status().bytesDone >= options_.stopSendAfter) {
         stopSendDone_ = true;
         sender.control(SendControl::Stop);
+    }
+}
+
+// The next file of the command line, or the first by name in the outbox (looked at no more
+// than once a second: a video call polls every few milliseconds). Empty when there is none.
+std::string CliPeer::nextFileToSend() {
+    if (options_.outbox.empty())
+        return nextFile_ < options_.files.size() ? options_.files[nextFile_++] : std::string();
+    std::uint64_t now = ticks_.nowMs();
+    if (outboxLookedAtMs_ != 0 && now - outboxLookedAtMs_ < 1000)
+        return {};
+    outboxLookedAtMs_ = now;
+    std::string first;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(options_.outbox, ec)) {
+        std::string name = entry.path().filename().string();
+        if (name.empty() || name[0] == '.' || !entry.is_regular_file(ec))
+            continue;
+        if (first.empty() || entry.path().string() < first)
+            first = entry.path().string();
+    }
+    return first;
+}
+
+// Moves a file of the outbox that has been sent (or has failed) out of the way.
+void CliPeer::fileAway(const std::string& path, bool sent) {
+    fs::path folder = fs::path(options_.outbox) / (sent ? "sent" : "failed");
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    fs::rename(path, folder / fs::path(path).filename(), ec);
+    if (ec) {
+        say("cannot move " + path + " out of the outbox: " + ec.message());
+        fs::remove(path, ec);
     }
 }
 
@@ -421,8 +482,15 @@ void CliPeer::showProgress() {
 bool CliPeer::finished() {
     if (video_ && !video_->finished())
         return false;  // the video runs its time first
-    if (video_ && options_.mode == CliMode::Listen && options_.expectFiles < 0)
-        return true;
+    if (video_ && options_.mode == CliMode::Listen && options_.expectFiles < 0) {
+        // A transfer under way when the video time is up is let finish, for a while.
+        bool busy = sending_ || session_.protocol().receiver().active();
+        if (!busy)
+            return true;
+        if (videoEndMs_ == 0)
+            videoEndMs_ = ticks_.nowMs();
+        return ticks_.nowMs() - videoEndMs_ > kTransferGraceMs;
+    }
     switch (options_.mode) {
         case CliMode::Send:
             return !sending_ && nextFile_ >= options_.files.size() && greeted_;

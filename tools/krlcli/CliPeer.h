@@ -60,6 +60,9 @@ private:
     void afterPoll();
     void greeted();
     void driveSender();
+    std::string nextFileToSend();
+    void fileAway(const std::string& path, bool sent);
+    void runningStats();
     void driveReceiver();
     void showProgress();
     bool finished();
@@ -88,6 +91,10 @@ private:
     bool inputDone_ = false;
     std::string inputLine_;
     std::size_t nextFile_ = 0;
+    std::string current_;  // the file being sent
+    std::uint64_t outboxLookedAtMs_ = 0;
+    std::uint64_t lastStatsMs_ = 0;
+    std::uint64_t videoEndMs_ = 0;
     bool sending_ = false;
     bool stopSendDone_ = false;
     bool stopReceiveDone_ = false;

@@ -242,6 +242,12 @@ void CliVideo::afterPoll() {
     }
 }
 
+std::string CliVideo::runningFigures() {
+    return "sent_frames=" + std::to_string(sentTotals_.frames) +
+           " recv_frames=" + std::to_string(receivedTotals_.frames) +
+           " shown_frames=" + std::to_string(manager_.remotePane().framesExpanded());
+}
+
 void CliVideo::report(bool stats) {
     std::string error;
     manager_.setRecording(false, {}, error);

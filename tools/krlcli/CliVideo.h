@@ -50,6 +50,8 @@ public:
     // After every poll of the call.
     void afterPoll();
     bool finished() const { return done_; }
+    // "sent_frames=N recv_frames=N shown_frames=N": the counts so far, for a running line.
+    std::string runningFigures();
     // Prints the summary; stats: also the machine-readable line.
     void report(bool stats);
     static const char* usage();
