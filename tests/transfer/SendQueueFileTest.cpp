@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fakes/FakeFileStore.h"
+#include "link/TempFolder.h"
+#include "platform/posix/PosixFileStore.h"
+#include "transfer/SendQueueFile.h"
+
+namespace krl {
+namespace {
+
+using test::FakeFileStore;
+
+// A clipboard package and a card picture still queued at close go out after a restart as what
+// they were, not as ordinary files.
+TEST(SendQueueFile, KeepsEveryItemsKindAcrossARestart) {
+    test::TempFolder home;
+    PosixFileStore files;
+    SendQueueFile queue(files, (home.path() / "KrlQFile.krl").string());
+    const std::string temp = (home.path() / "Temp").string();
+    std::vector<QueueItem> items = {
+        {"/home/ann/report;final.pdf", "PDF document", kOrdinaryFile},
+        {temp + "/Text.clp", std::string(kClipboardPackageType), 1},
+        {temp + "/OemText.clp", std::string(kClipboardPackageType), 7},
+        {"/home/ann/Business Cards/ann.bmp", std::string(kCardPictureType), kCardPicture},
+    };
+    ASSERT_TRUE(queue.save(items).ok());
+    EXPECT_EQ(queue.load(), items);
+}
+
+TEST(SendQueueFile, WritesLinesThatReadersOfPathAndTypeStillRead) {
+    FakeFileStore files;
+    SendQueueFile queue(files, "q");
+    ASSERT_TRUE(queue
+                    .save({{"/tmp/Zoë.txt", "Plain; text\r\nforged", 0},
+                           {"/tmp/Text.clp", std::string(kClipboardPackageType), 1}})
+                    .ok());
+    // Windows-1252 text; the type text can neither shift the kind nor start a line.
+    EXPECT_EQ(files.files["q"],
+              "/tmp/Zo\xEB.txt;Plain, text  forged;0\r\n"
+              "/tmp/Text.clp;Kestrelcall Clipboard File;1\r\n");
+}
+
+TEST(SendQueueFile, ReadsEachFormOfLine) {
+    struct Case {
+        const char* line;
+        QueueItem item;
+    };
+    const Case cases[] = {
+        // Lines of path and type alone: the kind comes from the type text.
+        {"/a/b.txt;Text Document", {"/a/b.txt", "Text Document", 0}},
+        {"/t/TEXT.CLP;Kestrelcall Clipboard File",
+         {"/t/TEXT.CLP", "Kestrelcall Clipboard File", 1}},
+        {"/c/me.bmp;Business Card", {"/c/me.bmp", "Business Card", kCardPicture}},
+        {"/no/separator", {"/no/separator", "", 0}},
+        {"/semi;colon.txt;Text", {"/semi;colon.txt", "Text", 0}},
+        // With the kind: a path may hold ';'.
+        {"/x;y;z.txt;Text;0", {"/x;y;z.txt", "Text", 0}},
+        {"/t/DIB.clp;Kestrelcall Clipboard File;8",
+         {"/t/DIB.clp", "Kestrelcall Clipboard File", 8}},
+        // A clipboard kind the name does not stand for is no package: it would be deleted once
+        // sent.
+        {"/home/ann/thesis.doc;Kestrelcall Clipboard File;1",
+         {"/home/ann/thesis.doc", "Kestrelcall Clipboard File", 0}},
+        {"/t/Text.clp;x;7", {"/t/Text.clp", "x", 0}},
+        {"/c/p.bmp;Business Card;-5", {"/c/p.bmp", "Business Card", kCardPicture}},
+        // A last field that is not a number is type text.
+        {"/a;b;c1", {"/a;b", "c1", 0}},
+        {"/big;t;99999999999", {"/big;t", "99999999999", 0}},
+        {"/caf\xE9.txt;t;0", {"/café.txt", "t", 0}},
+    };
+    for (const Case& c : cases) {
+        auto items = SendQueueFile::decode(std::string(c.line) + "\r\n");
+        ASSERT_EQ(items.size(), 1u) << c.line;
+        EXPECT_EQ(items[0], c.item) << c.line;
+    }
+}
+
+TEST(SendQueueFile, LeavesOutLinesItCannotTakeWhole) {
+    std::string wide = "/" + std::string(255, 'w');
+    std::string bytes = "\r\n;type;0\r\n" + wide + ";t;0\r\n/a\rb;t;0\r\n/kept;t;0\n/last;t;0";
+    auto items = SendQueueFile::decode(bytes);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].path, "/kept");
+    EXPECT_EQ(items[1].path, "/last");
+}
+
+TEST(SendQueueFile, RefusesAPathItCannotStoreAndKeepsTheOldFile) {
+    struct Case {
+        std::string path;
+        PathProblem problem;
+    };
+    const Case cases[] = {
+        {"/" + std::string(254, 'p'), PathProblem::None},  // exactly the width
+        {"/" + std::string(255, 'p'), PathProblem::TooLong},
+        {"/" + std::string(253, 'p') + "é", PathProblem::None},  // é is one byte in the file
+        {"/" + std::string(127, 'p') + std::string(64, 'x') + "日本", PathProblem::NotWindows1252},
+        {"/a\nb", PathProblem::LineBreak},
+        {"", PathProblem::Empty},
+    };
+    for (const Case& c : cases) {
+        FakeFileStore files;
+        files.files["q"] = "/old;t;0\r\n";
+        SendQueueFile queue(files, "q");
+        EXPECT_EQ(queue.save({{"/fine", "t", 0}, {c.path, "t", 0}}).path, c.problem) << c.path;
+        EXPECT_EQ(queue.append({c.path, "t", 0}).path, c.problem) << c.path;
+        if (c.problem != PathProblem::None) {
+            EXPECT_EQ(files.files["q"], "/old;t;0\r\n");
+            EXPECT_FALSE(describe(c.problem).empty());
+        }
+    }
+}
+
+TEST(SendQueueFile, AppendKeepsTheStoredLinesAndNeverReplacesAnUnreadableFile) {
+    FakeFileStore files;
+    SendQueueFile queue(files, "q");
+    files.files["q"] = "/hand written;Text";  // no line end, no kind
+    ASSERT_TRUE(queue.append({"/b", "t", 0}).ok());
+    EXPECT_EQ(files.files["q"], "/hand written;Text\r\n/b;t;0\r\n");
+
+    files.readErrors["q"] = EACCES;
+    StoreResult refused = queue.append({"/c", "t", 0});
+    EXPECT_EQ(refused.error, EACCES);
+    EXPECT_EQ(files.readErrors.size(), 1u);
+    EXPECT_EQ(files.replacements, 1);
+    EXPECT_TRUE(queue.load().empty());  // and a queue that cannot be read is empty, silently
+}
+
+TEST(SendQueueFile, AFullDiskGivesItsMessageAndLeavesTheQueue) {
+    FakeFileStore files;
+    SendQueueFile queue(files, "q");
+    files.files["q"] = "/a;t;0\r\n";
+    files.replaceError = ENOSPC;
+    EXPECT_EQ(queue.save({}).message(), 4080);
+    files.replaceError = EMFILE;
+    EXPECT_EQ(queue.clear().message(), 4110);
+    files.replaceError = EROFS;
+    EXPECT_FALSE(queue.save({}).ok());
+    EXPECT_EQ(queue.save({}).message(), 0);
+    EXPECT_EQ(files.files["q"], "/a;t;0\r\n");
+}
+
+}  // namespace
+}  // namespace krl
