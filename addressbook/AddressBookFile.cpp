@@ -122,6 +122,11 @@ AddressBookLoad AddressBookFile::load() const {
 }
 
 AddressBookSave AddressBookFile::save(const AddressBook& book) const {
+    // A book that exists but cannot be read loaded as the default folder; writing that over it
+    // would lose every entry the user has.
+    StoredFileRead existing = files_.read(path_, kMaxFileBytes);
+    if (existing.error != 0 && existing.error != ENOENT && existing.error != EFBIG)
+        return {existing.error};
     return {files_.replace(path_, encode(book))};
 }
 

@@ -44,6 +44,7 @@ public:
 
     // Never fails: a missing, empty or unreadable file gives the default folder.
     AddressBookLoad load() const;
+    // Refuses (with the read's errno) to replace a file that exists but cannot be read.
     AddressBookSave save(const AddressBook& book) const;
 
     static std::string encode(const AddressBook& book);

@@ -161,12 +161,19 @@ TEST(AddressBookFile, ReadsEveryShapeOfFileWithoutLosingTheBook) {
     }
 }
 
-TEST(AddressBookFile, SavingOnAFullDiskKeepsTheOldBook) {
+TEST(AddressBookFile, AFullDiskOrAnUnreadableBookKeepsTheOldBook) {
     FakeFileStore files;
     files.files["book"] = handWrittenBook();
     files.replaceError = ENOSPC;
-    AddressBookSave saved = AddressBookFile(files, "book").save(AddressBook::withDefaultFolder());
-    EXPECT_EQ(saved.message(), 4080);
+    AddressBookFile file(files, "book");
+    EXPECT_EQ(file.save(AddressBook::withDefaultFolder()).message(), 4080);
+
+    // Unreadable, the book loads as the default folder, which must not be saved over it.
+    files.replaceError = 0;
+    files.readErrors["book"] = EACCES;
+    AddressBookLoad loaded = file.load();
+    EXPECT_EQ(loaded.book, AddressBook::withDefaultFolder());
+    EXPECT_EQ(file.save(loaded.book).error, EACCES);
     EXPECT_EQ(files.files["book"], handWrittenBook());
 }
 

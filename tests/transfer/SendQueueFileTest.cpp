@@ -112,34 +112,5 @@ TEST(SendQueueFile, RefusesAPathItCannotStoreAndKeepsTheOldFile) {
     }
 }
 
-TEST(SendQueueFile, AppendKeepsTheStoredLinesAndNeverReplacesAnUnreadableFile) {
-    FakeFileStore files;
-    SendQueueFile queue(files, "q");
-    files.files["q"] = "/hand written;Text";  // no line end, no kind
-    ASSERT_TRUE(queue.append({"/b", "t", 0}).ok());
-    EXPECT_EQ(files.files["q"], "/hand written;Text\r\n/b;t;0\r\n");
-
-    files.readErrors["q"] = EACCES;
-    StoreResult refused = queue.append({"/c", "t", 0});
-    EXPECT_EQ(refused.error, EACCES);
-    EXPECT_EQ(files.readErrors.size(), 1u);
-    EXPECT_EQ(files.replacements, 1);
-    EXPECT_TRUE(queue.load().empty());  // and a queue that cannot be read is empty, silently
-}
-
-TEST(SendQueueFile, AFullDiskGivesItsMessageAndLeavesTheQueue) {
-    FakeFileStore files;
-    SendQueueFile queue(files, "q");
-    files.files["q"] = "/a;t;0\r\n";
-    files.replaceError = ENOSPC;
-    EXPECT_EQ(queue.save({}).message(), 4080);
-    files.replaceError = EMFILE;
-    EXPECT_EQ(queue.clear().message(), 4110);
-    files.replaceError = EROFS;
-    EXPECT_FALSE(queue.save({}).ok());
-    EXPECT_EQ(queue.save({}).message(), 0);
-    EXPECT_EQ(files.files["q"], "/a;t;0\r\n");
-}
-
 }  // namespace
 }  // namespace krl
