@@ -1,5 +1,7 @@
 #include "addressbook/AddressBook.h"
 
+#include <stdexcept>
+
 namespace krl {
 namespace {
 
@@ -44,6 +46,8 @@ FolderNameProblem AddressBook::renameFolder(std::size_t folder, std::string_view
 }
 
 void AddressBook::removeFolder(std::size_t folder) {
+    if (folder >= folders_.size())
+        throw std::out_of_range("no such folder");
     folders_.erase(folders_.begin() + static_cast<std::ptrdiff_t>(folder));
 }
 
@@ -59,6 +63,8 @@ void AddressBook::replaceEntry(Position at, const CardRecord& card) {
 
 void AddressBook::removeEntry(Position at) {
     auto& entries = folders_.at(at.folder).entries;
+    if (at.entry >= entries.size())
+        throw std::out_of_range("no such entry");
     entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(at.entry));
 }
 
