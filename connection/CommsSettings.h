@@ -66,10 +66,6 @@ struct CommsSettings {
     // Recently dialled numbers, oldest first. Stored as at most ten numbers of at most 31 bytes.
     std::vector<std::string> numbersDialed;
 
-    // Line speed of the current call in bits per second, from the modem's connect report.
-    // Not stored.
-    std::uint32_t lastConnectSpeed = 0;
-
     // How long a call may stay silent before it is dropped, or nothing when idle calls are
     // never dropped (fileInActive 0).
     std::optional<std::chrono::milliseconds> idleDisconnectAfter() const {

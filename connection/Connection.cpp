@@ -79,25 +79,31 @@ Connection::~Connection() {
 
 void Connection::refreshScriptOptions() {
     ScriptOptions options;
-    options.timeSliceMs = settings_->timeSlice;
-    options.ringsCount = settings_->ringsCount;
-    options.promptBeforeAnswer = settings_->promptBeforeAnswer;
-    options.speakerOff = settings_->speakerOff;
-    options.playRings = settings_->playRings;
-    options.outsideLinePrefix = settings_->outsideLinePrefix;
+    options.timeSliceMs = settings_.timeSlice;
+    options.ringsCount = settings_.ringsCount;
+    options.promptBeforeAnswer = settings_.promptBeforeAnswer;
+    options.speakerOff = settings_.speakerOff;
+    options.playRings = settings_.playRings;
+    options.outsideLinePrefix = settings_.outsideLinePrefix;
     script_.setOptions(options);
 }
 
 void Connection::readConnectType() {
-    connectType_ = krl::readConnectType(settings_->modemFile);
+    connectType_ = krl::readConnectType(settings_.modemFile);
 }
 
-void Connection::applySettings(CommsSettings& settings) {
-    settings_ = &settings;
+void Connection::applySettings(const CommsSettings& settings) {
+    settings_ = settings;
     refreshScriptOptions();
     if (state_ == ConnectionState::Listening)
         script_.listenSettingsChanged();
     readConnectType();
+}
+
+void Connection::listeningStops() {
+    settings_.alwaysListen = false;
+    if (onListeningStopped_)
+        onListeningStopped_();
 }
 
 void Connection::show(int id, MessageKind kind, std::optional<std::string> text) {
@@ -114,7 +120,7 @@ void Connection::listen() {
     if (state_ == ConnectionState::OpeningPort || state_ == ConnectionState::Initialising ||
         state_ == ConnectionState::Listening) {
         hangUp();
-        settings_->alwaysListen = false;
+        listeningStops();
         return;
     }
     startScript();
@@ -123,12 +129,11 @@ void Connection::listen() {
 void Connection::startScript() {
     if (state_ != ConnectionState::NotConnected)
         return;
-    if (!script_.load(settings_->modemFile)) {
+    if (!script_.load(settings_.modemFile)) {
         // Without its commands a dial would report a call that was never made. As when the
         // modem cannot be initialised, listening does not restart by itself.
-        settings_->alwaysListen = false;
-        scriptLog("Modem script= " + settings_->modemName + " : cannot read " +
-                  settings_->modemFile);
+        listeningStops();
+        scriptLog("Modem script= " + settings_.modemName + " : cannot read " + settings_.modemFile);
         closeDialingWindow();
         goal_ = ScriptGoal::Listen;
         if (onPortAbandoned_)
@@ -144,14 +149,14 @@ void Connection::startScript() {
 
 void Connection::tryOpenPort() {
     openRetryDue_ = false;
-    if (openPort(settings_->portName, settings_->lineSettings(), modemCheckFor(connectType_))) {
+    if (openPort(settings_.portName, settings_.lineSettings(), modemCheckFor(connectType_))) {
         runGeneral();
         return;
     }
     Message message;
     message.id = kMsgPortBusy;
     message.kind = MessageKind::Error;
-    message.text = settings_->portName;
+    message.text = settings_.portName;
     openQuestionOpen_ = true;
     std::weak_ptr<Connection*> weak = self_;
     const std::uint64_t attempt = openAttempt_;
@@ -176,7 +181,7 @@ void Connection::tryOpenPort() {
 
 void Connection::runGeneral() {
     state_ = ConnectionState::Initialising;
-    scriptLog("Modem script= " + settings_->modemName);
+    scriptLog("Modem script= " + settings_.modemName);
     script_.setPhoneNumber(number_);
     script_.startGeneral(goal_);
 }
@@ -208,9 +213,9 @@ void Connection::dial(std::string_view number, std::string_view name) {
     number_ = dialCharacters(number, kMaxDialNumber);
     script_.setPhoneNumber(number_);
     if (dialingWindow_) {
-        std::string shown = settings_->outsideLinePrefix.empty()
+        std::string shown = settings_.outsideLinePrefix.empty()
                                 ? number_
-                                : settings_->outsideLinePrefix + " " + number_;
+                                : settings_.outsideLinePrefix + " " + number_;
         dialingWindowOpen_ = true;
         dialingWindow_->open(name, shown);
     }
@@ -385,15 +390,18 @@ void Connection::closeVideo() {
     }
 }
 
-bool Connection::checkIdle() {
-    const auto limit = settings_->idleDisconnectAfter();
+bool Connection::idleTimeUp() {
+    const auto limit = settings_.idleDisconnectAfter();
     if (state_ != ConnectionState::Connected || isOnHold() || !limit) {
         stampActivity();
         return false;
     }
-    if (ticks().nowMs() - lastActivityMs() <= static_cast<std::uint64_t>(limit->count())) {
+    return ticks().nowMs() - lastActivityMs() > static_cast<std::uint64_t>(limit->count());
+}
+
+bool Connection::checkIdle() {
+    if (!idleTimeUp())
         return false;
-    }
     hangUp();
     show(kMsgIdle, MessageKind::Acknowledgment);
     return true;
@@ -426,10 +434,10 @@ void Connection::scriptConnected() {
     closeDialingWindow();
     goal_ = ScriptGoal::Listen;
     carrierLostSince_.reset();
-    settings_->lastConnectSpeed = connectSpeed(script_.received()).value_or(0);
+    lastConnectSpeed_ = connectSpeed(script_.received()).value_or(0);
     // A modem that connected below the port rate carries the bytes at its own rate: the video
     // pacing must see the queue drain at that rate, not the port's (0 leaves the port rate).
-    setLineRateHint(settings_->lastConnectSpeed);
+    setLineRateHint(lastConnectSpeed_);
     logCallLine(true);
     callReset();
     callJustMade_ = true;
@@ -437,14 +445,14 @@ void Connection::scriptConnected() {
 
 void Connection::scriptFailed(bool stopListening) {
     if (stopListening)
-        settings_->alwaysListen = false;
+        listeningStops();
     hangUp();
 }
 
 void Connection::answerDeclined() {
     if (state_ == ConnectionState::Listening) {
         hangUp();
-        settings_->alwaysListen = false;
+        listeningStops();
     }
 }
 

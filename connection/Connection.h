@@ -44,11 +44,13 @@ public:
                MessagePresenter& messages);
     ~Connection() override;
 
-    // Keeps a pointer to the settings (the caller owns them and keeps them alive); this object
-    // writes lastConnectSpeed and may switch alwaysListen off. While listening the new rings
-    // count applies and the SpeakerOff command is sent again.
-    void applySettings(CommsSettings& settings);
-    const CommsSettings& settings() const { return *settings_; }
+    // Takes a copy of the settings; the block itself has one writer, the settings model. While
+    // listening the new rings count applies and the SpeakerOff command is sent again.
+    void applySettings(const CommsSettings& settings);
+    const CommsSettings& settings() const { return settings_; }
+    // Line speed of the current (or last) call in bits per second, from the modem's connect
+    // report; 0 when it gave none (a cable).
+    std::uint32_t lastConnectSpeed() const { return lastConnectSpeed_; }
 
     // Optional collaborators; null is allowed for each.
     void setDialingWindow(DialingWindow* window) { dialingWindow_ = window; }
@@ -58,6 +60,12 @@ public:
     // again; Cancel: leave it), and with Cancel when the modem file cannot be read.
     void setPortOpenAbandonedHandler(std::function<void(MessageAnswer)> handler) {
         onPortAbandoned_ = std::move(handler);
+    }
+    // Called when listening must not restart by itself any more (the Listen command stopped it,
+    // the modem cannot be set up, the user declined a call): the owner of the Comms block
+    // switches alwaysListen off. The copy held here is switched off at once.
+    void setListeningStoppedHandler(std::function<void()> handler) {
+        onListeningStopped_ = std::move(handler);
     }
 
     // The prepare-to-receive command: starts listening; while the port is being opened, the
@@ -72,6 +80,9 @@ public:
     // hold has moved no byte for the idle-disconnect minutes (never when they are 0). True when
     // it hung up.
     bool checkIdle();
+    // The test of checkIdle() alone: true when the call has been idle too long (the caller then
+    // ends it and shows 5160); otherwise the idle time restarts when not connected or on hold.
+    bool idleTimeUp();
 
     ConnectionState state() const { return state_; }
     DisplayState displayState() const { return displayStateOf(state_); }
@@ -106,10 +117,11 @@ private:
     void finishHangUp();
     void logCallLine(bool connect);
     void show(int id, MessageKind kind, std::optional<std::string> text = {});
+    void listeningStops();
 
     MessagePresenter& messages_;
-    CommsSettings defaults_;
-    CommsSettings* settings_ = &defaults_;
+    CommsSettings settings_;
+    std::uint32_t lastConnectSpeed_ = 0;
     ModemScript script_;
     SystemWallClock systemClock_;
     const WallClock* wallClock_ = &systemClock_;
@@ -117,6 +129,7 @@ private:
     bool dialingWindowOpen_ = false;
     RingSound* ringSound_ = nullptr;
     std::function<void(MessageAnswer)> onPortAbandoned_;
+    std::function<void()> onListeningStopped_;
 
     ConnectionState state_ = ConnectionState::NotConnected;
     ScriptGoal goal_ = ScriptGoal::Listen;

@@ -8,16 +8,21 @@ PumpReaction FrameLogic::reactTo(PumpResult result, PumpVariant variant) {
     PumpReaction r;
     switch (result) {
         case PumpResult::PeerDisconnected:
-            r.forcedHangUp = true;
+            r.end = CallEnd::PeerDisconnected;
             r.message = kMsgRemoteDisconnected;
             break;
         case PumpResult::PeerSilent:
-            r.forcedHangUp = true;
+            r.end = CallEnd::PeerSilent;
             r.message = kMsgRemoteSilent;
             break;
         case PumpResult::CarrierLost:
             // The connection has shown its own message already.
-            r.forcedHangUp = true;
+            r.end = CallEnd::CarrierLost;
+            break;
+        case PumpResult::ModemOff:
+            // The connection is reset and has shown 4160; what the call left behind (video,
+            // hold marks, the remote card) goes the same way as after a hang-up.
+            r.end = CallEnd::ModemOff;
             break;
         default:
             break;

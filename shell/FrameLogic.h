@@ -7,6 +7,7 @@
 
 #include "connection/ConnectionState.h"
 #include "link/BusinessCard.h"
+#include "shell/CallListener.h"
 
 namespace krl {
 
@@ -16,7 +17,8 @@ enum class PumpVariant { Full, Light };
 
 // What the main frame does with one pump result.
 struct PumpReaction {
-    bool forcedHangUp = false;
+    // The call ends (forced hang-up: no question) for this reason.
+    std::optional<CallEnd> end;
     // Shown after the hang-up as an acknowledgement.
     std::optional<int> message;
     // The call was just made: card-on-connect pending is set from card flag bit 0.
@@ -71,8 +73,6 @@ public:
     // A name from the peer reduced to one plain file-name component (no separators, no "." or
     // "..", no control characters, not empty); nothing when nothing usable is left.
     static std::optional<std::string> plainName(std::string_view name);
-    // The card flags at hang-up: bits 1 and 2 belong to the call and go.
-    static std::uint8_t cardFlagsAfterHangUp(std::uint8_t flags) { return flags % 2; }
 };
 
 }  // namespace krl

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/LinkListener.h"
+
 namespace krl {
 
 class Connection;
@@ -24,8 +26,9 @@ public:
     virtual void startAtLaunch() { start(); }
     // The call is ending: tell the peer that both video directions close.
     virtual void closeVideo() = 0;
-    // Hold marks: mark 0 is set by this side's Hold command, mark 1 by the peer's hold.
-    virtual void setHoldMark(int mark, bool on) = 0;
+    // Hold marks: the local one is set by this side's Hold command, the remote one by the
+    // peer's hold.
+    virtual void setHoldMark(HoldSide side, bool on) = 0;
     virtual void closeWindows() = 0;
     // The frame's video commands: reconnect the camera (32857, 32858), choose a file to play
     // (32860), take a snapshot of the local picture (32862), the local window's Video Source

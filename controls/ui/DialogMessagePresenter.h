@@ -27,6 +27,8 @@ public:
     ~DialogMessagePresenter() override;
 
     void show(const Message& message, AnswerHandler onAnswer) override;
+    // The window the dialogs belong to, once it exists (the presenter may be made before it).
+    void setMainWindow(QWidget* mainWindow) { mainWindow_ = mainWindow; }
 
     // The dialogs open now, oldest first.
     QList<MessageDialog*> openDialogs() const;

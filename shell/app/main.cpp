@@ -5,15 +5,20 @@
 #include <QProcessEnvironment>
 #include <cstdio>
 
+#include "controls/ui/DialogMessagePresenter.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/posix/SteadyTickSource.h"
 #include "platform/qt/SingleInstance.h"
 #include "resources/StringTable.h"
+#include "settings/Settings.h"
+#include "shell/CallController.h"
 #include "shell/HomeFolders.h"
 #include "shell/SettingsStore.h"
+#include "shell/StoredSettings.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/CVideoPhoneApp.h"
 #include "shell/ui/LaunchOptions.h"
+#include "shell/ui/QtCallHost.h"
 #include "video/ui/VideoWindows.h"
 
 namespace {
@@ -67,17 +72,29 @@ int main(int argc, char** argv) {
     const krl::TonebaySettings tonebay = store.loadTonebay(home.toStdString());
     folders.layOut(QString::fromStdString(tonebay.recDir), assetDir());
 
+    krl::Settings settings;
+    krl::addStoredBlocks(settings, store, home.toStdString());
+
     krl::SteadyTickSource ticks;
     krl::PosixSerialDeviceFactory devices(ticks);
-    krl::CMainFrame frame(
-        krl::FrameServices{devices, ticks, krl::StringTable::builtIn(), store, folders},
-        [&ticks](QWidget* owner) {
-            // The windows' Hold button is the frame's Hold command.
-            auto* frameWidget = static_cast<krl::CMainFrame*>(owner);
-            return std::make_unique<krl::VideoWindows>(
-                owner, ticks, [frameWidget] { frameWidget->runCommand(krl::CommandId::Hold); });
-        });
-    krl::CVideoPhoneApp phone(frame, instance, *options);
+    const krl::StringTable& strings = krl::StringTable::builtIn();
+    krl::DialogMessagePresenter messages(nullptr, strings);
+    krl::QtCallHost host(settings);
+    krl::CallController call(
+        krl::CallController::Services{devices, ticks, strings, messages, settings, host,
+                                      folders.businessCardsDir().toStdString() + "/"});
+    host.attach(call);
+    krl::CMainFrame frame(krl::FrameServices{call, settings, messages, strings, folders},
+                          [&ticks, &call](QWidget* owner) {
+                              // The windows' Hold button is the call's Hold.
+                              return std::make_unique<krl::VideoWindows>(
+                                  owner, ticks, [&call] { call.toggleHold(); });
+                          });
+    messages.setMainWindow(&frame);
+    host.setWindow(&frame);
+    host.setCloseProgram([&frame] { frame.closeForGood(); });
+    krl::CVideoPhoneApp phone(frame, settings, instance, *options);
     phone.initInstance();
+    host.start();
     return QApplication::exec();
 }

@@ -17,10 +17,13 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "controls/ui/ShowMessage.h"
 #include "link/Cp1252.h"
 #include "resources/StringTable.h"
-#include "settings/ui/ModemDialog.h"
+#include "settings/Settings.h"
+#include "shell/CallController.h"
+#include "shell/GeneralSettings.h"
+#include "shell/PlacementRecord.h"
+#include "shell/VideoSettings.h"
 #include "shell/ui/PictureButton.h"
 #include "shell/ui/Placeholder.h"
 #include "shell/ui/TransferWindowStub.h"
@@ -30,7 +33,6 @@ namespace {
 
 constexpr int kTitle = 57344;  // "Kestrelcall"
 constexpr int kDefaultTimeSliceMs = 200;
-constexpr int kExitRepostMs = 10;
 const FrameMetrics kMetrics;
 
 struct ButtonSpec {
@@ -70,19 +72,17 @@ int panelHeight(const PlacementRecord& p) {
 
 CMainFrame::CMainFrame(FrameServices services,
                        std::function<std::unique_ptr<VideoWindowPair>(QWidget*)> makeVideoPair)
-    : strings_(services.strings),
-      store_(services.store),
+    : call_(services.call),
+      settings_(services.settings),
+      messages_(services.messages),
+      strings_(services.strings),
       folders_(services.folders),
-      ticks_(services.ticks),
-      presenter_(this, services.strings),
-      connection_(services.devices, services.ticks, services.strings, presenter_),
-      dialing_(folders_.home() + QStringLiteral("/vi_dial.avi"), kDefaultTimeSliceMs,
-               QtDialingWindow::Hooks{[this] { return static_cast<QWidget*>(this); },
-                                      [this] { pumpStep(); }, [this] { forcedHangUp(); }}),
+      dialing_(
+          folders_.home() + QStringLiteral("/vi_dial.avi"), kDefaultTimeSliceMs,
+          QtDialingWindow::Hooks{[this] { return static_cast<QWidget*>(this); },
+                                 [this] { call_.pumpStep(); }, [this] { call_.forcedHangUp(); }}),
       sound_(folders_.home() + QStringLiteral("/vi_ring.wav")),
-      driver_(PumpDriver::Hooks{
-          [this] { idleStep(); }, [this] { return connection_.readNotifyHandle(); },
-          [this] { return connection_.displayState() == DisplayState::Connected; }}) {
+      shortcut_(folders_.home()) {
     setObjectName(QStringLiteral("CMainFrame"));
     setWindowTitle(qs(strings_.text(kTitle)));
     setWindowIcon(QIcon(QStringLiteral(":/bitmaps/128.svg")));
@@ -91,66 +91,39 @@ CMainFrame::CMainFrame(FrameServices services,
                    Qt::MSWindowsFixedSizeDialogHint);
     setAcceptDrops(true);
     videoPair_ = makeVideoPair(this);
+    call_.setVideoPair(videoPair_.get());
 
-    loadSettings();
+    if (settings_.get<PlacementRecord>().left == PlacementRecord::kNoPosition) {
+        settings_.update<PlacementRecord>([](PlacementRecord& p) {
+            p.left = 0;
+            p.top = 0;
+            p.width = PlacementRecord::kUnplacedWidth;
+            p.height = PlacementRecord::kUnplacedHeight;
+        });
+    }
+    dialing_.setTimeSlice(static_cast<int>(settings_.get<CommsSettings>().timeSlice));
     buildPanel();
     buildMenus();
     layOutPanel();
 
-    connection_.protocol().setListener(this);
-    connection_.setDialingWindow(&dialing_);
-    connection_.setRingSound(&sound_);
-    connection_.setPortOpenAbandonedHandler([this](MessageAnswer answer) {
-        // Runs inside the pump: the settings dialog opens once the pump has returned.
-        QTimer::singleShot(0, this, [this, answer] { portAbandoned(answer); });
-    });
+    Connection& connection = call_.connection();
+    connection.setDialingWindow(&dialing_);
+    connection.setRingSound(&sound_);
+    call_.addListener(this);
+    call_.addListener(&shortcut_);
     updateStatusLine();
     updateButtons();
-    updateCommands();
 }
 
 CMainFrame::~CMainFrame() {
-    driver_.stop();
-    connection_.setDialingWindow(nullptr);
-    connection_.protocol().setListener(nullptr);
-    if (remoteCard_)
-        renameShortcut(shortcutName_, "Kestrelcall");
+    call_.removeListener(&shortcut_);
+    call_.removeListener(this);
+    call_.connection().setDialingWindow(nullptr);
+    call_.connection().setRingSound(nullptr);
+    call_.setVideoPair(nullptr);
 }
 
 // --- building -----------------------------------------------------------------------------
-
-void CMainFrame::loadSettings() {
-    general_ = store_.loadGeneral(folders_.home().toStdString());
-    general_.homeDir = folders_.home().toStdString();
-    placement_ = store_.loadPlacement();
-    comms_ = store_.loadComms(general_.homeDir);
-    if (comms_.homeDir.empty())
-        comms_.homeDir = general_.homeDir;
-    tonebay_ = store_.loadTonebay(general_.homeDir);
-    video_ = store_.loadVideo(general_.homeDir);
-    if (placement_.left == PlacementRecord::kNoPosition) {
-        placement_.left = 0;
-        placement_.top = 0;
-        placement_.width = PlacementRecord::kUnplacedWidth;
-        placement_.height = PlacementRecord::kUnplacedHeight;
-    }
-    dialing_.setTimeSlice(static_cast<int>(comms_.timeSlice));
-}
-
-void CMainFrame::storeSettings() {
-    if (!isMinimized()) {
-        placement_.left = frameGeometry().x();
-        placement_.top = frameGeometry().y();
-        placement_.restored = 1;
-    } else {
-        placement_.restored = 0;
-    }
-    store_.storePlacement(placement_);
-    store_.storeGeneral(general_);
-    store_.storeComms(comms_);
-    store_.storeTonebay(tonebay_);
-    store_.storeVideo(video_);
-}
 
 void CMainFrame::buildPanel() {
     auto* panel = new QWidget(this);
@@ -222,10 +195,11 @@ void CMainFrame::buildMenus() {
 }
 
 void CMainFrame::layOutPanel() {
-    const int L = placement_.leftMargin;
-    const int T = placement_.topMargin;
-    const int R = placement_.secondRow;
-    const int W = panelWidth(placement_);
+    const PlacementRecord& placement = settings_.get<PlacementRecord>();
+    const int L = placement.leftMargin;
+    const int T = placement.topMargin;
+    const int R = placement.secondRow;
+    const int W = panelWidth(placement);
     const QSize big(60 - L, 61 - T);
     button(CommandId::Dial)->setGeometry(QRect(QPoint(L, T), big));
     button(CommandId::Disconnect)->setGeometry(QRect(QPoint(L, T), big));
@@ -254,31 +228,30 @@ void CMainFrame::layOutPanel() {
                        static_cast<QWidget*>(button(CommandId::AddToAddressBook))})
         w->setVisible(shown);
     const int menuHeight = menuBar()->sizeHint().height();
-    setFixedSize(W, menuHeight + panelHeight(placement_));
+    setFixedSize(W, menuHeight + panelHeight(placement));
 }
 
-// --- start-up and the pump ----------------------------------------------------------------
+// --- start-up -----------------------------------------------------------------------------
 
 void CMainFrame::finishStartup(bool wizardWanted) {
-    move(placement_.left, placement_.top);
-    if (placement_.restored == 0)
+    const PlacementRecord& placement = settings_.get<PlacementRecord>();
+    move(placement.left, placement.top);
+    if (placement.restored == 0)
         showMinimized();
     else
         show();
-    if (wizardWanted &&
-        (comms_.portName.empty() || comms_.modemName.empty() || video_.driver.empty()))
+    const CommsSettings& comms = settings_.get<CommsSettings>();
+    if (wizardWanted && (comms.portName.empty() || comms.modemName.empty() ||
+                         settings_.get<VideoSettings>().driver.empty()))
         runCommand(CommandId::SetupWizard);
-    connection_.applySettings(comms_);
-    connection_.protocol().setCommandTimeoutMs(comms_.commandTimeOut);
-    connection_.protocol().setCardPictureFolder(folders_.businessCardsDir().toStdString() + "/");
     openLog();
-    setRemoteCard(std::nullopt);
-    videoPair_->setup(connection_, video_, general_.homeDir);
-    if (video_.showVideoWhenRun)
+    showCard();
+    videoPair_->setup(call_.connection(), settings_.get<VideoSettings>(),
+                      settings_.get<GeneralSettings>().homeDir);
+    if (settings_.get<VideoSettings>().showVideoWhenRun)
         videoPair_->startAtLaunch();
     started_ = true;
-    lastPumpMs_ = ticks_.nowMs();
-    driver_.start();
+    call_.start();
     updateButtons();
 }
 
@@ -286,106 +259,57 @@ void CMainFrame::openLog() {
     const QString path = folders_.logFile();
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile::remove(path);  // created anew at every start
-    if (!connection_.openLog(QFile::encodeName(path).toStdString()))
-        presenter_.show(Message{kMsgLogFile, MessageKind::Error, std::nullopt, std::nullopt}, {});
+    if (!call_.connection().openLog(QFile::encodeName(path).toStdString()))
+        messages_.show(Message{kMsgLogFile, MessageKind::Error, std::nullopt, std::nullopt}, {});
 }
 
-void CMainFrame::idleStep() {
-    if (!started_)
-        return;
-    // A step already running further up (a dialog it opened runs the event loop) is left
-    // alone; its own timers come back here.
-    PumpGuard::Scope scope(guard_);
-    if (!scope.entered())
-        return;
-    videoPair_->idle();
-    const std::uint64_t now = ticks_.nowMs();
-    if (FrameLogic::pumpDue(connection_.displayState(), now, lastPumpMs_)) {
-        // Under an open menu or a modal window only the light variant runs.
-        const bool busy = QApplication::activeModalWidget() || QApplication::activePopupWidget();
-        framePumpStep(busy ? PumpVariant::Light : PumpVariant::Full);
-        lastPumpMs_ = connection_.displayState() == DisplayState::Connected ? 0 : now;
-    }
-    videoPair_->idle();
+// --- what the call controller tells -------------------------------------------------------
+
+void CMainFrame::callStateChanged(ConnectionState) {
+    updateStatusLine();
+    updateButtons();
 }
 
-void CMainFrame::pumpStep() {
-    PumpGuard::Scope scope(guard_);
-    if (!scope.entered() || !started_)
-        return;
-    framePumpStep(PumpVariant::Light);
-    driver_.refresh();
+void CMainFrame::callEnded(CallEnd) {
+    showCard();
+    updateCommands();
 }
 
-void CMainFrame::framePumpStep(PumpVariant variant) {
-    const PumpResult result = connection_.pump();
-    const PumpReaction r = FrameLogic::reactTo(result, variant);
-    if (r.forcedHangUp)
-        forcedHangUp();
-    if (r.message)
-        presenter_.show(
-            Message{*r.message, MessageKind::Acknowledgment, std::nullopt, std::nullopt}, {});
-    if (r.callMade)
-        cardOnConnectPending_ = general_.sendCardOnConnect();
-    // The file transfer window's step belongs to that window; until it exists an offer from
-    // the peer opens the window that says so.
-    if (r.openTransferWindowIfPeerSends && !transfer_) {
-        const TransferStatus status = connection_.protocol().receiver().status();
-        if (status.state == 2 && status.kind >= 0)
-            openTransferWindow();
-    }
-    if (r.connectedStep)
-        connectedStep();
-    if (r.updateStatusAndButtons) {
-        updateStatusLine();
-        updateButtons();
-    }
-    if (r.inactivityCheck && connection_.checkIdle())
-        afterHangUp();
-    if (result != PumpResult::Ok || r.forcedHangUp)
-        driver_.refresh();
+void CMainFrame::cardReceived(const BusinessCard&) {
+    showCard();
+    updateCommands();
 }
 
-void CMainFrame::connectedStep() {
-    if (connection_.state() != ConnectionState::Connected)
-        return;
-    LinkProtocol& protocol = connection_.protocol();
-    if (cardOnConnectPending_) {
-        // The own card record's fields are the address book's to read; until it exists the
-        // card goes out with the user's name only when one is set.
-        cardOnConnectPending_ = false;
-        general_.cardFlags |= 0x2;
-    }
-    if (protocol.cardReceived()) {
-        BusinessCard card;
-        card.picture = folders_.businessCardsDir().toStdString() + "/";
-        protocol.readReceivedCard(card);
-        setRemoteCard(card);
-        general_.cardFlags |= 0x4;
-        if (!card.name.empty()) {
-            if (auto plain = FrameLogic::plainName(card.name)) {
-                renameShortcut(shortcutName_, *plain);
-            }
-        }
-    }
+void CMainFrame::pageArrived() {
+    runCommand(CommandId::PageArrived);
+}
+
+void CMainFrame::fileOffered() {
+    if (!transfer_)
+        openTransferWindow();
 }
 
 void CMainFrame::updateStatusLine() {
-    const int shown = static_cast<int>(connection_.displayState());
-    if (shown == lastShown_)
+    const DisplayState state = call_.connection().displayState();
+    if (static_cast<int>(state) == lastShown_)
         return;
-    lastShown_ = shown;
-    status_->setText(qs(strings_.text(displayTextId(connection_.displayState()))));
+    lastShown_ = static_cast<int>(state);
+    status_->setText(qs(strings_.text(displayTextId(state))));
 }
 
 QString CMainFrame::statusText() const {
     return status_->text();
 }
 
+bool CMainFrame::cardPanelShown() const {
+    return settings_.get<PlacementRecord>().cardPanelShown != 0;
+}
+
 void CMainFrame::updateButtons() {
-    if (lastButtonState_ != connection_.state()) {
-        lastButtonState_ = connection_.state();
-        const ButtonStates b = FrameLogic::buttons(connection_.state());
+    const ConnectionState state = call_.connection().state();
+    if (lastButtonState_ != state) {
+        lastButtonState_ = state;
+        const ButtonStates b = FrameLogic::buttons(state);
         button(CommandId::Dial)->setVisible(b.dialShown);
         button(CommandId::Dial)->setEnabled(b.dialShown);
         button(CommandId::Disconnect)->setVisible(!b.dialShown);
@@ -394,22 +318,13 @@ void CMainFrame::updateButtons() {
         button(CommandId::AddToAddressBook)->setEnabled(b.addToAddressBookEnabled);
     }
     updateCommands();
-    if (started_ && !listenPosted_ &&
-        FrameLogic::restartListening(comms_.alwaysListen, connection_.state(), exiting_)) {
-        // Posted, as the command would be; once only until it has run.
-        listenPosted_ = true;
-        QTimer::singleShot(0, this, [this] {
-            listenPosted_ = false;
-            if (FrameLogic::restartListening(comms_.alwaysListen, connection_.state(), exiting_))
-                startListening();
-        });
-    }
 }
 
 ConnectType CMainFrame::connectType() {
-    if (!connectTypeRead_ || connectTypeFile_ != comms_.modemFile) {
-        connectTypeFile_ = comms_.modemFile;
-        connectType_ = readConnectType(comms_.modemFile);
+    const std::string& file = settings_.get<CommsSettings>().modemFile;
+    if (!connectTypeRead_ || connectTypeFile_ != file) {
+        connectTypeFile_ = file;
+        connectType_ = readConnectType(file);
         connectTypeRead_ = true;
     }
     return connectType_;
@@ -417,9 +332,10 @@ ConnectType CMainFrame::connectType() {
 
 CommandContext CMainFrame::commandContext() {
     CommandContext c;
-    c.state = connection_.state();
+    c.state = call_.connection().state();
     c.connectType = connectType();
-    c.remoteName = remoteCard_ ? remoteCard_->name : std::string();
+    // The menus show UTF-8; the card carries Windows-1252.
+    c.remoteName = call_.remoteCard() ? cp1252ToUtf8(call_.remoteCard()->name) : std::string();
     c.cardPanelShown = cardPanelShown();
     return c;
 }
@@ -441,86 +357,18 @@ void CMainFrame::updateCommands() {
     }
 }
 
-// --- hanging up ---------------------------------------------------------------------------
-
-bool CMainFrame::hangUpWithConfirmation(bool exiting) {
-    if (const auto question = FrameLogic::hangUpQuestion(connection_.displayState(), exiting)) {
-        const MessageAnswer answer = showMessage(
-            this, Message{*question, MessageKind::Confirmation, std::nullopt, std::nullopt},
-            strings_);
-        if (answer != MessageAnswer::Yes)
-            return false;
-        // The call may have ended while the question was open (the pump runs under it).
-        if (connection_.displayState() == DisplayState::Connected) {
-            endVideo();
-            connection_.protocol().sendDisconnect();
-        }
-    }
-    connection_.hangUp();
-    afterHangUp();
-    return true;
-}
-
-void CMainFrame::forcedHangUp() {
-    if (connection_.displayState() == DisplayState::Connected)
-        endVideo();
-    connection_.hangUp();
-    afterHangUp();
-}
-
-// Before a call ends: both video windows close, the hold marks go, and one video step lets the
-// outgoing side tell the peer.
-void CMainFrame::endVideo() {
-    videoPair_->closeVideo();
-    videoPair_->setHoldMark(0, false);
-    videoPair_->setHoldMark(1, false);
-    videoPair_->idle();
-}
-
-void CMainFrame::afterHangUp() {
-    driver_.refresh();
-    if (remoteCard_) {
-        renameShortcut(shortcutName_, "Kestrelcall");
-        setRemoteCard(std::nullopt);
-    }
-    general_.cardFlags = FrameLogic::cardFlagsAfterHangUp(general_.cardFlags);
-    updateStatusLine();
-    updateButtons();
-}
-
-void CMainFrame::setRemoteCard(std::optional<BusinessCard> card) {
-    remoteCard_ = std::move(card);
-    showCard();
-    updateCommands();
-}
-
 void CMainFrame::showCard() {
-    cardText_->setPlainText(qs(FrameLogic::cardText(remoteCard_))
+    const std::optional<BusinessCard>& card = call_.remoteCard();
+    cardText_->setPlainText(qs(cp1252ToUtf8(FrameLogic::cardText(card)))
                                 .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     QPixmap picture;
-    if (remoteCard_ && (general_.cardFlags & 0x4) && !remoteCard_->picture.empty())
-        picture.load(qs(remoteCard_->picture));
+    if (card && (call_.callCardFlags() & CallController::kRemoteCardReceived) &&
+        !card->picture.empty())
+        picture.load(QFile::decodeName(QByteArray::fromStdString(card->picture)));
     if (picture.isNull())
         picture = QPixmap(QStringLiteral(":/bitmaps/203.svg"));
     cardPicture_->setPixmap(
         picture.scaled(160, 120, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-}
-
-// The shortcut that sends files to the peer carries the peer's name while a call is up. It
-// lives only in the program's own folder: "<home>/SendTo/<name>.desktop"; the program never
-// creates it, only moves it between names, and every name is one plain component.
-void CMainFrame::renameShortcut(const std::string& from, const std::string& to) {
-    const auto plainFrom = FrameLogic::plainName(from);
-    const auto plainTo = FrameLogic::plainName(to);
-    if (!plainFrom || !plainTo || *plainFrom == *plainTo)
-        return;
-    const QDir dir(folders_.home() + QStringLiteral("/SendTo"));
-    const QString oldPath = dir.filePath(qs(*plainFrom) + QStringLiteral(".desktop"));
-    const QString newPath = dir.filePath(qs(*plainTo) + QStringLiteral(".desktop"));
-    if (QFileInfo::exists(oldPath) && !QFileInfo::exists(newPath) &&
-        QFile::rename(oldPath, newPath)) {
-        shortcutName_ = *plainTo;
-    }
 }
 
 // --- commands -----------------------------------------------------------------------------
@@ -532,34 +380,33 @@ void CMainFrame::runCommand(CommandId command) {
     switch (command) {
         case CommandId::Dial:
             if (c.connectType == ConnectType::SerialCable)
-                dial(RetryOperation::Dial);
+                call_.dial();
             else
                 placeholder(QStringLiteral("The Connect dialog"));
             break;
         case CommandId::Pickup:
-            if (connection_.displayState() != DisplayState::Connected)
-                dial(RetryOperation::Pickup);
+            call_.pickup();
             break;
         case CommandId::Disconnect:
             setFocus();
-            hangUpWithConfirmation(false);
+            call_.hangUpWithConfirmation(false);
             break;
         case CommandId::Hold:
             holdCommand();
             break;
         case CommandId::Page:
-            if (connection_.state() == ConnectionState::Connected)
-                connection_.protocol().sendPage();
+            call_.page();
             break;
         case CommandId::Listen:
-            listenCommand();
+            call_.listenCommand();
             break;
         case CommandId::Exit:
-            exitCommand();
+            call_.exit();
             break;
         case CommandId::Video:
             setFocus();
-            videoPair_->setup(connection_, video_, general_.homeDir);
+            videoPair_->setup(call_.connection(), settings_.get<VideoSettings>(),
+                              settings_.get<GeneralSettings>().homeDir);
             videoPair_->start();
             break;
         case CommandId::FileTransfer:
@@ -572,7 +419,7 @@ void CMainFrame::runCommand(CommandId command) {
             setCardPanel(false);
             break;
         case CommandId::PageArrived:
-            if (general_.allowPaging)
+            if (settings_.get<GeneralSettings>().allowPaging)
                 sound_.playFile(folders_.pageSound());
             break;
         case CommandId::OpenLog:
@@ -600,10 +447,12 @@ void CMainFrame::runCommand(CommandId command) {
             break;
         case CommandId::Statistics: {
             // A cable reports no connect speed: its port rate is the line's.
-            std::uint32_t speed =
-                comms_.lastConnectSpeed != 0 ? comms_.lastConnectSpeed : comms_.baudRate;
-            videoPair_->showStatistics(speed, remoteCard_ ? cp1252ToUtf8(remoteCard_->name) : "",
-                                       remoteCard_ ? cp1252ToUtf8(remoteCard_->phone) : "");
+            const std::uint32_t connectSpeed = call_.connection().lastConnectSpeed();
+            const std::uint32_t speed =
+                connectSpeed != 0 ? connectSpeed : settings_.get<CommsSettings>().baudRate;
+            const auto& card = call_.remoteCard();
+            videoPair_->showStatistics(speed, card ? cp1252ToUtf8(card->name) : "",
+                                       card ? cp1252ToUtf8(card->phone) : "");
             break;
         }
         case CommandId::SetupWizard:
@@ -628,113 +477,20 @@ void CMainFrame::placeholder(const QString& feature) {
     Placeholder::open(feature, this);
 }
 
-void CMainFrame::dial(RetryOperation operation) {
-    retry_ = operation;
-    connection_.dial({}, {});
-    driver_.refresh();
-    updateStatusLine();
-    updateButtons();
-}
-
-void CMainFrame::startListening() {
-    retry_ = RetryOperation::Listen;
-    connection_.listen();
-    driver_.refresh();
-    updateStatusLine();
-    updateButtons();
-}
-
-void CMainFrame::listenCommand() {
-    const ConnectionState s = connection_.state();
-    if (s == ConnectionState::OpeningPort || s == ConnectionState::Initialising ||
-        s == ConnectionState::Listening) {
-        comms_.alwaysListen = false;
-        connection_.hangUp();
-        afterHangUp();
-        return;
-    }
-    comms_.alwaysListen = true;
-    startListening();
-}
-
-// The port could not be opened and the user gave up (Cancel) or asked for the settings (OK):
-// with OK the Modem dialog runs and the same operation is tried again, whatever the dialog's
-// result. A listen that was given up switches always-listen off, so that the restart after
-// each call cannot ask the same question for ever.
-void CMainFrame::portAbandoned(MessageAnswer answer) {
-    const RetryOperation operation = retry_;
-    if (answer != MessageAnswer::Ok || exiting_) {
-        if (operation == RetryOperation::Listen)
-            comms_.alwaysListen = false;
-        retry_ = RetryOperation::None;
-        updateButtons();
-        return;
-    }
-    runModemDialog();
-    switch (operation) {
-        case RetryOperation::Dial:
-        case RetryOperation::Pickup:
-            dial(operation);
-            break;
-        case RetryOperation::Listen:
-            startListening();
-            break;
-        case RetryOperation::None:
-            break;
-    }
-}
-
-bool CMainFrame::runModemDialog() {
-    ModemDialog dialog(comms_, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    comms_ = dialog.settings();
-    store_.storeComms(comms_);
-    CommsSettings reloaded = store_.loadComms(general_.homeDir);
-    reloaded.alwaysListen = comms_.alwaysListen;
-    comms_ = reloaded;
-    connection_.applySettings(comms_);
-    return true;
-}
-
 void CMainFrame::holdCommand() {
-    LinkProtocol& protocol = connection_.protocol();
-    const bool on = !protocol.localHold();
-    videoPair_->setHoldMark(0, on);
-    protocol.setHold(HoldSide::Local, on);
+    call_.toggleHold();
     button(CommandId::Hold)->setChecked(false);
     if (button(CommandId::Hold)->hasFocus())
         setFocus();
 }
 
-void CMainFrame::exitCommand() {
-    exiting_ = true;
-    switch (FrameLogic::exitStep(connection_.displayState())) {
-        case ExitStep::Destroy:
-            mayClose_ = true;
-            close();
-            return;
-        case ExitStep::PumpOnce:
-            pumpStep();
-            break;
-        case ExitStep::HangUpFirst:
-            if (!hangUpWithConfirmation(true)) {
-                exiting_ = false;
-                updateButtons();
-                return;
-            }
-            break;
-    }
-    updateStatusLine();
-    QTimer::singleShot(kExitRepostMs, this, [this] { exitCommand(); });
-}
-
 void CMainFrame::setCardPanel(bool shown) {
     if (shown == cardPanelShown())
         return;
-    placement_.cardPanelShown = shown ? 1 : 0;
-    placement_.height +=
-        shown ? PlacementRecord::kCardPanelHeight : -PlacementRecord::kCardPanelHeight;
+    settings_.update<PlacementRecord>([shown](PlacementRecord& p) {
+        p.cardPanelShown = shown ? 1 : 0;
+        p.height += shown ? PlacementRecord::kCardPanelHeight : -PlacementRecord::kCardPanelHeight;
+    });
     layOutPanel();
     updateCommands();
 }
@@ -757,26 +513,35 @@ void CMainFrame::takeCommandLine(const QStringList& files) {
     transfer_->queueFiles(files);
 }
 
-void CMainFrame::pageReceived() {
-    QTimer::singleShot(0, this, [this] { runCommand(CommandId::PageArrived); });
-}
-
 // --- window events ------------------------------------------------------------------------
+
+void CMainFrame::closeForGood() {
+    mayClose_ = true;
+    close();
+}
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (mayClose_) {
-        driver_.stop();
         if (transfer_)
             transfer_->close();
         videoPair_->closeWindows();
-        storeSettings();
+        settings_.update<PlacementRecord>([this](PlacementRecord& p) {
+            if (!isMinimized()) {
+                p.left = frameGeometry().x();
+                p.top = frameGeometry().y();
+                p.restored = 1;
+            } else {
+                p.restored = 0;
+            }
+        });
+        settings_.storeAll();
         event->accept();
         QApplication::quit();
         return;
     }
     // As Exit: the frame goes once the connection has reached "not connected".
     event->ignore();
-    if (!exiting_)
+    if (!call_.exiting())
         QTimer::singleShot(0, this, [this] { runCommand(CommandId::Exit); });
 }
 

@@ -4,25 +4,17 @@
 #include <QMap>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
-#include "connection/Connection.h"
 #include "connection/ui/QtDialingWindow.h"
-#include "controls/ui/DialogMessagePresenter.h"
-#include "link/LinkListener.h"
-#include "platform/qt/PumpDriver.h"
 #include "platform/qt/QtSoundPlayer.h"
+#include "shell/CallListener.h"
 #include "shell/CommandTable.h"
-#include "shell/FrameLogic.h"
-#include "shell/GeneralSettings.h"
 #include "shell/HomeFolders.h"
-#include "shell/PlacementRecord.h"
-#include "shell/PumpGuard.h"
-#include "shell/SettingsStore.h"
-#include "shell/TonebaySettings.h"
-#include "shell/VideoSettings.h"
 #include "shell/VideoWindowPair.h"
+#include "shell/ui/SendToShortcut.h"
 #include "shell/ui/TransferWindowStub.h"
 
 class QAction;
@@ -32,21 +24,25 @@ class QFrame;
 
 namespace krl {
 
+class CallController;
+class MessagePresenter;
 class PictureButton;
+class Settings;
+class StringTable;
 
 // What the main frame is built from; main() makes these and keeps them alive.
 struct FrameServices {
-    SerialDeviceFactory& devices;
-    const TickSource& ticks;
+    CallController& call;
+    Settings& settings;
+    MessagePresenter& messages;
     const StringTable& strings;
-    SettingsStore& store;
     HomeFolders folders;
 };
 
 // The program's main window: the picture buttons, the status line, the business-card panel,
-// menu 128 and accelerator table 128. It owns the Connection and pumps it from the event loop,
-// reacts to each pump result, and runs the shell's commands.
-class CMainFrame : public QMainWindow, private LinkListener {
+// menu 128 and accelerator table 128. The call itself is the call controller's; the frame shows
+// what it tells and hands it the commands.
+class CMainFrame : public QMainWindow, private CallListener {
     Q_OBJECT
 
 public:
@@ -55,7 +51,6 @@ public:
     static constexpr int kCardTextId = 820;
     static constexpr int kCardPictureId = 3211;
     static constexpr int kMsgLogFile = 4140;
-    static constexpr int kPickupCommand = 32843;
 
     // makeVideoPair builds the video window pair for this frame (it may keep the frame as its
     // owner window).
@@ -73,30 +68,18 @@ public:
 
     // Runs a command as the menu, accelerator or button would.
     void runCommand(CommandId command);
-    // The frame's pump step (the dialing window's timer calls it too).
-    void pumpStep();
+    // The way out has reached "not connected": store the settings and close.
+    void closeForGood();
 
-    Connection& connection() { return connection_; }
-    CommsSettings& comms() { return comms_; }
-    GeneralSettings& general() { return general_; }
-    DialogMessagePresenter& presenter() { return presenter_; }
+    CallController& call() { return call_; }
     QtDialingWindow& dialingWindow() { return dialing_; }
     QString statusText() const;
-    bool cardPanelShown() const { return placement_.cardPanelShown != 0; }
+    bool cardPanelShown() const;
     QAction* action(CommandId command) const { return actions_.value(static_cast<int>(command)); }
     PictureButton* button(CommandId command) const {
         return buttons_.value(static_cast<int>(command));
     }
     TransferWindowStub* transferWindow() const { return transfer_.data(); }
-    const std::optional<BusinessCard>& remoteCard() const { return remoteCard_; }
-    // Shows a card as if it had arrived from the peer (tests).
-    void setRemoteCard(std::optional<BusinessCard> card);
-    bool exiting() const { return exiting_; }
-
-    // Forced hang-up: no question, no disconnect command (the dialing window's Hangup).
-    void forcedHangUp();
-    // Hang-up with confirmation 5180 (exiting) or 5190; false when the user kept the call.
-    bool hangUpWithConfirmation(bool exiting);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -104,68 +87,41 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void endVideo();
-    enum class RetryOperation { None, Dial, Listen, Pickup };
-
-    // LinkListener: calls arrive from inside the pump; work is posted for later.
-    void pageReceived() override;
+    // CallListener
+    void callStateChanged(ConnectionState state) override;
+    void callEnded(CallEnd why) override;
+    void cardReceived(const BusinessCard& card) override;
+    void pageArrived() override;
+    void fileOffered() override;
 
     void buildPanel();
     void buildMenus();
     void layOutPanel();
-    void loadSettings();
-    void storeSettings();
     void openLog();
-
-    void idleStep();
-    void framePumpStep(PumpVariant variant);
-    void connectedStep();
     void updateStatusLine();
     void updateButtons();
     void updateCommands();
     CommandContext commandContext();
     ConnectType connectType();
-    void afterHangUp();
     void showCard();
-    void renameShortcut(const std::string& from, const std::string& to);
-
-    void dial(RetryOperation operation);
-    void startListening();
-    void listenCommand();
-    void portAbandoned(MessageAnswer answer);
-    bool runModemDialog();
     void holdCommand();
-    void exitCommand();
     void setCardPanel(bool shown);
     void openTransferWindow();
     void placeholder(const QString& feature);
 
+    CallController& call_;
+    Settings& settings_;
+    MessagePresenter& messages_;
     const StringTable& strings_;
-    SettingsStore& store_;
     HomeFolders folders_;
-    const TickSource& ticks_;
-    DialogMessagePresenter presenter_;
-    Connection connection_;
-
-    GeneralSettings general_;
-    CommsSettings comms_;
-    TonebaySettings tonebay_;
-    VideoSettings video_;
-    PlacementRecord placement_;
 
     std::unique_ptr<VideoWindowPair> videoPair_;
     QtDialingWindow dialing_;
     QtSoundPlayer sound_;
-    PumpDriver driver_;
-    PumpGuard guard_;
+    SendToShortcut shortcut_;
 
-    std::optional<BusinessCard> remoteCard_;
-    std::string shortcutName_ = "Kestrelcall";
-    bool cardOnConnectPending_ = false;
-    bool exiting_ = false;
     bool mayClose_ = false;
     bool started_ = false;
-    bool listenPosted_ = false;
     int lastShown_ = -1;
     // What the buttons and menus were last set from: the pump runs every few milliseconds
     // while connected and the windows change only when this does.
@@ -174,8 +130,6 @@ private:
     std::string connectTypeFile_;
     ConnectType connectType_ = ConnectType::Modem;
     bool connectTypeRead_ = false;
-    std::uint64_t lastPumpMs_ = 0;
-    RetryOperation retry_ = RetryOperation::None;
     QPointer<TransferWindowStub> transfer_;
 
     QMap<int, PictureButton*> buttons_;

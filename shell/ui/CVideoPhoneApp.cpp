@@ -3,17 +3,23 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "connection/CommsSettings.h"
 #include "connection/IniFile.h"
 #include "platform/qt/SingleInstance.h"
+#include "settings/Settings.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/StartupPicture.h"
 #include "shell/ui/TestChannel.h"
 
 namespace krl {
 
-CVideoPhoneApp::CVideoPhoneApp(CMainFrame& frame, SingleInstance& instance, LaunchOptions options,
-                               QObject* parent)
-    : QObject(parent), frame_(frame), instance_(instance), options_(std::move(options)) {
+CVideoPhoneApp::CVideoPhoneApp(CMainFrame& frame, Settings& settings, SingleInstance& instance,
+                               LaunchOptions options, QObject* parent)
+    : QObject(parent),
+      frame_(frame),
+      settings_(settings),
+      instance_(instance),
+      options_(std::move(options)) {
     startupTimer_.setSingleShot(true);
     connect(&startupTimer_, &QTimer::timeout, this, &CVideoPhoneApp::finishStartup);
     connect(&instance_, &SingleInstance::argumentsReceived, this, [this](const QStringList& args) {
@@ -41,7 +47,8 @@ void CVideoPhoneApp::initInstance() {
 }
 
 void CVideoPhoneApp::applyPresets() {
-    CommsSettings& comms = frame_.comms();
+    // The presets hold for this run; they are stored with the block at the end as any change.
+    CommsSettings comms = settings_.get<CommsSettings>();
     if (options_.port)
         comms.portName = options_.port->toStdString();
     if (options_.modemFile) {
@@ -54,6 +61,7 @@ void CVideoPhoneApp::applyPresets() {
     }
     if (options_.alwaysListen)
         comms.alwaysListen = *options_.alwaysListen;
+    settings_.set(std::move(comms));
 }
 
 void CVideoPhoneApp::finishStartup() {

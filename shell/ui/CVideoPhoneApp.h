@@ -10,6 +10,7 @@
 namespace krl {
 
 class CMainFrame;
+class Settings;
 class SingleInstance;
 class StartupPicture;
 class TestChannel;
@@ -22,8 +23,8 @@ class CVideoPhoneApp : public QObject {
 
 public:
     // frame and instance are kept alive by the caller for the whole run.
-    CVideoPhoneApp(CMainFrame& frame, SingleInstance& instance, LaunchOptions options,
-                   QObject* parent = nullptr);
+    CVideoPhoneApp(CMainFrame& frame, Settings& settings, SingleInstance& instance,
+                   LaunchOptions options, QObject* parent = nullptr);
     ~CVideoPhoneApp() override;
 
     // Start-up after the single-instance check: the picture, the presets, the timer.
@@ -35,6 +36,7 @@ private:
     void finishStartup();
 
     CMainFrame& frame_;
+    Settings& settings_;
     SingleInstance& instance_;
     LaunchOptions options_;
     std::unique_ptr<StartupPicture> picture_;

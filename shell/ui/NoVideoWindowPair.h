@@ -19,7 +19,9 @@ public:
     // No picture at start-up without video windows.
     void startAtLaunch() override {}
     void closeVideo() override {}
-    void setHoldMark(int mark, bool on) override { holdMarks_[mark & 1] = on; }
+    void setHoldMark(HoldSide side, bool on) override {
+        holdMarks_[side == HoldSide::Local ? 0 : 1] = on;
+    }
     void closeWindows() override {}
     bool holdMark(int mark) const { return holdMarks_[mark & 1]; }
 

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "controls/ui/MessageDialog.h"
+#include "shell/CallController.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/Placeholder.h"
 #include "shell/ui/TransferWindowStub.h"
@@ -39,7 +40,7 @@ QString TestChannel::run(const QString& line) {
     if (verb == QLatin1String("status"))
         return frame_.statusText();
     if (verb == QLatin1String("state"))
-        return QString::number(static_cast<int>(frame_.connection().state()));
+        return QString::number(static_cast<int>(frame_.call().connection().state()));
     if (verb == QLatin1String("card"))
         return frame_.cardPanelShown() ? QStringLiteral("1") : QStringLiteral("0");
     if (verb == QLatin1String("dialing"))

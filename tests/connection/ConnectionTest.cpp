@@ -69,6 +69,7 @@ protected:
         conn.setDialingWindow(&window);
         conn.setRingSound(&ring);
         conn.setWallClock(&wall);
+        conn.setListeningStoppedHandler([this] { listeningStopped = true; });
         logPath = tempPath("krl-log");
         ASSERT_TRUE(conn.openLog(logPath));
     }
@@ -110,13 +111,14 @@ protected:
     CountingRing ring;
     Connection conn{factory, clock, StringTable::builtIn(), presenter};
     std::string logPath;
+    bool listeningStopped = false;
 };
 
 }  // namespace
 
 TEST_F(ModemCall, DialConnectsGreetsAndHangsUpWithLogLinesInOrder) {
     connectByDial();
-    EXPECT_EQ(settings.lastConnectSpeed, 28800u);
+    EXPECT_EQ(conn.lastConnectSpeed(), 28800u);
     EXPECT_NE(modem.dataFromHost.find("<HELLO>"), std::string::npos);
     EXPECT_EQ(window.calls, (std::vector<std::string>{"open Bob / 5551234", "animate", "close"}));
     EXPECT_EQ(conn.displayState(), DisplayState::Connected);
@@ -188,7 +190,7 @@ TEST_F(ModemCall, ListenAnswersAfterTheRingsAndToggling) {
     pumpFor(1000);
     conn.listen();  // the same command while listening hangs up and stops listening
     EXPECT_EQ(conn.state(), ConnectionState::HangingUp);
-    EXPECT_FALSE(settings.alwaysListen);
+    EXPECT_TRUE(listeningStopped);
 }
 
 TEST_F(ModemCall, DeclinedCallHangsUpAndStopsListening) {
@@ -202,7 +204,7 @@ TEST_F(ModemCall, DeclinedCallHangsUpAndStopsListening) {
     pumpFor(500);
     EXPECT_EQ(presenter.ids(), std::vector<int>{5170});
     EXPECT_NE(conn.state(), ConnectionState::Connected);
-    EXPECT_FALSE(settings.alwaysListen);
+    EXPECT_TRUE(listeningStopped);
     pumpFor(3000);
     EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
 }
@@ -252,7 +254,7 @@ TEST_F(ModemCall, MandatoryInitFailureStopsListening) {
     conn.listen();
     pumpFor(3000);
     EXPECT_EQ(presenter.ids(), std::vector<int>{4190});
-    EXPECT_FALSE(settings.alwaysListen);
+    EXPECT_TRUE(listeningStopped);
     EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
 }
 
@@ -283,6 +285,7 @@ TEST_F(ModemCall, PortOpenRetriesOnePumpAtATimeUntilAbandoned) {
 
 TEST_F(ModemCall, IdleDisconnectAfterTheMinutesButNeverWhenZero) {
     settings.fileInActive = 0;
+    conn.applySettings(settings);
     connectByDial();
     modem.say(std::string("\x01\x02\x00\x09\x00<OKHello>\x01\x00", 16));
     pumpFor(200);
@@ -292,6 +295,7 @@ TEST_F(ModemCall, IdleDisconnectAfterTheMinutesButNeverWhenZero) {
     EXPECT_EQ(conn.state(), ConnectionState::Connected);
 
     settings.fileInActive = 1;
+    conn.applySettings(settings);
     clock.advance(60000);
     EXPECT_FALSE(conn.checkIdle());
     clock.advance(1);
@@ -360,6 +364,7 @@ TEST_F(ModemCall, ACallAnsweredFromTheQuestionIsReportedByTheNextPump) {
 
 TEST_F(ModemCall, AnUnreadableModemFileStartsNothing) {
     settings.modemFile = "/nonexistent/Modem.mdm";
+    conn.applySettings(settings);
     std::vector<MessageAnswer> abandoned;
     conn.setPortOpenAbandonedHandler([&](MessageAnswer a) { abandoned.push_back(a); });
     conn.dial("1", "Bob");
@@ -368,7 +373,7 @@ TEST_F(ModemCall, AnUnreadableModemFileStartsNothing) {
     EXPECT_EQ(modem.opens, 0);
     EXPECT_EQ(abandoned, std::vector<MessageAnswer>{MessageAnswer::Cancel});
     EXPECT_EQ(window.calls.back(), "close");
-    EXPECT_FALSE(settings.alwaysListen);
+    EXPECT_TRUE(listeningStopped);
 }
 
 // The modem's connect rate is the port's line rate hint for the call, so the output-queue

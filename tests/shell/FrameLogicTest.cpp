@@ -12,17 +12,17 @@ using namespace krl;
 TEST(FrameLogic, PumpResultsDecideHangUpMessageAndWhichStepsRun) {
     struct Case {
         PumpResult result;
-        bool hangUp;
+        std::optional<CallEnd> end;
         std::optional<int> message;
     };
     // CarrierLost and ModemOff: the connection has shown its own message (4170, 4160).
-    for (Case c :
-         {Case{PumpResult::Ok, false, {}}, Case{PumpResult::ModemOff, false, {}},
-          Case{PumpResult::CarrierLost, true, {}}, Case{PumpResult::PeerDisconnected, true, 5080},
-          Case{PumpResult::PeerSilent, true, 5210}}) {
+    for (Case c : {Case{PumpResult::Ok, {}, {}}, Case{PumpResult::ModemOff, CallEnd::ModemOff, {}},
+                   Case{PumpResult::CarrierLost, CallEnd::CarrierLost, {}},
+                   Case{PumpResult::PeerDisconnected, CallEnd::PeerDisconnected, 5080},
+                   Case{PumpResult::PeerSilent, CallEnd::PeerSilent, 5210}}) {
         SCOPED_TRACE(static_cast<int>(c.result));
         PumpReaction full;
-        full.forcedHangUp = c.hangUp;
+        full.end = c.end;
         full.message = c.message;
         full.connectedStep = full.handResultToTransferWindow = full.updateStatusAndButtons = true;
         full.openTransferWindowIfPeerSends = full.inactivityCheck = true;

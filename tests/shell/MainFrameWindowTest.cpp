@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,14 +16,21 @@
 #include <QUrl>
 
 #include "connection/ui/DialingDialog.h"
+#include "controls/ui/DialogMessagePresenter.h"
 #include "controls/ui/MessageDialog.h"
+#include "link/Cp1252.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/posix/SteadyTickSource.h"
 #include "resources/StringTable.h"
+#include "settings/Settings.h"
+#include "shell/CallController.h"
+#include "shell/SettingsStore.h"
+#include "shell/StoredSettings.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/NoVideoWindowPair.h"
 #include "shell/ui/PictureButton.h"
 #include "shell/ui/Placeholder.h"
+#include "shell/ui/QtCallHost.h"
 #include "support/LineSim.h"
 #include "support/ModemSim.h"
 
@@ -37,29 +45,45 @@ void saveScreenshot(QWidget& w, const QString& name) {
     w.grab().save(QStringLiteral(KRL_SCREENSHOT_DIR "/%1.png").arg(name));
 }
 
-// One copy of the program's frame with a home folder and settings file of its own.
+// One copy of the program's frame with a home folder and settings file of its own, built as
+// main() builds it (without the video windows).
 struct Copy {
     QTemporaryDir dir;
     SteadyTickSource ticks;
     PosixSerialDeviceFactory devices{ticks};
     SettingsStore store{dir.filePath(QStringLiteral("Kestrelcall.ini"))};
+    Settings settings;
+    DialogMessagePresenter messages{nullptr, StringTable::builtIn()};
+    QtCallHost host{settings};
+    std::unique_ptr<CallController> call;
     std::unique_ptr<CMainFrame> frame;
 
     explicit Copy(const std::string& port = {}, bool alwaysListen = false,
                   const std::string& modemFile = "SerialCable.mdm") {
         HomeFolders folders(dir.filePath(QStringLiteral("home")));
         folders.layOut(folders.defaultReceiveDir(), QStringLiteral(KRL_BUILD_ASSET_DIR));
+        addStoredBlocks(settings, store, folders.home().toStdString());
+        settings.update<CommsSettings>([&](CommsSettings& c) {
+            c.portName = port;
+            c.modemFile = folders.home().toStdString() + "/" + modemFile;
+            c.modemName = modemFile;
+            c.alwaysListen = alwaysListen;
+            c.baudRate = 115200;
+        });
+        call = std::make_unique<CallController>(
+            CallController::Services{devices, ticks, StringTable::builtIn(), messages, settings,
+                                     host, folders.businessCardsDir().toStdString() + "/"});
+        host.attach(*call);
         frame = std::make_unique<CMainFrame>(
-            FrameServices{devices, ticks, StringTable::builtIn(), store, folders},
+            FrameServices{*call, settings, messages, StringTable::builtIn(), folders},
             [](QWidget* owner) { return std::make_unique<NoVideoWindowPair>(owner); });
-        CommsSettings& c = frame->comms();
-        c.portName = port;
-        c.modemFile = folders.home().toStdString() + "/" + modemFile;
-        c.modemName = modemFile;
-        c.alwaysListen = alwaysListen;
-        c.baudRate = 115200;
+        messages.setMainWindow(frame.get());
+        host.setWindow(frame.get());
+        host.setCloseProgram([this] { frame->closeForGood(); });
+        host.start();
     }
     QString status() const { return frame->statusText(); }
+    const CommsSettings& comms() const { return settings.get<CommsSettings>(); }
 };
 
 bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
@@ -141,7 +165,6 @@ TEST(MainFrameWindow, CardPanelGrowsAndShrinksByItsHeight) {
     EXPECT_EQ(f.height(), small + 294);
     EXPECT_FALSE(f.button(CommandId::ShowCard)->isVisible());
     EXPECT_TRUE(f.button(CommandId::HideCard)->isVisible());
-    f.setRemoteCard(BusinessCard{"Ann Lee", "555 0100", "Brightmar Ltd", ""});
     saveScreenshot(f, "main-frame-card-shown");
     f.button(CommandId::HideCard)->click();
     EXPECT_EQ(f.height(), small);
@@ -211,32 +234,50 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
     // A card from the peer with a hostile name: the card panel shows it, and the SendTo
     // shortcut in the program's own folder takes the name reduced to one plain component.
     const QString sendTo = a.dir.filePath("home/SendTo");
-    QDir().mkpath(sendTo);
-    QFile shortcut(sendTo + "/Kestrelcall.desktop");
-    ASSERT_TRUE(shortcut.open(QIODevice::WriteOnly));
-    shortcut.close();
+    for (const QString& folder : {sendTo, b.dir.filePath("home/SendTo")}) {
+        QDir().mkpath(folder);
+        QFile shortcut(folder + "/Kestrelcall.desktop");
+        ASSERT_TRUE(shortcut.open(QIODevice::WriteOnly));
+    }
     BusinessCard hostile{"../../x/Ann", "555", "Hello", ""};
-    fb.connection().protocol().sendCard(&hostile);
-    ASSERT_TRUE(waitFor([&] { return a.frame->remoteCard().has_value(); }));
-    EXPECT_EQ(a.frame->remoteCard()->name, "../../x/Ann");
+    b.call->connection().protocol().sendCard(&hostile);
+    ASSERT_TRUE(waitFor([&] { return a.call->remoteCard().has_value(); }));
+    EXPECT_EQ(a.call->remoteCard()->name, "../../x/Ann");
     EXPECT_TRUE(waitFor([&] { return QFile::exists(sendTo + "/_.._x_Ann.desktop"); }));
     EXPECT_EQ(QDir(sendTo).entryList(QDir::Files), QStringList{"_.._x_Ann.desktop"});
     EXPECT_EQ(QDir(a.dir.path()).entryList({"*.desktop"}, QDir::Files), QStringList{});
     EXPECT_TRUE(fb.button(CommandId::Disconnect)->isVisible());
     EXPECT_TRUE(fb.button(CommandId::Hold)->isEnabled());
     EXPECT_FALSE(fb.action(CommandId::Listen)->isEnabled());
-    fb.setRemoteCard(BusinessCard{"Ann", "", "", ""});
-    EXPECT_EQ(fb.action(CommandId::Page)->text(), "P&age Ann");
+
+    // A name in Windows-1252, as cards travel: the page entry, the card panel and the shortcut
+    // show it as the user wrote it.
+    BusinessCard jose{"Jos\xe9", "555 0100", "Caf\xe9 M\xfcller", ""};
+    a.call->connection().protocol().sendCard(&jose);
+    ASSERT_TRUE(waitFor([&] { return b.call->remoteCard().has_value(); }));
+    EXPECT_EQ(fb.action(CommandId::Page)->text(), QString::fromUtf8("P&age Jos\u00e9"));
+    auto* cardText = fb.findChild<QPlainTextEdit*>("id820");
+    ASSERT_NE(cardText, nullptr);
+    EXPECT_TRUE(cardText->toPlainText().startsWith(QString::fromUtf8("Jos\u00e9\n555 0100")))
+        << cardText->toPlainText().toStdString();
+    EXPECT_TRUE(cardText->toPlainText().contains(QString::fromUtf8("Caf\u00e9 M\u00fcller")));
+    EXPECT_TRUE(waitFor([&] {
+        return QFile::exists(b.dir.filePath("home/SendTo/") +
+                             QString::fromUtf8("Jos\u00e9.desktop"));
+    }));
 
     // Hold goes to the peer and comes back off.
     fb.runCommand(CommandId::Hold);
-    EXPECT_TRUE(waitFor([&] { return a.frame->connection().protocol().remoteHold(); }));
+    EXPECT_TRUE(waitFor([&] { return a.call->connection().protocol().remoteHold(); }));
     fb.runCommand(CommandId::Hold);
-    EXPECT_TRUE(waitFor([&] { return !a.frame->connection().protocol().remoteHold(); }));
+    EXPECT_TRUE(waitFor([&] { return !a.call->connection().protocol().remoteHold(); }));
 
     // Disconnect asks 5190; No keeps the call.
     answerWhenShown(5190, MessageButton::No);
-    EXPECT_FALSE(fb.hangUpWithConfirmation(false));
+    std::optional<bool> ended;
+    b.call->hangUpWithConfirmation(false, [&](bool e) { ended = e; });
+    ASSERT_TRUE(waitFor([&] { return ended.has_value(); }));
+    EXPECT_FALSE(*ended);
     EXPECT_EQ(b.status(), "Connected");
 
     answerWhenShown(5190, MessageButton::Yes);
@@ -246,9 +287,9 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
     ASSERT_TRUE(waitFor([] { return openMessage(5080) != nullptr; }));
     EXPECT_TRUE(waitFor([&] { return a.status() == "Listening......"; }));
     EXPECT_TRUE(waitFor([&] { return b.status() == "Not Connected"; }));
-    EXPECT_FALSE(fb.remoteCard().has_value());
+    EXPECT_FALSE(b.call->remoteCard().has_value());
     // The peer's card is gone with the call and the shortcut has its own name back.
-    EXPECT_FALSE(a.frame->remoteCard().has_value());
+    EXPECT_FALSE(a.call->remoteCard().has_value());
     EXPECT_EQ(QDir(sendTo).entryList(QDir::Files), QStringList{"Kestrelcall.desktop"});
     openMessage(5080)->button(MessageButton::Ok)->click();
 }
@@ -261,7 +302,7 @@ TEST(MainFrameWindow, PortThatWillNotOpenLeadsToTheModemDialogAndRetries) {
     CMainFrame& f = *copy.frame;
     f.finishStartup(false);
     f.runCommand(CommandId::Listen);
-    EXPECT_TRUE(f.comms().alwaysListen);
+    EXPECT_TRUE(copy.comms().alwaysListen);
     bool modemShown = false;  // closed without OK: tried again all the same
     whenShown([](QWidget* w) { return w->objectName() == "Dialog348"; },
               [&modemShown](QWidget* w) {
@@ -273,7 +314,7 @@ TEST(MainFrameWindow, PortThatWillNotOpenLeadsToTheModemDialogAndRetries) {
     ASSERT_TRUE(waitFor([&] { return modemShown; }));
     ASSERT_TRUE(waitFor([] { return openMessage(4000) != nullptr; }));
     openMessage(4000)->button(MessageButton::Cancel)->click();
-    EXPECT_TRUE(waitFor([&] { return !f.comms().alwaysListen; }));
+    EXPECT_TRUE(waitFor([&] { return !copy.comms().alwaysListen; }));
     QTest::qWait(300);
     EXPECT_EQ(openMessage(4000), nullptr);
     EXPECT_EQ(copy.status(), "Not Connected");
@@ -297,13 +338,13 @@ TEST(MainFrameWindow, ExitWhileConnectedAsksAndEndsTheCallFirst) {
     QTest::qWait(200);
     EXPECT_EQ(b.status(), "Connected");
     EXPECT_TRUE(b.frame->isVisible());
-    EXPECT_FALSE(b.frame->exiting());
+    EXPECT_FALSE(b.call->exiting());
 
     answerWhenShown(5180, MessageButton::Yes);
     b.frame->runCommand(CommandId::Exit);
     // Always-listen is on, yet the way out is not held up by a listen restart.
     EXPECT_TRUE(waitFor([&] { return !b.frame->isVisible(); }));
-    EXPECT_EQ(b.frame->connection().state(), ConnectionState::NotConnected);
+    EXPECT_EQ(b.call->connection().state(), ConnectionState::NotConnected);
     EXPECT_TRUE(waitFor([] { return openMessage(5080) != nullptr; }));
     openMessage(5080)->button(MessageButton::Ok)->click();
     EXPECT_TRUE(waitFor([&] { return a.status() == "Listening......"; }));
@@ -316,13 +357,13 @@ TEST(MainFrameWindow, DialingWindowStaysUpUntilTheModemsConnect) {
     ASSERT_TRUE(modems.ok()) << modems.error();
     Copy a(modems.portA(), false, "HayesModem.mdm");
     Copy b(modems.portB(), true, "HayesModem.mdm");
-    a.frame->comms().ringsCount = 1;
-    b.frame->comms().ringsCount = 1;
+    for (Copy* c : {&a, &b})
+        c->settings.update<CommsSettings>([](CommsSettings& comms) { comms.ringsCount = 1; });
     a.frame->finishStartup(false);
     b.frame->finishStartup(false);
     ASSERT_TRUE(waitFor([&] { return b.status() == "Listening......"; }))
         << b.status().toStdString();
-    a.frame->connection().dial("1002", "Bee");
+    a.call->dialNumber("1002", "Bee");
     ASSERT_TRUE(waitFor([&] { return a.frame->dialingWindow().dialog() != nullptr; }));
     DialingDialog* dialing = a.frame->dialingWindow().dialog();
     EXPECT_TRUE(dialing->isVisible());
@@ -333,6 +374,6 @@ TEST(MainFrameWindow, DialingWindowStaysUpUntilTheModemsConnect) {
     ASSERT_TRUE(waitFor([&] { return a.status() == "Connected" && b.status() == "Connected"; }))
         << a.status().toStdString() << " / " << b.status().toStdString();
     EXPECT_TRUE(waitFor([&] { return a.frame->dialingWindow().dialog() == nullptr; }));
-    a.frame->forcedHangUp();
+    a.call->forcedHangUp();
     EXPECT_TRUE(waitFor([&] { return a.status() == "Not Connected"; }));
 }

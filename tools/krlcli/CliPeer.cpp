@@ -192,8 +192,8 @@ int CliPeer::placeCall() {
         pollfd fd = {session_.isPortOpen() ? session_.readNotifyHandle() : -1, POLLIN, 0};
         ::poll(&fd, 1, kIdleWaitMs);
         if (session_.pump() == PumpResult::CallMade) {
-            say("call made" + (comms_.lastConnectSpeed
-                                   ? " at " + std::to_string(comms_.lastConnectSpeed) + " bps"
+            say("call made" + (session_.lastConnectSpeed()
+                                   ? " at " + std::to_string(session_.lastConnectSpeed()) + " bps"
                                    : std::string()));
             return kExitOk;
         }

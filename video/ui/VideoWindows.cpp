@@ -294,9 +294,11 @@ void VideoWindows::closeVideo() {
     call_->remote().closeReceiving();
 }
 
-void VideoWindows::setHoldMark(int mark, bool on) {
+void VideoWindows::setHoldMark(HoldSide side, bool on) {
     if (!call_)
         return;
+    // The steps number the marks: 0 this side's Hold, 1 the peer's.
+    const int mark = side == HoldSide::Local ? 0 : 1;
     call_->local().setHoldMark(mark, on);
     call_->remote().setHoldMark(mark, on);
 }

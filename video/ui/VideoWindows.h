@@ -42,7 +42,7 @@ public:
                const std::string& homeDir) override;
     void start() override;
     void closeVideo() override;
-    void setHoldMark(int mark, bool on) override;
+    void setHoldMark(HoldSide side, bool on) override;
     void closeWindows() override;
     // Besides the frame's own video commands: the settings sheet's Format... (1116) and
     // Source... (1121) buttons, and the local window's Video Format (32817) and Video Source

@@ -1,0 +1,33 @@
+#include "shell/StoredSettings.h"
+
+#include "settings/Settings.h"
+#include "shell/SettingsStore.h"
+
+namespace krl {
+
+void addStoredBlocks(Settings& settings, SettingsStore& store, const std::string& home) {
+    settings.add<PlacementRecord>(
+        {[&store] { return store.loadPlacement(); },
+         [&store](const PlacementRecord& p) { return store.storePlacement(p); }});
+    settings.add<GeneralSettings>(
+        {[&store, home] {
+             GeneralSettings g = store.loadGeneral(home);
+             g.homeDir = home;
+             return g;
+         },
+         [&store](const GeneralSettings& g) { return store.storeGeneral(g); }});
+    settings.add<CommsSettings>({[&store, home] {
+                                     CommsSettings c = store.loadComms(home);
+                                     if (c.homeDir.empty())
+                                         c.homeDir = home;
+                                     return c;
+                                 },
+                                 [&store](const CommsSettings& c) { return store.storeComms(c); }});
+    settings.add<TonebaySettings>(
+        {[&store, home] { return store.loadTonebay(home); },
+         [&store](const TonebaySettings& t) { return store.storeTonebay(t); }});
+    settings.add<VideoSettings>({[&store, home] { return store.loadVideo(home); },
+                                 [&store](const VideoSettings& v) { return store.storeVideo(v); }});
+}
+
+}  // namespace krl
