@@ -137,7 +137,7 @@ protected:
             chosenDrivers.push_back(driver);
             manager.setDriver(driver);
         };
-        window = std::make_unique<CLocalVideoWnd>(step, manager, std::move(actions));
+        window = std::make_unique<CLocalVideoWnd>(step, manager, clock, std::move(actions));
         window->show();
     }
     // Capturing, offered and accepted: frames go out.
@@ -177,6 +177,28 @@ TEST_F(LocalWindow, MenuAndHoldButtonFollowCaptureAndCall) {
     EXPECT_TRUE(entry(menu, 32813)->isVisible());
     EXPECT_FALSE(entry(menu, 32841)->isVisible());
     EXPECT_TRUE(entry(menu, CLocalVideoWnd::kVideoFormat)->isEnabled());
+}
+
+// Send from the window's menu starts the offer on the clock the steps run on: the offer is
+// said once and said again only after its minute, and the figures start at nought.
+TEST_F(LocalWindow, SendFromTheMenuOffersOnceOnTheStepsClock) {
+    port.isConnected = true;
+    ASSERT_TRUE(step.open());
+    ASSERT_TRUE(step.startCapture(clock.nowMs()));
+    window->refresh();
+    chooseInMenu(QStringLiteral("&Send"));
+    QContextMenuEvent open(QContextMenuEvent::Mouse, QPoint(5, 5),
+                           window->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(window.get(), &open);
+    ASSERT_EQ(port.count("<VideoOpen>"), 1);
+    for (int i = 0; i < 100; ++i) {
+        clock.advance(5);
+        step.step(clock.nowMs());
+    }
+    EXPECT_EQ(port.count("<VideoOpen>"), 1);
+    clock.advance(LocalVideoStep::kAnnounceAgainMs);
+    step.step(clock.nowMs());
+    EXPECT_EQ(port.count("<VideoOpen>"), 2);
 }
 
 TEST_F(LocalWindow, VideoFormatTakesTheChosenSizeAndTellsThePeer) {

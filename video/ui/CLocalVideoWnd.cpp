@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QDateTime>
 #include <QMenu>
 #include <QVBoxLayout>
 
@@ -26,10 +25,6 @@ constexpr int kOptions = 32819;
 constexpr int kRecord = 32820;
 constexpr int kSnapshot = 32822;
 
-std::uint64_t nowMs() {
-    return static_cast<std::uint64_t>(QDateTime::currentMSecsSinceEpoch());
-}
-
 QAction* addEntry(QMenu& menu, const QString& text, int id, const LocalMenuRules::Entry& rule,
                   bool checkable = false) {
     QAction* a = menu.addAction(text);
@@ -43,8 +38,13 @@ QAction* addEntry(QMenu& menu, const QString& text, int id, const LocalMenuRules
 
 }  // namespace
 
-CLocalVideoWnd::CLocalVideoWnd(LocalVideoStep& step, VideoManager& manager, Actions actions)
-    : QWidget(nullptr, Qt::Window), step_(step), manager_(manager), actions_(std::move(actions)) {
+CLocalVideoWnd::CLocalVideoWnd(LocalVideoStep& step, VideoManager& manager, const TickSource& ticks,
+                               Actions actions)
+    : QWidget(nullptr, Qt::Window),
+      step_(step),
+      manager_(manager),
+      ticks_(ticks),
+      actions_(std::move(actions)) {
     setWindowTitle(QStringLiteral("Local Image"));
     setObjectName(QStringLiteral("LocalImage"));
     auto* layout = new QVBoxLayout(this);
@@ -130,7 +130,7 @@ void CLocalVideoWnd::openMenu(const QPoint& at) {
             pictureChanged();
             break;
         case kSend:
-            if (!step_.send(nowMs()) && actions_.startCapture)
+            if (!step_.send(ticks_.nowMs()) && actions_.startCapture)
                 actions_.startCapture();  // says why capture failed
             break;
         case kStopSending:
@@ -199,7 +199,7 @@ void CLocalVideoWnd::sourceChosen(const std::string& driver, int width, int heig
 }
 
 void CLocalVideoWnd::closeEvent(QCloseEvent* event) {
-    step_.close(nowMs());
+    step_.close(ticks_.nowMs());
     picture_->clear();
     layOut();
     event->accept();

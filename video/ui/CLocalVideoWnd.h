@@ -5,6 +5,7 @@
 #include <string>
 
 #include "link/VideoSettingsRecord.h"
+#include "serial/TickSource.h"
 
 class QMenu;
 
@@ -34,7 +35,10 @@ public:
         std::function<void(const std::string& driver, const VideoSettingsRecord&)> sourceChanged;
         std::function<bool()> connected;  // the Hold button is there only during a call
     };
-    CLocalVideoWnd(LocalVideoStep& step, VideoManager& manager, Actions actions);
+    // ticks: the clock the step machine runs on (the menu's Send and Close start and end its
+    // timings, so they read the same clock as the steps).
+    CLocalVideoWnd(LocalVideoStep& step, VideoManager& manager, const TickSource& ticks,
+                   Actions actions);
 
     // Shows the newest picture, the status text and the button states.
     void refresh();
@@ -60,6 +64,7 @@ private:
 
     LocalVideoStep& step_;
     VideoManager& manager_;
+    const TickSource& ticks_;
     Actions actions_;
     VideoPictureWidget* picture_ = nullptr;
     VideoButtonRow* buttons_ = nullptr;

@@ -101,7 +101,7 @@ void VideoWindows::setup(Connection& connection, const VideoSettings& video,
             manager_->setDriver(driver);
         };
         localActions.connected = isConnected;
-        local_ = new CLocalVideoWnd(call_->local(), *manager_, std::move(localActions));
+        local_ = new CLocalVideoWnd(call_->local(), *manager_, ticks_, std::move(localActions));
         CRemoteVideoWnd::Actions remoteActions;
         remoteActions.snapshot = [this] { takeSnapshot(true); };
         remoteActions.hold = hold;
