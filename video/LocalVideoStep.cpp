@@ -165,8 +165,7 @@ void LocalVideoStep::step(std::uint64_t nowMs) {
     if (state_ == CaptureState::Closed)
         return;
     if (!port_.connected() || hold_ != 0) {
-        if (capturing())
-            device_.grab(false);
+        preview(nowMs);
         return;
     }
     if (state_ == CaptureState::Paused)
@@ -207,8 +206,16 @@ void LocalVideoStep::step(std::uint64_t nowMs) {
         default:
             break;
     }
-    if (capturing())
-        device_.grab(false);
+    preview(nowMs);
+}
+
+void LocalVideoStep::preview(std::uint64_t nowMs) {
+    if (!capturing())
+        return;
+    if (previewMs_ && nowMs >= *previewMs_ && nowMs - *previewMs_ < kPreviewPeriodMs)
+        return;
+    previewMs_ = nowMs;
+    device_.grab(false);
 }
 
 void LocalVideoStep::applyAskedSettings() {

@@ -27,6 +27,10 @@ struct LocalVideoOptions {
 class LocalVideoStep {
 public:
     static constexpr std::uint64_t kAnnounceAgainMs = 60000;
+    // The picture shown while nothing is sent is taken at most this often (25 a second). The
+    // step runs every few milliseconds during a call; grabbing and drawing at that rate for a
+    // preview nobody can tell from 25 a second cost more than a whole two-way video call.
+    static constexpr std::uint64_t kPreviewPeriodMs = 40;
     static constexpr long kMaxOutputQueue = 200;
 
     LocalVideoStep(VideoCallPort& port, LocalVideoDevice& device);
@@ -82,6 +86,8 @@ private:
     void applyAskedSettings();
     bool restartCamera(const std::string& driver, PictureSize size);
     void sendOneFrame();
+    // The picture for the window alone, paced by kPreviewPeriodMs.
+    void preview(std::uint64_t nowMs);
 
     VideoCallPort& port_;
     LocalVideoDevice& device_;
@@ -93,6 +99,7 @@ private:
     bool sending_ = false;
     bool keyFrame_ = true;
     std::uint64_t announcedMs_ = 0;
+    std::optional<std::uint64_t> previewMs_;
     std::optional<VideoSettingsRecord> asked_;
     VideoCounters counters_;
     std::uint64_t framesGrabbed_ = 0;

@@ -48,6 +48,25 @@ TEST_F(LocalStep, AutoSendOffOrCaptureFailureLeavesTheOutgoingStateIdle) {
     EXPECT_EQ(port2.out, OutgoingVideoState::Idle);
 }
 
+// The step runs every 5 ms during a call. A picture shown and not sent is taken 25 times a
+// second, not at every step; the pictures sent are not held back by that.
+TEST_F(LocalStep, APreviewDuringACallIsPacedAndSendingIsNot) {
+    step.setOptions({"Test Pattern", false, "", false});
+    ASSERT_TRUE(step.open());
+    ASSERT_TRUE(step.startCapture(0));
+    for (std::uint64_t t = 5; t <= 1000; t += 5)
+        step.step(t);
+    EXPECT_GE(device.grabs, 25);
+    EXPECT_LE(device.grabs, 26);
+    EXPECT_EQ(device.grabsForSending, 0);
+
+    ASSERT_TRUE(step.send(1000));
+    port.out = OutgoingVideoState::Sending;
+    for (std::uint64_t t = 1005; t <= 1100; t += 5)
+        step.step(t);
+    EXPECT_EQ(device.grabsForSending, 20);
+}
+
 TEST_F(LocalStep, NothingOpensWithoutADriverOrFile) {
     step.setOptions({"None", false, "", true});
     EXPECT_FALSE(step.open());
