@@ -428,13 +428,13 @@ int main(int argc, char** argv) {
     if (totals.intraCount > 0) {
         std::printf(
             "ratio codec.psnr_vs_h263_intra_db %+.2f mean, %+.2f worst (%d matched "
-            "budgets; target >= 0)\n",
+            "budgets; intra-only reference, for the record)\n",
             totals.sumIntraGap / totals.intraCount, totals.worstIntraGap, totals.intraCount);
     }
     if (totals.pCount > 0) {
         std::printf(
             "ratio codec.psnr_vs_h263_p_db %+.2f mean, %+.2f worst (%d matched "
-            "budgets; motion-compensated reference)\n",
+            "budgets; motion-compensated reference, for the record)\n",
             totals.sumPGap / totals.pCount, totals.worstPGap, totals.pCount);
     }
     return 0;

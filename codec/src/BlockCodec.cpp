@@ -65,78 +65,46 @@ uint64_t scanMask(const int16_t levels[64]) {
     return mask & ~uint64_t{1};
 }
 
-struct NaturalLevels {
-    int64_t error;  // squared error the levels leave, on the scale of the forward transform
-    int last;       // largest zig-zag position of a non-zero level
-};
-
-// The levels of a block in natural order, the squared error they leave and the zig-zag
-// position of the last non-zero one. Written lane-wise so the compiler can vectorise it.
-BRM_VECTOR_CLONES NaturalLevels quantiseNatural(const int32_t f[64], int q, int bias,
-                                                int16_t levels[64]) {
-    // (magnitude + bias) / 16q: numerators stay below 2^16 and divisors below 2^10, so the
-    // single-precision quotient of the numerator plus one half (2^-10 or more from an integer)
-    // is never rounded across an integer (its error stays below 2^-13).
+// The AC levels of a block in natural order and the zig-zag position of the last non-zero one:
+// the nearest level (|F| + 8q) / 16q, with F's sign. Written lane-wise so the compiler can
+// vectorise it.
+BRM_VECTOR_CLONES int quantiseNatural(const int32_t f[64], int q, int16_t levels[64]) {
+    // Numerators stay below 2^15 and divisors below 2^10, so the single-precision quotient of
+    // the numerator plus one half (2^-10 or more from an integer) is never rounded across an
+    // integer (its error stays below 2^-13).
     const float inverse = 1.0f / static_cast<float>(16 * q);
-    const int32_t step = 16 * q;
-    const int32_t oddFix = (q & 1) ? 8 : 0;
-    // Squared errors summed per column in 32 bits: a transformed pixel block has no term above
-    // 16320 (8 x 255 x 8), so no error passes 2^14.1 and eight squares stay below 2^32.
-    uint32_t columnError[8] = {};
-    for (int r = 0; r < 8; ++r) {
-        for (int c = 0; c < 8; ++c) {
-            const int i = r * 8 + c;
-            const int32_t v = f[i];
-            const int32_t magnitude = v < 0 ? -v : v;
-            // Half a unit keeps exact multiples from landing just below their integer.
-            int32_t level =
-                static_cast<int32_t>((static_cast<float>(magnitude + bias) + 0.5f) * inverse);
-            level = level > 127 ? 127 : level;
-            const int32_t rebuilt = level == 0 ? 0 : step * level + 8 * q - oddFix;
-            const int32_t e = magnitude - rebuilt;
-            columnError[c] += static_cast<uint32_t>(e * e);
-            levels[i] = static_cast<int16_t>(v < 0 ? -level : level);
-        }
-    }
-    int64_t error = 0;
-    for (const uint32_t part : columnError) {
-        error += part;
+    const int32_t half = 8 * q;
+    for (int i = 0; i < 64; ++i) {
+        const int32_t v = f[i];
+        const int32_t magnitude = v < 0 ? -v : v;
+        // Half a unit keeps exact multiples from landing just below their integer.
+        int32_t level =
+            static_cast<int32_t>((static_cast<float>(magnitude + half) + 0.5f) * inverse);
+        // Coding clamps every level to 127 (ESCAPE carries 8 bits), so the receiver holds that.
+        level = level > 127 ? 127 : level;
+        levels[i] = static_cast<int16_t>(v < 0 ? -level : level);
     }
     // A second pass over the 16-bit levels: a reduction of its own vectorises, folded into the
     // loop above it does not.
     int16_t last = 0;
-    for (int i = 0; i < 64; ++i) {
+    for (int i = 1; i < 64; ++i) {
         const auto rank = static_cast<int16_t>(kScanRank[i] * (levels[i] != 0));
         last = rank > last ? rank : last;
     }
-    return {error, last};
+    return last;
 }
 
 }  // namespace
 
-void BlockCodec::quantise(const uint8_t* pixels, int stride, int q, int acBias,
-                          QuantisedBlock& out) {
+void BlockCodec::quantise(const uint8_t* pixels, int stride, int q, QuantisedBlock& out) {
     int32_t f[64];
     forwardDct(pixels, stride, f);
-    // The decoder rebuilds the DC as 8 x level + 4, half a grey level above the level itself;
-    // taking the level one below the rounded mean keeps flat areas exact.
-    out.dcLevel = std::clamp((f[0] - 1) / 64, 0, 255);
-    const int bias = acBias * q + ((q & 1) ? 8 : 0);
-    const NaturalLevels natural = quantiseNatural(f, q, bias, out.levels);
-    int64_t error = natural.error;
-    // The DC term was counted as AC above: take it out and count the real DC error.
-    // (F0 is a sum of pixels, never negative, so its level above is its magnitude's.)
-    const int32_t dcMagnitude = f[0];
-    const int32_t dcLevelAsAc = out.levels[0];
-    const int32_t dcRebuiltAsAc =
-        dcLevelAsAc == 0 ? 0 : 16 * q * dcLevelAsAc + 8 * q - ((q & 1) ? 8 : 0);
-    error -= int64_t(dcMagnitude - dcRebuiltAsAc) * (dcMagnitude - dcRebuiltAsAc);
-    const int64_t dcError = f[0] - 8 * (8 * std::max(out.dcLevel, 1) + 4);
-    error += dcError * dcError;
+    // F0 is 64 times the block mean: the level is the rounded mean. (F0 is never negative; the
+    // clamp keeps the level in the code's range whatever the transform's rounding gives.)
+    out.dcLevel = std::clamp((f[0] + 32) / 64, 0, 255);
+    out.lastNonZero = quantiseNatural(f, q, out.levels);
     // The DC slot (zig-zag position 0) does not take part in the AC scan.
     out.levels[0] = 0;
-    out.lastNonZero = natural.last;
-    out.error = static_cast<uint32_t>(std::clamp<int64_t>(error / 64, 0, UINT32_MAX));
 }
 
 uint32_t BlockCodec::dcCode(int level) {
@@ -188,70 +156,6 @@ void BlockCodec::writeEvents(BitWriter& w, const QuantisedBlock& b) {
                   (static_cast<uint32_t>(clamped) & 0xff),
               15);
     });
-}
-
-int BlockCodec::packEvents(const QuantisedBlock& b, uint32_t words[kMaxPackedWords]) {
-    const auto& table = tcoefEncodeTable().entries;
-    // At most 31 bits wait in the accumulator and a code adds at most 22.
-    uint64_t acc = 0;
-    int pending = 0;
-    int total = 0;
-    int n = 0;
-    forEachEvent(b, [&](int last, int run, int level) {
-        const int mag = level < 0 ? -level : level;
-        uint32_t code = 0;
-        int bits = 0;
-        if (mag <= 12) {
-            const VlcCode c = table[last * 1024 + mag * 64 + run];
-            if (c.bits != 0) {
-                code = (uint32_t{c.code} << 1) | (level < 0 ? 1u : 0u);
-                bits = c.bits + 1;
-            }
-        }
-        if (bits == 0) {
-            const int clamped = std::clamp(level, -127, 127);
-            code = (kEscapeCode << 15) | (static_cast<uint32_t>(last) << 14) |
-                   (static_cast<uint32_t>(run) << 8) | (static_cast<uint32_t>(clamped) & 0xff);
-            bits = kEscapeBits + 15;
-        }
-        acc = (acc << bits) | code;
-        pending += bits;
-        total += bits;
-        if (pending >= 32) {
-            pending -= 32;
-            words[n++] = static_cast<uint32_t>(acc >> pending);
-        }
-    });
-    if (pending > 0) {
-        words[n] = static_cast<uint32_t>(acc << (32 - pending));
-    }
-    return total;
-}
-
-void BlockCodec::writePacked(BitWriter& w, const uint32_t* words, int bits) {
-    for (; bits >= 32; bits -= 32) {
-        w.put(*words++, 32);
-    }
-    if (bits > 0) {
-        w.put(*words >> (32 - bits), bits);
-    }
-}
-
-int BlockCodec::eventBits(const QuantisedBlock& b) {
-    const auto& table = tcoefEncodeTable().entries;
-    int bits = 0;
-    forEachEvent(b, [&](int last, int run, int level) {
-        const int mag = level < 0 ? -level : level;
-        if (mag <= 12) {
-            const VlcCode c = table[last * 1024 + mag * 64 + run];
-            if (c.bits != 0) {
-                bits += c.bits + 1;
-                return;
-            }
-        }
-        bits += kEscapeBits + 15;
-    });
-    return bits;
 }
 
 bool BlockCodec::readEvents(BitReader& r, int16_t levels[64]) {

@@ -13,16 +13,14 @@ struct QuantisedBlock {
     int dcLevel = 0;      // 0..255 before the INTRADC code mapping
     int16_t levels[64];   // row-major order (as the transform's coefficients); index 0 unused
     int lastNonZero = 0;  // zig-zag position of the last non-zero AC level, 0 when none
-    // Estimated squared error of the rebuilt pixels (from the coefficient errors; the
-    // transform keeps energy), for valuing the block before it is rebuilt.
-    uint32_t error = 0;
     bool hasAc() const { return lastNonZero > 0; }
 };
 
 class BlockCodec {
 public:
-    // acBias: added to |F| before dividing by 16q, in units of q (8 gives round to nearest).
-    static void quantise(const uint8_t* pixels, int stride, int q, int acBias, QuantisedBlock& out);
+    // Transforms a block and takes its DC level (the rounded mean) and nearest AC levels at
+    // quantiser q.
+    static void quantise(const uint8_t* pixels, int stride, int q, QuantisedBlock& out);
 
     // The 8-bit INTRADC code of a DC level, and back.
     static uint32_t dcCode(int level);
@@ -30,12 +28,6 @@ public:
 
     // Writes the AC events of a block (nothing when it has none).
     static void writeEvents(BitWriter& w, const QuantisedBlock& b);
-    static int eventBits(const QuantisedBlock& b);
-    // The AC events' bits packed most significant bit first into 32-bit words (the last one
-    // left-aligned), for writing later with writePacked; returns the bit count.
-    static constexpr int kMaxPackedWords = 44;  // 63 escapes of 22 bits
-    static int packEvents(const QuantisedBlock& b, uint32_t words[kMaxPackedWords]);
-    static void writePacked(BitWriter& w, const uint32_t* words, int bits);
 
     // Reads the AC events into `levels` (row-major order). False on an invalid code.
     static bool readEvents(BitReader& r, int16_t levels[64]);

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 #include "BitWriter.h"
 #include "ChangeMeasure.h"
-#include "PixelRows.h"
 
 namespace brm {
 
@@ -42,6 +40,9 @@ constexpr std::array<uint16_t, 33> kBlockCost = {300, 171, 134, 110, 94, 81, 72,
                                                  46,  43,  40,  38,  36, 34, 32, 30, 29, 28, 27,
                                                  26,  25,  24,  23,  22, 21, 21, 20, 19, 19, 18};
 constexpr uint32_t kCostAt8 = kBlockCost[8];
+// The most bytes carried over: far beyond any budget's use, well inside 32 bits with a frame's
+// budget added.
+constexpr uint32_t kCarryCeiling = 1u << 30;
 
 uint32_t ceilDiv(uint64_t a, uint64_t b) {
     return static_cast<uint32_t>((a + b - 1) / b);
@@ -72,9 +73,11 @@ void BlockCoder::configure(const CoderSettings& s) {
     cursor_ = 0;
     key_ = false;
     selectedCount_ = 0;
+    lastSelected_ = -1;
     measure_.fill(0);
     select_.fill(0);
     sentThisFrame_.fill(0);
+    passedThisFrame_.fill(0);
     owed_.fill(0);
     setBudgets(frameBytes_, keyBytes_);
 }
@@ -85,9 +88,12 @@ void BlockCoder::setBudgets(uint32_t frameBytes, uint32_t keyBytes) {
     if (frameBytes_ > 0) {
         affordableAt8_ = std::max<uint32_t>(static_cast<uint32_t>(minimumBlocks()),
                                             ceilDiv(4ull * frameBytes_, kCostAt8));
+    } else {
+        // Without a budget the quantiser stays at its ceiling: bytes left over from an earlier
+        // budget must not go on steering it (nothing spends them any more).
+        carryBytes_ = 0;
+        carryBlocks_ = 0;
     }
-    carryBytes_ = std::min(carryBytes_, frameBytes_);
-    carryBlocks_ = ceilDiv(4ull * carryBytes_, kCostAt8);
 }
 
 void BlockCoder::setQuantiserCeiling(int q) {
@@ -110,21 +116,20 @@ bool BlockCoder::isKeyFrame(bool requested) const {
     return requested || settings_.refreshPercent >= 100 || threshold_ == 0;
 }
 
-void BlockCoder::beginFrame(const uint8_t* current, const uint8_t* lastSent,
-                            const uint8_t* receiver, bool key) {
+void BlockCoder::beginFrame(const uint8_t* current, const uint8_t* lastSent, bool key) {
     selectBlocks(current, lastSent, key);
-    fitFrame(current, receiver);
+    chooseQuantiser();
 }
 
 void BlockCoder::selectBlocks(const uint8_t* current, const uint8_t* lastSent, bool key) {
     key_ = key;
     cursor_ = 0;
     sentThisFrame_.fill(0);
+    passedThisFrame_.fill(0);
     quantisedValid_.assign(static_cast<size_t>(settings_.layout.totalBlocks), 0);
-    packedBits_.assign(static_cast<size_t>(settings_.layout.totalBlocks), -1);
-    packedUsed_ = 0;
     if (key) {
         selectedCount_ = referenceCount();
+        lastSelected_ = settings_.layout.totalBlocks - 1;
     } else {
         measure(current, lastSent);
         select();
@@ -140,117 +145,7 @@ void BlockCoder::wantedMacroblocks(uint8_t* wanted) const {
     }
 }
 
-void BlockCoder::fitFrame(const uint8_t* current, const uint8_t* receiver) {
-    chooseQuantiser();
-    if (!key_ && frameBytes_ > 0 && settings_.mode == CodingMode::Transform) {
-        fitBudget(current, receiver);
-    }
-}
-
-// Keeps a non-key frame within its byte budget. A block is worth its bits by how much closer it
-// brings the receiver's picture to the input. When far more blocks are selected than the budget
-// can carry, only those furthest from what the receiver holds are weighed (three quarters of
-// what the budget affords at this quantiser); the rest wait for a later frame. Each weighed block
-// is quantised once here (the piece writer and the receiver copy reuse the result); blocks that
-// would not improve the receiver's picture are dropped, and when the frame would not fit, those
-// that buy the least per bit are left for a later frame.
-void BlockCoder::fitBudget(const uint8_t* current, const uint8_t* receiver) {
-    const int n = settings_.layout.totalBlocks;
-    quantised_.resize(static_cast<size_t>(n));
-    // Distances of all blocks in one pass (most are selected; the others' values go unused).
-    blockSquares(current, receiver, n, before_.data());
-    // Ranked by one key each, distance above and position below (nearer the start first among
-    // equals): the set kept is the same whatever order the selection leaves the rest in.
-    ranking_.clear();
-    for (int i = 0; i < n; ++i) {
-        if (select_[i] != 0) {
-            ranking_.push_back((uint64_t{before_[static_cast<size_t>(i)]} << 16) |
-                               static_cast<uint64_t>(0xffff - i));
-        }
-    }
-    const size_t limit = weighingLimit();
-    if (ranking_.size() > limit) {
-        std::nth_element(ranking_.begin(), ranking_.begin() + static_cast<ptrdiff_t>(limit),
-                         ranking_.end(), std::greater<>());
-        for (size_t k = limit; k < ranking_.size(); ++k) {
-            const int position = 0xffff - static_cast<int>(ranking_[k] & 0xffff);
-            select_[position] = 0;
-            markOwed(position);
-        }
-        selectedCount_ -= static_cast<int>(ranking_.size() - limit);
-    }
-    std::vector<Candidate>& candidates = candidates_;
-    candidates.clear();
-    int first = -1;
-    int last = -1;
-    long totalBits = 0;
-    for (int i = 0; i < n; ++i) {
-        if (select_[i] == 0) {
-            continue;
-        }
-        QuantisedBlock& qb = quantised_[static_cast<size_t>(i)];
-        BlockCodec::quantise(current + i * 64, 8, q_, acBias_, qb);
-        quantisedValid_[static_cast<size_t>(i)] = 1;
-        const double before = before_[static_cast<size_t>(i)];
-        const double after = qb.error;
-        if (after >= before) {
-            select_[i] = 0;  // the receiver already holds it as well as this quantiser can
-            --selectedCount_;
-            continue;
-        }
-        const int bits = 10 + pack(i, qb);
-        candidates.push_back({i, bits, (before - after) / bits});
-        totalBits += bits;
-        first = first < 0 ? i : first;
-        last = i;
-    }
-    if (candidates.empty()) {
-        return;
-    }
-    const long gaps = (last - first + 1) - static_cast<long>(candidates.size());
-    const uint32_t room = settings_.largestPiece != 0 ? settings_.largestPiece : kPieceCapacity;
-    const long budgetBits = 8L * (long(frameBytes_) + long(carryBytes_));
-    auto estimate = [&](long bits) {
-        const long pieces = 1 + bits / (8L * room);
-        return bits + gaps + pieces * 8L * (kHeaderBytes + 1);
-    };
-    if (estimate(totalBits) <= budgetBits) {
-        return;
-    }
-    std::sort(candidates.begin(), candidates.end(),
-              [](const Candidate& a, const Candidate& b) { return a.value < b.value; });
-    size_t dropped = 0;
-    while (dropped + 1 < candidates.size() && estimate(totalBits) > budgetBits) {
-        const Candidate& c = candidates[dropped++];
-        totalBits -= c.bits;
-        select_[c.position] = 0;
-        markOwed(c.position);
-    }
-    selectedCount_ -= static_cast<int>(dropped);
-}
-
-size_t BlockCoder::weighingLimit() const {
-    const uint32_t bytes = frameBytes_ + carryBytes_;
-    const uint32_t affordable =
-        ceilDiv(4ull * bytes, kBlockCost[static_cast<size_t>(std::clamp(q_, 0, 32))]);
-    return std::max<size_t>(kMinWeighed, size_t{affordable} * 3 / 4);
-}
-
-// Packs the events of a block weighed for the frame, so its piece copies them as they are.
-int BlockCoder::pack(int position, const QuantisedBlock& qb) {
-    // Room for the longest block, without clearing it (the words are written before use).
-    const size_t at = packedUsed_;
-    if (packed_.size() < at + BlockCodec::kMaxPackedWords) {
-        packed_.resize(at + BlockCodec::kMaxPackedWords);
-    }
-    const int bits = BlockCodec::packEvents(qb, packed_.data() + at);
-    packedUsed_ = at + static_cast<size_t>((bits + 31) / 32);
-    packedAt_[static_cast<size_t>(position)] = static_cast<uint32_t>(at);
-    packedBits_[static_cast<size_t>(position)] = bits;
-    return bits;
-}
-
-// Keeps a block quantised while writing a piece, so the receiver copy need not quantise it again.
+// Keeps a block quantised by a piece it overflowed, for the piece it starts.
 void BlockCoder::remember(int position, const QuantisedBlock& qb) {
     const auto at = static_cast<size_t>(position);
     if (at >= quantisedValid_.size()) {
@@ -282,39 +177,39 @@ void BlockCoder::measure(const uint8_t* current, const uint8_t* lastSent) {
     }
 }
 
+// Changed blocks first; when fewer are selected than the budget and the carried-over bytes
+// afford at quantiser 8, stale blocks and then blocks just below the threshold fill up to
+// their limits. Positions past the N blocks have no measure and no staleness: never selected.
 void BlockCoder::select() {
     const int n = settings_.layout.totalBlocks;
     int count = 0;
     for (int i = 0; i < n; ++i) {
-        select_[i] = (measure_[i] >= threshold_ || owed_[i] != 0) ? 1 : 0;
+        select_[i] = measure_[i] >= threshold_ || owed_[i] != 0 ? kChanged : kNotSent;
         count += select_[i];
     }
-    const int wanted = static_cast<int>(affordableAt8_ + carryBlocks_);
-    // Where the budget is enforced block by block (fitBudget), refresh may offer more
-    // candidates than the budget holds: the most useful of them are sent.
-    const bool enforced = settings_.mode == CodingMode::Transform;
-    const int a8 = static_cast<int>(affordableAt8_);
-    if (count < wanted && frameBytes_ > 0 && settings_.mode != CodingMode::Raw) {
-        const int limit = static_cast<int>(carryBlocks_) + (enforced ? 2 * a8 : a8 / 2);
-        for (int tier : {193, 129, 65}) {
+    const int64_t a8 = affordableAt8_;
+    const int64_t kn = carryBlocks_;
+    if (count < a8 + kn && frameBytes_ > 0 && settings_.mode != CodingMode::Raw) {
+        const int64_t limit = kn + a8 / 2;
+        for (const int tier : {193, 129, 65}) {
             for (int i = 0; i < n && count < limit; ++i) {
-                if (select_[i] == 0 && stale_[i] >= tier) {
-                    select_[i] = 2;
+                if (select_[i] == kNotSent && stale_[i] >= tier) {
+                    select_[i] = kStaleRefresh;
                     ++count;
                 }
             }
         }
     }
-    if (count < wanted) {
-        const int limit = static_cast<int>(carryBlocks_) + (enforced ? 2 * a8 : a8 / 4);
+    if (count < a8 + kn) {
+        const int64_t limit = kn + a8 / 4;
         if (count < limit) {
-            const int room = limit - count;
+            const int64_t room = limit - count;
             int added = 0;
             for (int k = 7; k >= 0 && added <= room; --k) {
                 const int t = k * threshold_ / 8;
                 for (int i = 0; i < n && added <= room; ++i) {
-                    if (select_[i] == 0 && measure_[i] > t) {
-                        select_[i] = 3;
+                    if (select_[i] == kNotSent && measure_[i] > t) {
+                        select_[i] = kNearThreshold;
                         ++added;
                     }
                 }
@@ -323,19 +218,22 @@ void BlockCoder::select() {
         }
     }
     selectedCount_ = count;
+    lastSelected_ = -1;
+    for (int i = n - 1; i >= 0; --i) {
+        if (select_[i] != kNotSent) {
+            lastSelected_ = i;
+            break;
+        }
+    }
 }
 
 void BlockCoder::chooseQuantiser() {
-    const uint32_t budget = key_ ? keyBytes_ : frameBytes_ + carryBytes_;
+    const uint64_t budget = key_ ? keyBytes_ : uint64_t{frameBytes_} + carryBytes_;
     const int r = referenceCount();
     int choice = settings_.quantiserCeiling;
     if (budget != 0 && selectedCount_ != 0 && r != 0) {
-        // Quarter-bytes per selected block, counted twice over when the budget is enforced:
-        // fitBudget then leaves the least useful blocks for later, and fewer blocks at a finer
-        // quantiser serve the picture better than all of them at a coarse one.
-        const uint64_t perBlock = 4ull * budget / static_cast<uint64_t>(selectedCount_);
-        const bool enforced = !key_ && settings_.mode == CodingMode::Transform;
-        const uint64_t x = enforced ? 2 * perBlock : perBlock;
+        // Quarter-bytes per selected block.
+        const uint64_t x = 4 * budget / static_cast<uint64_t>(selectedCount_);
         choice = x > 133 ? 2 : kQuantiserForBytes[std::max<uint64_t>(x, 18)];
     }
     q_ = std::max(1, std::min(choice, settings_.quantiserCeiling));
@@ -349,10 +247,8 @@ bool BlockCoder::nextPiece(const uint8_t* current, Piece& piece) {
     }
     uint8_t* payload = buffer_.data() + kHeaderBytes;
     const bool raw = settings_.mode == CodingMode::Raw;
-    const int first = cursor_;
     const bool built = raw ? rawPiece(current, piece, payload, room)
                            : transformPiece(current, piece, payload, room);
-    (void)first;
     if (!built) {
         cursor_ = 0;
         return false;
@@ -373,48 +269,67 @@ bool BlockCoder::nextPiece(const uint8_t* current, Piece& piece) {
     return true;
 }
 
+// Walks the positions from the cursor: selected blocks are coded, unselected ones after the
+// piece's first coded block are the bit 1. Before each of them the piece stops when fewer than
+// 2 bytes of room remain; a coded block that overflows the room starts the next piece.
 bool BlockCoder::transformPiece(const uint8_t* current, Piece& piece, uint8_t* payload,
                                 uint32_t room) {
     const int n = settings_.layout.totalBlocks;
     BitWriter w(payload, buffer_.size() - kHeaderBytes);
-    int pending = 0;
     int pos = cursor_;
-    QuantisedBlock qb;
-    for (; pos < n; ++pos) {
+    while (pos < n && !selected(pos)) {
+        ++pos;  // passed over silently before the piece's first coded block
+    }
+    QuantisedBlock fresh;
+    while (pos < n) {
         if (!selected(pos)) {
-            if (!piece.blocks.empty()) {
-                ++pending;
+            // A run of 1-bits, as many as pass the room check one by one: a bit written at bit
+            // count c leaves ceil(c / 8) + 2 <= room.
+            int end = pos;
+            while (end < n && !selected(end)) {
+                ++end;
+            }
+            const int64_t fit = std::max<int64_t>(
+                0, 8 * (int64_t{room} - 2) - static_cast<int64_t>(w.bitCount()) + 1);
+            const int take = static_cast<int>(std::min<int64_t>(end - pos, fit));
+            w.putOnes(take);
+            std::fill_n(passedThisFrame_.begin() + pos, take, uint8_t{1});
+            pos += take;
+            if (pos < end) {
+                // A piece stopped among the 1-bits after the frame's last selected block is
+                // the frame's last: the next piece would carry no block, so no piece would
+                // carry the last-piece flag and the receiver would not draw this frame.
+                if (pos > lastSelected_) {
+                    pos = n;
+                }
+                break;
             }
             continue;
         }
+        // The first block of a piece goes in whatever the room: a block that never fits would
+        // otherwise end every frame at the same place and starve the blocks after it.
         const bool firstBlock = piece.blocks.empty();
         if (!firstBlock && w.bytesUsed() + 2 > room) {
             break;
         }
         const BitWriter::Mark mark = w.mark();
-        if (!firstBlock) {
-            w.putOnes(pending);
-        }
         const QuantisedBlock* b = quantised(pos);
         if (b == nullptr) {
-            BlockCodec::quantise(current + pos * 64, 8, q_, acBias_, qb);
-            remember(pos, qb);
-            b = &qb;
+            BlockCodec::quantise(current + pos * 64, 8, q_, fresh);
+            b = &fresh;
         }
         w.put(b->hasAc() ? 0u : 1u, 2);
         w.put(BlockCodec::dcCode(b->dcLevel), 8);
-        const auto at = static_cast<size_t>(pos);
-        if (at < packedBits_.size() && packedBits_[at] >= 0) {
-            BlockCodec::writePacked(w, packed_.data() + packedAt_[at], packedBits_[at]);
-        } else {
-            BlockCodec::writeEvents(w, *b);
-        }
+        BlockCodec::writeEvents(w, *b);
         if (!firstBlock && (w.bytesUsed() > room || w.overflow())) {
             w.restore(mark);
+            if (b == &fresh) {
+                remember(pos, fresh);  // it starts the next piece as it is
+            }
             break;
         }
         piece.blocks.push_back(static_cast<uint16_t>(pos));
-        pending = 0;
+        ++pos;
     }
     if (piece.blocks.empty()) {
         return false;
@@ -467,37 +382,31 @@ void BlockCoder::commitBlocks(const std::vector<uint16_t>& blocks, const uint8_t
         std::memcpy(lastSent + pos * 64, current + pos * 64, 64);
         stale_[pos] = staleness;
         sentThisFrame_[pos] = 1;
+        owed_[pos] = 0;
     }
     blocksCoded_ += static_cast<uint32_t>(blocks.size());
 }
 
-// Subsampled chroma blocks take their change measure from the luminance of their macroblock, so
-// one that was wanted but not delivered would never be picked again: it stays owed until sent.
-// Other blocks are measured themselves and come back on their own.
-void BlockCoder::markOwed(int position) {
+void BlockCoder::keepUndelivered(const std::vector<uint16_t>& blocks) {
     const PlaneLayout& l = settings_.layout;
-    if (l.chroma == ChromaKind::Subsampled && position >= l.lumaBlocks) {
-        owed_[position] = 1;
+    if (l.chroma != ChromaKind::Subsampled) {
+        return;
+    }
+    for (const uint16_t pos : blocks) {
+        owed_[pos] = pos >= l.lumaBlocks ? 1 : owed_[pos];
     }
 }
 
-void BlockCoder::endFrame(uint32_t bytesDelivered) {
-    // Branch-free loops over the positions (the compiler vectorises them): sent blocks are no
-    // longer owed, and subsampled chroma blocks selected but not sent become owed (markOwed).
-    const PlaneLayout& l = settings_.layout;
-    const int n = l.totalBlocks;
-    const int owing = l.chroma == ChromaKind::Subsampled ? l.lumaBlocks : n;
-    for (int i = 0; i < owing; ++i) {
-        owed_[i] = sentThisFrame_[i] != 0 ? 0 : owed_[i];
-    }
-    const uint8_t all = key_ ? 1 : 0;
-    for (int i = owing; i < n; ++i) {
-        const uint8_t wanted = (select_[i] | all) != 0 ? 1 : owed_[i];
-        owed_[i] = sentThisFrame_[i] != 0 ? 0 : wanted;
-    }
+void BlockCoder::endFrame(uint32_t pieceBytes) {
+    const int n = settings_.layout.totalBlocks;
     if (settings_.staleRefresh) {
+        // Coding mode 0 ages the blocks its pieces passed as 1-bits (never sent); the other
+        // modes every block not sent. Branch-free loops: the compiler vectorises them.
+        const bool passedOnly = settings_.mode == CodingMode::Transform;
+        const uint8_t* aging = passedOnly ? passedThisFrame_.data() : sentThisFrame_.data();
+        const uint8_t agesWhen = passedOnly ? 1 : 0;
         for (int i = 0; i < n; ++i) {
-            const uint8_t grow = sentThisFrame_[i] == 0 && stale_[i] < 255 ? 1 : 0;
+            const uint8_t grow = aging[i] == agesWhen && stale_[i] < 255 ? 1 : 0;
             stale_[i] = static_cast<uint8_t>(stale_[i] + grow);
         }
     }
@@ -506,15 +415,13 @@ void BlockCoder::endFrame(uint32_t bytesDelivered) {
         return;
     }
     const uint64_t available = uint64_t{frameBytes_} + carryBytes_;
-    if (available <= bytesDelivered) {
+    if (available <= pieceBytes) {
         carryBytes_ = 0;
         carryBlocks_ = 0;
         return;
     }
-    // Unspent bytes carry over, but never more than one ordinary frame's worth, so a long
-    // still scene cannot build up a burst the line would take seconds to carry.
-    carryBytes_ =
-        static_cast<uint32_t>(std::min<uint64_t>(available - bytesDelivered, frameBytes_));
+    // Saturates rather than wraps when a long still scene leaves the budget unspent for hours.
+    carryBytes_ = static_cast<uint32_t>(std::min<uint64_t>(available - pieceBytes, kCarryCeiling));
     carryBlocks_ = ceilDiv(4ull * carryBytes_, kCostAt8);
 }
 

@@ -39,6 +39,12 @@ public:
     static constexpr int kHeaderBytes = 11;
     static constexpr int kMaxPositions = 2048;
 
+    // Selection values of a block in a frame.
+    static constexpr uint8_t kNotSent = 0;
+    static constexpr uint8_t kChanged = 1;
+    static constexpr uint8_t kStaleRefresh = 2;
+    static constexpr uint8_t kNearThreshold = 3;
+
     BlockCoder();
 
     void configure(const CoderSettings& s);
@@ -46,35 +52,35 @@ public:
     void setQuantiserCeiling(int q);
     void setChangeValue(int c);
     void setRefreshPercent(int r) { settings_.refreshPercent = r; }
-    // The quantiser-rounding bias, in units of q (8 rounds to nearest).
-    void setAcBias(int bias) { acBias_ = bias; }
-    int acBias() const { return acBias_; }
 
     int threshold() const { return threshold_; }
     int quantiser() const { return q_; }
     int quantiserCeiling() const { return settings_.quantiserCeiling; }
     uint32_t frameBudget() const { return frameBytes_; }
     uint32_t keyBudget() const { return keyBytes_; }
+    uint32_t affordableAt8() const { return affordableAt8_; }
     uint32_t carriedBytes() const { return carryBytes_; }
+    uint32_t carriedBlocks() const { return carryBlocks_; }
     int selectedCount() const { return selectedCount_; }
     const CoderSettings& settings() const { return settings_; }
     bool isKeyFrame(bool requested) const;
 
-    // Measures, selects and picks the quantiser for a frame: selectBlocks then fitFrame.
-    // receiver: the picture the receiver holds (reconstructed blocks), used to value refreshes.
-    void beginFrame(const uint8_t* current, const uint8_t* lastSent, const uint8_t* receiver,
-                    bool key);
-    // The first half: measures the change and selects blocks (subsampled chroma blocks take
-    // their measure from luminance, so their pixels are not read yet).
+    // Measures, selects and picks the quantiser for a frame: selectBlocks then
+    // chooseQuantiser.
+    void beginFrame(const uint8_t* current, const uint8_t* lastSent, bool key);
+    // Measures the change and selects blocks (subsampled chroma blocks take their measure from
+    // luminance, so their pixels are not read yet).
     void selectBlocks(const uint8_t* current, const uint8_t* lastSent, bool key);
     // For each macroblock (one entry per chroma block of a plane), whether any of its blocks
     // is selected: only their chroma pixels are read from here on.
     void wantedMacroblocks(uint8_t* wanted) const;
-    // The second half: the quantiser for the frame and the fitting to its budget.
-    void fitFrame(const uint8_t* current, const uint8_t* receiver);
-    bool selected(int position) const { return key_ || select_[position] != 0; }
+    // The quantiser for the frame from its byte budget and the blocks selected.
+    void chooseQuantiser();
+    bool selected(int position) const { return key_ || select_[position] != kNotSent; }
+    uint8_t selection(int position) const { return select_[position]; }
+    uint8_t staleness(int position) const { return stale_[position]; }
 
-    // The block as quantised this frame, or null.
+    // The block as quantised this frame when it overflowed a piece, or null.
     const QuantisedBlock* quantised(int position) const {
         return position < static_cast<int>(quantisedValid_.size()) &&
                        quantisedValid_[static_cast<size_t>(position)]
@@ -88,8 +94,11 @@ public:
     // sets their staleness. Pieces that were not delivered are simply not committed.
     void commitBlocks(const std::vector<uint16_t>& blocks, const uint8_t* current,
                       uint8_t* lastSent);
-    // Ages the blocks not sent this frame and carries unspent bytes to the next frame.
-    void endFrame(uint32_t bytesDelivered);
+    // A piece that was not delivered: its subsampled chroma blocks stay selected until sent.
+    void keepUndelivered(const std::vector<uint16_t>& blocks);
+    // Ages the blocks not sent this frame and carries unspent bytes to the next frame;
+    // pieceBytes: the bytes of all pieces of the frame, headers included.
+    void endFrame(uint32_t pieceBytes);
 
     // H.263 pictures use the quantiser range 1..31.
     void limitQuantiser(int q) {
@@ -103,11 +112,6 @@ public:
 private:
     void measure(const uint8_t* current, const uint8_t* lastSent);
     void select();
-    void chooseQuantiser();
-    void fitBudget(const uint8_t* current, const uint8_t* receiver);
-    // How many selected blocks fitBudget weighs at most.
-    size_t weighingLimit() const;
-    void markOwed(int position);
     void remember(int position, const QuantisedBlock& qb);
     bool transformPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room);
     bool rawPiece(const uint8_t* current, Piece& piece, uint8_t* payload, uint32_t room);
@@ -115,7 +119,6 @@ private:
     int minimumBlocks() const;
 
     CoderSettings settings_;
-    int acBias_ = 2;
     int threshold_ = 200;
     int q_ = 1;
     uint32_t frameBytes_ = 0;
@@ -126,42 +129,22 @@ private:
     int cursor_ = 0;
     bool key_ = false;
     int selectedCount_ = 0;
+    int lastSelected_ = -1;  // the highest selected position of the frame
     uint32_t blocksCoded_ = 0;
 
     std::array<uint8_t, kMaxPositions> measure_{};
     std::array<uint8_t, kMaxPositions> select_{};
     std::array<uint8_t, kMaxPositions> stale_{};
     std::array<uint8_t, kMaxPositions> sentThisFrame_{};
-    // Selected in an earlier frame but never delivered: chroma blocks take their measure from
-    // luminance, so without this mark a dropped chroma block would never be sent again.
+    // Unselected blocks written as a 1-bit this frame (the ones that age in coding mode 0).
+    std::array<uint8_t, kMaxPositions> passedThisFrame_{};
+    // Subsampled chroma blocks of pieces that were not delivered. Their measure comes from
+    // luminance, which may have been delivered, so nothing would select them again.
     std::array<uint8_t, kMaxPositions> owed_{};
     std::vector<uint8_t> buffer_;
-    // The squared distance of selected blocks from the receiver's picture, by position, and
-    // their ranking keys while a frame is fitted to its budget.
-    std::array<uint32_t, kMaxPositions> before_{};
-    std::vector<uint64_t> ranking_;
-    // Weighed blocks worth sending, with their bits and what they buy per bit.
-    struct Candidate {
-        int position;
-        int bits;
-        double value;
-    };
-    std::vector<Candidate> candidates_;
-    // How many selected blocks are weighed at most: three quarters of those the budget affords
-    // at the frame's quantiser (blocks cost less than the cost table says once the least useful
-    // are left out), and never fewer than the minimum. Weighing more of the blocks nearer the
-    // receiver's picture costs time and mostly spends the budget on blocks that buy little.
-    static constexpr size_t kMinWeighed = 64;
-    // Blocks already quantised at this frame's quantiser (by fitBudget or a piece), by position.
+    // Blocks quantised this frame that overflowed a piece and start the next one, by position.
     std::vector<QuantisedBlock> quantised_;
     std::vector<uint8_t> quantisedValid_;
-    // The events of blocks weighed this frame, packed (BlockCodec::packEvents): their words in
-    // packed_ from packedAt_, and their bit count (-1 when not packed), by position.
-    int pack(int position, const QuantisedBlock& qb);
-    std::vector<uint32_t> packed_;
-    size_t packedUsed_ = 0;
-    std::array<uint32_t, kMaxPositions> packedAt_{};
-    std::vector<int> packedBits_;
 };
 
 }  // namespace brm

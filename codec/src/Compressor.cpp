@@ -377,6 +377,9 @@ void Compressor::qualityChange(uint32_t id, uint32_t value) {
 }
 
 void Compressor::trackBlocks(const std::vector<uint16_t>& blocks) {
+    if (!keepReceiverCopy_) {
+        return;
+    }
     QuantisedBlock qb;
     for (const uint16_t pos : blocks) {
         const uint8_t* src = current_.data() + pos * 64;
@@ -387,7 +390,7 @@ void Compressor::trackBlocks(const std::vector<uint16_t>& blocks) {
         }
         const QuantisedBlock* cached = coder_.quantised(pos);
         if (cached == nullptr) {
-            BlockCodec::quantise(src, 8, coder_.quantiser(), coder_.acBias(), qb);
+            BlockCodec::quantise(src, 8, coder_.quantiser(), qb);
             cached = &qb;
         }
         const int dc = BlockCodec::dcLevel(BlockCodec::dcCode(cached->dcLevel));
@@ -399,14 +402,18 @@ void Compressor::trackBlocks(const std::vector<uint16_t>& blocks) {
     }
 }
 
-bool Compressor::codePieces(const PieceSink& sink, uint32_t& delivered) {
+void Compressor::codePieces(const PieceSink& sink, uint32_t& pieceBytes) {
     Piece piece;
     char text[256];
     while (coder_.nextPiece(current_.data(), piece)) {
+        pieceBytes += piece.length;
+        // Only delivered blocks count as sent: a dropped piece's blocks stay changed against the
+        // last picture sent, so they are selected again instead of missing at the receiver.
         if (sink(!piece.last, piece.data, piece.length)) {
             trackBlocks(piece.blocks);
             coder_.commitBlocks(piece.blocks, current_.data(), lastSent_.data());
-            delivered += piece.length;
+        } else {
+            coder_.keepUndelivered(piece.blocks);
         }
         if (largestPiece_ != 0 && piece.length > largestPiece_ + 100) {
             std::snprintf(text, sizeof text, "Compress length %u >> %u", piece.length,
@@ -417,19 +424,18 @@ bool Compressor::codePieces(const PieceSink& sink, uint32_t& delivered) {
             break;
         }
     }
-    return true;
 }
 
-bool Compressor::codeH263(bool key, const PieceSink& sink, uint32_t& delivered) {
-    coder_.limitQuantiser(31);  // PQUANT has five bits
+void Compressor::codeH263(bool key, const PieceSink& sink) {
+    coder_.limitQuantiser(31);  // PQUANT has five bits: 32 cannot be written
     const int q = coder_.quantiser();
     picture_.resize(kPieceCapacity);
     std::vector<uint32_t> rowStarts;
     const uint32_t length = H263PictureWriter::write(
         current_.data(), layout_, lumaOnly_, key, [&](int mb) { return coder_.selected(4 * mb); },
-        q, coder_.acBias(), picture_.data(), kPieceCapacity, rowStarts);
+        q, picture_.data(), kPieceCapacity, rowStarts);
     if (length == 0) {
-        return true;
+        return;
     }
     const int mbColumns = layout_.macroblockColumns();
     const int mbRows = layout_.macroblockRows();
@@ -437,7 +443,6 @@ bool Compressor::codeH263(bool key, const PieceSink& sink, uint32_t& delivered) 
     if (largestPiece_ == 0) {
         if (sink(false, picture_.data(), length)) {
             std::fill(rowDelivered.begin(), rowDelivered.end(), true);
-            delivered += length;
         }
     } else {
         std::vector<H263Packet> packets;
@@ -448,13 +453,12 @@ bool Compressor::codeH263(bool key, const PieceSink& sink, uint32_t& delivered) 
         if (error != 0) {
             trace(error == H263PictureWriter::kPacketsTooBig ? "Packets too big"
                                                              : "Picture elements too large");
-            return true;
+            return;
         }
         std::fill(rowDelivered.begin(), rowDelivered.end(), true);
         for (size_t i = 0; i < packets.size(); ++i) {
             const H263Packet& p = packets[i];
             if (sink(i + 1 < packets.size(), packets_.data() + p.offset, p.length)) {
-                delivered += p.length;
                 continue;
             }
             // A row is sent only when every byte of it reached the receiver.
@@ -490,7 +494,6 @@ bool Compressor::codeH263(bool key, const PieceSink& sink, uint32_t& delivered) 
     }
     trackBlocks(blocks);
     coder_.commitBlocks(blocks, current_.data(), lastSent_.data());
-    return true;
 }
 
 bool Compressor::codeFrame(const void* bits, bool keyRequest, const PieceSink& sink) {
@@ -509,14 +512,14 @@ bool Compressor::codeFrame(const void* bits, bool keyRequest, const PieceSink& s
         coder_.wantedMacroblocks(wanted.data());
         reader_.readChroma(layout_, wanted.data(), current_.data());
     }
-    coder_.fitFrame(current_.data(), receiver_.data());
-    uint32_t delivered = 0;
+    coder_.chooseQuantiser();
+    uint32_t pieceBytes = 0;
     if (mode_ == CodingMode::H263) {
-        codeH263(key, sink, delivered);
+        codeH263(key, sink);
     } else {
-        codePieces(sink, delivered);
+        codePieces(sink, pieceBytes);
     }
-    coder_.endFrame(delivered);
+    coder_.endFrame(pieceBytes);
     if (++framesSinceTrace_ >= 50) {
         char text[256];
         std::snprintf(text, sizeof text, "Q %u C %u TBlocks %lu",

@@ -34,9 +34,10 @@ public:
     const PlaneLayout& layout() const { return layout_; }
     const FrameWindow& window() const { return window_; }
     const std::vector<uint8_t>& lastSent() const { return lastSent_; }
-    // The picture the receiver holds after the pieces delivered so far.
+    // The picture the receiver holds after the pieces delivered so far, rebuilt from the coded
+    // blocks while keepReceiverCopy is on (for checking the expander against the compressor).
+    void keepReceiverCopy(bool on) { keepReceiverCopy_ = on; }
     const std::vector<uint8_t>& receiverPicture() const { return receiver_; }
-    void setAcBias(int bias) { coder_.setAcBias(bias); }
     const BlockCoder& coder() const { return coder_; }
     CodingMode mode() const { return mode_; }
 
@@ -48,8 +49,9 @@ private:
     void configureCoder();
     void buildColourTable();
     ChromaKind chromaKind() const;
-    bool codePieces(const PieceSink& sink, uint32_t& delivered);
-    bool codeH263(bool key, const PieceSink& sink, uint32_t& delivered);
+    // pieceBytes: the bytes of all the frame's pieces, headers included.
+    void codePieces(const PieceSink& sink, uint32_t& pieceBytes);
+    void codeH263(bool key, const PieceSink& sink);
     void trackBlocks(const std::vector<uint16_t>& blocks);
     void trace(const char* text) const;
 
@@ -90,6 +92,7 @@ private:
     std::vector<uint8_t> picture_;
     std::vector<uint8_t> packets_;
     std::vector<uint8_t> remote_;
+    bool keepReceiverCopy_ = false;
     uint32_t framesSinceTrace_ = 0;
     uint32_t blocksAtTrace_ = 0;
 };

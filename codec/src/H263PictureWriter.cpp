@@ -15,10 +15,10 @@ void putCode(BitWriter& w, const VlcCode& c) {
 }
 
 void writeMacroblock(BitWriter& w, const uint8_t* plane, const PlaneLayout& layout, int mb,
-                     bool lumaOnly, bool intra, int q, int acBias) {
+                     bool lumaOnly, bool intra, int q) {
     QuantisedBlock blocks[6];
     for (int k = 0; k < 4; ++k) {
-        BlockCodec::quantise(plane + (4 * mb + k) * 64, 8, q, acBias, blocks[k]);
+        BlockCodec::quantise(plane + (4 * mb + k) * 64, 8, q, blocks[k]);
     }
     int cbpc = 0;
     if (lumaOnly) {
@@ -27,9 +27,9 @@ void writeMacroblock(BitWriter& w, const uint8_t* plane, const PlaneLayout& layo
             blocks[k].lastNonZero = 0;
         }
     } else {
-        BlockCodec::quantise(plane + (layout.lumaBlocks + mb) * 64, 8, q, acBias, blocks[4]);
+        BlockCodec::quantise(plane + (layout.lumaBlocks + mb) * 64, 8, q, blocks[4]);
         BlockCodec::quantise(plane + (layout.lumaBlocks + layout.chromaBlocks + mb) * 64, 8, q,
-                             acBias, blocks[5]);
+                             blocks[5]);
         cbpc = (blocks[4].hasAc() ? 2 : 0) | (blocks[5].hasAc() ? 1 : 0);
     }
     int cbpy = 0;
@@ -53,7 +53,7 @@ void writeMacroblock(BitWriter& w, const uint8_t* plane, const PlaneLayout& layo
 
 uint32_t H263PictureWriter::write(const uint8_t* plane, const PlaneLayout& layout, bool lumaOnly,
                                   bool intra, const std::function<bool(int)>& coded, int q,
-                                  int acBias, uint8_t* out, uint32_t capacity,
+                                  uint8_t* out, uint32_t capacity,
                                   std::vector<uint32_t>& rowStarts) {
     BitWriter w(out, capacity);
     const int mbColumns = layout.macroblockColumns();
@@ -83,7 +83,7 @@ uint32_t H263PictureWriter::write(const uint8_t* plane, const PlaneLayout& layou
                 w.put(1, 1);  // COD: not coded
                 continue;
             }
-            writeMacroblock(w, plane, layout, mb, lumaOnly, intra, q, acBias);
+            writeMacroblock(w, plane, layout, mb, lumaOnly, intra, q);
         }
     }
     w.alignZero();

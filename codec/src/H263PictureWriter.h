@@ -25,8 +25,7 @@ public:
     // rowStarts receives the byte offset at which each macroblock row begins.
     static uint32_t write(const uint8_t* plane, const PlaneLayout& layout, bool lumaOnly,
                           bool intra, const std::function<bool(int macroblock)>& coded, int q,
-                          int acBias, uint8_t* out, uint32_t capacity,
-                          std::vector<uint32_t>& rowStarts);
+                          uint8_t* out, uint32_t capacity, std::vector<uint32_t>& rowStarts);
 
     // Cuts a picture into packets of at most `largestPiece` bytes (header included) in
     // `buffer`. Returns 0 or the error number.

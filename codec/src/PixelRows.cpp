@@ -91,14 +91,4 @@ BRM_VECTOR_CLONES void blockDifferencesPortable(const uint8_t* a, const uint8_t*
     }
 }
 
-BRM_VECTOR_CLONES void blockSquaresPortable(const uint8_t* a, const uint8_t* b, int blocks,
-                                            uint32_t* squares) {
-    for (int k = 0; k < blocks; ++k) {
-        int32_t sum = 0;
-        int32_t q = 0;
-        differencesOfBlock(a + k * 64, b + k * 64, sum, q);
-        squares[k] = static_cast<uint32_t>(q);
-    }
-}
-
 }  // namespace brm

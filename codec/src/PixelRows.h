@@ -23,11 +23,6 @@ void chromaBlockRowsBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, 
 void chromaBlockRowsBgrPortable(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, uint8_t* cr,
                                 int macroblocks);
 
-// Sums of squared differences of `blocks` pairs of consecutive 64-byte blocks (at most
-// 64 x 255^2 each). Built like chromaRowBgr.
-void blockSquares(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares);
-void blockSquaresPortable(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares);
-
 // Sum of squared differences and sum of differences of two 64-byte blocks.
 void blockDifferences(const uint8_t* a, const uint8_t* b, int32_t& sum, int32_t& squares);
 // The same for `blocks` consecutive 64-byte blocks. Built like chromaRowBgr.

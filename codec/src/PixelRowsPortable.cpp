@@ -17,8 +17,4 @@ void blockDifferences(const uint8_t* a, const uint8_t* b, int blocks, int32_t* s
     blockDifferencesPortable(a, b, blocks, sums, squares);
 }
 
-void blockSquares(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares) {
-    blockSquaresPortable(a, b, blocks, squares);
-}
-
 }  // namespace brm

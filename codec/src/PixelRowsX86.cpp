@@ -127,18 +127,6 @@ __attribute__((target("avx2"))) inline __m256i squaresOfBlock(const uint8_t* a, 
     return sum;
 }
 
-__attribute__((target("avx2"))) void blockSquaresAvx2(const uint8_t* a, const uint8_t* b,
-                                                      int blocks, uint32_t* squares) {
-    for (int k = 0; k < blocks; ++k) {
-        const __m256i lanes = squaresOfBlock(a + k * 64, b + k * 64);
-        __m128i s =
-            _mm_add_epi32(_mm256_castsi256_si128(lanes), _mm256_extracti128_si256(lanes, 1));
-        s = _mm_hadd_epi32(s, s);
-        s = _mm_hadd_epi32(s, s);
-        squares[k] = static_cast<uint32_t>(_mm_cvtsi128_si32(s));
-    }
-}
-
 // The bytes of a 64-byte block summed in four 64-bit lanes.
 __attribute__((target("avx2"))) inline __m256i byteSums(const uint8_t* p) {
     const __m256i zero = _mm256_setzero_si256();
@@ -184,14 +172,6 @@ void chromaBlockRowsBgr(const uint8_t* top, const uint8_t* bottom, uint8_t* cb, 
         chromaRowAvx2(top, bottom, cb, cr, macroblocks, 64);
     } else {
         chromaBlockRowsBgrPortable(top, bottom, cb, cr, macroblocks);
-    }
-}
-
-void blockSquares(const uint8_t* a, const uint8_t* b, int blocks, uint32_t* squares) {
-    if (__builtin_cpu_supports("avx2")) {
-        blockSquaresAvx2(a, b, blocks, squares);
-    } else {
-        blockSquaresPortable(a, b, blocks, squares);
     }
 }
 

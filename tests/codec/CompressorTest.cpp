@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "BlockCoder.h"
@@ -107,39 +108,193 @@ TEST(CompressorSetup, QuantiserAndChangeMaps) {
     EXPECT_EQ(Compressor::changeMap(2, 0), 5);
 }
 
-// A luminance-only 176x144 coder whose current picture differs from the last one sent in
-// exactly `changed` blocks.
-int quantiserFor(int changed, uint32_t frameBytes, bool key = false) {
-    BlockCoder coder;
-    CoderSettings s;
-    s.layout = PlaneLayout::make(22, 18, ChromaKind::None);
-    s.quantiserCeiling = 10;
-    s.meanRemoved = false;
-    coder.configure(s);
-    coder.setQuantiserCeiling(32);
-    coder.setBudgets(frameBytes, frameBytes);
-    std::vector<uint8_t> current(396 * 64, 0);
-    std::vector<uint8_t> last(396 * 64, 0);
-    for (int i = 0; i < changed; ++i) {
-        std::fill(current.begin() + i * 64, current.begin() + i * 64 + 64, 200);
+// A grey 24-bit picture (Y = v, Cb = Cr = 128) whose columns from x0 to x1 are v + step.
+std::vector<uint8_t> greyPicture(int width, int height, int v, int x0 = 0, int x1 = 0,
+                                 int step = 0) {
+    std::vector<uint8_t> bits(static_cast<size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int value = x >= x0 && x < x1 ? v + step : v;
+            std::fill_n(bits.begin() + (static_cast<ptrdiff_t>(y) * width + x) * 3, 3,
+                        static_cast<uint8_t>(value));
+        }
     }
-    coder.beginFrame(current.data(), last.data(), last.data(), key);
-    if (!key) {
-        // All changed blocks are selected; only the budget may leave some for later.
-        EXPECT_LE(coder.selectedCount(), changed);
-        EXPECT_GT(coder.selectedCount(), 0);
-    }
-    return coder.quantiser();
+    return bits;
 }
 
-TEST(CompressorCoder, QuantiserFollowsTheBudgetPerSelectedBlock) {
-    // Key frames: 4 x 4000 / 396 = 40 quarter-bytes a block.
-    EXPECT_EQ(quantiserFor(396, 4000, true), 13);
-    EXPECT_EQ(quantiserFor(396, 300, true), 32);  // 3 quarter-bytes: the coarsest
-    // Ordinary frames, whose budget is enforced block by block, count each block's share twice.
-    EXPECT_EQ(quantiserFor(100, 4000), 2);   // 2 x 160
-    EXPECT_EQ(quantiserFor(300, 4000), 4);   // 2 x 53
-    EXPECT_EQ(quantiserFor(300, 1500), 13);  // 2 x 20
+// Bits of a piece's payload (after its 11-byte header), first bit first.
+std::string payloadBits(const std::vector<uint8_t>& piece, size_t count) {
+    std::string s;
+    for (size_t i = 0; i < count && 11 + i / 8 < piece.size(); ++i) {
+        s += ((piece[11 + i / 8] >> (7 - i % 8)) & 1) ? '1' : '0';
+    }
+    return s;
+}
+
+TEST(CompressorCoding, FirstBlockOfAKeyPieceCodesItsRoundedMeanAndNearestLevels) {
+    struct Case {
+        int value;
+        int step;  // added to the block's left half
+        const char* bits;
+    };
+    // Coded block 0, no-AC bit, DC level; with AC: LAST 1, RUN 0, LEVEL 1 is 0111 and a sign.
+    const Case cases[] = {
+        {77, 0,
+         "0"
+         "1"
+         "01001101"},
+        {128, 0,
+         "0"
+         "1"
+         "11111111"},  // level 128 is sent as 255
+        {200, 0,
+         "0"
+         "1"
+         "11001000"},
+        // Halves 101 and 99: mean 100; the first AC coefficient F = 58 is nearer level 1
+        // (6q x 2 = 96 apart) than level 0 at quantiser 6.
+        {99, 2,
+         "0"
+         "0"
+         "01100100"
+         "0111"
+         "0"},
+    };
+    for (const Case& c : cases) {
+        Compressor compressor;
+        // Quality 60 maps to quantiser 6; without a key-frame budget the key frame uses it.
+        ASSERT_TRUE(
+            setFormat(compressor, 16, 16, 24, {word(VC_C_LUMA_ONLY, 1), word(VC_C_QUALITY, 60)}));
+        const auto pieces = codeFrame(compressor, greyPicture(16, 16, c.value, 0, 4, c.step), true);
+        ASSERT_EQ(pieces.size(), 1u);
+        EXPECT_EQ(pieces[0].bytes[4], 6);
+        const std::string expected = c.bits;
+        EXPECT_EQ(payloadBits(pieces[0].bytes, expected.size()), expected) << "value " << c.value;
+    }
+}
+
+// A 176x144 luminance-only compressor (quantiser ceiling 32) that has sent a key frame of
+// noise at quantiser 2 (staleness 16: no stale refresh) costing far more than any budget
+// here (no carry-over).
+struct BudgetedCompressor {
+    explicit BudgetedCompressor(uint32_t frameBytes, uint32_t keyBytes = 65535) {
+        EXPECT_TRUE(
+            setFormat(c, 176, 144, 24,
+                      {word(VC_C_LUMA_ONLY, 1), word(VC_C_Q_MIDPOINT, 100), word(VC_C_QUALITY, 50),
+                       word(VC_C_CHANGE, 60), word(VC_C_FRAME_BYTES, frameBytes),
+                       word(VC_C_KEY_BYTES, keyBytes)}));
+        uint32_t seed = 7;
+        for (auto& b : noise) {
+            seed = seed * 1103515245u + 12345u;
+            b = static_cast<uint8_t>(seed >> 24);
+        }
+        key = codeFrame(c, noise, true);
+    }
+    // Codes the noise with its first `blocks` blocks (in raster order) inverted.
+    std::vector<CapturedPiece> changeBlocks(int blocks) {
+        std::vector<uint8_t> changed = noise;
+        for (int k = 0; k < blocks; ++k) {
+            const int bx = k % 22;
+            const int by = k / 22;
+            for (int y = by * 8; y < by * 8 + 8; ++y) {
+                for (int x = bx * 8; x < bx * 8 + 8; ++x) {
+                    for (int i = 0; i < 3; ++i) {
+                        uint8_t& v = changed[(static_cast<size_t>(143 - y) * 176 + x) * 3 + i];
+                        v = static_cast<uint8_t>(255 - v);
+                    }
+                }
+            }
+        }
+        return codeFrame(c, changed, false);
+    }
+    Compressor c;
+    std::vector<uint8_t> noise = std::vector<uint8_t>(176 * 144 * 3);
+    std::vector<CapturedPiece> key;
+};
+
+size_t bytesOf(const std::vector<CapturedPiece>& pieces) {
+    size_t n = 0;
+    for (const auto& p : pieces) {
+        n += p.bytes.size();
+    }
+    return n;
+}
+
+TEST(CompressorCoder, QuantiserFromTheBudgetPerSelectedBlock) {
+    // Key frames: every one of the 396 blocks, x = 4 x 4000 / 396 = 40 quarter-bytes a block.
+    BudgetedCompressor keyed(4000, 4000);
+    ASSERT_FALSE(keyed.key.empty());
+    EXPECT_EQ(keyed.key[0].bytes[4], 13);
+    struct Case {
+        int changed;
+        uint32_t frameBytes;
+        int quantiser;
+    };
+    for (const Case& k : {Case{100, 4000, 2},    // x = 160, above 133
+                          Case{300, 4000, 10},   // x = 53
+                          Case{300, 1500, 29}})  // x = 20
+    {
+        BudgetedCompressor b(k.frameBytes);
+        ASSERT_EQ(b.key[0].bytes[4], 2);
+        ASSERT_EQ(b.c.coder().carriedBytes(), 0u);
+        const auto pieces = b.changeBlocks(k.changed);
+        EXPECT_EQ(b.c.coder().selectedCount(), k.changed);
+        ASSERT_FALSE(pieces.empty());
+        EXPECT_EQ(pieces[0].bytes[4], k.quantiser) << k.changed << " blocks, " << k.frameBytes;
+    }
+}
+
+TEST(CompressorCoder, UnspentBytesCarryOverAndAnOverrunClearsThem) {
+    BudgetedCompressor b(4000);
+    // The key frame's bytes were above the budget: nothing carried.
+    EXPECT_EQ(b.c.coder().carriedBytes(), 0u);
+    // Unchanged frames send nothing and carry their whole budget, frame after frame.
+    EXPECT_TRUE(codeFrame(b.c, b.noise, false).empty());
+    EXPECT_EQ(b.c.coder().carriedBytes(), 4000u);
+    EXPECT_TRUE(codeFrame(b.c, b.noise, false).empty());
+    EXPECT_EQ(b.c.coder().carriedBytes(), 8000u);
+    // A frame of U bytes leaves Kb + Bf - U.
+    const size_t used = bytesOf(b.changeBlocks(20));
+    ASSERT_LT(used, 12000u);
+    EXPECT_EQ(b.c.coder().carriedBytes(), 12000u - used);
+    // A frame above the budget plus the carry-over clears it.
+    EXPECT_GT(bytesOf(b.changeBlocks(396)), 4000u + b.c.coder().carriedBytes());
+    EXPECT_EQ(b.c.coder().carriedBytes(), 0u);
+}
+
+TEST(CompressorCoder, StaleRefreshFillsHalfOfWhatTheBudgetAffords) {
+    // Quality 62 (midpoint 100) gives quantiser 24; without a key budget the key frame uses
+    // it, leaving every block at staleness 192.
+    Compressor c;
+    ASSERT_TRUE(
+        setFormat(c, 176, 144, 24,
+                  {word(VC_C_LUMA_ONLY, 1), word(VC_C_Q_MIDPOINT, 100), word(VC_C_QUALITY, 62),
+                   word(VC_C_CHANGE, 60), word(VC_C_FRAME_BYTES, 300)}));
+    const uint32_t affordable = (4 * 300 + 58) / 59;  // A8 = 21 blocks at quantiser 8
+    const auto still = codectest::syntheticFrame(176, 144, 5);
+    const auto key = codeFrame(c, still, true);
+    ASSERT_EQ(key[0].bytes[4], 24);
+    auto carried = [&] { return (4 * c.coder().carriedBytes() + 58) / 59; };
+    // Block 0 changes: it and the stalest blocks after it in position order (staleness 129
+    // and more) fill up to Kn + A8 / 2; the blocks its piece passes as 1-bits age to 193.
+    std::vector<uint8_t> moved = still;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8 * 3; ++x) {
+            moved[static_cast<size_t>(143 - y) * 176 * 3 + x] ^= 0x80;
+        }
+    }
+    const uint32_t firstLimit = carried() + affordable / 2;
+    const auto first = codeFrame(c, moved, false);
+    EXPECT_EQ(c.coder().selectedCount(), static_cast<int>(firstLimit));
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ((first[0].bytes[7] << 8) | first[0].bytes[8], 0);
+    // Nothing changes now: the blocks aged to 193 come first, from the one after the last
+    // refreshed block on.
+    const uint32_t secondLimit = carried() + affordable / 2;
+    const auto second = codeFrame(c, moved, false);
+    EXPECT_EQ(c.coder().selectedCount(), static_cast<int>(secondLimit));
+    ASSERT_FALSE(second.empty());
+    EXPECT_EQ((second[0].bytes[7] << 8) | second[0].bytes[8], static_cast<int>(firstLimit));
 }
 
 class SequenceTest : public ::testing::TestWithParam<int> {};
@@ -153,6 +308,7 @@ TEST_P(SequenceTest, ExpanderPictureMatchesTheCompressorsReference) {
                           {word(VC_C_MODE, static_cast<uint32_t>(mode)), word(VC_C_QUALITY, 60),
                            word(VC_C_CHANGE, 60), word(VC_C_FRAME_BYTES, 900),
                            word(VC_C_KEY_BYTES, 4000), word(VC_C_MAX_PIECE, 600)}));
+    c.keepReceiverCopy(true);
     Expander e;
     const auto out = bitmapHeader(176, 144, 24);
     const MetaAttribute outAttrs[] = {block(VC_E_FORMAT, &out, sizeof out),
@@ -182,68 +338,6 @@ TEST_P(SequenceTest, ExpanderPictureMatchesTheCompressorsReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, SequenceTest, ::testing::Values(0, 1, 2));
-
-TEST(CompressorPieces, OrdinaryFramesKeepToTheirByteBudget) {
-    Compressor c;
-    ASSERT_TRUE(
-        setFormat(c, 176, 144, 24,
-                  {word(VC_C_Q_MIDPOINT, 100), word(VC_C_QUALITY, 50), word(VC_C_CHANGE, 70),
-                   word(VC_C_FRAME_BYTES, 300), word(VC_C_KEY_BYTES, 3000)}));
-    size_t total = 0;
-    for (int f = 0; f < 20; ++f) {
-        size_t bytes = 0;
-        for (const auto& p : codeFrame(c, codectest::syntheticFrame(176, 144, f * 4), f == 0)) {
-            bytes += p.bytes.size();
-        }
-        if (f > 0) {
-            total += bytes;
-            EXPECT_LE(bytes, 2 * 300u + 60u) << "frame " << f;  // budget plus at most the carry
-        }
-    }
-    EXPECT_LE(total / 19, 330u);
-    EXPECT_GE(total / 19, 150u);
-}
-
-// Far more blocks change than a small budget carries: only some are weighed, and those must be
-// the ones furthest from what the receiver holds, also when they come last in block order.
-TEST(CompressorPieces, SmallBudgetSendsTheMostChangedBlocksFirst) {
-    Compressor c;
-    ASSERT_TRUE(setFormat(
-        c, 176, 144, 24,
-        {word(VC_C_LUMA_ONLY, 1), word(VC_C_Q_MIDPOINT, 100), word(VC_C_QUALITY, 50),
-         word(VC_C_CHANGE, 60), word(VC_C_FRAME_BYTES, 150), word(VC_C_KEY_BYTES, 20000)}));
-    std::vector<uint8_t> still(176 * 144 * 3);
-    for (size_t i = 0; i < still.size(); ++i) {
-        still[i] = static_cast<uint8_t>(90 + (i / 3) % 7 * 3);
-    }
-    codeFrame(c, still, true);
-    // Every block gains a fine stripe pattern; the four blocks of the bottom-right 16x16 corner
-    // (the last macroblock, stored last) turn from grey to white.
-    std::vector<uint8_t> moved = still;
-    for (size_t i = 0; i < moved.size(); ++i) {
-        moved[i] = static_cast<uint8_t>(moved[i] + ((i / 3) % 2 != 0 ? 12 : 0));
-    }
-    for (int y = 128; y < 144; ++y) {  // bottom-up rows: the picture's bottom rows come first
-        for (int x = 160; x < 176; ++x) {
-            for (int k = 0; k < 3; ++k) {
-                moved[(static_cast<size_t>(143 - y) * 176 + x) * 3 + k] = 250;
-            }
-        }
-    }
-    size_t bytes = 0;
-    for (const auto& p : codeFrame(c, moved, false)) {
-        bytes += p.bytes.size();
-    }
-    EXPECT_LE(bytes, 2 * 150u + 60u);
-    const PlaneLayout& l = c.layout();
-    const int lastMacroblock = l.lumaBlocks / 4 - 1;
-    for (int k = 0; k < 4; ++k) {
-        const uint8_t* held = c.receiverPicture().data() + (4 * lastMacroblock + k) * 64;
-        for (int i = 0; i < 64; ++i) {
-            ASSERT_GE(held[i], 230) << "block " << k << " pixel " << i;
-        }
-    }
-}
 
 TEST(CompressorPieces, UnlimitedBufferCallStaysWithinTheSizeItAnnounces) {
     // 144x144 keeps full chroma (972 blocks); noise at quantiser 1 needs far more than 50000
@@ -286,6 +380,48 @@ TEST(CompressorPieces, KeyFrameSplitsIntoPiecesThatContinueEachOther) {
         next += (p[9] << 8) | p[10];
     }
     EXPECT_EQ(next, 594);
+}
+
+// Unselected blocks after a piece's first coded block are 1-bits up to the end of the frame.
+// When the room runs out among those after the last selected block, that piece is the
+// frame's last: the next one would carry no block, and without the flag the receiver would
+// not draw the frame.
+TEST(CompressorPieces, APieceStoppedAmongTheTrailingOneBitsIsTheLast) {
+    Compressor c;
+    ASSERT_TRUE(
+        setFormat(c, 176, 144, 24,
+                  {word(VC_C_LUMA_ONLY, 1), word(VC_C_CHANGE, 60), word(VC_C_MAX_PIECE, 24)}));
+    Expander e;
+    const auto out = bitmapHeader(176, 144, 24);
+    const MetaAttribute outAttrs[] = {block(VC_E_FORMAT, &out, sizeof out),
+                                      word(VC_E_OUTPUT_MODE, 1)};
+    ASSERT_TRUE(e.setAttributes(2, outAttrs));
+    std::vector<uint8_t> picture(176 * 144 * 3);
+    const auto still = greyPicture(176, 144, 90);
+    for (const auto& p : codeFrame(c, still, true)) {
+        e.expand(p.bytes.data(), static_cast<uint32_t>(p.bytes.size()), picture.data());
+    }
+    // Only block 0 (the top-left corner) changes, to stripes: a few bytes, then 395 1-bits
+    // (50 bytes).
+    auto moved = still;
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            std::fill_n(moved.begin() + (static_cast<ptrdiff_t>(143 - y) * 176 + x) * 3, 3,
+                        static_cast<uint8_t>(x % 2 != 0 ? 150 : 30));
+        }
+    }
+    const auto pieces = codeFrame(c, moved, false);
+    ASSERT_EQ(pieces.size(), 1u);
+    const auto& p = pieces[0].bytes;
+    EXPECT_FALSE(pieces[0].more);
+    EXPECT_EQ(p[3] & 4, 4);
+    EXPECT_EQ((p[9] << 8) | p[10], 1);
+    EXPECT_GT(payloadBits(p, (p.size() - 11) * 8).find("11111111"), 10u);
+    EXPECT_EQ(e.expand(p.data(), static_cast<uint32_t>(p.size()), picture.data()),
+              static_cast<uint32_t>(VC_FRAME_DRAWN));
+    const size_t topLeft = static_cast<size_t>(143) * 176 * 3;
+    EXPECT_LT(picture[topLeft], 60);  // the stripes drawn over the old grey 90
+    EXPECT_GT(picture[topLeft + 3], 120);
 }
 
 TEST(CompressorPieces, UnchangedFrameSendsNothingAndThresholdZeroSendsKeyFrames) {

@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -135,6 +137,42 @@ void decodeAndCompare(int width, int height, bool lumaOnly, uint32_t largestPiec
     }
     av_frame_free(&frame);
     av_packet_free(&pkt);
+}
+
+// The DC level is the block's rounded mean, so FFmpeg (which rebuilds the DC as 8 x level)
+// gives a flat grey picture back exactly.
+TEST(H263Ffmpeg, FlatGreyPicturesDecodeToTheirOwnGrey) {
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H263);
+    ASSERT_NE(codec, nullptr);
+    for (const int grey : {77, 128, 200}) {
+        Compressor c;
+        const auto h = bitmapHeader(176, 144, 24);
+        const MetaAttribute attrs[] = {block(VC_C_FORMAT, &h, sizeof h), word(VC_C_MODE, 2),
+                                       word(VC_C_QUALITY, 50)};
+        ASSERT_TRUE(c.setAttributes(3, attrs));
+        const std::vector<uint8_t> bits(176 * 144 * 3, static_cast<uint8_t>(grey));
+        std::vector<uint8_t> picture;
+        ASSERT_TRUE(c.codeFrame(bits.data(), true, [&](bool, const uint8_t* d, uint32_t n) {
+            picture.insert(picture.end(), d, d + n);
+            return true;
+        }));
+        std::unique_ptr<AVCodecContext, CodecCloser> ctx(avcodec_alloc_context3(codec));
+        ctx->thread_count = 1;
+        ASSERT_EQ(avcodec_open2(ctx.get(), codec, nullptr), 0);
+        AVPacket* pkt = av_packet_alloc();
+        AVFrame* frame = av_frame_alloc();
+        ASSERT_EQ(av_new_packet(pkt, static_cast<int>(picture.size())), 0);
+        std::memcpy(pkt->data, picture.data(), picture.size());
+        ASSERT_EQ(avcodec_send_packet(ctx.get(), pkt), 0);
+        ASSERT_EQ(avcodec_receive_frame(ctx.get(), frame), 0);
+        const auto y = frameplane(frame, 0, 176, 144);
+        const auto u = frameplane(frame, 1, 88, 72);
+        EXPECT_EQ(std::count(y.begin(), y.end(), grey), static_cast<ptrdiff_t>(y.size()))
+            << "grey " << grey;
+        EXPECT_EQ(std::count(u.begin(), u.end(), 128), static_cast<ptrdiff_t>(u.size()));
+        av_frame_free(&frame);
+        av_packet_free(&pkt);
+    }
 }
 
 TEST(H263Ffmpeg, QcifColourPicturesDecodeAlike) {
