@@ -19,9 +19,12 @@ struct CommsSettings {
     // gives kTimeSliceWhenValueMissing.
     static constexpr std::uint32_t kDefaultTimeSlice = 100;
     static constexpr std::uint32_t kTimeSliceWhenValueMissing = 200;
+    // Also what a Comms key without a BaudeRate value gives.
     static constexpr std::uint32_t kDefaultBaudRate = 57600;
-    // What a Comms key without a BaudeRate value has always given.
-    static constexpr std::uint32_t kBaudRateWhenValueMissing = 56700;
+    // The ranges the Modem dialog's controls take; stored values outside are clamped on load.
+    static constexpr std::uint32_t kMinRings = 1;
+    static constexpr std::uint32_t kMaxRings = 255;
+    static constexpr std::uint32_t kMaxFileInActive = 9999;
     // The stored dialled-numbers list: ten slots of 32 bytes, each up to 31 bytes and a zero.
     static constexpr std::size_t kNumbersDialedSlots = 10;
     static constexpr std::size_t kNumberSlotBytes = 32;

@@ -289,11 +289,12 @@ CommsSettings SettingsStore::loadComms(const std::string& generalHome) const {
     if (auto v = key.dword("CommandTimeOut"))
         c.commandTimeOut = *v;
     if (auto v = key.dword("FileInActive"))
-        c.fileInActive = *v;
-    // A rate of 0 would hang the line up rather than open it.
-    c.baudRate = key.dword("BaudeRate").value_or(CommsSettings::kBaudRateWhenValueMissing);
-    if (c.baudRate == 0)
-        c.baudRate = CommsSettings::kDefaultBaudRate;
+        c.fileInActive = std::min(*v, CommsSettings::kMaxFileInActive);
+    // A missing value reads as the default too: the 56700 it once gave is no port speed (and a
+    // port that takes any rate would open at it). A rate of 0 would hang the line up rather
+    // than open it.
+    if (auto v = key.dword("BaudeRate"); v && *v != 0)
+        c.baudRate = *v;
     if (auto v = key.dword("StopBits"); v && *v <= 2)
         c.stopBits = static_cast<StopBits>(*v);
     if (auto v = key.dword("Parity"); v && *v <= 4)
@@ -301,7 +302,7 @@ CommsSettings SettingsStore::loadComms(const std::string& generalHome) const {
     if (auto v = key.dword("ByteSize"); v && *v >= 5 && *v <= 8)
         c.byteSize = static_cast<std::uint8_t>(*v);
     if (auto v = key.dword("RingsCount"))
-        c.ringsCount = *v;
+        c.ringsCount = std::clamp(*v, CommsSettings::kMinRings, CommsSettings::kMaxRings);
     if (auto v = key.dword("PromptBeforeAnswer"))
         c.promptBeforeAnswer = *v != 0;
     if (auto v = key.dword("AlwaysListen"))

@@ -36,12 +36,13 @@ ModemDialog::ModemDialog(const CommsSettings& comms, QWidget* parent)
     prefix_ = named(new QLineEdit(this), 1248);
     prefix_->setMaxLength(20);
     inactive_ = named(new QSpinBox(this), 346);
-    inactive_->setRange(0, 9999);
+    inactive_->setRange(0, static_cast<int>(CommsSettings::kMaxFileInActive));
     inactive_->setSuffix(QStringLiteral(" minutes of no activity."));
     speakerOff_ = named(
         new QCheckBox(QStringLiteral("&Turn the modem speaker off when listening."), this), 1271);
     rings_ = named(new QSpinBox(this), 1264);
-    rings_->setRange(1, 255);
+    rings_->setRange(static_cast<int>(CommsSettings::kMinRings),
+                     static_cast<int>(CommsSettings::kMaxRings));
     rings_->setSuffix(QStringLiteral(" rings."));
     modem_ = named(new QComboBox(this), 349);
     modemFile_ = named(new QComboBox(this), 1078);

@@ -76,7 +76,8 @@ TEST_F(SettingsStoreTest, DefaultsThatDependOnTheKeyExisting) {
 
     auto comms = store.loadComms(kHome);
     EXPECT_EQ(comms.portName, "COM2");
-    EXPECT_EQ(comms.baudRate, 56700u);
+    // A port speed of 56700 exists nowhere: a key without the value reads as 57600 too.
+    EXPECT_EQ(comms.baudRate, 57600u);
     EXPECT_EQ(comms.timeSlice, 200u);
     EXPECT_EQ(store.loadGeneral(kHome).timeSlice, 200u);
     auto tonebay = store.loadTonebay(kHome);
@@ -199,6 +200,8 @@ TEST_F(SettingsStoreTest, StoredValuesAreBroughtIntoRange) {
     writeRaw("Comms", "BaudeRate", 0);
     writeRaw("Comms", "ByteSize", 12);
     writeRaw("Comms", "Parity", 9);
+    writeRaw("Comms", "RingsCount", 0);
+    writeRaw("Comms", "FileInActive", "4000000000");
     writeRaw("General", "TimeSlice", 0);
     writeRaw("Tonebay", "TimeSlice", "4294967295");
     auto comms = store.loadComms(kHome);
@@ -206,6 +209,11 @@ TEST_F(SettingsStoreTest, StoredValuesAreBroughtIntoRange) {
     EXPECT_EQ(comms.baudRate, 57600u);
     EXPECT_EQ(comms.byteSize, 8);
     EXPECT_EQ(comms.parity, Parity::None);
+    // Clamped to the ranges the Modem dialog's controls take.
+    EXPECT_EQ(comms.ringsCount, 1u);
+    EXPECT_EQ(comms.fileInActive, 9999u);
+    writeRaw("Comms", "RingsCount", 1000);
+    EXPECT_EQ(store.loadComms(kHome).ringsCount, 255u);
     EXPECT_EQ(store.loadGeneral(kHome).timeSlice, 100u);
     EXPECT_EQ(store.loadTonebay(kHome).timeSlice, 60000u);
 
