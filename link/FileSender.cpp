@@ -119,6 +119,7 @@ void FileSender::step() {
         case SendState::AwaitingConfirmation:
             if (port_.nowMs() - sentAtMs_ > timeoutMs_) {
                 rewindBlock();
+                ++confirmationTimeouts_;
                 port_.logSent("CRC confirmation waiting timeout ");
             }
             break;
@@ -215,8 +216,6 @@ void FileSender::sendBlock() {
 void FileSender::rewindBlock() {
     next_ = blockStart_;
     runningSum_ -= blockValue_;
-    ++resent_;
-    port_.noteResentBlock();
     sentAtMs_ = 0;
     state_ = SendState::ReadyForBlock;
 }
@@ -242,6 +241,9 @@ void FileSender::onBlockRejected() {
     if (state_ != SendState::AwaitingConfirmation)
         return;
     rewindBlock();
+    // The packet error count is the negative confirmations; time-outs are counted apart.
+    ++resent_;
+    port_.noteResentBlock();
 }
 
 void FileSender::onRefused() {
@@ -268,6 +270,7 @@ void FileSender::resetForCall() {
     next_ = blockStart_ = length_ = 0;
     sentAtMs_ = 0;
     resent_ = 0;
+    confirmationTimeouts_ = 0;
     blocksSent_ = 0;
     rate_ = TransferRate{};
 }

@@ -55,7 +55,9 @@ public:
     bool active() const;
     std::uint64_t elapsedMs() const;
     std::uint64_t bytesSinceStart() const { return rate_.bytesSinceStart(); }
+    // Blocks sent again after a negative confirmation, and after waiting too long for one.
     std::uint64_t resentBlocks() const { return resent_; }
+    std::uint64_t confirmationTimeouts() const { return confirmationTimeouts_; }
     std::uint64_t blocksSent() const { return blocksSent_; }
 
 private:
@@ -86,6 +88,7 @@ private:
     std::uint64_t timeoutMs_ = 600;
     TransferRate rate_;
     std::uint64_t resent_ = 0;
+    std::uint64_t confirmationTimeouts_ = 0;
     std::uint64_t blocksSent_ = 0;
 };
 

@@ -35,7 +35,8 @@ public:
 
     // An answer to the greeting arrived (any of the commands that count as one).
     virtual void greetingAnswered() = 0;
-    // The statistics: a file block sent again, a damaged block or video frame received.
+    // The statistics: a file block sent again after a negative confirmation, a damaged block or
+    // video frame received.
     virtual void noteResentBlock() = 0;
     virtual void noteDamagedFrame() = 0;
 };

@@ -131,6 +131,7 @@ TEST_F(FileTransferTest, LostConfirmationsAreResentAndWrittenOnce) {
         const std::string name = "lossy" + std::to_string(c.timeoutA);
         int confirmations = 0, dropped = 0;
         const int resentBefore = pair.a.port.resent;
+        const std::uint64_t timeoutsBefore = sender().confirmationTimeouts();
         const std::uint64_t repeatedBefore = receiver().repeatedBlocks();
         pair.filter = [&](bool fromA, SentFrame& fr) {
             if (!fromA && fr.text() == "<CRCOK>" && ++confirmations % c.dropEvery == c.dropAt) {
@@ -143,7 +144,10 @@ TEST_F(FileTransferTest, LostConfirmationsAreResentAndWrittenOnce) {
         ASSERT_EQ(send(file(name, data)), SendState::Done);
         EXPECT_EQ(readFile(in / name), data);
         EXPECT_GT(dropped, 0);
-        EXPECT_EQ(pair.a.port.resent - resentBefore, dropped);
+        // Sent again after each time-out, which the packet error count leaves out.
+        EXPECT_EQ(sender().confirmationTimeouts() - timeoutsBefore,
+                  static_cast<std::uint64_t>(dropped));
+        EXPECT_EQ(pair.a.port.resent, resentBefore);
         EXPECT_EQ(receiver().repeatedBlocks() - repeatedBefore,
                   static_cast<std::uint64_t>(dropped));
     }
@@ -158,16 +162,21 @@ TEST_F(FileTransferTest, LikeBlocksAreNotTakenForRepeatsEvenWithDamageAndLostCon
 
     pair.a.protocol.setCommandTimeoutMs(1000);
     pair.b.protocol.setCommandTimeoutMs(1000);
-    int blocks = 0, confirmations = 0;
+    int blocks = 0, confirmations = 0, negatives = 0;
     pair.filter = [&](bool fromA, SentFrame& fr) {
         if (fromA && fr.type == FrameType::FileBlock && ++blocks % 3 == 0)
             fr.payload[fr.payload.size() / 2] ^= 4;
+        negatives += !fromA && fr.text() == "<CRCnotOK>";
         return !(!fromA && fr.text() == "<CRCOK>" && ++confirmations % 4 == 0);
     };
     receiver().control(ReceiveControl::Arm, in.string());
     ASSERT_EQ(send(file("zeros2.bin", zeros)), SendState::Done);
     EXPECT_EQ(readFile(in / "zeros2.bin"), zeros);
     EXPECT_GT(receiver().repeatedBlocks(), 0u);
+    // The packet error count: one for each negative confirmation, none for the time-outs.
+    EXPECT_GT(negatives, 0);
+    EXPECT_GT(sender().confirmationTimeouts(), 0u);
+    EXPECT_EQ(pair.a.port.resent, negatives);
 }
 
 TEST_F(FileTransferTest, RefusedOfferStopsTheSenderAndWritesNothing) {
@@ -228,7 +237,8 @@ TEST_F(FileTransferTest, SilentReceiverTimesOutBothSides) {
     EXPECT_TRUE(pair.b.messages.wasShown(transfer_message::kNoDataForAWhile));
     EXPECT_FALSE(fs::exists(in / "f.bin"));
     // The sender keeps offering the block again after every time-out.
-    EXPECT_GT(pair.a.port.resent, 0);
+    EXPECT_GT(sender().confirmationTimeouts(), 0u);
+    EXPECT_EQ(pair.a.port.resent, 0);
 }
 
 TEST_F(FileTransferTest, OfferWithoutAcceptanceFails) {
