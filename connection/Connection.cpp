@@ -16,11 +16,31 @@ constexpr int kTextConnecting = 53;
 constexpr int kTextListening = 54;
 constexpr int kTextDisconnecting = 55;
 
-// Received script answers are logged on one line: line ends become blanks.
-std::string oneLine(std::string_view text) {
-    std::string out(text);
-    std::replace_if(
-        out.begin(), out.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+// Received script answers are logged on one line: line ends become blanks. Only modem answers
+// are logged, and they are text: a line holding other bytes (the peer's frames still arriving
+// after a hang-up, line noise) is left out, so the log stays readable text. Empty when nothing
+// of the bytes is an answer.
+std::string answerLine(std::string_view text) {
+    std::string out;
+    bool left = false;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        if (text[at] == '\r' || text[at] == '\n') {
+            out += ' ';
+            ++at;
+            continue;
+        }
+        const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+        const std::string_view line = text.substr(at, end - at);
+        if (std::all_of(line.begin(), line.end(),
+                        [](char c) { return (c >= 0x20 && c < 0x7f) || c == '\t'; }))
+            out += line;
+        else
+            left = true;
+        at = end;
+    }
+    if (left && out.find_first_not_of(' ') == std::string::npos)
+        out.clear();
     return out;
 }
 
@@ -418,7 +438,9 @@ void Connection::scriptLog(std::string_view text) {
 }
 
 void Connection::scriptLogReceived(std::string_view text) {
-    log(LogDirection::Received, oneLine(text));
+    const std::string line = answerLine(text);
+    if (!line.empty())
+        log(LogDirection::Received, line);
 }
 
 void Connection::scriptDialling() {

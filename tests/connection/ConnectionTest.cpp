@@ -149,6 +149,32 @@ TEST_F(ModemCall, DialConnectsGreetsAndHangsUpWithLogLinesInOrder) {
     EXPECT_LT(hangUp, static_cast<long>(lines.size()));
 }
 
+// The peer's frames go on arriving while the modem hangs up: they are no modem answer and stay
+// out of the log, which keeps the answers and stays text.
+TEST_F(ModemCall, BytesThatAreNoModemAnswerStayOutOfTheLog) {
+    connectByDial();
+    conn.hangUp();
+    const std::string frame("\x01\x00\x04\x00\x09<Hello>\xff\x00\x7f\x80\x1b", 16);
+    for (int i = 0; i < 60 && conn.state() != ConnectionState::NotConnected; ++i) {
+        modem.say(frame);
+        modem.say(i % 2 == 0 ? frame + "\r\n" : "\xfe\xfd");
+        pumpFor(100);
+    }
+    ASSERT_EQ(conn.state(), ConnectionState::NotConnected);
+    const std::vector<std::string> lines = log();
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(
+            std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7f; }))
+            << "not text: " << line;
+    }
+    // The modem's answer to the hang-up command is still there.
+    const auto hangUp = std::find(lines.begin(), lines.end(), ">  ATH0|");
+    ASSERT_NE(hangUp, lines.end());
+    EXPECT_TRUE(std::any_of(hangUp, lines.end(), [](const std::string& line) {
+        return line.rfind("<  ", 0) == 0 && line.find("OK") != std::string::npos;
+    }));
+}
+
 TEST_F(ModemCall, DsvdDescriptionCallsAsAModemWithItsOwnCommands) {
     settings.modemFile = shipped("DsvdModem.mdm");
     conn.applySettings(settings);
