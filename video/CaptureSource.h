@@ -28,7 +28,9 @@ public:
 class FrameRecorder {
 public:
     virtual ~FrameRecorder() = default;
-    virtual bool write(const Picture& picture) = 0;
+    // timeMs: when the picture was taken (the tick counter); the file's frames follow that
+    // timing, so it plays back at the speed the pictures came.
+    virtual bool write(const Picture& picture, std::uint64_t timeMs) = 0;
     // Finishes the file; false when it could not be completed.
     virtual bool finish() = 0;
 };

@@ -74,9 +74,10 @@ void VideoManager::closeSending() {
 void VideoManager::grab(bool forSending) {
     if (!source_)
         return;
-    if (!source_->grab(ticks_.nowMs(), captured_))
+    const std::uint64_t now = ticks_.nowMs();
+    if (!source_->grab(now, captured_))
         return;
-    if (recorder_ && !recorder_->write(captured_)) {
+    if (recorder_ && !recorder_->write(captured_, now)) {
         error_ = "recording stopped: the file could not be written";
         recorder_.reset();
     }

@@ -50,7 +50,8 @@ bool AviRecorder::open(const std::string& path, int width, int height, int frame
     codec_->width = width / 2 * 2;
     codec_->height = height / 2 * 2;
     codec_->pix_fmt = AV_PIX_FMT_YUV420P;
-    codec_->time_base = AVRational{1, framesPerSecond > 0 ? framesPerSecond : 15};
+    framesPerSecond_ = framesPerSecond > 0 ? framesPerSecond : 15;
+    codec_->time_base = AVRational{1, framesPerSecond_};
     codec_->gop_size = 12;
     codec_->bit_rate = 400000;
     if (format_->oformat->flags & AVFMT_GLOBALHEADER)
@@ -93,9 +94,38 @@ bool AviRecorder::drain(bool flushing) {
     }
 }
 
-bool AviRecorder::write(const Picture& picture) {
+bool AviRecorder::encode(std::int64_t frameNumber) {
+    frame_->pts = frameNumber;
+    if (avcodec_send_frame(codec_, frame_) < 0 || !drain(false)) {
+        failed_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool AviRecorder::write(const Picture& picture, std::uint64_t timeMs) {
     if (codec_ == nullptr || failed_ || picture.empty() || picture.bitCount != 24)
         return false;
+    if (next_ == 0)
+        startMs_ = timeMs;
+    const std::uint64_t elapsed = timeMs > startMs_ ? timeMs - startMs_ : 0;
+    auto frame =
+        static_cast<std::int64_t>(elapsed * static_cast<std::uint64_t>(framesPerSecond_) / 1000);
+    if (next_ > 0 && frame < next_)
+        return true;  // this frame already shows an earlier picture
+    if (frame - next_ > framesPerSecond_) {
+        // No picture for more than a second (the capture paused): the file goes on from the
+        // last picture rather than holding it still for the whole pause.
+        startMs_ = timeMs - (static_cast<std::uint64_t>(next_) * 1000 +
+                             static_cast<std::uint64_t>(framesPerSecond_) - 1) /
+                                static_cast<std::uint64_t>(framesPerSecond_);
+        frame = next_;
+    }
+    // The frames since the last picture go on showing it.
+    while (next_ < frame) {
+        if (!encode(next_++))
+            return false;
+    }
     if (av_frame_make_writable(frame_) < 0)
         return false;
     scaler_ = sws_getCachedContext(scaler_, picture.width, picture.height, AV_PIX_FMT_BGR24,
@@ -110,12 +140,7 @@ bool AviRecorder::write(const Picture& picture) {
         nullptr, nullptr, nullptr};
     int srcStride[4] = {-stride, 0, 0, 0};
     sws_scale(scaler_, src, srcStride, 0, picture.height, frame_->data, frame_->linesize);
-    frame_->pts = next_++;
-    if (avcodec_send_frame(codec_, frame_) < 0 || !drain(false)) {
-        failed_ = true;
-        return false;
-    }
-    return true;
+    return encode(next_++);
 }
 
 bool AviRecorder::finish() {

@@ -2,11 +2,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 #include "platform/ffmpeg/FfmpegCaptureFactory.h"
+#include "platform/posix/SteadyTickSource.h"
 #include "video/TestPatternSource.h"
 #include "video/VideoManager.h"
 
@@ -55,7 +62,8 @@ TEST_F(CaptureFile, RecordedAviPlaysBackAsTheVideoSource) {
     ASSERT_TRUE(recorder.setRecording(true, path, error)) << error;
     std::vector<Picture> recorded;
     for (int i = 0; i < 30; ++i) {
-        ticks.now = static_cast<std::uint64_t>(i) * 100;
+        // One picture a frame time of the file (15 a second).
+        ticks.now = (static_cast<std::uint64_t>(i) * 1000 + 14) / 15;
         recorder.grab(false);
         recorded.push_back(recorder.localPicture());
     }
@@ -80,6 +88,68 @@ TEST_F(CaptureFile, RecordedAviPlaysBackAsTheVideoSource) {
     EXPECT_GT(lumaPsnr(player.localPicture(), recorded[0]), 28.0);
 }
 
+// The video stream of a recorded file: its frame rate, its frame count and its duration.
+struct RecordedStream {
+    double framesPerSecond = 0;
+    int frames = 0;
+    double seconds = 0;
+};
+
+RecordedStream readStream(const std::string& path) {
+    RecordedStream r;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+        return r;
+    if (avformat_find_stream_info(format, nullptr) >= 0) {
+        const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        if (video >= 0) {
+            const AVStream* s = format->streams[video];
+            r.framesPerSecond = av_q2d(s->avg_frame_rate);
+            if (s->duration != AV_NOPTS_VALUE)
+                r.seconds = static_cast<double>(s->duration) * av_q2d(s->time_base);
+            AVPacket* packet = av_packet_alloc();
+            while (av_read_frame(format, packet) >= 0) {
+                r.frames += packet->stream_index == video ? 1 : 0;
+                av_packet_unref(packet);
+            }
+            av_packet_free(&packet);
+        }
+    }
+    avformat_close_input(&format);
+    return r;
+}
+
+// The program grabs pictures from its idle work, as often as it gets round to it: the recorded
+// file must still play for as long as the recording ran, at the file's own frame rate.
+TEST_F(CaptureFile, RecordingFollowsThePicturesRealTiming) {
+    const std::string path = (dir / "timed.avi").string();
+    SteadyTickSource ticks;
+    VideoManager manager(factory, ticks);
+    manager.setDriver(CaptureSourceFactory::kTestPattern);
+    VideoSettingsRecord record;
+    record.values = {2, 40, 40, 160, 120, 1, 1, 0, 0, 0, 0, 150};
+    ASSERT_TRUE(manager.startCapture(false, record));
+    std::string error;
+    ASSERT_TRUE(manager.setRecording(true, path, error)) << error;
+    const std::uint64_t start = ticks.nowMs();
+    std::uint64_t last = start;
+    for (int i = 0; last - start < 5000; ++i) {
+        manager.grab(false);
+        last = ticks.nowMs();
+        // Uneven gaps, mostly shorter than the file's frame time, now and then longer.
+        std::this_thread::sleep_for(std::chrono::milliseconds(i % 7 == 6 ? 150 : 15 + i % 4 * 10));
+    }
+    ASSERT_TRUE(manager.setRecording(false, {}, error)) << error;
+    const double ran = static_cast<double>(last - start) / 1000.0;
+
+    const RecordedStream stream = readStream(path);
+    ASSERT_GT(stream.framesPerSecond, 0);
+    EXPECT_NEAR(stream.framesPerSecond, 15.0, 0.01);
+    // One frame per frame time from the first picture to the last, which shows one more.
+    EXPECT_NEAR(stream.frames, ran * stream.framesPerSecond + 1, 1.5);
+    EXPECT_NEAR(stream.seconds, ran, 0.15);
+}
+
 TEST_F(CaptureFile, TimedPlaybackFollowsTheClockAndBadFilesAreRefused) {
     const std::string path = (dir / "clip.avi").string();
     std::string error;
@@ -88,7 +158,7 @@ TEST_F(CaptureFile, TimedPlaybackFollowsTheClockAndBadFilesAreRefused) {
     std::vector<Picture> pictures(20);
     for (int i = 0; i < 20; ++i) {
         TestPatternSource::draw(160, 120, static_cast<std::uint64_t>(i) * 400, pictures[i]);
-        ASSERT_TRUE(rec->write(pictures[i]));
+        ASSERT_TRUE(rec->write(pictures[i], static_cast<std::uint64_t>(i) * 100));
     }
     ASSERT_TRUE(rec->finish());
     auto source = factory.openFile(path, 176, 144, true, error);
