@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <filesystem>
 #include <functional>
 #include <sstream>
 
@@ -20,6 +21,7 @@
 #include "controls/ConsoleMessagePresenter.h"
 #include "controls/MessageButton.h"
 #include "controls/ui/DialogMessagePresenter.h"
+#include "controls/ui/MessageDialog.h"
 #include "fakes/FakeSerialDevice.h"
 #include "fakes/ManualClock.h"
 #include "platform/ffmpeg/VideoFileReader.h"
@@ -32,6 +34,7 @@
 #include "video/ui/CLocalVideoWnd.h"
 #include "video/ui/CRemoteVideoWnd.h"
 #include "video/ui/HoldAnimation.h"
+#include "video/ui/SnapshotDialog.h"
 #include "video/ui/VideoButtonRow.h"
 #include "video/ui/VideoFormatDialog.h"
 #include "video/ui/VideoOfferPrompt.h"
@@ -401,6 +404,43 @@ TEST_F(WindowPair, TheSheetsFormatButtonReachesTheLocalWindowAndTheChoiceLastsTh
     video.localVideo.set(VideoSetting::Height, 96);
     videoCommand();
     EXPECT_EQ(localSize(), std::make_pair(128u, 96u));
+}
+
+// Ctrl+T takes the snapshot of the video window that has the focus.
+TEST_F(WindowPair, CtrlTTakesTheSnapshotOfTheFocusedVideoWindow) {
+    video.snapshotDir = (home.path() + QStringLiteral("/shots")).toStdString();
+    videoCommand();
+    windows.idle();
+    auto pictures = [this] {
+        std::error_code ec;
+        auto files = std::filesystem::directory_iterator(video.snapshotDir, ec);
+        return ec ? 0 : std::distance(begin(files), end(files));
+    };
+    auto press = [](QWidget* window) {
+        QApplication::setActiveWindow(window);
+        QTRY_VERIFY_WITH_TIMEOUT(window->isActiveWindow(), kWaitMs);
+        QTest::keyClick(window, Qt::Key_T, Qt::ControlModifier);
+    };
+    // The remote window receives nothing: it says so and writes no file.
+    QWidget* remote = windows.remoteWindow();
+    remote->show();
+    int told = 0;
+    whenShown<MessageDialog>([&told](MessageDialog& d) {
+        told = d.definition().id;
+        d.close();
+    });
+    press(remote);
+    QTRY_COMPARE_WITH_TIMEOUT(told, 4230, kWaitMs);
+    EXPECT_EQ(pictures(), 0);
+    // The local window: its picture, through the Snapshot dialog over that window.
+    QWidget* shownOver = nullptr;
+    whenShown<SnapshotDialog>([&shownOver](SnapshotDialog& d) {
+        shownOver = d.parentWidget();
+        static_cast<QDialog&>(d).accept();  // keeps the picture under its name
+    });
+    press(windows.localWindow());
+    EXPECT_EQ(shownOver, windows.localWindow());
+    EXPECT_EQ(pictures(), 1);
 }
 
 TEST(HoldAnimationClip, AClipLargerThanTheMemoryBudgetKeepsOnlyWhatFits) {

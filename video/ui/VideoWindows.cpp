@@ -1,6 +1,8 @@
 #include "video/ui/VideoWindows.h"
 
+#include <QAction>
 #include <QFileDialog>
+#include <QKeySequence>
 #include <QWidget>
 #include <filesystem>
 
@@ -108,6 +110,14 @@ void VideoWindows::setup(Connection& connection, const VideoSettings& video,
         remoteActions.alwaysOnTopChanged = [this](bool on) { video_.remoteAlwaysOnTop = on; };
         remoteActions.connected = isConnected;
         remote_ = new CRemoteVideoWnd(call_->remote(), *manager_, std::move(remoteActions));
+        // The frame's snapshot key works in the video windows too (windows of their own).
+        for (QWidget* window : {static_cast<QWidget*>(local_), static_cast<QWidget*>(remote_)}) {
+            auto* key = new QAction(window);
+            key->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+            key->setShortcutContext(Qt::WindowShortcut);
+            connect(key, &QAction::triggered, this, [this] { videoCommand(kSnapshot); });
+            window->addAction(key);
+        }
     }
     remote_->setHoldClip(
         QString::fromStdString((std::filesystem::path(homeDir_) / "vi_hold.avi").string()));
@@ -260,7 +270,11 @@ void VideoWindows::videoCommand(int command) {
             applyOptions();
             break;
         case kSnapshot:
-            takeSnapshot(false);
+            // Ctrl+T: the snapshot of the video window that has the focus.
+            if (local_ != nullptr && local_->isActiveWindow())
+                takeSnapshot(false);
+            else if (remote_ != nullptr && remote_->isActiveWindow())
+                takeSnapshot(true);
             break;
         case kSheetFormat:
         case CLocalVideoWnd::kVideoFormat:
