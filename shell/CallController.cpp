@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "shell/GeneralSettings.h"
-#include "shell/VideoWindowPair.h"
+#include "video/VideoWindowPair.h"
 
 namespace krl {
 

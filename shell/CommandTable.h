@@ -7,7 +7,7 @@
 
 #include "connection/ConnectionState.h"
 #include "connection/ModemList.h"
-#include "shell/CommandId.h"
+#include "resources/CommandId.h"
 
 namespace krl {
 

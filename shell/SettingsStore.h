@@ -10,7 +10,7 @@
 #include "shell/PlacementRecord.h"
 #include "shell/TonebaySettings.h"
 #include "shell/TransferWindowRecord.h"
-#include "shell/VideoSettings.h"
+#include "video/VideoSettings.h"
 
 class QSettings;
 

@@ -12,12 +12,14 @@
 #include "resources/StringTable.h"
 #include "settings/Settings.h"
 #include "shell/CallController.h"
+#include "shell/CommandRegistry.h"
 #include "shell/HomeFolders.h"
 #include "shell/SettingsStore.h"
 #include "shell/StoredSettings.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/CVideoPhoneApp.h"
 #include "shell/ui/LaunchOptions.h"
+#include "shell/ui/ProgramCommands.h"
 #include "shell/ui/QtCallHost.h"
 #include "video/ui/VideoWindows.h"
 
@@ -84,12 +86,14 @@ int main(int argc, char** argv) {
         krl::CallController::Services{devices, ticks, strings, messages, settings, host,
                                       folders.businessCardsDir().toStdString() + "/"});
     host.attach(call);
-    krl::CMainFrame frame(krl::FrameServices{call, settings, messages, strings, folders},
+    krl::CommandRegistry commands;
+    krl::CMainFrame frame(krl::FrameServices{call, settings, messages, commands, strings, folders},
                           [&ticks, &call](QWidget* owner) {
                               // The windows' Hold button is the call's Hold.
                               return std::make_unique<krl::VideoWindows>(
                                   owner, ticks, [&call] { call.toggleHold(); });
                           });
+    krl::addProgramCommands(commands, frame, call, settings, frame.videoPair());
     messages.setMainWindow(&frame);
     host.setWindow(&frame);
     host.setCloseProgram([&frame] { frame.closeForGood(); });

@@ -21,12 +21,12 @@
 #include "resources/StringTable.h"
 #include "settings/Settings.h"
 #include "shell/CallController.h"
+#include "shell/CommandRegistry.h"
 #include "shell/GeneralSettings.h"
 #include "shell/PlacementRecord.h"
-#include "shell/VideoSettings.h"
 #include "shell/ui/PictureButton.h"
-#include "shell/ui/Placeholder.h"
 #include "shell/ui/TransferWindowStub.h"
+#include "video/VideoSettings.h"
 
 namespace krl {
 namespace {
@@ -75,6 +75,7 @@ CMainFrame::CMainFrame(FrameServices services,
     : call_(services.call),
       settings_(services.settings),
       messages_(services.messages),
+      commands_(services.commands),
       strings_(services.strings),
       folders_(services.folders),
       dialing_(
@@ -243,7 +244,7 @@ void CMainFrame::finishStartup(bool wizardWanted) {
     const CommsSettings& comms = settings_.get<CommsSettings>();
     if (wizardWanted && (comms.portName.empty() || comms.modemName.empty() ||
                          settings_.get<VideoSettings>().driver.empty()))
-        runCommand(CommandId::SetupWizard);
+        commands_.run(CommandId::SetupWizard);
     openLog();
     showCard();
     videoPair_->setup(call_.connection(), settings_.get<VideoSettings>(),
@@ -374,114 +375,31 @@ void CMainFrame::showCard() {
 // --- commands -----------------------------------------------------------------------------
 
 void CMainFrame::runCommand(CommandId command) {
-    const CommandContext c = commandContext();
-    if (!CommandTable::ui(command, c).enabled)
+    if (!CommandTable::ui(command, commandContext()).enabled)
         return;
-    switch (command) {
-        case CommandId::Dial:
-            if (c.connectType == ConnectType::SerialCable)
-                call_.dial();
-            else
-                placeholder(QStringLiteral("The Connect dialog"));
-            break;
-        case CommandId::Pickup:
-            call_.pickup();
-            break;
-        case CommandId::Disconnect:
+    // The panel's part of a command: the focus goes back to the frame, and the Hold button
+    // stays a push button whatever the hold state.
+    if (command == CommandId::Disconnect || command == CommandId::Video)
+        setFocus();
+    commands_.run(command);
+    if (command == CommandId::Hold) {
+        button(CommandId::Hold)->setChecked(false);
+        if (button(CommandId::Hold)->hasFocus())
             setFocus();
-            call_.hangUpWithConfirmation(false);
-            break;
-        case CommandId::Hold:
-            holdCommand();
-            break;
-        case CommandId::Page:
-            call_.page();
-            break;
-        case CommandId::Listen:
-            call_.listenCommand();
-            break;
-        case CommandId::Exit:
-            call_.exit();
-            break;
-        case CommandId::Video:
-            setFocus();
-            videoPair_->setup(call_.connection(), settings_.get<VideoSettings>(),
-                              settings_.get<GeneralSettings>().homeDir);
-            videoPair_->start();
-            break;
-        case CommandId::FileTransfer:
-            openTransferWindow();
-            break;
-        case CommandId::ShowCard:
-            setCardPanel(true);
-            break;
-        case CommandId::HideCard:
-            setCardPanel(false);
-            break;
-        case CommandId::PageArrived:
-            if (settings_.get<GeneralSettings>().allowPaging)
-                sound_.playFile(folders_.pageSound());
-            break;
-        case CommandId::OpenLog:
-            QDesktopServices::openUrl(QUrl::fromLocalFile(folders_.logFile()));
-            break;
-        case CommandId::Options:
-        case CommandId::OptionsTransfer:
-        case CommandId::OptionsCamera:
-        case CommandId::OptionsRemote:
-            placeholder(QStringLiteral("The settings sheet"));
-            break;
-        case CommandId::OwnCard:
-        case CommandId::SendOwnCard:
-            placeholder(QStringLiteral("Your business card"));
-            break;
-        case CommandId::Chat:
-            placeholder(QStringLiteral("Chat"));
-            break;
-        case CommandId::AddressBook:
-        case CommandId::AddToAddressBook:
-            placeholder(QStringLiteral("The address book"));
-            break;
-        case CommandId::About:
-            placeholder(QStringLiteral("About Kestrelcall"));
-            break;
-        case CommandId::Statistics: {
-            // A cable reports no connect speed: its port rate is the line's.
-            const std::uint32_t connectSpeed = call_.connection().lastConnectSpeed();
-            const std::uint32_t speed =
-                connectSpeed != 0 ? connectSpeed : settings_.get<CommsSettings>().baudRate;
-            const auto& card = call_.remoteCard();
-            videoPair_->showStatistics(speed, card ? cp1252ToUtf8(card->name) : "",
-                                       card ? cp1252ToUtf8(card->phone) : "");
-            break;
-        }
-        case CommandId::SetupWizard:
-            placeholder(QStringLiteral("The setup wizard"));
-            break;
-        case CommandId::HelpTopics:
-            placeholder(QStringLiteral("Help"));
-            break;
-        case CommandId::ReconnectCameraMode0:
-        case CommandId::ReconnectCameraMode1:
-        case CommandId::PlayVideoFile:
-        case CommandId::Snapshot:
-        case CommandId::CameraSource:
-        case CommandId::CameraFormat:
-            videoPair_->videoCommand(static_cast<int>(command));
-            break;
     }
     updateCommands();
 }
 
-void CMainFrame::placeholder(const QString& feature) {
-    Placeholder::open(feature, this);
-}
-
-void CMainFrame::holdCommand() {
-    call_.toggleHold();
-    button(CommandId::Hold)->setChecked(false);
-    if (button(CommandId::Hold)->hasFocus())
-        setFocus();
+void CMainFrame::addCommands(CommandRegistry& commands) {
+    commands.add(CommandId::ShowCard, [this] { setCardPanel(true); });
+    commands.add(CommandId::HideCard, [this] { setCardPanel(false); });
+    commands.add(CommandId::FileTransfer, [this] { openTransferWindow(); });
+    commands.add(CommandId::PageArrived, [this] {
+        if (settings_.get<GeneralSettings>().allowPaging)
+            sound_.playFile(folders_.pageSound());
+    });
+    commands.add(CommandId::OpenLog,
+                 [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(folders_.logFile())); });
 }
 
 void CMainFrame::setCardPanel(bool shown) {

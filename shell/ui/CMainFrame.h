@@ -13,9 +13,9 @@
 #include "shell/CallListener.h"
 #include "shell/CommandTable.h"
 #include "shell/HomeFolders.h"
-#include "shell/VideoWindowPair.h"
 #include "shell/ui/SendToShortcut.h"
 #include "shell/ui/TransferWindowStub.h"
+#include "video/VideoWindowPair.h"
 
 class QAction;
 class QLabel;
@@ -25,6 +25,7 @@ class QFrame;
 namespace krl {
 
 class CallController;
+class CommandRegistry;
 class MessagePresenter;
 class PictureButton;
 class Settings;
@@ -35,6 +36,8 @@ struct FrameServices {
     CallController& call;
     Settings& settings;
     MessagePresenter& messages;
+    // Filled by main() once the frame exists (the frame adds its own with addCommands).
+    const CommandRegistry& commands;
     const StringTable& strings;
     HomeFolders folders;
 };
@@ -66,8 +69,14 @@ public:
     // Files dropped onto the frame; only local files are taken.
     void takeDroppedUrls(const QList<QUrl>& urls);
 
-    // Runs a command as the menu, accelerator or button would.
+    // Runs a command as the menu, accelerator or button would: when its rule enables it, the
+    // registry's handler.
     void runCommand(CommandId command);
+    // The frame's own commands: the card panel, the file transfer window, the log, the page.
+    void addCommands(CommandRegistry& commands);
+    // The connection type of the modem description in the Comms block (read once per file).
+    ConnectType connectType();
+    VideoWindowPair& videoPair() { return *videoPair_; }
     // The way out has reached "not connected": store the settings and close.
     void closeForGood();
 
@@ -102,16 +111,14 @@ private:
     void updateButtons();
     void updateCommands();
     CommandContext commandContext();
-    ConnectType connectType();
     void showCard();
-    void holdCommand();
     void setCardPanel(bool shown);
     void openTransferWindow();
-    void placeholder(const QString& feature);
 
     CallController& call_;
     Settings& settings_;
     MessagePresenter& messages_;
+    const CommandRegistry& commands_;
     const StringTable& strings_;
     HomeFolders folders_;
 

@@ -2,7 +2,7 @@
 
 #include <QPointer>
 
-#include "shell/VideoWindowPair.h"
+#include "video/VideoWindowPair.h"
 
 class QWidget;
 

@@ -14,7 +14,7 @@
 #include "resources/StringTable.h"
 #include "shell/CallController.h"
 #include "shell/GeneralSettings.h"
-#include "shell/VideoWindowPair.h"
+#include "video/VideoWindowPair.h"
 
 using namespace krl;
 using test::ManualClock;

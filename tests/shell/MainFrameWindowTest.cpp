@@ -24,12 +24,14 @@
 #include "resources/StringTable.h"
 #include "settings/Settings.h"
 #include "shell/CallController.h"
+#include "shell/CommandRegistry.h"
 #include "shell/SettingsStore.h"
 #include "shell/StoredSettings.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/NoVideoWindowPair.h"
 #include "shell/ui/PictureButton.h"
 #include "shell/ui/Placeholder.h"
+#include "shell/ui/ProgramCommands.h"
 #include "shell/ui/QtCallHost.h"
 #include "support/LineSim.h"
 #include "support/ModemSim.h"
@@ -56,6 +58,7 @@ struct Copy {
     DialogMessagePresenter messages{nullptr, StringTable::builtIn()};
     QtCallHost host{settings};
     std::unique_ptr<CallController> call;
+    CommandRegistry commands;
     std::unique_ptr<CMainFrame> frame;
 
     explicit Copy(const std::string& port = {}, bool alwaysListen = false,
@@ -75,8 +78,9 @@ struct Copy {
                                      host, folders.businessCardsDir().toStdString() + "/"});
         host.attach(*call);
         frame = std::make_unique<CMainFrame>(
-            FrameServices{*call, settings, messages, StringTable::builtIn(), folders},
+            FrameServices{*call, settings, messages, commands, StringTable::builtIn(), folders},
             [](QWidget* owner) { return std::make_unique<NoVideoWindowPair>(owner); });
+        addProgramCommands(commands, *frame, *call, settings, frame->videoPair());
         messages.setMainWindow(frame.get());
         host.setWindow(frame.get());
         host.setCloseProgram([this] { frame->closeForGood(); });

@@ -26,11 +26,11 @@
 #include "fakes/ManualClock.h"
 #include "platform/ffmpeg/VideoFileReader.h"
 #include "resources/StringTable.h"
-#include "shell/VideoSettings.h"
 #include "video/LocalVideoStep.h"
 #include "video/TestPatternSource.h"
 #include "video/VideoCall.h"
 #include "video/VideoManager.h"
+#include "video/VideoSettings.h"
 #include "video/ui/CLocalVideoWnd.h"
 #include "video/ui/CRemoteVideoWnd.h"
 #include "video/ui/HoldAnimation.h"
@@ -392,7 +392,7 @@ TEST_F(WindowPair, TheSheetsFormatButtonReachesTheLocalWindowAndTheChoiceLastsTh
         d.sizeBox()->setCurrentIndex(d.sizeBox()->findText("96 x 72"));
         d.accept();
     });
-    windows.videoCommand(1116);
+    windows.videoCommand(CommandId::CameraFormat);
     EXPECT_EQ(localSize(), std::make_pair(96u, 72u));
     // Opened again with the same stored settings: the choice stays.
     videoCommand();

@@ -34,12 +34,6 @@ void takeFlow(StatisticsInput::Direction& d, const VideoFlow& flow) {
 constexpr int kCameraFailed = 4210;
 constexpr int kNoLocalCapture = 4220;
 constexpr int kNothingReceived = 4230;
-constexpr int kReconnectCamera = 32858;
-constexpr int kReconnectCameraPreview = 32857;
-constexpr int kSheetFormat = 1116;
-constexpr int kSheetSource = 1121;
-constexpr int kPlayVideoFile = 32860;
-constexpr int kSnapshot = 32862;
 
 }  // namespace
 
@@ -115,7 +109,7 @@ void VideoWindows::setup(Connection& connection, const VideoSettings& video,
             auto* key = new QAction(window);
             key->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
             key->setShortcutContext(Qt::WindowShortcut);
-            connect(key, &QAction::triggered, this, [this] { videoCommand(kSnapshot); });
+            connect(key, &QAction::triggered, this, [this] { videoCommand(CommandId::Snapshot); });
             window->addAction(key);
         }
     }
@@ -246,20 +240,26 @@ QString VideoWindows::takeSnapshot(bool remote) {
                                QString::fromStdString(path));
 }
 
-void VideoWindows::videoCommand(int command) {
+std::vector<CommandId> VideoWindows::commands() const {
+    return {CommandId::ReconnectCameraMode0, CommandId::ReconnectCameraMode1,
+            CommandId::PlayVideoFile,        CommandId::Snapshot,
+            CommandId::CameraFormat,         CommandId::CameraSource};
+}
+
+void VideoWindows::videoCommand(CommandId command) {
     if (!call_)
         return;
     LocalVideoStep& local = call_->local();
     switch (command) {
-        case kReconnectCamera:
-        case kReconnectCameraPreview:
+        case CommandId::ReconnectCameraMode0:
+        case CommandId::ReconnectCameraMode1:
             // The source is opened again; this platform's cameras have no separate preview.
             if (local.capturing() && !local.options().playFile) {
                 local.stopCapture();
                 startCapture();
             }
             break;
-        case kPlayVideoFile:
+        case CommandId::PlayVideoFile:
             if (!video_.playFileSet || video_.playFile.empty()) {
                 QString file = QFileDialog::getOpenFileName(
                     owner_, QStringLiteral("Play AVI File"), QString(),
@@ -269,20 +269,18 @@ void VideoWindows::videoCommand(int command) {
             }
             applyOptions();
             break;
-        case kSnapshot:
+        case CommandId::Snapshot:
             // Ctrl+T: the snapshot of the video window that has the focus.
             if (local_ != nullptr && local_->isActiveWindow())
                 takeSnapshot(false);
             else if (remote_ != nullptr && remote_->isActiveWindow())
                 takeSnapshot(true);
             break;
-        case kSheetFormat:
-        case CLocalVideoWnd::kVideoFormat:
+        case CommandId::CameraFormat:
             if (local_ != nullptr)
                 local_->videoFormat();
             break;
-        case kSheetSource:
-        case CLocalVideoWnd::kVideoSource:
+        case CommandId::CameraSource:
             if (local_ != nullptr)
                 local_->videoSource();
             break;

@@ -9,11 +9,11 @@
 
 #include "platform/ffmpeg/FfmpegCaptureFactory.h"
 #include "serial/TickSource.h"
-#include "shell/VideoSettings.h"
-#include "shell/VideoWindowPair.h"
 #include "video/PictureSize.h"
 #include "video/RemoteVideoStep.h"
 #include "video/StatisticsFigures.h"
+#include "video/VideoSettings.h"
+#include "video/VideoWindowPair.h"
 #include "video/ui/CLocalVideoWnd.h"
 #include "video/ui/CRemoteVideoWnd.h"
 
@@ -44,10 +44,8 @@ public:
     void closeVideo() override;
     void setHoldMark(HoldSide side, bool on) override;
     void closeWindows() override;
-    // Besides the frame's own video commands: the settings sheet's Format... (1116) and
-    // Source... (1121) buttons, and the local window's Video Format (32817) and Video Source
-    // (32818).
-    void videoCommand(int command) override;
+    std::vector<CommandId> commands() const override;
+    void videoCommand(CommandId command) override;
 
     // The Connection Statistics dialog's figures (name, phone and line speed come from the
     // main frame) and the dialog itself.

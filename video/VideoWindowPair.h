@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "link/LinkListener.h"
+#include "resources/CommandId.h"
 
 namespace krl {
 
@@ -30,10 +32,11 @@ public:
     // peer's hold.
     virtual void setHoldMark(HoldSide side, bool on) = 0;
     virtual void closeWindows() = 0;
-    // The frame's video commands: reconnect the camera (32857, 32858), choose a file to play
-    // (32860), take a snapshot of the local picture (32862), the local window's Video Source
-    // (1121) and Video Format (1116).
-    virtual void videoCommand(int command) {}
+    // The commands the video windows run, their one entry in the command registry: reconnect
+    // the camera, choose a file to play, take a snapshot of the local picture, the settings
+    // sheet's Video Source and Video Format.
+    virtual std::vector<CommandId> commands() const { return {}; }
+    virtual void videoCommand(CommandId command) {}
     // The Connection Statistics dialog: the frame gives the line speed in bits a second and the
     // remote card's name and phone number (UTF-8).
     virtual void showStatistics(std::uint32_t lineBitsPerSecond, const std::string& name,

@@ -1,0 +1,72 @@
+#include "shell/ui/ProgramCommands.h"
+
+#include "link/Cp1252.h"
+#include "settings/Settings.h"
+#include "shell/CallCommands.h"
+#include "shell/CallController.h"
+#include "shell/CommandRegistry.h"
+#include "shell/GeneralSettings.h"
+#include "shell/ui/CMainFrame.h"
+#include "shell/ui/Placeholder.h"
+#include "video/VideoSettings.h"
+#include "video/VideoWindowPair.h"
+
+namespace krl {
+namespace {
+
+// The windows of features still to come: each command says so in a window of its own.
+void addLaterFeatures(CommandRegistry& commands, CMainFrame& frame) {
+    const struct {
+        CommandId id;
+        const char* feature;
+    } later[] = {
+        {CommandId::Options, "The settings sheet"},
+        {CommandId::OptionsTransfer, "The settings sheet"},
+        {CommandId::OptionsCamera, "The settings sheet"},
+        {CommandId::OptionsRemote, "The settings sheet"},
+        {CommandId::OwnCard, "Your business card"},
+        {CommandId::SendOwnCard, "Your business card"},
+        {CommandId::Chat, "Chat"},
+        {CommandId::AddressBook, "The address book"},
+        {CommandId::AddToAddressBook, "The address book"},
+        {CommandId::About, "About Kestrelcall"},
+        {CommandId::SetupWizard, "The setup wizard"},
+        {CommandId::HelpTopics, "Help"},
+    };
+    for (const auto& l : later) {
+        const QString feature = QString::fromLatin1(l.feature);
+        commands.add(l.id, [&frame, feature] { Placeholder::open(feature, &frame); });
+    }
+}
+
+}  // namespace
+
+void addProgramCommands(CommandRegistry& commands, CMainFrame& frame, CallController& call,
+                        Settings& settings, VideoWindowPair& video) {
+    addLaterFeatures(commands, frame);
+    addCallCommands(
+        commands, call,
+        {[&frame] { return frame.connectType(); },
+         [&frame] { Placeholder::open(QStringLiteral("The Connect dialog"), &frame); }});
+    frame.addCommands(commands);
+
+    commands.add(CommandId::Video, [&frame, &call, &settings, &video] {
+        frame.setFocus();
+        video.setup(call.connection(), settings.get<VideoSettings>(),
+                    settings.get<GeneralSettings>().homeDir);
+        video.start();
+    });
+    commands.add(CommandId::Statistics, [&call, &settings, &video] {
+        // A cable reports no connect speed: its port rate is the line's.
+        const std::uint32_t connectSpeed = call.connection().lastConnectSpeed();
+        const std::uint32_t speed =
+            connectSpeed != 0 ? connectSpeed : settings.get<CommsSettings>().baudRate;
+        const auto& card = call.remoteCard();
+        video.showStatistics(speed, card ? cp1252ToUtf8(card->name) : "",
+                             card ? cp1252ToUtf8(card->phone) : "");
+    });
+    for (CommandId id : video.commands())
+        commands.add(id, [&video, id] { video.videoCommand(id); });
+}
+
+}  // namespace krl
