@@ -32,6 +32,9 @@ public:
     // peer's hold.
     virtual void setHoldMark(HoldSide side, bool on) = 0;
     virtual void closeWindows() = 0;
+    // Writes what the user changed on the windows into the block before it is stored: where
+    // they are, and the remote window's always-on-top choice from its menu.
+    virtual void keepWindowState(VideoSettings& video) const {}
     // The commands the video windows run, their one entry in the command registry: reconnect
     // the camera, choose a file to play, take a snapshot of the local picture, the settings
     // sheet's Video Source and Video Format.

@@ -442,6 +442,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (mayClose_) {
         if (transfer_)
             transfer_->close();
+        settings_.update<VideoSettings>(
+            [this](VideoSettings& v) { videoPair_->keepWindowState(v); });
         videoPair_->closeWindows();
         settings_.update<PlacementRecord>([this](PlacementRecord& p) {
             if (!isMinimized()) {

@@ -386,6 +386,24 @@ protected:
     }
 };
 
+// The windows open where the Video block says and hand back where the user left them, with the
+// remote window's always-on-top choice.
+TEST_F(WindowPair, WindowsComeBackWhereTheyWereLeft) {
+    video.localWindow = {40, 50, 240, 250};
+    video.remoteWindow = {300, 60, 500, 260};
+    videoCommand();
+    EXPECT_EQ(windows.localWindow()->frameGeometry().topLeft(), QPoint(40, 50));
+    EXPECT_EQ(windows.remoteWindow()->frameGeometry().topLeft(), QPoint(300, 60));
+    windows.localWindow()->move(70, 80);
+    VideoSettings kept = video;
+    windows.keepWindowState(kept);
+    EXPECT_EQ(kept.localWindow.left, 70);
+    EXPECT_EQ(kept.localWindow.top, 80);
+    EXPECT_EQ(kept.remoteWindow.left, 300);
+    EXPECT_EQ(kept.localWindow.right - kept.localWindow.left,
+              windows.localWindow()->frameGeometry().width());
+}
+
 TEST_F(WindowPair, TheSheetsFormatButtonReachesTheLocalWindowAndTheChoiceLastsTheRun) {
     videoCommand();
     whenShown<VideoFormatDialog>([](VideoFormatDialog& d) {

@@ -112,6 +112,9 @@ void VideoWindows::setup(Connection& connection, const VideoSettings& video,
             connect(key, &QAction::triggered, this, [this] { videoCommand(CommandId::Snapshot); });
             window->addAction(key);
         }
+        // Where the user left them last time (the Video block's lPos and rPos).
+        local_->move(video_.localWindow.left, video_.localWindow.top);
+        remote_->move(video_.remoteWindow.left, video_.remoteWindow.top);
     }
     remote_->setHoldClip(
         QString::fromStdString((std::filesystem::path(homeDir_) / "vi_hold.avi").string()));
@@ -313,6 +316,18 @@ void VideoWindows::setHoldMark(HoldSide side, bool on) {
     const int mark = side == HoldSide::Local ? 0 : 1;
     call_->local().setHoldMark(mark, on);
     call_->remote().setHoldMark(mark, on);
+}
+
+void VideoWindows::keepWindowState(VideoSettings& video) const {
+    auto rectOf = [](const QWidget* w) {
+        const QRect r = w->frameGeometry();
+        return ScreenRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    };
+    if (local_ != nullptr)
+        video.localWindow = rectOf(local_);
+    if (remote_ != nullptr)
+        video.remoteWindow = rectOf(remote_);
+    video.remoteAlwaysOnTop = video_.remoteAlwaysOnTop;
 }
 
 void VideoWindows::closeWindows() {

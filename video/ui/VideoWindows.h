@@ -44,6 +44,7 @@ public:
     void closeVideo() override;
     void setHoldMark(HoldSide side, bool on) override;
     void closeWindows() override;
+    void keepWindowState(VideoSettings& video) const override;
     std::vector<CommandId> commands() const override;
     void videoCommand(CommandId command) override;
 
