@@ -19,6 +19,7 @@
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/CVideoPhoneApp.h"
 #include "shell/ui/LaunchOptions.h"
+#include "shell/ui/ModalDiscipline.h"
 #include "shell/ui/ProgramCommands.h"
 #include "shell/ui/QtCallHost.h"
 #include "video/ui/VideoWindows.h"
@@ -97,6 +98,7 @@ int main(int argc, char** argv) {
     messages.setMainWindow(&frame);
     host.setWindow(&frame);
     host.setCloseProgram([&frame] { frame.closeForGood(); });
+    krl::ModalDiscipline discipline;
     krl::CVideoPhoneApp phone(frame, settings, instance, *options);
     phone.initInstance();
     host.start();

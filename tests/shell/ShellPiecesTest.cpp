@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include "platform/qt/SingleInstance.h"
 #include "settings/ui/ModemDialog.h"
 #include "shell/ui/LaunchOptions.h"
+#include "shell/ui/ModalDiscipline.h"
 
 using namespace krl;
 
@@ -219,4 +221,32 @@ TEST(ModemDialog, FillsFromTheBlockAndReadsBack) {
     ModemDialog none(empty);
     EXPECT_EQ(none.findChild<QComboBox*>("id349")->count(), 0);
     EXPECT_EQ(none.findChild<QComboBox*>("id349")->currentIndex(), -1);
+}
+
+// A modal question: the program's other windows are disabled and the window kept on top leaves
+// the top band until it is answered; the window it belongs to is held by the modality alone.
+TEST(ModalDiscipline, AModalWindowDisablesTheOthersAndLowersTheTopOne) {
+    ModalDiscipline discipline;
+    QWidget frame;
+    QWidget other;
+    QWidget onTop(nullptr, Qt::Window | Qt::WindowStaysOnTopHint);
+    for (QWidget* w : {&frame, &other, &onTop})
+        w->show();
+    QDialog question(&frame);
+    question.setWindowModality(Qt::ApplicationModal);
+    question.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return discipline.active(); }, 5000));
+    EXPECT_FALSE(other.isEnabled());
+    EXPECT_FALSE(onTop.isEnabled());
+    EXPECT_FALSE(onTop.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(onTop.isVisible());
+    EXPECT_TRUE(frame.isEnabled());
+    EXPECT_TRUE(question.isEnabled());
+
+    question.hide();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !discipline.active(); }, 5000));
+    EXPECT_TRUE(other.isEnabled());
+    EXPECT_TRUE(onTop.isEnabled());
+    EXPECT_TRUE(onTop.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(onTop.isVisible());
 }
