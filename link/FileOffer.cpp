@@ -52,24 +52,35 @@ std::optional<FileOffer> parseFileOffer(std::string_view payload, const CommandT
             std::string(payload.substr(kNameOffset, std::min(nameEnd - kNameOffset, kMaxName)));
     }
 
-    // The size field comes after the name; a "<Size>" inside a name never counts.
-    std::size_t sizeTag = findNoCase(payload, tags.tag(LinkCommand::Size), nameEnd);
-    if (sizeTag == std::string_view::npos)
+    // The fields after the name: nothing (an offer without a size, taken to end with its first
+    // block), or the size field whole. Command frames carry no check value, so an offer damaged
+    // on the line must not pass for one without a size, or with a size cut short: either would
+    // end the file early and present the part as the whole. A damaged offer is refused.
+    // (A "<Size>" inside a name never counts: the name ends at its '>'.)
+    std::string_view rest =
+        nameEnd < payload.size() ? payload.substr(nameEnd + 1) : std::string_view();
+    if (rest.find_first_not_of(' ') == std::string_view::npos)
         return offer;
-    std::size_t i = sizeTag + tags.tag(LinkCommand::Size).size();
-    if (i < payload.size() && payload[i] == '<')
-        ++i;
-    while (i < payload.size() && payload[i] == ' ')
+    const std::string& sizeTag = tags.tag(LinkCommand::Size);
+    if (findNoCase(rest, sizeTag, 0) != 0)
+        return std::nullopt;
+    std::size_t i = sizeTag.size();
+    if (i >= rest.size() || rest[i] != '<')
+        return std::nullopt;
+    ++i;
+    while (i < rest.size() && rest[i] == ' ')
         ++i;
     std::uint64_t size = 0;
     std::size_t digits = 0;
-    for (; i < payload.size() && payload[i] >= '0' && payload[i] <= '9'; ++i, ++digits) {
-        size = size * 10 + static_cast<std::uint64_t>(payload[i] - '0');
+    for (; i < rest.size() && rest[i] >= '0' && rest[i] <= '9'; ++i, ++digits) {
+        size = size * 10 + static_cast<std::uint64_t>(rest[i] - '0');
         if (size > kMaxOfferedSize)
             return std::nullopt;
     }
-    if (digits > 0 && size > 0)
-        offer.size = size;
+    // The sender never offers an empty file (it completes without an offer).
+    if (digits == 0 || size == 0 || i >= rest.size() || rest[i] != '>')
+        return std::nullopt;
+    offer.size = size;
     return offer;
 }
 

@@ -15,17 +15,18 @@ class CommandTags;
 struct FileOffer {
     LinkCommand tag = LinkCommand::SendFile;  // SendFile, SendClipboard or SendCardPicture
     std::string name;                         // as sent (Windows-1252), at most 254 bytes
-    // The announced size; nothing when the offer carries no size field (or a size of 0): the
-    // file is then taken to end with its first block.
+    // The announced size; nothing when the offer carries no field after the name: the file is
+    // then taken to end with its first block.
     std::optional<std::uint64_t> size;
 };
 
 // Largest size an offer may announce.
 inline constexpr std::uint64_t kMaxOfferedSize = std::uint64_t(1) << 53;
 
-// Reads an offer payload: the name from offset 16 up to the next '>', the size as every digit
-// after "<Size><" (blanks skipped). Nothing when the payload is not an offer or its size is not
-// a number this side can hold.
+// Reads an offer payload: the name from offset 16 up to the next '>', then either nothing or
+// "<Size><" with blanks and at least one digit up to '>' (the fields after it are not read).
+// Nothing when the payload is not an offer, when what follows the name is not a whole size
+// field (an offer damaged on the way), or when the size is 0 or more than this side can hold.
 std::optional<FileOffer> parseFileOffer(std::string_view payload, const CommandTags& tags);
 
 // The clipboard format number a package file name stands for, 0 when it names none.

@@ -206,7 +206,7 @@ void FileReceiver::refuseAndReset() {
 void FileReceiver::onBlock(const CheckField& check, const std::uint8_t* payload,
                            std::size_t length) {
     if (state_ != ReceiveState::Receiving) {
-        confirmLateRepeat(payload, length);
+        answerStrayBlock(check, payload, length);
         return;
     }
     // A block never holds more than 3071 stuffed or 3070 data bytes; anything larger is
@@ -242,20 +242,31 @@ void FileReceiver::onBlock(const CheckField& check, const std::uint8_t* payload,
     acceptBlock(data, size, value);
 }
 
-void FileReceiver::confirmLateRepeat(const std::uint8_t* payload, std::size_t length) {
-    // The confirmation of a file's last block was lost: the file is whole here, but the sender
-    // keeps sending that block until it hears of it. Confirm it again; write nothing.
-    // (The window may have armed the receiver again meanwhile; no new offer has come.)
-    bool afterWholeFile = state_ == ReceiveState::Complete || state_ == ReceiveState::Ready;
-    if (!afterWholeFile || !lastFileWhole_ || lastBlockLength_ == 0 ||
-        length > frame::kMaxFileBlockPayload)
+void FileReceiver::answerStrayBlock(const CheckField& check, const std::uint8_t* payload,
+                                    std::size_t length) {
+    // A block while no file is being received. A damaged one says nothing: the sender tries
+    // again. The same block as the last one of the file that arrived whole means the
+    // confirmation of that block was lost: the sender keeps sending it until it hears of it, so
+    // confirm it again and write nothing (the window may have armed the receiver again
+    // meanwhile; no new offer has come). Any other block means the sender believes in a
+    // transfer this side does not have (our refusal was lost, or we gave up waiting): tell it
+    // to stop, or it would send that block again for ever.
+    if (length > frame::kMaxFileBlockPayload)
         return;
     std::uint8_t data[frame::kMaxFileBlockPayload];
     std::size_t size = unstuffFileBlock({payload, length}, data);
-    if (size == lastBlockLength_ && std::memcmp(data, lastBlock_.data(), size) == 0) {
+    if (size > frame::kMaxFileBlockData ||
+        BlockCheckValue::of({data, size}) != readCheckField(check))
+        return;
+    bool afterWholeFile = state_ == ReceiveState::Complete || state_ == ReceiveState::Ready;
+    if (afterWholeFile && lastFileWhole_ && lastBlockLength_ != 0 && size == lastBlockLength_ &&
+        std::memcmp(data, lastBlock_.data(), size) == 0) {
         ++repeated_;
         sendCommand(static_cast<int>(LinkCommand::BlockOk));
+        return;
     }
+    if (state_ != ReceiveState::Deciding)
+        sendCommand(static_cast<int>(LinkCommand::DoNotSend));
 }
 
 bool FileReceiver::isRepeatOfLastBlock(const std::uint8_t* data, std::size_t length,
@@ -274,6 +285,15 @@ bool FileReceiver::isRepeatOfLastBlock(const std::uint8_t* data, std::size_t len
 }
 
 void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std::uint32_t value) {
+    // A block with more bytes than the offer has left to come: the offered size was damaged on
+    // the way (command frames carry no check value) and the file is not the one announced.
+    // Cut to that size it would pass for whole; it fails instead and the sender hears of it.
+    if (sizeKnown_ && length > size_ - written_) {
+        sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+        fail(ReceiveState::Failed);
+        showMessage(transfer_message::kFileCheckFailed, name_);
+        return;
+    }
     // The offered size bounds the file: bytes past it are never written.
     std::size_t toWrite = length;
     if (sizeKnown_)

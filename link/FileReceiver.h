@@ -78,7 +78,7 @@ private:
     void checkViewerThenCreate();
     void createTarget();
     void acceptBlock(const std::uint8_t* data, std::size_t length, std::uint32_t value);
-    void confirmLateRepeat(const std::uint8_t* payload, std::size_t length);
+    void answerStrayBlock(const CheckField& check, const std::uint8_t* payload, std::size_t length);
     bool isRepeatOfLastBlock(const std::uint8_t* data, std::size_t length,
                              std::uint32_t value) const;
     void complete();

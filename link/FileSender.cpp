@@ -189,7 +189,11 @@ void FileSender::sendBlock() {
     std::uint8_t data[kBlockReadSize];
     std::uint8_t stuffed[frame::kMaxFileBlockPayload];
     blockStart_ = next_;
-    ssize_t got = ::pread(fd_, data, sizeof data, static_cast<off_t>(next_));
+    // Never past the offered length: a file that grows while it is sent goes as it was offered,
+    // and the receiver takes a block longer than the offer left as damage.
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(sizeof data, length_ - next_));
+    ssize_t got = ::pread(fd_, data, want, static_cast<off_t>(next_));
     if (got <= 0) {
         // The file shrank or became unreadable under us: the peer would wait for bytes that
         // never come, so the transfer ends here.

@@ -280,23 +280,51 @@ protected:
     void offer(const std::string& payload) { pair.b.protocol.onCommandFrame(payload); }
 };
 
-TEST_F(HostileOfferTest, OverlongSizesAndSizeTagsInNamesAreNotSizes) {
-    EXPECT_FALSE(parseFileOffer("<Send NF><Name><a><Size><99999999999999999999999>",
-                                pair.b.protocol.tags()));
-    auto noSize = parseFileOffer("<Send NF><Name><a>", pair.b.protocol.tags());
+TEST_F(HostileOfferTest, OnlyAWholeSizeFieldOrNoneFollowsTheName) {
+    const CommandTags& tags = pair.b.protocol.tags();
+    auto noSize = parseFileOffer("<Send NF><Name><a>", tags);
     ASSERT_TRUE(noSize);
     EXPECT_FALSE(noSize->size);
-    // A "<Size>" inside the name is part of the name.
-    auto inName = parseFileOffer("<Send NF><Name><x<Size><9>", pair.b.protocol.tags());
-    ASSERT_TRUE(inName);
-    EXPECT_EQ(inName->name, "x<Size");
-    EXPECT_FALSE(inName->size);
+    auto sized = parseFileOffer("<sEnD nf><Name><a><size><   57344><Date><1,2>", tags);
+    ASSERT_TRUE(sized);
+    EXPECT_EQ(sized->size, 57344u);
+    // Command frames carry no check value: an offer damaged on the line is refused rather than
+    // taken as one without a size (which ends the file after its first block) or a shorter one.
+    for (const char* damaged : {
+             "<Send NF><Name><a><Size><99999999999999999999999>",  // more than this side holds
+             "<Send NF><Name><a><Sizm><   57344><Date><1,2>",      // the tag hit
+             "<Send NF><Name><a><Size><   57:44><Date><1,2>",      // a digit hit
+             "<Send NF><Name><a><Size>|   57344><Date><1,2>",      // the field's '<' hit
+             "<Send NF><Name><a.txt<Size><   57344><Date><1,2>",   // the name's '>' hit
+             "<Send NF><Name><a><Size><       0><Date><1,2>",      // never sent: empty files
+             "<Send NF><Name><x<Size><9>",  // a "<Size>" inside the name is part of the name
+         })
+        EXPECT_FALSE(parseFileOffer(damaged, tags)) << damaged;
 }
 
-TEST_F(HostileOfferTest, WritesStopAtTheOfferedSize) {
+// The soak bench's finding: a bit error in the offer's size tag made the receiver take a 57 KB
+// file as one that ends with its first block; it reported the 3 KB part as received, and the
+// sender sent its second block for ever.
+TEST_F(HostileOfferTest, DamagedOfferIsRefusedAndTheSenderHearsOfIt) {
+    fs::path f = file("report.bin", randomBytes(20000, 18));
+    pair.filter = [](bool fromA, SentFrame& fr) {
+        std::string t = fr.text();
+        if (fromA && t.rfind("<Send NF>", 0) == 0) {
+            t[t.find("<Size>") + 4] ^= 0x04;  // "<Size>" -> "<Siae>"
+            fr.payload.assign(t.begin(), t.end());
+        }
+        return true;
+    };
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return sender().state() == SendState::StoppedByReceiver; }, 1000);
+    EXPECT_EQ(sender().state(), SendState::StoppedByReceiver);
+    EXPECT_TRUE(fs::is_empty(in));
+}
+
+TEST_F(HostileOfferTest, ABlockBeyondTheOfferedSizeFailsTheFile) {
     auto data = randomBytes(6000, 18);
     fs::path f = file("long.bin", data);
-    // The peer claims 100 bytes but sends more.
+    // The offer says 100 bytes (a damaged digit, or a hostile peer) but the file goes on.
     pair.filter = [](bool fromA, SentFrame& fr) {
         std::string t = fr.text();
         if (fromA && t.rfind("<Send NF>", 0) == 0) {
@@ -307,9 +335,27 @@ TEST_F(HostileOfferTest, WritesStopAtTheOfferedSize) {
         return true;
     };
     sender().control(SendControl::Start, kOrdinaryFile, f.string());
-    pair.runUntil([&] { return receiver().state() == ReceiveState::Complete; }, 1000);
-    EXPECT_EQ(readFile(in / "long.bin"),
-              std::vector<std::uint8_t>(data.begin(), data.begin() + 100));
+    pair.runUntil([&] { return sender().state() == SendState::StoppedByReceiver; }, 1000);
+    EXPECT_EQ(receiver().state(), ReceiveState::Failed);
+    EXPECT_EQ(sender().state(), SendState::StoppedByReceiver);
+    EXPECT_FALSE(fs::exists(in / "long.bin"));  // never a part passed off as the whole
+}
+
+// The receiver gave up waiting while the line was down; when the line comes back the sender
+// resends its block, hears that no transfer is going on here, and stops (before, it sent the
+// block again for ever).
+TEST_F(FileTransferTest, ABlockNoTransferExpectsStopsTheSender) {
+    fs::path f = file("stuck.bin", randomBytes(20000, 21));
+    bool lineDown = false;
+    pair.filter = [&](bool, SentFrame&) { return !lineDown; };
+    sender().control(SendControl::Start, kOrdinaryFile, f.string());
+    pair.runUntil([&] { return receiver().status().bytesDone > 0; });
+    lineDown = true;
+    pair.runUntil([&] { return receiver().state() == ReceiveState::Failed; });
+    lineDown = false;
+    pair.runUntil([&] { return sender().state() == SendState::StoppedByReceiver; }, 100000);
+    EXPECT_EQ(sender().state(), SendState::StoppedByReceiver);
+    EXPECT_FALSE(fs::exists(in / "stuck.bin"));
 }
 
 TEST_F(HostileOfferTest, OfferWithoutSizeTakesTheFirstBlock) {
