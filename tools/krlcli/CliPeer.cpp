@@ -20,6 +20,7 @@ constexpr int kIdleWaitMs = 20;
 constexpr int kVideoWaitMs = 2;
 constexpr std::uint64_t kProgressEveryMs = 250;
 constexpr std::uint64_t kTransferGraceMs = 120000;
+constexpr int kOutboxTries = 3;
 
 bool isFinalSend(SendState s) {
     return s == SendState::StoppedByReceiver || s == SendState::Done || s == SendState::Failed ||
@@ -370,16 +371,22 @@ void CliPeer::driveSender() {
     if (sending_ && isFinalSend(sender.state())) {
         SendState s = sender.state();
         lastEndMs_ = ticks_.nowMs();
+        // An outbox file that did not go is tried again (a damaged offer is refused, for one),
+        // up to kOutboxTries times.
+        bool again = !options_.outbox.empty() && s != SendState::Done &&
+                     s != SendState::PeerDisconnected && ++tries_[current_] < kOutboxTries;
         if (s == SendState::Done) {
             ++filesOk_;
             std::error_code ec;
             bytesOk_ += fs::file_size(current_, ec);
-        } else {
+        } else if (!again) {
             ++filesFailed_;
         }
-        say(current_ + ": " + sendStateText(s));
-        if (!options_.outbox.empty())
+        say(current_ + ": " + sendStateText(s) + (again ? ", trying again" : ""));
+        if (!options_.outbox.empty() && !again) {
             fileAway(current_, s == SendState::Done);
+            tries_.erase(current_);
+        }
         sending_ = false;
         if (s == SendState::PeerDisconnected)
             return;

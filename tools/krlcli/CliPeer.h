@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -93,6 +94,7 @@ private:
     std::size_t nextFile_ = 0;
     std::string current_;  // the file being sent
     std::uint64_t outboxLookedAtMs_ = 0;
+    std::map<std::string, int> tries_;  // outbox files that failed, and how often
     std::uint64_t lastStatsMs_ = 0;
     std::uint64_t videoEndMs_ = 0;
     bool sending_ = false;
