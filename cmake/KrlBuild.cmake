@@ -7,6 +7,12 @@ if(KRL_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzz build instruments every object for coverage, not only the fuzzers' own sources:
+# without it libFuzzer sees the edges of its harness alone and mutates blind.
+if(KRL_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # krl_library(NAME <target> [QT] SOURCES ... LIBS ...)
 # A static library of one subsystem. Logic libraries never link Qt; the linker enforces that.
 function(krl_library name)
