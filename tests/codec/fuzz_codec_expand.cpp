@@ -1,6 +1,7 @@
 // Feeds arbitrary pieces to the expander: own-format pieces, raw pieces, H.263 pictures and
 // packets. The first byte picks the output settings; the rest is a series of pieces, each
-// preceded by a one-byte length.
+// preceded by a two-byte big-endian length (0: the rest of the input). The kept corpus starts
+// from real frames of every coding mode (tests/codec/CodecFuzzSeeds.cpp).
 
 #include <cstdint>
 #include <cstring>
@@ -37,8 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VCExpandSetAttributes(e, 5, attrs);
     std::vector<uint8_t> out(static_cast<size_t>(width) * 144 * (mode == 1 ? 3 : 1));
     size_t at = 1;
-    while (at < size) {
-        size_t length = data[at++];
+    while (at + 2 <= size) {
+        size_t length = (size_t{data[at]} << 8) | data[at + 1];
+        at += 2;
         if (length == 0) {
             length = size - at;  // the rest as one piece
         }

@@ -36,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     side.protocol.video().setIncomingState(krl::IncomingVideoState::Receiving);
 
     // Frames: one type byte, a 16-bit length, that many bytes (cut at the end of the input).
+    // The kept corpus starts from a real call's frames (tests/link/LinkFuzzSeeds.cpp).
     std::size_t pos = 0;
     while (pos + 3 <= size) {
         std::uint8_t type = data[pos] % 5;
@@ -44,9 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         length = std::min(length, size - pos);
         krl::test::SentFrame f;
         f.type = static_cast<krl::FrameType>(type + 2);
-        std::size_t checkBytes = std::min<std::size_t>(16, length);
+        // Frames with a check field carry it in their first 16 bytes, as on the wire.
+        std::size_t checkBytes =
+            krl::frame::hasCheckField(f.type) ? std::min<std::size_t>(16, length) : 0;
         std::copy(data + pos, data + pos + checkBytes, f.check.begin());
-        f.payload.assign(data + pos, data + pos + length);
+        f.payload.assign(data + pos + checkBytes, data + pos + length);
         side.deliver(f);
         pos += length;
         clock.advance(700);
