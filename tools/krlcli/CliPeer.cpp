@@ -138,6 +138,7 @@ int CliPeer::run() {
         afterPoll();
     }
     hangUp();
+    countOutboxLeft();
     report();
     if (lineLost_ && !(options_.mode == CliMode::Listen && peerGone_))
         return kExitNoPeer;
@@ -427,6 +428,23 @@ std::string CliPeer::nextFileToSend() {
             first = entry.path().string();
     }
     return first;
+}
+
+// Files still waiting in the outbox when the call ends did not go: they count as failed.
+void CliPeer::countOutboxLeft() {
+    if (options_.outbox.empty())
+        return;
+    int left = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(options_.outbox, ec)) {
+        std::string name = entry.path().filename().string();
+        if (!name.empty() && name[0] != '.' && entry.is_regular_file(ec))
+            ++left;
+    }
+    if (left > 0) {
+        filesFailed_ += left;
+        say(std::to_string(left) + " file(s) left in the outbox");
+    }
 }
 
 // Moves a file of the outbox that has been sent (or has failed) out of the way.

@@ -63,6 +63,7 @@ private:
     void driveSender();
     std::string nextFileToSend();
     void fileAway(const std::string& path, bool sent);
+    void countOutboxLeft();
     void runningStats();
     void driveReceiver();
     void showProgress();

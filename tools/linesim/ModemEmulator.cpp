@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -315,6 +316,24 @@ void ModemEmulator::acceptControl() {
     controlClients_.push_back(ControlClient{fd, {}});
 }
 
+// Commands for the port servers rather than the modems: "close A" ends the connection of A's
+// program, "refuse A" turns away every new one until "serve A". True when it was one of them.
+bool ModemEmulator::portCommand(const std::string& line) {
+    const std::size_t space = line.find(' ');
+    if (space == std::string::npos || space + 2 != line.size())
+        return false;
+    const std::string verb = line.substr(0, space);
+    const char which = static_cast<char>(std::tolower(static_cast<unsigned char>(line.back())));
+    if ((verb != "close" && verb != "refuse" && verb != "serve") || (which != 'a' && which != 'b'))
+        return false;
+    Rfc2217Server& server = ports_[which == 'a' ? 0 : 1]->server();
+    if (verb == "close")
+        server.closeClient();
+    else
+        server.setRefusing(verb == "refuse");
+    return true;
+}
+
 void ModemEmulator::readControl(ControlClient& client) {
     char chunk[512];
     const ssize_t n = ::recv(client.fd, chunk, sizeof chunk, MSG_DONTWAIT);
@@ -335,6 +354,7 @@ void ModemEmulator::readControl(ControlClient& client) {
         // Let the modems catch up to this moment before the command acts.
         serviceModems();
         std::string answer = line.size() > kMaxControlLine ? "ERROR line too long"
+                             : portCommand(line)           ? "OK"
                                                            : exchange_->control(line, nowMs());
         answer += "\n";
         // Answers are short; a client that does not read them loses them.

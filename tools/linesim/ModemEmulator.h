@@ -54,6 +54,7 @@ private:
     void serviceModems();
     void acceptControl();
     void readControl(ControlClient& client);
+    bool portCommand(const std::string& line);
 
     const MonotonicClock& clock_;
     std::unique_ptr<ModemExchange> exchange_;

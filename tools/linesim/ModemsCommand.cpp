@@ -93,6 +93,8 @@ const char* modemsHelp() {
            "    busy A|B, free A|B          the line is engaged: callers get BUSY\n"
            "    nodialtone A|B, dialtone A|B  dialling out gives NO DIALTONE\n"
            "    status A|B        state, hook, modem lines\n"
+           "    close A|B         the port server drops its program's connection at once\n"
+           "    refuse A|B, serve A|B       the port server turns new connections away\n"
            "Modem options (the line's --baud is the best connect rate, default 28800):\n"
            "  --number-a N, --number-b N   phone numbers (default 1001 and 1002)\n"
            "  --port-a P, --port-b P, --control-port P   TCP ports (default 0: any free)\n"

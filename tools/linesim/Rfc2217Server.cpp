@@ -47,8 +47,8 @@ void Rfc2217Server::onListenReadable() {
     const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0)
         return;
-    if (clientFd_ >= 0) {
-        ::close(fd);  // the port is in use
+    if (clientFd_ >= 0 || refusing_) {
+        ::close(fd);  // the port is in use, or not served
         return;
     }
     const int one = 1;

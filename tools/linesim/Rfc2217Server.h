@@ -44,6 +44,12 @@ public:
     int clientFd() const { return clientFd_; }
     bool hasClient() const { return clientFd_ >= 0; }
     bool wantsWrite() const { return clientFd_ >= 0 && outSent_ < out_.size(); }
+    // The server goes away under its client (a restarted or unplugged port server): the
+    // connection closes at once, without a word of telnet.
+    void closeClient() { dropClient(); }
+    // Refusing: a connection is closed as soon as it is accepted, as a port server that is
+    // switched off or serves its port to nobody; until refusing ends.
+    void setRefusing(bool refusing) { refusing_ = refusing; }
 
     void onListenReadable();
     // Reads what the client sent; data bytes go to the listener.
@@ -69,6 +75,7 @@ private:
     Listener& listener_;
     int listenFd_ = -1;
     int clientFd_ = -1;
+    bool refusing_ = false;
     std::uint16_t port_ = 0;
     rfc2217::TelnetDecoder decoder_;
     // Data decoded from the client and not yet handed to the listener. A command that follows
