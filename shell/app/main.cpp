@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "controls/ui/DialogMessagePresenter.h"
+#include "platform/ffmpeg/FfmpegCaptureFactory.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/posix/SteadyTickSource.h"
 #include "platform/qt/SingleInstance.h"
@@ -87,12 +88,13 @@ int main(int argc, char** argv) {
         krl::CallController::Services{devices, ticks, strings, messages, settings, host,
                                       folders.businessCardsDir().toStdString() + "/"});
     host.attach(call);
+    krl::FfmpegCaptureFactory sources;
     krl::CommandRegistry commands;
     krl::CMainFrame frame(krl::FrameServices{call, settings, messages, commands, strings, folders},
-                          [&ticks, &call](QWidget* owner) {
+                          [&ticks, &strings, &sources, &call](QWidget* owner) {
                               // The windows' Hold button is the call's Hold.
                               return std::make_unique<krl::VideoWindows>(
-                                  owner, ticks, [&call] { call.toggleHold(); });
+                                  owner, ticks, strings, sources, [&call] { call.toggleHold(); });
                           });
     krl::addProgramCommands(commands, frame, call, settings, frame.videoPair());
     messages.setMainWindow(&frame);

@@ -24,6 +24,7 @@
 #include "controls/ui/MessageDialog.h"
 #include "fakes/FakeSerialDevice.h"
 #include "fakes/ManualClock.h"
+#include "platform/ffmpeg/FfmpegCaptureFactory.h"
 #include "platform/ffmpeg/VideoFileReader.h"
 #include "resources/StringTable.h"
 #include "video/LocalVideoStep.h"
@@ -367,7 +368,8 @@ protected:
     ConsoleMessagePresenter presenter{StringTable::builtIn(), shown};
     Connection connection{devices, clock, StringTable::builtIn(), presenter};
     QTemporaryDir home;
-    VideoWindows windows{nullptr, clock, {}};
+    FfmpegCaptureFactory sources;
+    VideoWindows windows{nullptr, clock, StringTable::builtIn(), sources, {}};
     VideoSettings video;
 
     void SetUp() override {

@@ -37,12 +37,13 @@ constexpr int kNothingReceived = 4230;
 
 }  // namespace
 
-VideoWindows::VideoWindows(QWidget* owner, const TickSource& ticks,
-                           std::function<void()> holdCommand)
+VideoWindows::VideoWindows(QWidget* owner, const TickSource& ticks, const StringTable& strings,
+                           CaptureSourceFactory& sources, std::function<void()> holdCommand)
     : owner_(owner),
       ticks_(ticks),
       holdCommand_(std::move(holdCommand)),
-      messages_(std::make_unique<DialogMessagePresenter>(owner, StringTable::builtIn())),
+      sources_(sources),
+      messages_(std::make_unique<DialogMessagePresenter>(owner, strings)),
       offerPrompt_(std::make_unique<VideoOfferPrompt>(*messages_)),
       manager_(std::make_unique<VideoManager>(sources_, ticks)) {
     manager_->setPictureListeners([this] { localPictureDirty_ = true; },

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/ffmpeg/FfmpegCaptureFactory.h"
 #include "serial/TickSource.h"
+#include "video/CaptureSource.h"
 #include "video/PictureSize.h"
 #include "video/RemoteVideoStep.h"
 #include "video/StatisticsFigures.h"
@@ -24,6 +24,7 @@ namespace krl {
 class CLocalVideoWnd;
 class CRemoteVideoWnd;
 class DialogMessagePresenter;
+class StringTable;
 class LinkVideoPort;
 class VideoCall;
 class VideoManager;
@@ -34,7 +35,9 @@ class VideoTestChannel;
 // and the call's video messages.
 class VideoWindows : public QObject, public VideoWindowPair {
 public:
-    VideoWindows(QWidget* owner, const TickSource& ticks, std::function<void()> holdCommand);
+    // ticks, strings and sources are the program's (main() makes them) and outlive the pair.
+    VideoWindows(QWidget* owner, const TickSource& ticks, const StringTable& strings,
+                 CaptureSourceFactory& sources, std::function<void()> holdCommand);
     ~VideoWindows() override;
 
     void idle() override;
@@ -78,7 +81,7 @@ private:
     Connection* connection_ = nullptr;
     VideoSettings video_;
     std::string homeDir_;
-    FfmpegCaptureFactory sources_;
+    CaptureSourceFactory& sources_;
     std::unique_ptr<DialogMessagePresenter> messages_;
     std::unique_ptr<VideoOfferPrompt> offerPrompt_;
     std::unique_ptr<VideoManager> manager_;
