@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -27,7 +28,15 @@ std::string scratch(const char* name) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string in = scratch(".bmp"), again = scratch("-again.bmp");
+    // Removed when the fuzzer ends.
+    static const struct Files {
+        ~Files() {
+            std::remove(in.c_str());
+            std::remove(again.c_str());
+        }
+        std::string in = scratch(".bmp"), again = scratch("-again.bmp");
+    } files;
+    const std::string &in = files.in, &again = files.again;
     std::ofstream(in, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     krl::Picture p;
