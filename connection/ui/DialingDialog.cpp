@@ -38,13 +38,12 @@ QLabel* label(QWidget* parent, int id, const QString& text) {
 
 }  // namespace
 
-DialingDialog::DialingDialog(const QString& name, const QString& number,
+DialingDialog::DialingDialog(const StringTable& strings, const QString& name, const QString& number,
                              const QString& animationFile, int timeSliceMs,
                              std::function<void()> pumpTick, QWidget* parent)
     : QDialog(parent), pumpTick_(std::move(pumpTick)) {
     setObjectName(QStringLiteral("Dialog165"));
     setWindowTitle(QStringLiteral("Dialing"));
-    const StringTable& strings = StringTable::builtIn();
 
     picture_ = new QLabel(this);
     picture_->setObjectName(QStringLiteral("id%1").arg(kAnimationId));

@@ -11,6 +11,8 @@ class QPushButton;
 
 namespace krl {
 
+class StringTable;
+
 // The dialing window (template 165, "Dialing"): the animation, who is being called and the
 // Hangup button. Its own timer (777) pumps the connection every TimeSlice milliseconds while it
 // is up. Hangup, Esc and closing the window all end it and hang up; the connection ends it
@@ -22,8 +24,9 @@ public:
     static constexpr int kTimerId = 777;
 
     // name may be empty: the window then says "Connecting..." and shows no number.
-    DialingDialog(const QString& name, const QString& number, const QString& animationFile,
-                  int timeSliceMs, std::function<void()> pumpTick, QWidget* parent = nullptr);
+    DialingDialog(const StringTable& strings, const QString& name, const QString& number,
+                  const QString& animationFile, int timeSliceMs, std::function<void()> pumpTick,
+                  QWidget* parent = nullptr);
     ~DialingDialog() override;
 
     // A connect command went out: the clip plays three times from its first frame.

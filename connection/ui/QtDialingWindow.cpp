@@ -4,8 +4,10 @@
 
 namespace krl {
 
-QtDialingWindow::QtDialingWindow(QString animationFile, int timeSliceMs, Hooks hooks)
-    : animationFile_(std::move(animationFile)),
+QtDialingWindow::QtDialingWindow(const StringTable& strings, QString animationFile, int timeSliceMs,
+                                 Hooks hooks)
+    : strings_(strings),
+      animationFile_(std::move(animationFile)),
       timeSliceMs_(timeSliceMs),
       hooks_(std::move(hooks)) {}
 
@@ -17,7 +19,7 @@ void QtDialingWindow::open(std::string_view name, std::string_view number) {
     close();
     QWidget* parent = hooks_.parent ? hooks_.parent() : nullptr;
     auto* dialog =
-        new DialingDialog(QString::fromUtf8(name.data(), static_cast<int>(name.size())),
+        new DialingDialog(strings_, QString::fromUtf8(name.data(), static_cast<int>(name.size())),
                           QString::fromUtf8(number.data(), static_cast<int>(number.size())),
                           animationFile_, timeSliceMs_, hooks_.pumpTick, parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

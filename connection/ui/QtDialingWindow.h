@@ -11,6 +11,8 @@ class QWidget;
 
 namespace krl {
 
+class StringTable;
+
 // The connection's dialing window on the screen: opens the dialog modally without blocking the
 // caller (the event loop and the pump run on underneath), plays the clip for each connect
 // command and ends the dialog when the connection says so.
@@ -21,7 +23,8 @@ public:
         std::function<void()> pumpTick;  // the frame's pump handler
         std::function<void()> hangUp;    // the frame's forced hang-up
     };
-    QtDialingWindow(QString animationFile, int timeSliceMs, Hooks hooks);
+    QtDialingWindow(const StringTable& strings, QString animationFile, int timeSliceMs,
+                    Hooks hooks);
     ~QtDialingWindow() override;
 
     void open(std::string_view name, std::string_view number) override;
@@ -32,6 +35,7 @@ public:
     DialingDialog* dialog() const { return dialog_.data(); }
 
 private:
+    const StringTable& strings_;
     QString animationFile_;
     int timeSliceMs_;
     Hooks hooks_;

@@ -27,11 +27,10 @@ W* named(W* w, int id) {
 
 }  // namespace
 
-ModemDialog::ModemDialog(const CommsSettings& comms, QWidget* parent)
+ModemDialog::ModemDialog(const CommsSettings& comms, const StringTable& strings, QWidget* parent)
     : QDialog(parent), comms_(comms) {
     setObjectName(QStringLiteral("Dialog348"));
     setWindowTitle(QStringLiteral("Modem"));
-    const StringTable& strings = StringTable::builtIn();
 
     prefix_ = named(new QLineEdit(this), 1248);
     prefix_->setMaxLength(20);

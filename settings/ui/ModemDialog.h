@@ -11,13 +11,15 @@ class QSpinBox;
 
 namespace krl {
 
+class StringTable;
+
 // The "Modem" dialog (template 348): the modem part of the Comms block. It edits a copy; the
 // caller takes settings() back only when the dialog ends with OK.
 class ModemDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit ModemDialog(const CommsSettings& comms, QWidget* parent = nullptr);
+    ModemDialog(const CommsSettings& comms, const StringTable& strings, QWidget* parent = nullptr);
 
     // The block with the dialog's fields read back (valid after accept()).
     const CommsSettings& settings() const { return comms_; }

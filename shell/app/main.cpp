@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     krl::PosixSerialDeviceFactory devices(ticks);
     const krl::StringTable& strings = krl::StringTable::builtIn();
     krl::DialogMessagePresenter messages(nullptr, strings);
-    krl::QtCallHost host(settings);
+    krl::QtCallHost host(settings, strings);
     krl::CallController call(
         krl::CallController::Services{devices, ticks, strings, messages, settings, host,
                                       folders.businessCardsDir().toStdString() + "/"});

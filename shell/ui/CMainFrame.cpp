@@ -79,7 +79,7 @@ CMainFrame::CMainFrame(FrameServices services,
       strings_(services.strings),
       folders_(services.folders),
       dialing_(
-          folders_.home() + QStringLiteral("/vi_dial.avi"), kDefaultTimeSliceMs,
+          strings_, folders_.home() + QStringLiteral("/vi_dial.avi"), kDefaultTimeSliceMs,
           QtDialingWindow::Hooks{[this] { return static_cast<QWidget*>(this); },
                                  [this] { call_.pumpStep(); }, [this] { call_.forcedHangUp(); }}),
       sound_(folders_.home() + QStringLiteral("/vi_ring.wav")),

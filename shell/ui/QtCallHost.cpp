@@ -9,9 +9,10 @@
 
 namespace krl {
 
-QtCallHost::QtCallHost(Settings& settings, QObject* parent)
+QtCallHost::QtCallHost(Settings& settings, const StringTable& strings, QObject* parent)
     : QObject(parent),
       settings_(settings),
+      strings_(strings),
       driver_(PumpDriver::Hooks{
           [this] {
               if (controller_)
@@ -56,7 +57,7 @@ bool QtCallHost::editModemSettings() {
     if (modemDialogOpen_)
         return false;
     modemDialogOpen_ = true;
-    ModemDialog dialog(settings_.get<CommsSettings>(), window_);
+    ModemDialog dialog(settings_.get<CommsSettings>(), strings_, window_);
     const bool ok = dialog.exec() == QDialog::Accepted;
     modemDialogOpen_ = false;
     if (!ok)

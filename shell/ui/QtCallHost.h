@@ -13,6 +13,7 @@ namespace krl {
 
 class CallController;
 class Settings;
+class StringTable;
 
 // The call controller's event loop: posted work runs from Qt's event loop, the pump driver
 // runs the controller's idle step from a timer and the port's readable notice, and the Modem
@@ -21,7 +22,7 @@ class QtCallHost : public QObject, public CallHost {
     Q_OBJECT
 
 public:
-    explicit QtCallHost(Settings& settings, QObject* parent = nullptr);
+    QtCallHost(Settings& settings, const StringTable& strings, QObject* parent = nullptr);
     ~QtCallHost() override;
 
     // The controller whose steps the driver runs; the host starts pumping with start().
@@ -41,6 +42,7 @@ public:
 
 private:
     Settings& settings_;
+    const StringTable& strings_;
     CallController* controller_ = nullptr;
     PumpDriver driver_;
     QPointer<QWidget> window_;

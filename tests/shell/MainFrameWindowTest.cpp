@@ -56,7 +56,7 @@ struct Copy {
     SettingsStore store{dir.filePath(QStringLiteral("Kestrelcall.ini"))};
     Settings settings;
     DialogMessagePresenter messages{nullptr, StringTable::builtIn()};
-    QtCallHost host{settings};
+    QtCallHost host{settings, StringTable::builtIn()};
     std::unique_ptr<CallController> call;
     CommandRegistry commands;
     std::unique_ptr<CMainFrame> frame;

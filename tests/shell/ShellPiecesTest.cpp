@@ -21,6 +21,7 @@
 #include "platform/ffmpeg/VideoFileReader.h"
 #include "platform/qt/PumpDriver.h"
 #include "platform/qt/SingleInstance.h"
+#include "resources/StringTable.h"
 #include "settings/ui/ModemDialog.h"
 #include "shell/ui/LaunchOptions.h"
 #include "shell/ui/ModalDiscipline.h"
@@ -143,7 +144,8 @@ TEST(VideoFileReader, ReadsTheDialingClip) {
 
 TEST(DialingDialog, NamedAndUnnamedCallsAndTheHangupButton) {
     int pumps = 0;
-    DialingDialog named("Ann Lee", "9 555 0100", kClip, 20, [&] { ++pumps; });
+    DialingDialog named(StringTable::builtIn(), "Ann Lee", "9 555 0100", kClip, 20,
+                        [&] { ++pumps; });
     EXPECT_EQ(named.findChild<QLineEdit*>("id353")->text(), "Ann Lee");
     named.show();
     named.playConnectAnimation();
@@ -163,7 +165,7 @@ TEST(DialingDialog, NamedAndUnnamedCallsAndTheHangupButton) {
     static_cast<QDialog&>(named).reject();  // a second close asks nothing more
     EXPECT_EQ(hangups.count(), 1);
 
-    DialingDialog unnamed("", "555", kClip, 20, {});
+    DialingDialog unnamed(StringTable::builtIn(), "", "555", kClip, 20, {});
     EXPECT_EQ(unnamed.findChild<QLineEdit*>("id353")->text(), "Connecting...");
     EXPECT_EQ(unnamed.findChild<QLabel*>("id1099")->text(), "");
     QSignalSpy quiet(&unnamed, &DialingDialog::hangupRequested);
@@ -201,7 +203,7 @@ TEST(ModemDialog, FillsFromTheBlockAndReadsBack) {
     c.portName = "/dev/ttyUSB0";
     c.baudRate = 19200;
     c.ringsCount = 3;
-    ModemDialog d(c);
+    ModemDialog d(c, StringTable::builtIn());
     auto* modem = d.findChild<QComboBox*>("id349");
     ASSERT_GE(modem->count(), 3);
     EXPECT_EQ(modem->currentText(), "Serial Cable");
@@ -218,7 +220,7 @@ TEST(ModemDialog, FillsFromTheBlockAndReadsBack) {
 
     CommsSettings empty;
     empty.homeDir = QDir::tempPath().toStdString() + "/no-such-folder-krl";
-    ModemDialog none(empty);
+    ModemDialog none(empty, StringTable::builtIn());
     EXPECT_EQ(none.findChild<QComboBox*>("id349")->count(), 0);
     EXPECT_EQ(none.findChild<QComboBox*>("id349")->currentIndex(), -1);
 }
