@@ -373,9 +373,13 @@ void CliPeer::driveSender() {
         SendState s = sender.state();
         lastEndMs_ = ticks_.nowMs();
         // An outbox file that did not go is tried again (a damaged offer is refused, for one),
-        // up to kOutboxTries times.
+        // up to kOutboxTries times; not before the peer's receiver has given up a transfer
+        // whose acceptance we did not hear (twice the command time-out), or it refuses the
+        // new offer while it still waits for the old one.
         bool again = !options_.outbox.empty() && s != SendState::Done &&
                      s != SendState::PeerDisconnected && ++tries_[current_] < kOutboxTries;
+        if (again)
+            retryAtMs_[current_] = ticks_.nowMs() + 2 * options_.commandTimeoutMs + 5000;
         if (s == SendState::Done) {
             ++filesOk_;
             std::error_code ec;
@@ -387,6 +391,7 @@ void CliPeer::driveSender() {
         if (!options_.outbox.empty() && !again) {
             fileAway(current_, s == SendState::Done);
             tries_.erase(current_);
+            retryAtMs_.erase(current_);
         }
         sending_ = false;
         if (s == SendState::PeerDisconnected)
@@ -423,6 +428,9 @@ std::string CliPeer::nextFileToSend() {
     for (const auto& entry : fs::directory_iterator(options_.outbox, ec)) {
         std::string name = entry.path().filename().string();
         if (name.empty() || name[0] == '.' || !entry.is_regular_file(ec))
+            continue;
+        auto retry = retryAtMs_.find(entry.path().string());
+        if (retry != retryAtMs_.end() && now < retry->second)
             continue;
         if (first.empty() || entry.path().string() < first)
             first = entry.path().string();

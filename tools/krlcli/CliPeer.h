@@ -95,7 +95,8 @@ private:
     std::size_t nextFile_ = 0;
     std::string current_;  // the file being sent
     std::uint64_t outboxLookedAtMs_ = 0;
-    std::map<std::string, int> tries_;  // outbox files that failed, and how often
+    std::map<std::string, int> tries_;                // outbox files that failed, and how often
+    std::map<std::string, std::uint64_t> retryAtMs_;  // not tried again before
     std::uint64_t lastStatsMs_ = 0;
     std::uint64_t videoEndMs_ = 0;
     bool sending_ = false;
