@@ -42,6 +42,10 @@ public:
     virtual void videoCommand(CommandId command) {}
     // The Connection Statistics dialog: the frame gives the line speed in bits a second and the
     // remote card's name and phone number (UTF-8).
+    // The capture drivers the settings dialogs offer, and whether local capture runs now (the
+    // camera's Source and Format dialogs need it).
+    virtual std::vector<std::string> cameraNames() { return {}; }
+    virtual bool capturing() const { return false; }
     virtual void showStatistics(std::uint32_t lineBitsPerSecond, const std::string& name,
                                 const std::string& phone) {}
 };

@@ -1,13 +1,20 @@
 #pragma once
 
 #include <QDialog>
+#include <vector>
 
 #include "connection/CommsSettings.h"
+#include "settings/PortChoices.h"
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QSpinBox;
+
+namespace krl {
+class ModemField;
+class PortField;
+}  // namespace krl
 
 namespace krl {
 
@@ -19,7 +26,10 @@ class ModemDialog : public QDialog {
     Q_OBJECT
 
 public:
-    ModemDialog(const CommsSettings& comms, const StringTable& strings, QWidget* parent = nullptr);
+    // ports: the ports offered (portChoices()); a value of the block outside its control's
+    // range is brought inside before it is shown.
+    ModemDialog(const CommsSettings& comms, std::vector<PortChoice> ports,
+                const StringTable& strings, QWidget* parent = nullptr);
 
     // The block with the dialog's fields read back (valid after accept()).
     const CommsSettings& settings() const { return comms_; }
@@ -34,9 +44,8 @@ private:
     QSpinBox* inactive_ = nullptr;
     QCheckBox* speakerOff_ = nullptr;
     QSpinBox* rings_ = nullptr;
-    QComboBox* modem_ = nullptr;
-    QComboBox* modemFile_ = nullptr;
-    QComboBox* port_ = nullptr;
+    ModemField* modem_ = nullptr;
+    PortField* port_ = nullptr;
     QComboBox* speed_ = nullptr;
 };
 

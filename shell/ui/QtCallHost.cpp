@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "platform/posix/SysfsSerialPortLister.h"
 #include "settings/Settings.h"
 #include "settings/ui/ModemDialog.h"
 #include "shell/CallController.h"
@@ -57,7 +58,8 @@ bool QtCallHost::editModemSettings() {
     if (modemDialogOpen_)
         return false;
     modemDialogOpen_ = true;
-    ModemDialog dialog(settings_.get<CommsSettings>(), strings_, window_);
+    ModemDialog dialog(settings_.get<CommsSettings>(), portChoices(SysfsSerialPortLister()),
+                       strings_, window_);
     const bool ok = dialog.exec() == QDialog::Accepted;
     modemDialogOpen_ = false;
     if (!ok)

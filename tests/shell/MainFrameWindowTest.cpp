@@ -178,8 +178,8 @@ TEST(MainFrameWindow, LaterFeaturesOpenAPlaceholderAndStayEnabled) {
     Copy copy;
     CMainFrame& f = *copy.frame;
     f.finishStartup(false);
-    for (CommandId id : {CommandId::Options, CommandId::Chat, CommandId::AddressBook,
-                         CommandId::About, CommandId::Video}) {
+    for (CommandId id : {CommandId::Chat, CommandId::AddressBook, CommandId::About,
+                         CommandId::Video}) {
         EXPECT_TRUE(f.action(id)->isEnabled());
         f.action(id)->trigger();
         QWidget* modal = nullptr;

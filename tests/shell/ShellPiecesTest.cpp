@@ -203,7 +203,7 @@ TEST(ModemDialog, FillsFromTheBlockAndReadsBack) {
     c.portName = "/dev/ttyUSB0";
     c.baudRate = 19200;
     c.ringsCount = 3;
-    ModemDialog d(c, StringTable::builtIn());
+    ModemDialog d(c, {}, StringTable::builtIn());
     auto* modem = d.findChild<QComboBox*>("id349");
     ASSERT_GE(modem->count(), 3);
     EXPECT_EQ(modem->currentText(), "Serial Cable");
@@ -220,7 +220,7 @@ TEST(ModemDialog, FillsFromTheBlockAndReadsBack) {
 
     CommsSettings empty;
     empty.homeDir = QDir::tempPath().toStdString() + "/no-such-folder-krl";
-    ModemDialog none(empty, StringTable::builtIn());
+    ModemDialog none(empty, {}, StringTable::builtIn());
     EXPECT_EQ(none.findChild<QComboBox*>("id349")->count(), 0);
     EXPECT_EQ(none.findChild<QComboBox*>("id349")->currentIndex(), -1);
 }

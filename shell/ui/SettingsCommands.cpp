@@ -1,0 +1,71 @@
+#include "shell/ui/SettingsCommands.h"
+
+#include "platform/posix/AccountNames.h"
+#include "platform/posix/SysfsSerialPortLister.h"
+#include "settings/Settings.h"
+#include "settings/ui/CSetupWizard.h"
+#include "shell/VideoWindowPair.h"
+
+namespace krl {
+namespace {
+
+// The Comms fields the settings dialogs edit, laid over the block as it is now: the pump runs
+// under a dialog and may have changed the rest (the listening setting, the dialled numbers).
+CommsSettings mergeEditedComms(CommsSettings now, const CommsSettings& edited) {
+    now.modemName = edited.modemName;
+    now.modemFile = edited.modemFile;
+    now.portName = edited.portName;
+    now.outsideLinePrefix = edited.outsideLinePrefix;
+    now.fileInActive = edited.fileInActive;
+    now.baudRate = edited.baudRate;
+    now.ringsCount = edited.ringsCount;
+    now.promptBeforeAnswer = edited.promptBeforeAnswer;
+    now.alwaysListen = edited.alwaysListen;
+    now.speakerOff = edited.speakerOff;
+    now.playRings = edited.playRings;
+    return now;
+}
+
+}  // namespace
+
+SettingsCommands::SettingsCommands(Settings& settings, VideoWindowPair& video,
+                                   std::function<void()> onVideoChanged)
+    : settings_(settings), video_(video), onVideoChanged_(std::move(onVideoChanged)) {}
+
+bool SettingsCommands::runSetupWizard(QWidget* owner) {
+    // No machine-wide installation record here: the company is not known.
+    SetupWizardLogic logic(settings_.get<CommsSettings>(), settings_.get<VideoSettings>(),
+                           settings_.get<GeneralSettings>(), accountFullName(), "");
+    CSetupWizard wizard(std::move(logic),
+                        {portChoices(SysfsSerialPortLister()), video_.cameraNames(), {}}, owner);
+    if (wizard.exec() != QDialog::Accepted)
+        return false;
+    const SetupWizardLogic& done = wizard.logic();
+    settings_.setAndStore(mergeEditedComms(settings_.get<CommsSettings>(), done.comms()));
+    settings_.setAndStore(done.video());
+    settings_.setAndStore(done.general());
+    if (onVideoChanged_)
+        onVideoChanged_();
+    return true;
+}
+
+bool SettingsCommands::openSettingsSheet(SheetPage page, QWidget* owner) {
+    SheetBlocks blocks{settings_.get<GeneralSettings>(), settings_.get<CommsSettings>(),
+                       settings_.get<VideoSettings>(), settings_.get<TonebaySettings>()};
+    CKestrelSettings::Choices choices{portChoices(SysfsSerialPortLister()), video_.cameraNames(),
+                                      video_.capturing(),
+                                      [this](int control) { video_.videoCommand(control); }};
+    CKestrelSettings sheet(std::move(blocks), page, std::move(choices), owner);
+    if (sheet.exec() != QDialog::Accepted)
+        return false;
+    const SheetBlocks& done = sheet.blocks();
+    settings_.setAndStore(done.general);
+    settings_.setAndStore(mergeEditedComms(settings_.get<CommsSettings>(), done.comms));
+    settings_.setAndStore(done.tonebay);
+    settings_.setAndStore(done.video);
+    if (onVideoChanged_)
+        onVideoChanged_();
+    return true;
+}
+
+}  // namespace krl
