@@ -4,12 +4,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -23,6 +29,8 @@
 #include "platform/posix/SteadyTickSource.h"
 #include "resources/StringTable.h"
 #include "settings/Settings.h"
+#include "settings/ui/CKestrelSettings.h"
+#include "settings/ui/CSetupWizard.h"
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
 #include "shell/SettingsStore.h"
@@ -178,8 +186,8 @@ TEST(MainFrameWindow, LaterFeaturesOpenAPlaceholderAndStayEnabled) {
     Copy copy;
     CMainFrame& f = *copy.frame;
     f.finishStartup(false);
-    for (CommandId id : {CommandId::Chat, CommandId::AddressBook, CommandId::About,
-                         CommandId::Video}) {
+    for (CommandId id :
+         {CommandId::Chat, CommandId::AddressBook, CommandId::About, CommandId::Video}) {
         EXPECT_TRUE(f.action(id)->isEnabled());
         f.action(id)->trigger();
         QWidget* modal = nullptr;
@@ -192,6 +200,106 @@ TEST(MainFrameWindow, LaterFeaturesOpenAPlaceholderAndStayEnabled) {
         modal->close();
         QTest::qWait(1);
     }
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+template <typename W>
+W* control(QWidget* in, int id) {
+    return in->findChild<W*>(QStringLiteral("id%1").arg(id));
+}
+
+// One control changed on every page of the sheet.
+void changeEveryPage(QWidget* sheet) {
+    control<QCheckBox>(sheet, 1082)->setChecked(true);
+    control<QCheckBox>(sheet, 1286)->setChecked(false);
+    control<QCheckBox>(sheet, 1161)->setChecked(true);
+    control<QSpinBox>(sheet, 1034)->setValue(5);
+    control<QCheckBox>(sheet, 1238)->setChecked(true);
+    control<QRadioButton>(sheet, 1243)->setChecked(true);
+    control<QCheckBox>(sheet, 1081)->setChecked(true);
+}
+
+TEST(MainFrameWindow, SettingsSheetStoresEveryPageOnOkAndLeavesTheFileAloneOnCancel) {
+    Copy copy;
+    CMainFrame& f = *copy.frame;
+    f.finishStartup(false);
+    ASSERT_TRUE(copy.settings.storeAll());
+    const QByteArray before = fileBytes(copy.store.fileName());
+    ASSERT_FALSE(before.isEmpty());
+
+    auto isSheet = [](QWidget* w) { return qobject_cast<CKestrelSettings*>(w) != nullptr; };
+    whenShown(isSheet, [](QWidget* w) {
+        changeEveryPage(w);
+        static_cast<QDialog*>(w)->reject();
+    });
+    f.action(CommandId::Options)->trigger();
+    EXPECT_EQ(fileBytes(copy.store.fileName()), before);
+
+    // The transfer window's Options opens the sheet on its File Transfer page.
+    whenShown(isSheet, [](QWidget* w) {
+        EXPECT_EQ(static_cast<CKestrelSettings*>(w)->currentPage(), SheetPage::FileTransfer);
+        changeEveryPage(w);
+        static_cast<QDialog*>(w)->accept();
+    });
+    f.runCommand(CommandId::OptionsTransfer);
+    EXPECT_TRUE(copy.comms().alwaysListen);  // the connection's block follows at once
+
+    // As the next start reads them.
+    SettingsStore again(copy.store.fileName());
+    Settings reread;
+    addStoredBlocks(reread, again, copy.dir.filePath(QStringLiteral("home")).toStdString());
+    EXPECT_TRUE(reread.get<CommsSettings>().alwaysListen);
+    EXPECT_FALSE(reread.get<GeneralSettings>().allowPaging);
+    const VideoSettings& v = reread.get<VideoSettings>();
+    EXPECT_EQ(v.localVideo.get(VideoSetting::AcceptPeerSize), 1u);
+    EXPECT_EQ(v.remoteVideo.get(VideoSetting::RefreshPercentage), 5u);
+    EXPECT_TRUE(v.remoteAlwaysOnTop);
+    EXPECT_EQ(v.driver, "None");
+    EXPECT_EQ(reread.get<TonebaySettings>().launchMode, LaunchMode::Launch);
+    EXPECT_TRUE(reread.get<TonebaySettings>().clearQueueAfterDisconnecting);
+}
+
+TEST(MainFrameWindow, SetupWizardFinishStoresTheBlocksAndCancelNothing) {
+    Copy copy;
+    CMainFrame& f = *copy.frame;
+    f.finishStartup(false);
+    ASSERT_TRUE(copy.settings.storeAll());
+    const QByteArray before = fileBytes(copy.store.fileName());
+    auto isWizard = [](QWidget* w) { return qobject_cast<CSetupWizard*>(w) != nullptr; };
+    whenShown(isWizard, [](QWidget* w) {
+        auto* wizard = static_cast<CSetupWizard*>(w);
+        wizard->next();
+        control<QComboBox>(w, 1077)->setEditText("/dev/ttyUSB7");
+        wizard->reject();
+    });
+    f.runCommand(CommandId::SetupWizard);
+    EXPECT_EQ(fileBytes(copy.store.fileName()), before);
+
+    whenShown(isWizard, [](QWidget* w) {
+        auto* wizard = static_cast<CSetupWizard*>(w);
+        wizard->next();
+        control<QComboBox>(w, 1077)->setEditText("/dev/ttyUSB7");
+        wizard->next();
+        control<QSpinBox>(w, 1264)->setValue(6);
+        wizard->next();
+        wizard->next();
+        control<QLineEdit>(w, 353)->setText(QStringLiteral("José"));
+        wizard->accept();
+    });
+    f.runCommand(CommandId::SetupWizard);
+    EXPECT_EQ(copy.comms().portName, "/dev/ttyUSB7");
+    SettingsStore again(copy.store.fileName());
+    const CommsSettings stored =
+        again.loadComms(copy.dir.filePath(QStringLiteral("home")).toStdString());
+    EXPECT_EQ(stored.portName, "/dev/ttyUSB7");
+    EXPECT_EQ(stored.ringsCount, 6u);
+    const GeneralSettings general = again.loadGeneral("/");
+    EXPECT_EQ(general.ownCard[8], 'J');
+    EXPECT_EQ(general.ownCard[11], 0xE9);  // "José" in Windows-1252
 }
 
 TEST(MainFrameWindow, DroppedAndHandedFilesWaitInTheTransferWindow) {
