@@ -8,13 +8,15 @@
 
 namespace krl {
 
-// The ranges of the settings dialogs' controls. A value read from the settings file may lie
-// outside them (an edited file, an older program); it is brought inside before any control
-// sees it, so a control never shows one value while the block holds another.
+// The ranges of the settings dialogs' controls. The settings reading clamps the rings and idle
+// minutes already; the other values a control edits (the remote picture size, the refresh
+// rate, the check boxes' 0 or 1, the prefix's length) may still lie outside when read from an
+// edited file, and are brought inside here before any control sees them, so a control never
+// shows one value while the block holds another.
 struct ControlRanges {
-    static constexpr std::uint32_t kMinRings = 1;
-    static constexpr std::uint32_t kMaxRings = 255;
-    static constexpr std::uint32_t kMaxInactiveMinutes = 9999;
+    static constexpr std::uint32_t kMinRings = CommsSettings::kMinRings;
+    static constexpr std::uint32_t kMaxRings = CommsSettings::kMaxRings;
+    static constexpr std::uint32_t kMaxInactiveMinutes = CommsSettings::kMaxFileInActive;
     static constexpr std::size_t kMaxPrefixChars = 20;
     static constexpr std::uint32_t kMinRemoteWidth = 80;
     static constexpr std::uint32_t kMaxRemoteWidth = 176;
