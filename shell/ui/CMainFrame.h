@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "connection/ui/QtDialingWindow.h"
+#include "platform/qt/DesktopNotifier.h"
 #include "platform/qt/QtSoundPlayer.h"
 #include "shell/CallListener.h"
 #include "shell/CommandTable.h"
@@ -125,6 +126,8 @@ private:
     std::unique_ptr<VideoWindowPair> videoPair_;
     QtDialingWindow dialing_;
     QtSoundPlayer sound_;
+    DesktopNotifier notifier_;
+    ConnectionState lastCallState_ = ConnectionState::NotConnected;
     SendToShortcut shortcut_;
 
     bool mayClose_ = false;

@@ -5,6 +5,7 @@
 #include "settings/Settings.h"
 #include "settings/ui/CSetupWizard.h"
 #include "shell/VideoWindowPair.h"
+#include "shell/ui/UserGuide.h"
 
 namespace krl {
 namespace {
@@ -38,6 +39,7 @@ bool SettingsCommands::runSetupWizard(QWidget* owner) {
                            settings_.get<GeneralSettings>(), accountFullName(), "");
     CSetupWizard wizard(std::move(logic),
                         {portChoices(SysfsSerialPortLister()), video_.cameraNames(), {}}, owner);
+    wizard.setHelp([](WizardPage) { UserGuide().open(QStringLiteral("wizard.html")); });
     if (wizard.exec() != QDialog::Accepted)
         return false;
     const SetupWizardLogic& done = wizard.logic();
@@ -56,6 +58,11 @@ bool SettingsCommands::openSettingsSheet(SheetPage page, QWidget* owner) {
                                       video_.capturing(),
                                       [this](int control) { video_.videoCommand(control); }};
     CKestrelSettings sheet(std::move(blocks), page, std::move(choices), owner);
+    sheet.setHelp([](SheetPage shown) {
+        static const char* const kParts[] = {"kestrelcall", "camera", "remote", "transfer"};
+        UserGuide().open(QStringLiteral("settings.html#") +
+                         QLatin1String(kParts[static_cast<int>(shown)]));
+    });
     if (sheet.exec() != QDialog::Accepted)
         return false;
     const SheetBlocks& done = sheet.blocks();

@@ -2,8 +2,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
+#include <QWizard>
 
 #include "controls/ui/MessageDialog.h"
 #include "shell/CallController.h"
@@ -21,6 +27,32 @@ QList<MessageDialog*> openMessages() {
             out.append(m);
     }
     return out;
+}
+
+// The settings window in front (wizard, sheet or Modem dialog), if any.
+QDialog* modalDialog() {
+    return qobject_cast<QDialog*>(QApplication::activeModalWidget());
+}
+
+QString setControl(QDialog& dialog, const QString& id, const QString& text) {
+    QWidget* w = dialog.findChild<QWidget*>(QStringLiteral("id") + id);
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        if (combo->isEditable())
+            combo->setEditText(text);
+        else if (combo->findText(text) >= 0)
+            combo->setCurrentIndex(combo->findText(text));
+        else
+            return QStringLiteral("error no such entry");
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        edit->setText(text);
+    } else if (auto* box = qobject_cast<QCheckBox*>(w)) {
+        box->setChecked(text == QLatin1String("1"));
+    } else if (auto* spin = qobject_cast<QSpinBox*>(w)) {
+        spin->setValue(text.toInt());
+    } else {
+        return QStringLiteral("error no such control");
+    }
+    return QStringLiteral("ok");
 }
 
 }  // namespace
@@ -87,6 +119,39 @@ QString TestChannel::run(const QString& line) {
         QTimer::singleShot(0, button, &QPushButton::click);
         return QStringLiteral("ok");
     }
+    if (verb == QLatin1String("modal")) {
+        QDialog* d = modalDialog();
+        if (!d)
+            return QString();
+        auto* wizard = qobject_cast<QWizard*>(d);
+        return wizard && wizard->currentPage()
+                   ? d->objectName() + QLatin1Char(' ') + wizard->currentPage()->objectName()
+                   : d->objectName();
+    }
+    if (verb == QLatin1String("set") && words.size() >= 2) {
+        QDialog* d = modalDialog();
+        if (!d)
+            return QStringLiteral("error no dialog");
+        return setControl(*d, words[1], words.mid(2).join(QLatin1Char(' ')));
+    }
+    if (verb == QLatin1String("press") && words.size() == 2) {
+        QDialog* d = modalDialog();
+        if (!d)
+            return QStringLiteral("error no dialog");
+        auto* wizard = qobject_cast<QWizard*>(d);
+        const QString& which = words[1];
+        if (wizard && which == QLatin1String("next"))
+            wizard->next();
+        else if (wizard && which == QLatin1String("back"))
+            wizard->back();
+        else if (which == QLatin1String("ok") || which == QLatin1String("finish"))
+            QTimer::singleShot(0, d, &QDialog::accept);
+        else if (which == QLatin1String("cancel"))
+            QTimer::singleShot(0, d, &QDialog::reject);
+        else
+            return QStringLiteral("error no such button");
+        return QStringLiteral("ok");
+    }
     if (verb == QLatin1String("placeholders")) {
         QStringList names;
         for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -107,6 +172,8 @@ QString TestChannel::run(const QString& line) {
             target = frame_.dialingWindow().dialog();
         else if (words[1] == QLatin1String("message") && !openMessages().isEmpty())
             target = openMessages().last();
+        else if (words[1] == QLatin1String("modal"))
+            target = modalDialog();
         if (!target)
             return QStringLiteral("error nothing to grab");
         return target->grab().save(words[2]) ? QStringLiteral("ok")

@@ -123,3 +123,62 @@ TEST(ProgramCall, TwoCopiesCallHangUpAndListenAgain) {
     EXPECT_TRUE(fs::exists(b.dir / "config/Brightmar/Kestrelcall.ini"));
     fs::remove_all(root);
 }
+
+// A first start from a fresh home and settings file: the setup wizard appears, is driven
+// through every page (the linesim cable as a serial cable, the Test Pattern camera), and the
+// program then listens; a second copy dials it and the call connects.
+TEST(ProgramCall, FirstStartWizardLeadsToACall) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
+    const fs::path root =
+        fs::temp_directory_path() / ("krl-e2e-wizard-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    LineSim cable;
+    ASSERT_TRUE(cable.ok()) << cable.error();
+    Side a(root, "a"), b(root, "b");
+
+    ProgramProcess fresh(KRL_PROGRAM, {"--splash-ms", "300"}, a.env);
+    ASSERT_TRUE(waitFor([&] { return a.ask("modal") == "CSetupWizard Page132"; }))
+        << a.ask("modal");
+    EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-wizard-1-welcome")), "ok");
+    auto next = [&](const std::string& page) {
+        EXPECT_EQ(a.ask("press next"), "ok");
+        EXPECT_TRUE(waitFor([&] { return a.ask("modal") == "CSetupWizard " + page; }))
+            << a.ask("modal");
+    };
+    next("Page159");
+    EXPECT_EQ(a.ask("set 349 Serial Cable"), "ok");
+    EXPECT_EQ(a.ask("set 1077 " + cable.pathA()), "ok");
+    EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-wizard-2-modem")), "ok");
+    next("Page292");
+    EXPECT_EQ(a.ask("set 1270 1"), "ok");
+    EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-wizard-3-dialling")), "ok");
+    next("Page245");
+    EXPECT_EQ(a.ask("set 1104 Test Pattern"), "ok");
+    EXPECT_EQ(a.ask("set 1162 0"), "ok");
+    EXPECT_EQ(a.ask("set 1225 0"), "ok");
+    EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-wizard-4-video")), "ok");
+    next("Page238");
+    EXPECT_EQ(a.ask("set 353 Alice"), "ok");
+    EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-wizard-5-card")), "ok");
+    EXPECT_EQ(a.ask("press finish"), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.statusIs("Listening......"); })) << a.ask("status");
+
+    ProgramProcess caller(
+        KRL_PROGRAM,
+        {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--dial", "--splash-ms", "300"},
+        b.env);
+    ASSERT_TRUE(waitFor([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
+        << a.ask("status") << " / " << b.ask("status");
+    EXPECT_EQ(a.ask("grab frame " + screenshot("e2e-wizard-copy-connected")), "ok");
+
+    EXPECT_EQ(b.ask("key Ctrl+D"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5190"); })) << b.ask("messages");
+    EXPECT_EQ(b.ask("answer yes"), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.showsMessage("5080"); })) << a.ask("messages");
+    EXPECT_EQ(a.ask("answer ok"), "ok");
+    EXPECT_EQ(a.ask("quit"), "ok");
+    EXPECT_EQ(b.ask("quit"), "ok");
+    EXPECT_NE(fresh.waitForExit(kWaitMs), -1);
+    EXPECT_NE(caller.waitForExit(kWaitMs), -1);
+    fs::remove_all(root);
+}

@@ -240,6 +240,9 @@ QString VideoWindows::takeSnapshot(bool remote) {
     std::string path = SnapshotFile::nextFreeName(folder);
     if (path.empty() || !BmpFile::write(path, picture))
         return {};
+    // The shutter as the snapshot opens; silent without the file or a sound server.
+    shutter_.playFile(
+        QString::fromStdString((std::filesystem::path(homeDir_) / "vi_shutter.wav").string()));
     return SnapshotDialog::run(remote ? static_cast<QWidget*>(remote_) : local_,
                                QString::fromStdString(path));
 }

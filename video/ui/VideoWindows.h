@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/qt/QtSoundPlayer.h"
 #include "serial/TickSource.h"
 #include "video/CaptureSource.h"
 #include "video/PictureSize.h"
@@ -81,6 +82,7 @@ private:
     Connection* connection_ = nullptr;
     VideoSettings video_;
     std::string homeDir_;
+    QtSoundPlayer shutter_{QString()};
     CaptureSourceFactory& sources_;
     std::unique_ptr<DialogMessagePresenter> messages_;
     std::unique_ptr<VideoOfferPrompt> offerPrompt_;
