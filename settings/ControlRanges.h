@@ -4,7 +4,7 @@
 #include <string>
 
 #include "connection/CommsSettings.h"
-#include "shell/VideoSettings.h"
+#include "video/VideoSettings.h"
 
 namespace krl {
 

@@ -4,7 +4,7 @@
 
 #include "connection/CommsSettings.h"
 #include "shell/GeneralSettings.h"
-#include "shell/VideoSettings.h"
+#include "video/VideoSettings.h"
 
 namespace krl {
 

@@ -9,7 +9,7 @@
 #include "settings/PortChoices.h"
 #include "shell/GeneralSettings.h"
 #include "shell/TonebaySettings.h"
-#include "shell/VideoSettings.h"
+#include "video/VideoSettings.h"
 
 class QCheckBox;
 class QComboBox;

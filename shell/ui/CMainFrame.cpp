@@ -266,7 +266,12 @@ void CMainFrame::openLog() {
 
 // --- what the call controller tells -------------------------------------------------------
 
-void CMainFrame::callStateChanged(ConnectionState) {
+void CMainFrame::callStateChanged(ConnectionState state) {
+    // A call answered while listening: the frame may be hidden or on another desktop.
+    if (lastCallState_ == ConnectionState::Listening && state == ConnectionState::Connected)
+        notifier_.notify(QStringLiteral("Kestrelcall"),
+                         QStringLiteral("A call is being answered."));
+    lastCallState_ = state;
     updateStatusLine();
     updateButtons();
 }

@@ -8,6 +8,7 @@
 #include "shell/GeneralSettings.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/Placeholder.h"
+#include "shell/ui/SettingsCommands.h"
 #include "video/VideoSettings.h"
 #include "video/VideoWindowPair.h"
 
@@ -20,18 +21,12 @@ void addLaterFeatures(CommandRegistry& commands, CMainFrame& frame) {
         CommandId id;
         const char* feature;
     } later[] = {
-        {CommandId::Options, "The settings sheet"},
-        {CommandId::OptionsTransfer, "The settings sheet"},
-        {CommandId::OptionsCamera, "The settings sheet"},
-        {CommandId::OptionsRemote, "The settings sheet"},
         {CommandId::OwnCard, "Your business card"},
         {CommandId::SendOwnCard, "Your business card"},
         {CommandId::Chat, "Chat"},
         {CommandId::AddressBook, "The address book"},
         {CommandId::AddToAddressBook, "The address book"},
         {CommandId::About, "About Kestrelcall"},
-        {CommandId::SetupWizard, "The setup wizard"},
-        {CommandId::HelpTopics, "Help"},
     };
     for (const auto& l : later) {
         const QString feature = QString::fromLatin1(l.feature);
@@ -49,6 +44,10 @@ void addProgramCommands(CommandRegistry& commands, CMainFrame& frame, CallContro
         {[&frame] { return frame.connectType(); },
          [&frame] { Placeholder::open(QStringLiteral("The Connect dialog"), &frame); }});
     frame.addCommands(commands);
+    addSettingsCommands(commands, frame, settings, video, [&call, &settings, &video] {
+        video.setup(call.connection(), settings.get<VideoSettings>(),
+                    settings.get<GeneralSettings>().homeDir);
+    });
 
     commands.add(CommandId::Video, [&frame, &call, &settings, &video] {
         frame.setFocus();

@@ -4,8 +4,9 @@
 #include "platform/posix/SysfsSerialPortLister.h"
 #include "settings/Settings.h"
 #include "settings/ui/CSetupWizard.h"
-#include "shell/VideoWindowPair.h"
+#include "shell/CommandRegistry.h"
 #include "shell/ui/UserGuide.h"
+#include "video/VideoWindowPair.h"
 
 namespace krl {
 namespace {
@@ -54,9 +55,9 @@ bool SettingsCommands::runSetupWizard(QWidget* owner) {
 bool SettingsCommands::openSettingsSheet(SheetPage page, QWidget* owner) {
     SheetBlocks blocks{settings_.get<GeneralSettings>(), settings_.get<CommsSettings>(),
                        settings_.get<VideoSettings>(), settings_.get<TonebaySettings>()};
-    CKestrelSettings::Choices choices{portChoices(SysfsSerialPortLister()), video_.cameraNames(),
-                                      video_.capturing(),
-                                      [this](int control) { video_.videoCommand(control); }};
+    CKestrelSettings::Choices choices{
+        portChoices(SysfsSerialPortLister()), video_.cameraNames(), video_.capturing(),
+        [this](int control) { video_.videoCommand(static_cast<CommandId>(control)); }};
     CKestrelSettings sheet(std::move(blocks), page, std::move(choices), owner);
     sheet.setHelp([](SheetPage shown) {
         static const char* const kParts[] = {"kestrelcall", "camera", "remote", "transfer"};
@@ -73,6 +74,26 @@ bool SettingsCommands::openSettingsSheet(SheetPage page, QWidget* owner) {
     if (onVideoChanged_)
         onVideoChanged_();
     return true;
+}
+
+void addSettingsCommands(CommandRegistry& commands, QWidget& owner, Settings& settings,
+                         VideoWindowPair& video, std::function<void()> onVideoChanged) {
+    auto windows = std::make_shared<SettingsCommands>(settings, video, std::move(onVideoChanged));
+    const struct {
+        CommandId id;
+        SheetPage page;
+    } sheet[] = {{CommandId::Options, SheetPage::Kestrelcall},
+                 {CommandId::OptionsCamera, SheetPage::Camera},
+                 {CommandId::OptionsRemote, SheetPage::RemoteImage},
+                 {CommandId::OptionsTransfer, SheetPage::FileTransfer}};
+    for (const auto& s : sheet) {
+        commands.add(s.id, [windows, &owner, page = s.page] {
+            owner.setFocus();
+            windows->openSettingsSheet(page, &owner);
+        });
+    }
+    commands.add(CommandId::SetupWizard, [windows, &owner] { windows->runSetupWizard(&owner); });
+    commands.add(CommandId::HelpTopics, [] { UserGuide().open(QStringLiteral("index.html")); });
 }
 
 }  // namespace krl

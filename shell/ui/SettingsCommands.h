@@ -8,6 +8,7 @@ class QWidget;
 
 namespace krl {
 
+class CommandRegistry;
 class Settings;
 class VideoWindowPair;
 
@@ -31,5 +32,11 @@ private:
     VideoWindowPair& video_;
     std::function<void()> onVideoChanged_;
 };
+
+// Adds the settings windows' commands: Options and its page commands (the sheet on its first,
+// camera, remote image and file transfer page), Ctrl+F10 (the wizard) and Help Topics (the user
+// guide). owner: the window the dialogs belong to.
+void addSettingsCommands(CommandRegistry& commands, QWidget& owner, Settings& settings,
+                         VideoWindowPair& video, std::function<void()> onVideoChanged);
 
 }  // namespace krl

@@ -253,6 +253,10 @@ std::vector<CommandId> VideoWindows::commands() const {
             CommandId::CameraFormat,         CommandId::CameraSource};
 }
 
+bool VideoWindows::capturing() const {
+    return call_ && call_->local().capturing();
+}
+
 void VideoWindows::videoCommand(CommandId command) {
     if (!call_)
         return;

@@ -51,6 +51,8 @@ public:
     void keepWindowState(VideoSettings& video) const override;
     std::vector<CommandId> commands() const override;
     void videoCommand(CommandId command) override;
+    std::vector<std::string> cameraNames() override { return sources_.driverNames(); }
+    bool capturing() const override;
 
     // The Connection Statistics dialog's figures (name, phone and line speed come from the
     // main frame) and the dialog itself.
