@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "resources/StringTable.h"
 #include "settings/ControlRanges.h"
 #include "settings/SetupWizardLogic.h"
 #include "settings/ui/ModemDialog.h"
@@ -245,7 +246,7 @@ void CKestrelSettings::greyCamera() {
 }
 
 void CKestrelSettings::openModem() {
-    ModemDialog dialog(blocks_.comms, choices_.ports, this);
+    ModemDialog dialog(blocks_.comms, choices_.ports, StringTable::builtIn(), this);
     if (dialog.exec() == QDialog::Accepted)
         blocks_.comms = dialog.settings();
 }
