@@ -61,6 +61,9 @@ struct CommsSettings {
     bool speakerOff = false;
     // Play a ring sound when called.
     bool playRings = true;
+    // Between two copies of the program: file blocks in a window and resume of a file after a
+    // dropped call (docs/extension.md). Off: only the protocol every peer speaks.
+    bool linkExtension = true;
 
     // Position of the connect dialog, screen coordinates.
     std::int32_t xPos = 100;

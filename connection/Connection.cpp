@@ -114,6 +114,7 @@ void Connection::readConnectType() {
 
 void Connection::applySettings(const CommsSettings& settings) {
     settings_ = settings;
+    protocol().setExtensionEnabled(settings.linkExtension);
     refreshScriptOptions();
     if (state_ == ConnectionState::Listening)
         script_.listenSettingsChanged();

@@ -52,6 +52,18 @@ std::optional<FileOffer> parseFileOffer(std::string_view payload, const CommandT
             std::string(payload.substr(kNameOffset, std::min(nameEnd - kNameOffset, kMaxName)));
     }
 
+    std::size_t dateTag = findNoCase(payload, tags.tag(LinkCommand::Date), nameEnd);
+    if (dateTag != std::string_view::npos) {
+        std::size_t from = dateTag + tags.tag(LinkCommand::Date).size();
+        if (from < payload.size() && payload[from] == '<')
+            ++from;
+        std::size_t to = payload.find('>', from);
+        offer.date =
+            std::string(payload.substr(from, to == std::string_view::npos ? to : to - from));
+        if (offer.date.size() > kMaxName)
+            offer.date.resize(kMaxName);
+    }
+
     // The fields after the name: nothing (an offer without a size, taken to end with its first
     // block), or the size field whole. Command frames carry no check value, so an offer damaged
     // on the line must not pass for one without a size, or with a size cut short: either would

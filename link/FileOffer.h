@@ -18,6 +18,9 @@ struct FileOffer {
     // The announced size; nothing when the offer carries no field after the name: the file is
     // then taken to end with its first block.
     std::optional<std::uint64_t> size;
+    // The date field's text as sent (the file's last-write time), empty when there is none.
+    // Only the resume of a partly received file compares it.
+    std::string date;
 };
 
 // Largest size an offer may announce.

@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "link/BlockCheckValue.h"
 #include "link/CheckFieldText.h"
 #include "link/CommandTags.h"
+#include "link/ExtensionFrames.h"
 #include "link/FileBlockStuffing.h"
 #include "link/FileErrors.h"
 #include "link/FileOffer.h"
@@ -32,6 +34,30 @@ bool pathExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+std::string folderOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The block check value of the first `length` bytes of the file; nothing when they cannot be
+// read.
+std::optional<std::uint32_t> checkOfFirst(int fd, std::uint64_t length) {
+    BlockCheckValue v;
+    std::uint8_t buffer[65536];
+    std::uint64_t at = 0;
+    while (at < length) {
+        auto want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, length - at));
+        ssize_t got = ::pread(fd, buffer, want, static_cast<off_t>(at));
+        if (got <= 0)
+            return std::nullopt;
+        v.add({buffer, static_cast<std::size_t>(got)});
+        at += static_cast<std::uint64_t>(got);
+    }
+    return v.value();
+}
+
 }  // namespace
 
 FileReceiver::FileReceiver(ProtocolPort& port, const CommandTags& tags, MessagePresenter& messages)
@@ -39,8 +65,12 @@ FileReceiver::FileReceiver(ProtocolPort& port, const CommandTags& tags, MessageP
 
 FileReceiver::~FileReceiver() {
     *alive_ = false;
-    if (state_ == ReceiveState::Receiving)
-        discardPartialFile();
+    if (state_ == ReceiveState::Receiving) {
+        if (part_)
+            keepPartialFile();  // the call ends with the program: a later call continues
+        else
+            discardPartialFile();
+    }
     closeFile();
 }
 
@@ -109,6 +139,8 @@ void FileReceiver::onOffer(std::string_view payload) {
     closeFile();
     resetFields();
     name_ = plainReceivedName(offer->name);
+    offeredName_ = offer->name;
+    offeredDate_ = offer->date;
     sizeKnown_ = offer->size.has_value();
     size_ = offer->size.value_or(1);
     kind_ = isCard                                     ? kCardPicture
@@ -177,6 +209,10 @@ void FileReceiver::continueAfterViewer(bool receive, std::uint64_t ticket) {
 }
 
 void FileReceiver::createTarget() {
+    // Between two copies the file is received into a partial file that a later call can
+    // continue; a file of unknown size is received as always.
+    if (extension_ && sizeKnown_ && openPart())
+        return;
     // O_NOFOLLOW: a link planted under the received name cannot send the data elsewhere.
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd_ < 0) {
@@ -196,6 +232,164 @@ void FileReceiver::createTarget() {
     rate_.start(port_.nowMs());
 }
 
+bool FileReceiver::openPart() {
+    const std::string folder = folderOf(path_);
+    ResumeStore::prune(folder, std::filesystem::file_time_type::clock::now());
+    partId_ = {offeredName_, size_, offeredDate_};
+    auto part = ResumeStore::find(folder, partId_);
+    if (!part)
+        return false;
+    int fd = ::open(part->partPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    // A part that holds the whole file still takes its last byte over the line, so that the
+    // transfer ends as every transfer does.
+    std::uint64_t held = std::min(part->held, size_ - 1);
+    auto check = checkOfFirst(fd, held);
+    if (!check) {
+        held = 0;
+        check = BlockCheckValue::kStart;
+    }
+    if (::ftruncate(fd, static_cast<off_t>(held)) != 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    part_ = std::move(part);
+    held_.clear();
+    held_.add(0, held);
+    blocksStarted_ = windowedTransfer_ = false;
+    resumedFrom_ = 0;
+    const std::string take = extension::commandPayload({extension::Verb::Take, held, *check});
+    port_.writeCommand(take);
+    port_.logSent(take);
+    sendCommand(static_cast<int>(LinkCommand::OkForSend));
+    written_ = held;
+    runningSum_ = 0xFFFFFFFFu;
+    state_ = ReceiveState::Receiving;
+    lastBlockMs_ = lastConfirmMs_ = port_.nowMs();
+    firstTryMs_ = longestGapMs_ = 0;
+    lastBlockLength_ = 0;
+    rate_.start(port_.nowMs());
+    return true;
+}
+
+void FileReceiver::startPlainIntoPart() {
+    // The sender did not hear our TAKE: it sends the whole file stop-and-wait from its start.
+    blocksStarted_ = true;
+    windowedTransfer_ = false;
+    if (written_ > 0 && ::ftruncate(fd_, 0) == 0)
+        written_ = 0;
+    held_.clear();
+}
+
+bool FileReceiver::finishPart() {
+    if (::rename(part_->partPath.c_str(), path_.c_str()) != 0)
+        return false;
+    ::unlink(part_->infoPath.c_str());
+    part_.reset();
+    return true;
+}
+
+bool FileReceiver::writeAt(const std::uint8_t* data, std::size_t length, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < length) {
+        ssize_t w = ::pwrite(fd_, data + done, length - done, static_cast<off_t>(offset + done));
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0) {
+            int id = writeMessage(w < 0 ? errno : ENOSPC);
+            if (id != 0)
+                showMessage(id, std::nullopt);
+            sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+            fail(ReceiveState::Failed);
+            return false;
+        }
+        done += static_cast<std::size_t>(w);
+    }
+    bytesWritten_ += length;
+    return true;
+}
+
+void FileReceiver::onWindowedBlock(const CheckField& check, const std::uint8_t* payload,
+                                   std::size_t length) {
+    if (blocksStarted_ && !windowedTransfer_)
+        return;  // a stop-and-wait transfer is under way: a stray block of an earlier one
+    std::uint8_t data[frame::kMaxFileBlockPayload];
+    std::size_t size = 0;
+    if (length <= frame::kMaxFileBlockPayload)
+        size = unstuffFileBlock({payload, length}, data);
+    auto header = length <= frame::kMaxFileBlockPayload && size <= frame::kMaxFileBlockData
+                      ? extension::readBlock(check, data, size)
+                      : std::nullopt;
+    lastBlockMs_ = port_.nowMs();
+    if (!header) {
+        // Not answered: the sender sends it again when a later block's confirmation shows
+        // that this one did not arrive, or after its re-send time.
+        ++damaged_;
+        port_.noteDamagedFrame();
+        return;
+    }
+    if (header->offset >= size_ || size > size_ - header->offset)
+        return;  // never past the announced size
+    if (!blocksStarted_) {
+        blocksStarted_ = windowedTransfer_ = true;
+        if (!(header->flags & extension::kFlagResumed) && held_.prefix() > 0) {
+            // The sender's file differs from the part we hold: start afresh.
+            if (::ftruncate(fd_, 0) != 0) {
+                sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+                fail(ReceiveState::Failed);
+                return;
+            }
+            held_.clear();
+        }
+        resumedFrom_ = held_.prefix();
+    }
+    const auto gaps = held_.missing(header->offset, header->offset + size);
+    if (gaps.empty())
+        ++repeated_;
+    for (auto [from, to] : gaps) {
+        if (!writeAt(data + (from - header->offset), static_cast<std::size_t>(to - from), from))
+            return;
+        held_.add(from, to);
+        rate_.add(to - from);
+    }
+    written_ = held_.prefix();
+    const bool finished = written_ >= size_;
+    if (finished) {
+        int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0 || !finishPart()) {
+            sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+            fail(ReceiveState::Failed);
+            return;
+        }
+    }
+    port_.writeCommand(extension::commandPayload({extension::Verb::Ack, header->offset, written_}));
+    if (finished) {
+        lastWindowedWhole_ = true;
+        lastWindowedSize_ = size_;
+        complete();
+    }
+}
+
+void FileReceiver::confirmLateWindowedBlock(const CheckField& check, const std::uint8_t* payload,
+                                            std::size_t length) {
+    // The last confirmations of a windowed file were lost: the sender sends its last blocks
+    // again until it hears of them. Confirm them again; write nothing.
+    bool afterWholeFile = state_ == ReceiveState::Complete || state_ == ReceiveState::Ready;
+    if (!afterWholeFile || !lastWindowedWhole_ || length > frame::kMaxFileBlockPayload)
+        return;
+    std::uint8_t data[frame::kMaxFileBlockPayload];
+    std::size_t size = unstuffFileBlock({payload, length}, data);
+    auto header = extension::readBlock(check, data, size);
+    if (header && header->offset < lastWindowedSize_) {
+        ++repeated_;
+        port_.writeCommand(
+            extension::commandPayload({extension::Verb::Ack, header->offset, lastWindowedSize_}));
+    }
+}
+
 void FileReceiver::refuseAndReset() {
     sendCommand(static_cast<int>(LinkCommand::DoNotSend));
     closeFile();
@@ -205,6 +399,20 @@ void FileReceiver::refuseAndReset() {
 
 void FileReceiver::onBlock(const CheckField& check, const std::uint8_t* payload,
                            std::size_t length) {
+    // A windowed block can come only from a copy we answered with TAKE (its field holds 'W' where
+    // every stop-and-wait block holds a NUL).
+    if (extension::isWindowedBlock(check)) {
+        if (state_ == ReceiveState::Receiving && part_) {
+            onWindowedBlock(check, payload, length);
+            return;
+        }
+        if (state_ != ReceiveState::Receiving) {
+            confirmLateWindowedBlock(check, payload, length);
+            return;
+        }
+    }
+    if (state_ == ReceiveState::Receiving && part_ && !blocksStarted_)
+        startPlainIntoPart();
     if (state_ != ReceiveState::Receiving) {
         answerStrayBlock(check, payload, length);
         return;
@@ -314,6 +522,7 @@ void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std
         done += static_cast<std::size_t>(w);
     }
     written_ += toWrite;
+    bytesWritten_ += toWrite;
     rate_.add(toWrite);
     std::memcpy(lastBlock_.data(), data, length);
     lastBlockLength_ = length;
@@ -323,7 +532,7 @@ void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std
         // The data must be on disk before the sender hears that the file arrived.
         int fd = fd_;
         fd_ = -1;
-        if (::close(fd) != 0) {
+        if (::close(fd) != 0 || (part_ && !finishPart())) {
             sendCommand(static_cast<int>(LinkCommand::DoNotSend));
             fail(ReceiveState::Failed);
             return;
@@ -379,17 +588,24 @@ void FileReceiver::onFileCheck(std::string_view payload) {
 void FileReceiver::onPeerDisconnected() {
     question_ = Question::None;
     ++ticket_;
-    fail(ReceiveState::PeerDisconnected);
+    fail(ReceiveState::PeerDisconnected, true);
 }
 
 void FileReceiver::onPortFailure() {
-    if (state_ == ReceiveState::Receiving)
+    if (state_ != ReceiveState::Receiving)
+        return;
+    if (!part_) {
         control(ReceiveControl::Stop);
+        return;
+    }
+    // The line is gone, not stopped by anyone: the part stays for a later call.
+    sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+    fail(ReceiveState::StoppedByUser, true);
 }
 
 void FileReceiver::step() {
     if (state_ == ReceiveState::Receiving && port_.nowMs() - lastBlockMs_ > 2 * timeoutMs_) {
-        fail(ReceiveState::Failed);
+        fail(ReceiveState::Failed, true);
         path_.clear();
         showMessage(transfer_message::kNoDataForAWhile, std::nullopt);
     }
@@ -398,17 +614,25 @@ void FileReceiver::step() {
 void FileReceiver::resetForCall() {
     question_ = Question::None;
     ++ticket_;
-    if (state_ == ReceiveState::Receiving)
-        discardPartialFile();
+    if (state_ == ReceiveState::Receiving) {
+        if (part_)
+            keepPartialFile();  // the last call ended without a word: continue in a later one
+        else
+            discardPartialFile();
+    }
     closeFile();
     resetFields();
     damaged_ = repeated_ = 0;
+    bytesWritten_ = 0;
+    lastWindowedWhole_ = false;
     state_ = ReceiveState::Ready;
 }
 
-void FileReceiver::fail(ReceiveState state) {
+void FileReceiver::fail(ReceiveState state, bool keepPart) {
     bool wasReceiving = state_ == ReceiveState::Receiving;
-    if (wasReceiving)
+    if (wasReceiving && keepPart && part_)
+        keepPartialFile();
+    else if (wasReceiving)
         discardPartialFile();
     closeFile();
     state_ = state;
@@ -418,8 +642,20 @@ void FileReceiver::fail(ReceiveState state) {
 
 void FileReceiver::discardPartialFile() {
     closeFile();
+    if (part_) {
+        ResumeStore::remove(*part_);
+        part_.reset();
+        return;
+    }
     if (!path_.empty())
         ::unlink(path_.c_str());
+}
+
+void FileReceiver::keepPartialFile() {
+    closeFile();
+    if (!ResumeStore::keep(*part_, partId_, written_))
+        ResumeStore::remove(*part_);
+    part_.reset();
 }
 
 void FileReceiver::closeFile() {
@@ -437,6 +673,13 @@ void FileReceiver::resetFields() {
     runningSum_ = 0xFFFFFFFFu;
     lastBlockLength_ = 0;
     lastFileWhole_ = false;
+    part_.reset();
+    held_.clear();
+    blocksStarted_ = windowedTransfer_ = false;
+    resumedFrom_ = 0;
+    lastWindowedWhole_ = false;
+    offeredName_.clear();
+    offeredDate_.clear();
 }
 
 }  // namespace krl

@@ -9,8 +9,10 @@
 #include <string_view>
 
 #include "link/Frame.h"
+#include "link/HeldRanges.h"
 #include "link/ProtocolPort.h"
 #include "link/ReceiveQuestions.h"
+#include "link/ResumeStore.h"
 #include "link/TransferRate.h"
 #include "link/TransferStates.h"
 
@@ -43,6 +45,9 @@ public:
     void setCardPictureReceivedHandler(std::function<void(const std::string& name)> handler) {
         onCardPicture_ = std::move(handler);
     }
+    // The peer is a copy that uses the extension with us (docs/extension.md): files are
+    // received into a partial file, kept when the call drops, and offered windowed blocks.
+    void setExtensionActive(bool active) { extension_ = active; }
 
     // Arm returns 0 while a file is being received or decided, else 1.
     int control(ReceiveControl command, const std::string& folder = {});
@@ -67,6 +72,10 @@ public:
     std::uint64_t bytesSinceStart() const { return rate_.bytesSinceStart(); }
     std::uint64_t damagedBlocks() const { return damaged_; }
     std::uint64_t repeatedBlocks() const { return repeated_; }
+    // Data bytes written to files (each byte of a windowed transfer once).
+    std::uint64_t bytesWritten() const { return bytesWritten_; }
+    // Where the current transfer continued from (bytes an earlier call had left), 0 for none.
+    std::uint64_t resumedFrom() const { return resumedFrom_; }
 
 private:
     enum class Question { None, FileExists, NoViewer };
@@ -82,8 +91,18 @@ private:
     bool isRepeatOfLastBlock(const std::uint8_t* data, std::size_t length,
                              std::uint32_t value) const;
     void complete();
-    void fail(ReceiveState state);
+    // Ends a transfer that is under way. keepPart: the call was lost (not stopped by anyone),
+    // so a partial file of the extension stays for a later call.
+    void fail(ReceiveState state, bool keepPart = false);
     void discardPartialFile();
+    void keepPartialFile();
+    bool openPart();
+    void onWindowedBlock(const CheckField& check, const std::uint8_t* data, std::size_t length);
+    void confirmLateWindowedBlock(const CheckField& check, const std::uint8_t* data,
+                                  std::size_t length);
+    bool writeAt(const std::uint8_t* data, std::size_t length, std::uint64_t offset);
+    void startPlainIntoPart();
+    bool finishPart();
     void closeFile();
     void resetFields();
     void sendCommand(int command);
@@ -124,6 +143,20 @@ private:
     std::uint64_t firstTryMs_ = 0;     // first block frame after that, 0 until one came
     std::uint64_t longestGapMs_ = 0;   // slowest confirmation-to-next-block time of the transfer
     static constexpr std::uint64_t kGapSlackMs = 200;
+
+    // The extension: the partial file being written, its identity and what it holds.
+    bool extension_ = false;
+    std::optional<ResumeStore::Part> part_;
+    PartIdentity partId_;
+    std::string offeredDate_;
+    std::string offeredName_;
+    HeldRanges held_;
+    bool blocksStarted_ = false;  // the first block decided windowed or stop-and-wait
+    bool windowedTransfer_ = false;
+    std::uint64_t resumedFrom_ = 0;
+    std::uint64_t bytesWritten_ = 0;
+    bool lastWindowedWhole_ = false;  // the last file was windowed and arrived whole
+    std::uint64_t lastWindowedSize_ = 0;
 
     Question question_ = Question::None;
     std::uint64_t ticket_ = 0;  // answers to older questions are ignored

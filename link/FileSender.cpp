@@ -17,6 +17,7 @@
 #include "link/MessagePresenter.h"
 #include "link/ProtocolPort.h"
 #include "link/ReceivedName.h"
+#include "link/WindowedSender.h"
 
 namespace krl {
 namespace {
@@ -86,7 +87,7 @@ TransferStatus FileSender::status() {
     s.path = path_;
     if (active()) {
         s.size = length_ == 0 ? 1 : length_;
-        s.bytesDone = next_;
+        s.bytesDone = windowed_ ? windowed_->confirmedBytes() : next_;
         s.bytesPerSecond = rate_.sample(port_.nowMs());
     }
     switch (state_) {
@@ -114,7 +115,10 @@ void FileSender::step() {
             }
             break;
         case SendState::ReadyForBlock:
-            sendBlock();
+            if (windowed_)
+                windowedStep();
+            else
+                sendBlock();
             break;
         case SendState::AwaitingConfirmation:
             if (port_.nowMs() - sentAtMs_ > timeoutMs_) {
@@ -175,6 +179,7 @@ void FileSender::openAndOffer() {
     port_.writeCommand(offer);
     port_.logSent(offer);
     rate_.start(port_.nowMs());
+    take_.reset();
     state_ = SendState::Offered;
     sentAtMs_ = port_.nowMs();
 }
@@ -195,12 +200,7 @@ void FileSender::sendBlock() {
         static_cast<std::size_t>(std::min<std::uint64_t>(sizeof data, length_ - next_));
     ssize_t got = ::pread(fd_, data, want, static_cast<off_t>(next_));
     if (got <= 0) {
-        // The file shrank or became unreadable under us: the peer would wait for bytes that
-        // never come, so the transfer ends here.
-        port_.writeCommand(tags_.tag(LinkCommand::StopSending));
-        port_.logSent(tags_.tag(LinkCommand::StopSending));
-        finish(SendState::Failed);
-        showMessage(transfer_message::kFileCorrupted, true);
+        stopUnreadable();
         return;
     }
     StuffedBlock block = stuffFileBlock({data, static_cast<std::size_t>(got)}, stuffed);
@@ -212,9 +212,74 @@ void FileSender::sendBlock() {
     runningSum_ += blockValue_;
     next_ += block.dataTaken;
     rate_.add(block.dataTaken);
+    dataBytesSent_ += block.dataTaken;
     ++blocksSent_;
     state_ = SendState::AwaitingConfirmation;
     sentAtMs_ = port_.nowMs();
+}
+
+void FileSender::stopUnreadable() {
+    // The file shrank or became unreadable under us: the peer would wait for bytes that never
+    // come, so the transfer ends here.
+    port_.writeCommand(tags_.tag(LinkCommand::StopSending));
+    port_.logSent(tags_.tag(LinkCommand::StopSending));
+    finish(SendState::Failed);
+    showMessage(transfer_message::kFileCorrupted, true);
+}
+
+void FileSender::startWindowed() {
+    // Continue where the receiver's part ends only when its first bytes are the ones we have.
+    std::uint64_t start = 0;
+    if (take_->held > 0 && take_->held <= length_) {
+        BlockCheckValue v;
+        std::uint8_t buffer[65536];
+        std::uint64_t at = 0;
+        while (at < take_->held) {
+            auto want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, take_->held - at));
+            ssize_t got = ::pread(fd_, buffer, want, static_cast<off_t>(at));
+            if (got <= 0)
+                break;
+            v.add({buffer, static_cast<std::size_t>(got)});
+            at += static_cast<std::uint64_t>(got);
+        }
+        if (at == take_->held && v.value() == take_->check)
+            start = take_->held;
+    }
+    windowed_ = std::make_unique<WindowedSender>(port_, fd_, length_, start, start > 0,
+                                                 port_.lineBitsPerSecond(), timeoutMs_);
+    windowedSentBefore_ = 0;
+    next_ = blockStart_ = start;
+    port_.logSent(start > 0 ? "Windowed blocks, continuing at " + std::to_string(start)
+                            : std::string("Windowed blocks"));
+}
+
+void FileSender::windowedStep() {
+    if (!windowed_->step(videoSending_)) {
+        stopUnreadable();
+        return;
+    }
+    const std::uint64_t sent = windowed_->bytesSent();
+    rate_.add(sent - windowedSentBefore_);
+    dataBytesSent_ += sent - windowedSentBefore_;
+    windowedSentBefore_ = sent;
+    blocksSent_ = windowed_->blocksSent();
+    next_ = windowed_->confirmedBytes();
+    if (windowed_->complete()) {
+        finish(SendState::Done);
+        if (kind_ < 0 && onCardPictureSent_)
+            onCardPictureSent_();
+    }
+}
+
+void FileSender::onTake(std::uint64_t held, std::uint32_t check) {
+    if (state_ == SendState::Offered)
+        take_ = Take{held, check};
+}
+
+void FileSender::onWindowAck(std::uint64_t offset, std::uint64_t held) {
+    if (windowed_ && state_ == SendState::ReadyForBlock)
+        windowed_->onAck(offset, held);
 }
 
 void FileSender::rewindBlock() {
@@ -232,17 +297,22 @@ void FileSender::onAccepted() {
     next_ = blockStart_ = 0;
     sentAtMs_ = 0;
     rate_.start(port_.nowMs());
+    // A receiver that answered with TAKE takes windowed blocks; without it (an original peer,
+    // or the frame was damaged on the way) the blocks go stop-and-wait as always.
+    if (take_ && extension_)
+        startWindowed();
+    take_.reset();
 }
 
 void FileSender::onBlockConfirmed() {
-    if (state_ != SendState::AwaitingConfirmation)
+    if (state_ != SendState::AwaitingConfirmation || windowed_)
         return;
     state_ = SendState::ReadyForBlock;
     sentAtMs_ = 0;
 }
 
 void FileSender::onBlockRejected() {
-    if (state_ != SendState::AwaitingConfirmation)
+    if (state_ != SendState::AwaitingConfirmation || windowed_)
         return;
     rewindBlock();
     // The packet error count is the negative confirmations; time-outs are counted apart.
@@ -276,7 +346,11 @@ void FileSender::resetForCall() {
     resent_ = 0;
     confirmationTimeouts_ = 0;
     blocksSent_ = 0;
+    dataBytesSent_ = 0;
     rate_ = TransferRate{};
+    take_.reset();
+    windowed_.reset();
+    extension_ = false;
 }
 
 void FileSender::finish(SendState state) {
@@ -289,6 +363,7 @@ void FileSender::finish(SendState state) {
 }
 
 void FileSender::closeFile() {
+    windowed_.reset();  // it reads through fd_
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "link/TransferRate.h"
@@ -13,6 +15,7 @@ class CommandTags;
 class LinkListener;
 class MessagePresenter;
 class ProtocolPort;
+class WindowedSender;
 
 // Commands of the file transfer window to the sender; the numbers are the window's.
 enum class SendControl : int { StopSilently = -3, Acknowledge = -1, Stop = 0, Start = 1 };
@@ -32,6 +35,11 @@ public:
     void setCardPictureSentHandler(std::function<void()> handler) {
         onCardPictureSent_ = std::move(handler);
     }
+    // The peer is a copy that uses the extension with us (docs/extension.md).
+    void setExtensionActive(bool active) { extension_ = active; }
+    // While video goes out, windowed blocks leave the port's queue to it as often as a frame
+    // waits.
+    void setVideoSending(bool sending) { videoSending_ = sending; }
 
     // The window's calls. Start returns 0 (refused) unless the sender is idle, else 1.
     int control(SendControl command, int kind = kOrdinaryFile, const std::string& path = {});
@@ -48,6 +56,10 @@ public:
     void onBlockRejected();
     void onRefused();
     void onPeerDisconnected();
+    // The extension: the receiver's answer to the offer (bytes it holds of the file and their
+    // check value), and its confirmation of a windowed block.
+    void onTake(std::uint64_t held, std::uint32_t check);
+    void onWindowAck(std::uint64_t offset, std::uint64_t held);
 
     // A new call: idle, nothing open, counters cleared.
     void resetForCall();
@@ -59,6 +71,10 @@ public:
     std::uint64_t resentBlocks() const { return resent_; }
     std::uint64_t confirmationTimeouts() const { return confirmationTimeouts_; }
     std::uint64_t blocksSent() const { return blocksSent_; }
+    // The windowed sending of the current file, when it goes windowed.
+    const WindowedSender* windowed() const { return windowed_.get(); }
+    // Data bytes written to the line for files (blocks sent again included).
+    std::uint64_t dataBytesSent() const { return dataBytesSent_; }
 
 private:
     void openAndOffer();
@@ -68,6 +84,9 @@ private:
     void closeFile();
     void rewindBlock();
     void showMessage(int id, bool withPath);
+    void startWindowed();
+    void windowedStep();
+    void stopUnreadable();
 
     ProtocolPort& port_;
     const CommandTags& tags_;
@@ -90,6 +109,17 @@ private:
     std::uint64_t resent_ = 0;
     std::uint64_t confirmationTimeouts_ = 0;
     std::uint64_t blocksSent_ = 0;
+    std::uint64_t dataBytesSent_ = 0;
+
+    bool extension_ = false;
+    bool videoSending_ = false;
+    struct Take {
+        std::uint64_t held;
+        std::uint32_t check;
+    };
+    std::optional<Take> take_;  // the receiver's TAKE for the current offer
+    std::unique_ptr<WindowedSender> windowed_;
+    std::uint64_t windowedSentBefore_ = 0;
 };
 
 }  // namespace krl

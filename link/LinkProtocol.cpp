@@ -1,5 +1,6 @@
 #include "link/LinkProtocol.h"
 
+#include "link/ExtensionFrames.h"
 #include "link/MessagePresenter.h"
 #include "link/ReceivedName.h"
 #include "resources/StringTable.h"
@@ -52,10 +53,53 @@ void LinkProtocol::setChatListener(ChatListener* chat) {
 // --- receiving ---------------------------------------------------------------------------
 
 void LinkProtocol::onCommandFrame(std::string_view payload) {
+    if (extensionEnabled_ && extension::looksLikeCommand(payload)) {
+        onExtensionCommand(payload);
+        return;
+    }
     auto command = tags_.match(payload);
     if (!command)
         return;  // unrecognised: ignored, not logged
     dispatch(*command, payload);
+}
+
+void LinkProtocol::announceExtension() {
+    if (!extensionEnabled_ || hereSent_)
+        return;
+    hereSent_ = true;
+    const std::string here = extension::commandPayload({extension::Verb::Here});
+    port_.writeCommand(here);
+    port_.logSent(here);
+    peerHasExtension();
+}
+
+void LinkProtocol::peerHasExtension() {
+    sender_.setExtensionActive(extensionActive());
+    receiver_.setExtensionActive(extensionActive());
+}
+
+void LinkProtocol::onExtensionCommand(std::string_view payload) {
+    auto command = extension::parseCommand(payload);
+    if (!command)
+        return;  // damaged on the way
+    // Whatever the peer sends of the extension shows that it announced it.
+    peerHere_ = true;
+    switch (command->verb) {
+        case extension::Verb::Here:
+            port_.logReceived(payload);
+            break;
+        case extension::Verb::Take:
+            port_.logReceived(payload);
+            if (hereSent_)
+                sender_.onTake(command->first, static_cast<std::uint32_t>(command->second));
+            break;
+        case extension::Verb::Ack:
+            if (hereSent_)
+                sender_.onWindowAck(command->first, command->second);
+            break;
+    }
+    announceExtension();
+    peerHasExtension();
 }
 
 void LinkProtocol::dispatch(LinkCommand command, std::string_view payload) {
@@ -123,6 +167,7 @@ void LinkProtocol::dispatch(LinkCommand command, std::string_view payload) {
             break;
         case LinkCommand::Hello:
             sendCommand(LinkCommand::HelloOk);
+            announceExtension();  // the greeting is done: the peer is there
             if (listener_ != nullptr)
                 listener_->greetingReceived();
             break;
@@ -139,6 +184,7 @@ void LinkProtocol::dispatch(LinkCommand command, std::string_view payload) {
             break;
         case LinkCommand::HelloOk:
             port_.greetingAnswered();
+            announceExtension();
             break;
         default:
             break;  // "<VIDEOPALETTE>": logged, nothing else
@@ -211,6 +257,7 @@ void LinkProtocol::onChatFrame(const std::uint8_t* payload, std::size_t length) 
 }
 
 void LinkProtocol::runSteps() {
+    sender_.setVideoSending(video_.outgoing() == OutgoingVideoState::Sending);
     sender_.step();
     receiver_.step();
     if (cardWaiting_ && port_.nowMs() - cardSentMs_ > timeoutMs_)
@@ -228,6 +275,8 @@ void LinkProtocol::resetCall() {
     cardPictureSent_ = cardPictureReceived_ = false;
     cardPictureName_.clear();
     cardSentMs_ = 0;
+    hereSent_ = peerHere_ = false;
+    peerHasExtension();
     if (chat_ != nullptr)
         chat_->remoteName(received_.name);
 }

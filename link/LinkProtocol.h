@@ -48,6 +48,13 @@ public:
         receiver_.setCardPictureFolder(std::move(folder));
     }
     void setFileExistsQuestion(FileExistsQuestion* q) { receiver_.setFileExistsQuestion(q); }
+    // The extension between two copies (windowed file blocks, resume; docs/extension.md). On by
+    // default; switched off, this side never announces it and speaks only the protocol every
+    // peer knows. Takes effect from the next call.
+    void setExtensionEnabled(bool on) { extensionEnabled_ = on; }
+    bool extensionEnabled() const { return extensionEnabled_; }
+    // Both sides announced the extension in this call.
+    bool extensionActive() const { return extensionEnabled_ && hereSent_ && peerHere_; }
 
     // Registration.
     void setListener(LinkListener* listener);
@@ -121,6 +128,9 @@ private:
     void onRemoteHold(bool on);
     void onDisconnect();
     void notifyHold(HoldSide side, bool on);
+    void onExtensionCommand(std::string_view payload);
+    void announceExtension();
+    void peerHasExtension();
 
     ProtocolPort& port_;
     CommandTags tags_;
@@ -143,6 +153,10 @@ private:
     bool cardPictureSent_ = false;
     bool cardPictureReceived_ = false;
     std::string cardPictureName_;
+
+    bool extensionEnabled_ = true;
+    bool hereSent_ = false;  // our announcement went out in this call
+    bool peerHere_ = false;  // the peer's arrived
 
     std::uint8_t holdIn_ = 0;   // guards the incoming video
     std::uint8_t holdOut_ = 0;  // guards the outgoing video

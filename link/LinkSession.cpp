@@ -60,6 +60,10 @@ long LinkSession::outputQueueBytes() {
     return outputQueueLength();
 }
 
+std::uint32_t LinkSession::lineBitsPerSecond() const {
+    return lineRate();
+}
+
 void LinkSession::greetingAnswered() {
     markGreetingAnswered();
 }

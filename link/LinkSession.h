@@ -37,6 +37,7 @@ protected:
     void logReceived(std::string_view text) override;
     std::uint64_t nowMs() const override;
     long outputQueueBytes() override;
+    std::uint32_t lineBitsPerSecond() const override;
     void greetingAnswered() override;
     void noteResentBlock() override;
     void noteDamagedFrame() override;

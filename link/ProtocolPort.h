@@ -32,6 +32,9 @@ public:
     virtual std::uint64_t nowMs() const = 0;
     // Bytes written but not yet on the line.
     virtual long outputQueueBytes() = 0;
+    // Bits a second the line carries (the port's rate, or a modem's lower connect rate); 0
+    // when not known.
+    virtual std::uint32_t lineBitsPerSecond() const { return 0; }
 
     // An answer to the greeting arrived (any of the commands that count as one).
     virtual void greetingAnswered() = 0;

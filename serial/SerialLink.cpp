@@ -40,6 +40,8 @@ bool SerialLink::openPort(const std::string& portName, const LineSettings& setti
         return false;
     }
     portOpen_ = true;
+    portRate_ = settings.baudRate;
+    rateHint_ = 0;
     stampActivity();
     return true;
 }
@@ -84,8 +86,16 @@ long SerialLink::outputQueueLength() {
 }
 
 void SerialLink::setLineRateHint(std::uint32_t bitsPerSecond) {
-    if (portOpen_)
+    if (portOpen_) {
         comm_.setLineRateHint(bitsPerSecond);
+        rateHint_ = bitsPerSecond;
+    }
+}
+
+std::uint32_t SerialLink::lineRate() const {
+    if (!portOpen_)
+        return 0;
+    return rateHint_ != 0 && rateHint_ < portRate_ ? rateHint_ : portRate_;
 }
 
 bool SerialLink::modemPresent() {

@@ -43,6 +43,9 @@ public:
     // The rate the line beyond the port carries (a modem's connect rate), 0 for none known:
     // the output-queue estimate drains no faster than this.
     void setLineRateHint(std::uint32_t bitsPerSecond);
+    // Bits a second the line carries: the port's rate, or the hint when it is lower; 0 while
+    // the port is closed.
+    std::uint32_t lineRate() const;
     bool modemPresent();
     bool carrierPresent();
     // DTR then RTS, set or cleared together.
@@ -71,6 +74,8 @@ private:
     const TickSource& ticks_;
     CCComm comm_;
     bool portOpen_ = false;
+    std::uint32_t portRate_ = 0;
+    std::uint32_t rateHint_ = 0;
     std::uint64_t lastActivityMs_ = 0;
     std::FILE* log_ = nullptr;
 };

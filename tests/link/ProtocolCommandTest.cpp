@@ -74,7 +74,9 @@ TEST_F(CommandTest, UnknownCommandsAreIgnoredAndThePaletteOnlyLogged) {
 
 TEST_F(CommandTest, GreetingIsAnsweredAndAnswersCount) {
     pair.b.protocol.onCommandFrame("<HELLO><Kestrelcall><Kestrelcall 1.00 , Beta 3.0><1.00><1.00>");
-    EXPECT_EQ(pair.b.port.commandTexts(), std::vector<std::string>{"<OKHello>"});
+    // Then, once in the call, the announcement of the extension between two copies.
+    EXPECT_EQ(pair.b.port.commandTexts(),
+              (std::vector<std::string>{"<OKHello>", "<KXT1 HERE #8C4DEE27>"}));
     for (const char* answer :
          {"<OKHello>", "<OK for Send>", "<VideoOpen>", "<OkVideoOpen>", "<YOURBCRECEIVED>"})
         pair.b.protocol.onCommandFrame(answer);

@@ -41,6 +41,10 @@ const char* cliUsage() {
            "  --outbox DIR           listen: send each file put into DIR, then move it to\n"
            "                         DIR/sent, or DIR/failed after three tries (rename\n"
            "                         files in once whole)\n"
+           "  --no-extension         speak only the protocol every peer knows (no windowed\n"
+           "                         blocks, no resume of files a dropped call left)\n"
+           "  --clear-partial        remove the partial files dropped calls left in the\n"
+           "                         receive folder before starting\n"
            "Calls through a modem (or a serial cable) described by a modem file (*.mdm):\n"
            "  --modem FILE           run the file's commands on PORT (a device or rfc2217://)\n"
            "  --dial NUMBER          place the call, then do what the mode says\n"
@@ -128,6 +132,10 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& args,
         } else if (a == "--outbox") {
             if (!value(o.outbox))
                 return std::nullopt;
+        } else if (a == "--no-extension") {
+            o.extension = false;
+        } else if (a == "--clear-partial") {
+            o.clearPartial = true;
         } else if (a == "--video") {
             if (!value(s))
                 return std::nullopt;

@@ -32,6 +32,8 @@ struct CliOptions {
     // listen: send every file that appears in this folder, then move it to "sent/" or
     // "failed/" inside it. Files should be renamed into the folder once written whole.
     std::string outbox;
+    bool extension = true;      // windowed blocks and resume with a peer that is a copy too
+    bool clearPartial = false;  // remove kept partial files of the receive folder first
     // Two-way video: "--video=SOURCE" and the "--video-*" settings, read by CliVideo.
     std::vector<std::string> videoArgs;
     // Placing or answering the call through a modem description (*.mdm): with modemFile set,

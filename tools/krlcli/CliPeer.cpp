@@ -9,6 +9,7 @@
 
 #include "link/Cp1252.h"
 #include "link/ReceivedName.h"
+#include "link/ResumeStore.h"
 #include "resources/StringTable.h"
 
 namespace krl::cli {
@@ -178,6 +179,7 @@ int CliPeer::placeCall() {
     comms_.timeSlice = CommsSettings::kTimeSliceWhenValueMissing;
     comms_.alwaysListen = false;
     comms_.playRings = false;
+    comms_.linkExtension = options_.extension;
     session_.applySettings(comms_);
     session_.protocol().setCommandTimeoutMs(options_.commandTimeoutMs);
     if (!options_.logPath.empty() && !session_.openLog(options_.logPath))
@@ -250,6 +252,11 @@ void CliPeer::hangUpCall() {
 
 void CliPeer::configureProtocol() {
     LinkProtocol& p = session_.protocol();
+    p.setExtensionEnabled(options_.extension);
+    if (options_.clearPartial) {
+        int n = ResumeStore::clear(options_.receiveFolder);
+        say("removed " + std::to_string(n) + " partial file(s)");
+    }
     p.setCommandTimeoutMs(options_.commandTimeoutMs);
     ReceiveOptions receive;
     receive.overwriteExisting = options_.overwrite;
