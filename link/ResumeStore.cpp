@@ -100,6 +100,8 @@ bool ResumeStore::keep(const Part& part, const PartIdentity& id, std::uint64_t h
 void ResumeStore::remove(const Part& part) {
     ::unlink(part.partPath.c_str());
     ::unlink(part.infoPath.c_str());
+    // The hidden folder goes with its last part.
+    ::rmdir(fs::path(part.partPath).parent_path().c_str());
 }
 
 void ResumeStore::prune(const std::string& folder, fs::file_time_type now) {
