@@ -287,6 +287,7 @@ bool FileReceiver::finishPart() {
     if (::rename(part_->partPath.c_str(), path_.c_str()) != 0)
         return false;
     ::unlink(part_->infoPath.c_str());
+    ::rmdir(std::filesystem::path(part_->infoPath).parent_path().c_str());  // when empty
     part_.reset();
     return true;
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -264,6 +265,7 @@ void FileSender::windowedStep() {
     dataBytesSent_ += sent - windowedSentBefore_;
     windowedSentBefore_ = sent;
     blocksSent_ = windowed_->blocksSent();
+    largestWindow_ = std::max(largestWindow_, windowed_->window());
     next_ = windowed_->confirmedBytes();
     if (windowed_->complete()) {
         finish(SendState::Done);
@@ -347,6 +349,7 @@ void FileSender::resetForCall() {
     confirmationTimeouts_ = 0;
     blocksSent_ = 0;
     dataBytesSent_ = 0;
+    largestWindow_ = 0;
     rate_ = TransferRate{};
     take_.reset();
     windowed_.reset();

@@ -75,6 +75,8 @@ public:
     const WindowedSender* windowed() const { return windowed_.get(); }
     // Data bytes written to the line for files (blocks sent again included).
     std::uint64_t dataBytesSent() const { return dataBytesSent_; }
+    // The largest window, in blocks, a windowed file of this call used (0 for none).
+    int largestWindow() const { return largestWindow_; }
 
 private:
     void openAndOffer();
@@ -110,6 +112,7 @@ private:
     std::uint64_t confirmationTimeouts_ = 0;
     std::uint64_t blocksSent_ = 0;
     std::uint64_t dataBytesSent_ = 0;
+    int largestWindow_ = 0;
 
     bool extension_ = false;
     bool videoSending_ = false;

@@ -487,6 +487,7 @@ void CliPeer::driveReceiver() {
 
 void CliPeer::receiveEnded(ReceiveState state, const std::string& path, int kind) {
     lastEndMs_ = ticks_.nowMs();
+    resumedFrom_ += session_.protocol().receiver().resumedFrom();
     if (state == ReceiveState::Complete) {
         ++filesOk_;
         bytesOk_ += session_.protocol().receiver().status().bytesDone;
@@ -579,9 +580,12 @@ void CliPeer::report() {
     if (options_.stats) {
         std::snprintf(text, sizeof text,
                       "krlcli-stats files_ok=%d files_failed=%d bytes=%llu seconds=%.3f "
-                      "resent=%ld damaged=%ld\n",
+                      "resent=%ld damaged=%ld data_sent=%llu resumed_from=%llu window=%d\n",
                       filesOk_, filesFailed_, static_cast<unsigned long long>(bytesOk_), secs,
-                      session_.resentBlocks(), session_.damagedFrames());
+                      session_.resentBlocks(), session_.damagedFrames(),
+                      static_cast<unsigned long long>(session_.protocol().sender().dataBytesSent()),
+                      static_cast<unsigned long long>(resumedFrom_),
+                      session_.protocol().sender().largestWindow());
         out_ << text << std::flush;
     }
 }

@@ -107,6 +107,7 @@ private:
     std::uint64_t bytesOk_ = 0;
     std::uint64_t firstStartMs_ = 0;
     std::uint64_t lastEndMs_ = 0;
+    std::uint64_t resumedFrom_ = 0;  // bytes of received files that earlier calls had left
     std::uint64_t lastProgressMs_ = 0;
 };
 
