@@ -52,9 +52,10 @@ bool WindowedSender::step(bool videoSending) {
         if (!b.acked && !b.resend && now > b.departMs && now - b.departMs > resendAfterMs())
             b.resend = true;
     }
-    // The queue mark: under one block (the line never idles between two), under the video
-    // sender's mark while video goes out, so frames keep their turn between blocks.
-    const long mark = videoSending ? kVideoQueueMark : static_cast<long>(kBlockWireBytes);
+    // The queue mark: under half a block, so the line never idles between two blocks and a
+    // command written now waits behind at most a block and a half; under the video sender's
+    // mark while video goes out, so frames keep their turn between blocks.
+    const long mark = videoSending ? kVideoQueueMark : static_cast<long>(kBlockWireBytes / 2);
     for (;;) {
         if (port_.outputQueueBytes() >= mark)
             return true;
