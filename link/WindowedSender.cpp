@@ -50,7 +50,7 @@ bool WindowedSender::step(bool videoSending) {
     // A block still unconfirmed long after it left was lost with everything behind it.
     for (Block& b : flight_) {
         if (!b.acked && !b.resend && now > b.departMs && now - b.departMs > resendAfterMs())
-            b.resend = true;
+            b.resend = b.timedOut = true;
     }
     // The queue mark: under half a block, so the line never idles between two blocks and a
     // command written now waits behind at most a block and a half; under the video sender's
@@ -86,8 +86,12 @@ bool WindowedSender::step(bool videoSending) {
                 break;
         }
         if (again) {
+            // The statistics' packet errors are the blocks the receiver showed lost or
+            // damaged; a re-send for time alone is no error seen.
             ++resent_;
-            port_.noteResentBlock();
+            if (!next->timedOut)
+                port_.noteResentBlock();
+            next->timedOut = false;
         } else {
             next_ = next->offset + next->length;
         }

@@ -53,6 +53,7 @@ private:
         int sends = 0;
         bool acked = false;
         bool resend = false;
+        bool timedOut = false;  // sent again for its re-send time, not for a later confirmation
     };
 
     // Reads and writes one block; false on a read error. Leaves the block unchanged when the
