@@ -280,8 +280,13 @@ void FileSender::onTake(std::uint64_t held, std::uint32_t check) {
 }
 
 void FileSender::onWindowAck(std::uint64_t offset, std::uint64_t held) {
-    if (windowed_ && state_ == SendState::ReadyForBlock)
-        windowed_->onAck(offset, held);
+    if (!windowed_ || state_ != SendState::ReadyForBlock)
+        return;
+    windowed_->onAck(offset, held);
+    // The last confirmation ends the file at once: a "<Disconnect>" right behind it in the
+    // same read must find the file sent, not cut short.
+    if (windowed_->complete())
+        windowedStep();
 }
 
 void FileSender::rewindBlock() {
