@@ -507,23 +507,9 @@ void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std
     std::size_t toWrite = length;
     if (sizeKnown_)
         toWrite = static_cast<std::size_t>(std::min<std::uint64_t>(length, size_ - written_));
-    std::size_t done = 0;
-    while (done < toWrite) {
-        ssize_t w = ::pwrite(fd_, data + done, toWrite - done, static_cast<off_t>(written_ + done));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0) {
-            int id = writeMessage(w < 0 ? errno : ENOSPC);
-            if (id != 0)
-                showMessage(id, std::nullopt);
-            sendCommand(static_cast<int>(LinkCommand::DoNotSend));
-            fail(ReceiveState::Failed);
-            return;
-        }
-        done += static_cast<std::size_t>(w);
-    }
+    if (!writeAt(data, toWrite, written_))
+        return;
     written_ += toWrite;
-    bytesWritten_ += toWrite;
     rate_.add(toWrite);
     std::memcpy(lastBlock_.data(), data, length);
     lastBlockLength_ = length;
