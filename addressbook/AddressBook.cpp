@@ -76,7 +76,7 @@ std::optional<AddressBook::Position> AddressBook::findByName(std::string_view na
     for (std::size_t f = 0; f < folders_.size(); ++f) {
         const auto& entries = folders_[f].entries;
         for (std::size_t e = 0; e < entries.size(); ++e) {
-            if (equalsIgnoringCase1252(entries[e].name, name))
+            if (equalsIgnoringCase1252(entries[e].name.bytes(), name))
                 return Position{f, e};
         }
     }

@@ -59,9 +59,9 @@ std::optional<std::pair<std::size_t, CardRecord>> readEntry(std::string_view dat
         pos = end + 1;
     }
     CardRecord card;
-    card.name = std::string(fields[0]);
-    card.phone = std::string(fields[1]);
-    card.details = std::string(fields[2]);
+    card.name = Cp1252Text(fields[0]);
+    card.phone = Cp1252Text(fields[1]);
+    card.details = Cp1252Text(fields[2]);
     card.picture = std::string(fields[3]);
     card.viewState = *state;
     return std::make_pair(pos, card.storable());
@@ -143,8 +143,8 @@ std::string AddressBookFile::encode(const AddressBook& book) {
         for (const CardRecord& entry : folder.entries) {
             CardRecord card = entry.storable();
             bytes += tagOf(card.viewState);
-            for (const std::string* field :
-                 {&card.name, &card.phone, &card.details, &card.picture}) {
+            for (const std::string* field : {&card.name.bytes(), &card.phone.bytes(),
+                                             &card.details.bytes(), &std::as_const(card.picture)}) {
                 bytes += *field;
                 bytes += kSeparator;
             }

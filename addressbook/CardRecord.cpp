@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/Cp1252.h"
+#include "base/Cp1252.h"
 
 namespace krl {
 namespace {
@@ -61,9 +61,9 @@ char lowerCase1252(char ch) {
 
 std::array<std::uint8_t, CardRecord::kBytes> CardRecord::toBytes() const {
     std::array<std::uint8_t, kBytes> out{};
-    putField(out.data() + kNameAt, kNameSize, name);
-    putField(out.data() + kPhoneAt, kPhoneSize, phone);
-    putField(out.data() + kDetailsAt, kDetailsSize, details);
+    putField(out.data() + kNameAt, kNameSize, name.bytes());
+    putField(out.data() + kPhoneAt, kPhoneSize, phone.bytes());
+    putField(out.data() + kDetailsAt, kDetailsSize, details.bytes());
     putField(out.data() + kPictureAt, kPictureSize, picture.size() <= kPictureChars ? picture : "");
     out[kViewStateAt] = static_cast<std::uint8_t>(viewState);
     return out;
@@ -73,9 +73,9 @@ CardRecord CardRecord::fromBytes(const std::uint8_t* bytes, std::size_t length) 
     CardRecord card;
     if (bytes == nullptr)
         return card;
-    card.name = getField(bytes, length, kNameAt, kNameSize);
-    card.phone = getField(bytes, length, kPhoneAt, kPhoneSize);
-    card.details = getField(bytes, length, kDetailsAt, kDetailsSize);
+    card.name = Cp1252Text(getField(bytes, length, kNameAt, kNameSize));
+    card.phone = Cp1252Text(getField(bytes, length, kPhoneAt, kPhoneSize));
+    card.details = Cp1252Text(getField(bytes, length, kDetailsAt, kDetailsSize));
     card.picture = getField(bytes, length, kPictureAt, kPictureSize);
     if (length > kViewStateAt)
         card.viewState = viewStateOf(bytes[kViewStateAt]);
@@ -89,12 +89,12 @@ CardRecord CardRecord::fromCard(const BusinessCard& card) {
 }
 
 std::string CardRecord::picturePath() const {
-    return cp1252ToUtf8(picture);
+    return cp1252ToUtf8(Cp1252Text(picture));
 }
 
 bool CardRecord::setPicturePath(std::string_view path) {
-    std::string bytes = utf8ToCp1252(path);
-    if (bytes.size() > kPictureChars || cp1252ToUtf8(bytes) != path ||
+    std::string bytes = utf8ToCp1252(path).bytes();
+    if (bytes.size() > kPictureChars || cp1252ToUtf8(Cp1252Text(bytes)) != path ||
         bytes.find_first_of(std::string_view("\0\x01", 2)) != std::string::npos)
         return false;
     picture = std::move(bytes);
@@ -103,9 +103,9 @@ bool CardRecord::setPicturePath(std::string_view path) {
 
 CardRecord CardRecord::storable() const {
     CardRecord out = *this;
-    out.name = withoutSeparators(name, kNameChars);
-    out.phone = withoutSeparators(phone, kPhoneChars);
-    out.details = withoutSeparators(details, kDetailsChars);
+    out.name = Cp1252Text(withoutSeparators(name.bytes(), kNameChars));
+    out.phone = Cp1252Text(withoutSeparators(phone.bytes(), kPhoneChars));
+    out.details = Cp1252Text(withoutSeparators(details.bytes(), kDetailsChars));
     if (picture.size() > kPictureChars ||
         picture.find_first_of(std::string_view("\0\x01", 2)) != std::string::npos)
         out.picture.clear();

@@ -82,15 +82,14 @@ Connection::Connection(SerialDeviceFactory& devices, const TickSource& ticks,
                        const StringTable& strings, MessagePresenter& messages)
     : LinkSession(devices, ticks, strings, messages),
       messages_(messages),
-      script_(*this, messages, ticks),
-      self_(std::make_shared<Connection*>(this)) {
+      script_(*this, messages, ticks) {
     refreshScriptOptions();
 }
 
 Connection::~Connection() {
     // Hang up as far as can be done without pumps: the disconnect commands start, the lines
     // drop and the port closes.
-    self_.reset();
+    liveness_.end();
     dialingWindow_ = nullptr;
     hangUp();
     script_.stop();
@@ -179,13 +178,11 @@ void Connection::tryOpenPort() {
     message.kind = MessageKind::Error;
     message.text = settings_.portName;
     openQuestionOpen_ = true;
-    std::weak_ptr<Connection*> weak = self_;
     const std::uint64_t attempt = openAttempt_;
-    messages_.show(message, [weak, attempt](MessageAnswer answer) {
-        auto self = weak.lock();
-        if (!self)
+    messages_.show(message, [this, watch = liveness_.watch(), attempt](MessageAnswer answer) {
+        if (!watch.alive())
             return;
-        Connection& c = **self;
+        Connection& c = *this;
         if (attempt != c.openAttempt_ || c.state_ != ConnectionState::OpeningPort)
             return;
         c.openQuestionOpen_ = false;

@@ -6,10 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/LivenessToken.h"
+#include "base/WallClock.h"
 #include "connection/CommsSettings.h"
 #include "connection/ConnectionState.h"
 #include "connection/ModemScript.h"
-#include "connection/WallClock.h"
 #include "link/LinkSession.h"
 
 namespace krl {
@@ -145,7 +146,7 @@ private:
     bool openRetryDue_ = false;
     bool openQuestionOpen_ = false;
     std::uint64_t openAttempt_ = 0;
-    std::shared_ptr<Connection*> self_;
+    LivenessToken liveness_;
 };
 
 }  // namespace krl

@@ -31,10 +31,7 @@ std::string cut(std::string text, std::size_t limit) {
 }  // namespace
 
 ModemScript::ModemScript(ModemScriptHost& host, MessagePresenter& messages, const TickSource& ticks)
-    : host_(host),
-      messages_(messages),
-      ticks_(ticks),
-      self_(std::make_shared<ModemScript*>(this)) {}
+    : host_(host), messages_(messages), ticks_(ticks) {}
 
 ModemScript::~ModemScript() = default;
 
@@ -310,15 +307,14 @@ void ModemScript::answerStep(std::string_view fresh) {
 
 void ModemScript::ask(const Message& message, std::function<void(MessageAnswer)> onAnswer) {
     ++openQuestions_;
-    std::weak_ptr<ModemScript*> weak = self_;
     std::uint64_t generation = generation_;
     auto answered = std::make_shared<bool>(false);
-    messages_.show(message, [weak, generation, answered, onAnswer](MessageAnswer answer) {
-        auto self = weak.lock();
-        if (!self || *answered)
+    messages_.show(message, [this, watch = liveness_.watch(), generation, answered,
+                             onAnswer](MessageAnswer answer) {
+        if (!watch.alive() || *answered)
             return;
         *answered = true;
-        ModemScript& script = **self;
+        ModemScript& script = *this;
         --script.openQuestions_;
         if (generation != script.generation_)
             return;

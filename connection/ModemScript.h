@@ -6,10 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/LivenessToken.h"
+#include "base/MessagePresenter.h"
+#include "base/TickSource.h"
 #include "connection/IniFile.h"
 #include "connection/ModemList.h"
-#include "link/MessagePresenter.h"
-#include "serial/TickSource.h"
 
 namespace krl {
 
@@ -173,7 +174,7 @@ private:
     std::uint64_t generation_ = 0;
     int openQuestions_ = 0;
     // Lets an answer that arrives after this object is gone be ignored.
-    std::shared_ptr<ModemScript*> self_;
+    LivenessToken liveness_;
 };
 
 }  // namespace krl

@@ -5,8 +5,8 @@
 #include <ostream>
 #include <vector>
 
+#include "base/MessagePresenter.h"
 #include "controls/MessageDefinition.h"
-#include "link/MessagePresenter.h"
 
 namespace krl {
 

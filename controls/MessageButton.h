@@ -3,7 +3,7 @@
 #include <array>
 #include <optional>
 
-#include "link/MessagePresenter.h"
+#include "base/MessagePresenter.h"
 
 namespace krl {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "base/MessagePresenter.h"
 #include "controls/MessageButton.h"
-#include "link/MessagePresenter.h"
 
 namespace krl {
 

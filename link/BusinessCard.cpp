@@ -5,8 +5,7 @@
 namespace krl {
 namespace {
 
-std::string_view field(const std::string& text, std::size_t size) {
-    std::string_view v(text);
+std::string_view field(std::string_view v, std::size_t size) {
     v = v.substr(0, v.find('\0'));
     return v.substr(0, size - 1);
 }
@@ -23,11 +22,11 @@ std::string buildCardPayload(const BusinessCard& card, const CommandTags& tags) 
     std::string p = tags.tag(LinkCommand::MyCard);
     // The "<" of each field is written by the one before it.
     p += '<';
-    p += field(card.name, BusinessCard::kNameSize);
+    p += field(card.name.bytes(), BusinessCard::kNameSize);
     p += std::string_view("\0><", 3);
-    p += field(card.phone, BusinessCard::kPhoneSize);
+    p += field(card.phone.bytes(), BusinessCard::kPhoneSize);
     p += std::string_view("\0><", 3);
-    p += field(card.details, BusinessCard::kDetailsSize);
+    p += field(card.details.bytes(), BusinessCard::kDetailsSize);
     p += std::string_view("\0><", 3);
     p += pictureName(card.picture);
     p += std::string_view("\0>", 2);
@@ -39,25 +38,25 @@ std::optional<BusinessCard> parseCardPayload(std::string_view payload, const Com
         return std::nullopt;
     BusinessCard card;
     std::size_t pos = tags.tag(LinkCommand::MyCard).size();
-    auto next = [&](std::string& out, std::size_t size) {
+    auto next = [&](std::size_t size) {
         if (pos >= payload.size())
-            return;
+            return std::string();
         std::size_t open = payload.find('<', pos);
         if (open == std::string_view::npos) {
             pos = payload.size();
-            return;
+            return std::string();
         }
         std::size_t start = open + 1;
         std::size_t end = payload.find('\0', start);
         if (end == std::string_view::npos)
             end = payload.size();
-        out = std::string(payload.substr(start, std::min(end - start, size - 1)));
         pos = end;
+        return std::string(payload.substr(start, std::min(end - start, size - 1)));
     };
-    next(card.name, BusinessCard::kNameSize);
-    next(card.phone, BusinessCard::kPhoneSize);
-    next(card.details, BusinessCard::kDetailsSize);
-    next(card.picture, BusinessCard::kPictureSize);
+    card.name = Cp1252Text(next(BusinessCard::kNameSize));
+    card.phone = Cp1252Text(next(BusinessCard::kPhoneSize));
+    card.details = Cp1252Text(next(BusinessCard::kDetailsSize));
+    card.picture = next(BusinessCard::kPictureSize);
     return card;
 }
 

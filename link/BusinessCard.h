@@ -5,11 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/Cp1252.h"
+
 namespace krl {
 
 class CommandTags;
 
-// The fields of a business card as they travel (Windows-1252 text). Field sizes include the
+// The fields of a business card as they travel. Field sizes include the
 // terminating NUL, as in the card record.
 struct BusinessCard {
     static constexpr std::size_t kNameSize = 64;
@@ -17,9 +19,9 @@ struct BusinessCard {
     static constexpr std::size_t kDetailsSize = 512;
     static constexpr std::size_t kPictureSize = 260;
 
-    std::string name;
-    std::string phone;
-    std::string details;
+    Cp1252Text name;
+    Cp1252Text phone;
+    Cp1252Text details;
     std::string picture;  // sending: the stored picture path; received: the picture's name
 
     bool operator==(const BusinessCard&) const = default;

@@ -49,7 +49,7 @@ std::optional<FileOffer> parseFileOffer(std::string_view payload, const CommandT
         if (nameEnd == std::string_view::npos)
             nameEnd = payload.size();
         offer.name =
-            std::string(payload.substr(kNameOffset, std::min(nameEnd - kNameOffset, kMaxName)));
+            Cp1252Text(payload.substr(kNameOffset, std::min(nameEnd - kNameOffset, kMaxName)));
     }
 
     std::size_t dateTag = findNoCase(payload, tags.tag(LinkCommand::Date), nameEnd);

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Cp1252.h"
 #include "link/LinkCommand.h"
 
 namespace krl {
@@ -14,7 +15,7 @@ class CommandTags;
 // A file offer as the peer sent it.
 struct FileOffer {
     LinkCommand tag = LinkCommand::SendFile;  // SendFile, SendClipboard or SendCardPicture
-    std::string name;                         // as sent (Windows-1252), at most 254 bytes
+    Cp1252Text name;                          // as sent, at most 254 bytes
     // The announced size; nothing when the offer carries no field after the name: the file is
     // then taken to end with its first block.
     std::optional<std::uint64_t> size;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/MessagePresenter.h"
+#include "base/ReceivedName.h"
 #include "link/BlockCheckValue.h"
 #include "link/CheckFieldText.h"
 #include "link/CommandTags.h"
@@ -17,8 +19,6 @@
 #include "link/FileErrors.h"
 #include "link/FileOffer.h"
 #include "link/LinkListener.h"
-#include "link/MessagePresenter.h"
-#include "link/ReceivedName.h"
 
 namespace krl {
 namespace {
@@ -64,7 +64,7 @@ FileReceiver::FileReceiver(ProtocolPort& port, const CommandTags& tags, MessageP
     : port_(port), tags_(tags), messages_(messages) {}
 
 FileReceiver::~FileReceiver() {
-    *alive_ = false;
+    liveness_.end();
     if (state_ == ReceiveState::Receiving) {
         if (part_)
             keepPartialFile();  // the call ends with the program: a later call continues
@@ -139,7 +139,7 @@ void FileReceiver::onOffer(std::string_view payload) {
     closeFile();
     resetFields();
     name_ = plainReceivedName(offer->name);
-    offeredName_ = offer->name;
+    offeredName_ = offer->name.bytes();  // Windows-1252, as the part store keeps it
     offeredDate_ = offer->date;
     sizeKnown_ = offer->size.has_value();
     size_ = offer->size.value_or(1);
@@ -156,12 +156,12 @@ void FileReceiver::onOffer(std::string_view payload) {
         state_ = ReceiveState::Deciding;
         question_ = Question::FileExists;
         std::uint64_t ticket = ++ticket_;
-        std::weak_ptr<bool> alive = alive_;
-        existsQuestion_->ask(path_, [this, alive, ticket](std::optional<std::string> path) {
-            if (alive.expired())
-                return;
-            continueAfterExists(std::move(path), ticket);
-        });
+        existsQuestion_->ask(
+            path_, [this, watch = liveness_.watch(), ticket](std::optional<std::string> path) {
+                if (!watch.alive())
+                    return;
+                continueAfterExists(std::move(path), ticket);
+            });
         return;
     }
     checkViewerThenCreate();
@@ -185,10 +185,9 @@ void FileReceiver::checkViewerThenCreate() {
         state_ = ReceiveState::Deciding;
         question_ = Question::NoViewer;
         std::uint64_t ticket = ++ticket_;
-        std::weak_ptr<bool> alive = alive_;
         Message m{transfer_message::kNoViewer, MessageKind::Confirmation, name_, std::nullopt};
-        messages_.show(m, [this, alive, ticket](MessageAnswer answer) {
-            if (alive.expired())
+        messages_.show(m, [this, watch = liveness_.watch(), ticket](MessageAnswer answer) {
+            if (!watch.alive())
                 return;
             continueAfterViewer(answer == MessageAnswer::Ok, ticket);
         });

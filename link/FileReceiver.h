@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/LivenessToken.h"
 #include "link/Frame.h"
 #include "link/HeldRanges.h"
 #include "link/ProtocolPort.h"
@@ -160,7 +161,7 @@ private:
 
     Question question_ = Question::None;
     std::uint64_t ticket_ = 0;  // answers to older questions are ignored
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    LivenessToken liveness_;
 };
 
 }  // namespace krl

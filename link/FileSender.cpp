@@ -8,16 +8,16 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "base/Cp1252.h"
+#include "base/MessagePresenter.h"
+#include "base/ReceivedName.h"
 #include "link/BlockCheckValue.h"
 #include "link/CheckFieldText.h"
 #include "link/CommandTags.h"
-#include "link/Cp1252.h"
 #include "link/FileBlockStuffing.h"
 #include "link/FileErrors.h"
 #include "link/LinkListener.h"
-#include "link/MessagePresenter.h"
 #include "link/ProtocolPort.h"
-#include "link/ReceivedName.h"
 #include "link/WindowedSender.h"
 
 namespace krl {
@@ -167,7 +167,7 @@ void FileSender::openAndOffer() {
     std::snprintf(header, sizeof header, "%16ld,%16ld",
                   static_cast<long>(static_cast<std::int32_t>(fileTime >> 32)),
                   static_cast<long>(static_cast<std::int32_t>(fileTime & 0xFFFFFFFFu)));
-    std::string name = sendableName(utf8ToCp1252(namePartOf(path_)));
+    std::string name = sendableName(utf8ToCp1252(namePartOf(path_))).bytes();
     if (name.size() > kMaxOfferedName)
         name.resize(kMaxOfferedName);
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Cp1252.h"
 #include "link/TransferStates.h"
 #include "link/VideoSettingsRecord.h"
 #include "link/VideoStates.h"
@@ -36,7 +37,7 @@ class ChatListener {
 public:
     virtual ~ChatListener() = default;
     virtual void chatText(std::string_view text) = 0;  // Windows-1252 bytes
-    virtual void remoteName(std::string_view name) = 0;
+    virtual void remoteName(const Cp1252Text& name) = 0;
 };
 
 // The video windows, once registered.

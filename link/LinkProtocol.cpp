@@ -1,8 +1,8 @@
 #include "link/LinkProtocol.h"
 
+#include "base/MessagePresenter.h"
+#include "base/ReceivedName.h"
 #include "link/ExtensionFrames.h"
-#include "link/MessagePresenter.h"
-#include "link/ReceivedName.h"
 #include "resources/StringTable.h"
 
 namespace krl {

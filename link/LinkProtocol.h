@@ -92,7 +92,7 @@ public:
     bool localHold() const { return (holdIn_ | holdOut_) & kLocalHold; }
     bool remoteHold() const { return (holdIn_ | holdOut_) & kRemoteHold; }
     bool isOnHold() const { return holdIn_ != 0 || holdOut_ != 0; }
-    const std::string& remoteName() const { return received_.name; }
+    const Cp1252Text& remoteName() const { return received_.name; }
 
     // For the statistics dialog: the side moving a file (the sender when both are), the
     // milliseconds since its transfer started and the bytes moved since then; 0 when neither.

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/TickSource.h"
 #include "serial/CCComm.h"
 #include "serial/SerialDevice.h"
-#include "serial/TickSource.h"
 
 namespace krl {
 

@@ -1,7 +1,9 @@
 #include "settings/SetupWizardLogic.h"
 
+#include <utility>
+
 #include "addressbook/CardRecord.h"
-#include "link/Cp1252.h"
+#include "base/Cp1252.h"
 
 namespace krl {
 namespace {
@@ -11,11 +13,11 @@ std::string orBlank(const std::string& text) {
 }
 
 // Windows-1252 bytes of a typed text, cut to whole characters within the field.
-std::string fieldBytes(const std::string& utf8, std::size_t maxBytes) {
-    std::string bytes = utf8ToCp1252(utf8);
+Cp1252Text fieldBytes(const std::string& utf8, std::size_t maxBytes) {
+    std::string bytes = utf8ToCp1252(utf8).bytes();
     if (bytes.size() > maxBytes)
         bytes.resize(maxBytes);
-    return bytes;
+    return Cp1252Text(std::move(bytes));
 }
 
 }  // namespace

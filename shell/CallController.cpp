@@ -13,8 +13,7 @@ CallController::CallController(Services services)
       settings_(services.settings),
       host_(services.host),
       cardFolder_(std::move(services.cardFolder)),
-      connection_(services.devices, services.ticks, services.strings, services.messages),
-      self_(std::make_shared<CallController*>(this)) {
+      connection_(services.devices, services.ticks, services.strings, services.messages) {
     connection_.protocol().setListener(this);
     connection_.protocol().setCardPictureFolder(cardFolder_);
     connection_.applySettings(settings_.get<CommsSettings>());
@@ -29,16 +28,16 @@ CallController::CallController(Services services)
         // listen restart, so no second question, and so no second Modem dialog.
         if (answer == MessageAnswer::Ok && !exiting_)
             retry_.phase = RetryPhase::Editing;
-        std::weak_ptr<CallController*> weak = self_;
-        host_.post([weak, answer] {
-            if (auto self = weak.lock())
-                (*self)->portAbandoned(answer);
+        const LivenessToken::Watch watch = liveness_.watch();
+        host_.post([this, watch, answer] {
+            if (watch.alive())
+                portAbandoned(answer);
         });
     });
 }
 
 CallController::~CallController() {
-    self_.reset();
+    liveness_.end();
     connection_.protocol().setListener(nullptr);
     connection_.setPortOpenAbandonedHandler({});
     connection_.setListeningStoppedHandler({});
@@ -175,12 +174,11 @@ void CallController::followState() {
         return;
     // Posted, as the command would be; once only until it has run.
     listenPosted_ = true;
-    std::weak_ptr<CallController*> weak = self_;
-    host_.post([weak] {
-        auto self = weak.lock();
-        if (!self)
+    const LivenessToken::Watch watch = liveness_.watch();
+    host_.post([this, watch] {
+        if (!watch.alive())
             return;
-        CallController& c = **self;
+        CallController& c = *this;
         c.listenPosted_ = false;
         if (c.retry_.phase == RetryPhase::Idle &&
             FrameLogic::restartListening(c.settings_.get<CommsSettings>().alwaysListen,
@@ -226,13 +224,12 @@ void CallController::hangUpWithConfirmation(bool exiting, std::function<void(boo
         return;
     }
     questionOpen_ = true;
-    std::weak_ptr<CallController*> weak = self_;
+    const LivenessToken::Watch watch = liveness_.watch();
     messages_.show(Message{*question, MessageKind::Confirmation, std::nullopt, std::nullopt},
-                   [weak, done = std::move(done)](MessageAnswer answer) {
-                       auto self = weak.lock();
-                       if (!self)
+                   [this, watch, done = std::move(done)](MessageAnswer answer) {
+                       if (!watch.alive())
                            return;
-                       CallController& c = **self;
+                       CallController& c = *this;
                        c.questionOpen_ = false;
                        if (answer != MessageAnswer::Yes) {
                            if (done)
@@ -253,10 +250,10 @@ void CallController::forcedHangUp() {
 
 void CallController::exit() {
     exiting_ = true;
-    std::weak_ptr<CallController*> weak = self_;
-    auto again = [weak] {
-        if (auto self = weak.lock())
-            (*self)->exit();
+    const LivenessToken::Watch watch = liveness_.watch();
+    auto again = [this, watch] {
+        if (watch.alive())
+            exit();
     };
     switch (FrameLogic::exitStep(connection_.displayState())) {
         case ExitStep::Destroy:
@@ -266,8 +263,8 @@ void CallController::exit() {
             pumpStep();
             break;
         case ExitStep::HangUpFirst:
-            hangUpWithConfirmation(true, [this, weak, again](bool ended) {
-                if (!weak.lock())
+            hangUpWithConfirmation(true, [this, watch, again](bool ended) {
+                if (!watch.alive())
                     return;
                 if (!ended) {
                     exiting_ = false;
@@ -372,26 +369,26 @@ void CallController::page() {
 // --- from the link ------------------------------------------------------------------------
 
 void CallController::pageReceived() {
-    std::weak_ptr<CallController*> weak = self_;
-    host_.post([weak] {
-        if (auto self = weak.lock())
-            (*self)->each([](CallListener& l) { l.pageArrived(); });
+    const LivenessToken::Watch watch = liveness_.watch();
+    host_.post([this, watch] {
+        if (watch.alive())
+            each([](CallListener& l) { l.pageArrived(); });
     });
 }
 
 void CallController::sendEnded(SendState state, const std::string& path, int kind) {
-    std::weak_ptr<CallController*> weak = self_;
-    host_.post([weak, state, path, kind] {
-        if (auto self = weak.lock())
-            (*self)->each([&](CallListener& l) { l.sendFinished(state, path, kind); });
+    const LivenessToken::Watch watch = liveness_.watch();
+    host_.post([this, watch, state, path, kind] {
+        if (watch.alive())
+            each([&](CallListener& l) { l.sendFinished(state, path, kind); });
     });
 }
 
 void CallController::receiveEnded(ReceiveState state, const std::string& path, int kind) {
-    std::weak_ptr<CallController*> weak = self_;
-    host_.post([weak, state, path, kind] {
-        if (auto self = weak.lock())
-            (*self)->each([&](CallListener& l) { l.receiveFinished(state, path, kind); });
+    const LivenessToken::Watch watch = liveness_.watch();
+    host_.post([this, watch, state, path, kind] {
+        if (watch.alive())
+            each([&](CallListener& l) { l.receiveFinished(state, path, kind); });
     });
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/LivenessToken.h"
 #include "connection/Connection.h"
 #include "link/LinkListener.h"
 #include "settings/Settings.h"
@@ -141,7 +142,7 @@ private:
     std::uint64_t lastPumpMs_ = 0;
     Retry retry_;
     // Work posted to the event loop checks this first: the controller may be gone.
-    std::shared_ptr<CallController*> self_;
+    LivenessToken liveness_;
 };
 
 }  // namespace krl

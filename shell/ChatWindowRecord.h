@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/ByteRecord.h"
+#include "base/ByteRecord.h"
 #include "shell/FrameMetrics.h"
 
 namespace krl {

@@ -80,10 +80,11 @@ bool FrameLogic::pumpDue(DisplayState state, std::uint64_t nowMs, std::uint64_t 
     return nowMs < lastPumpMs || nowMs - lastPumpMs >= kIdlePumpPeriodMs;
 }
 
-std::string FrameLogic::cardText(const std::optional<BusinessCard>& card) {
+Cp1252Text FrameLogic::cardText(const std::optional<BusinessCard>& card) {
     if (!card)
-        return " ";
-    return card->name + "\r\n" + card->phone + "\r\n\r\n" + card->details + "\r\n";
+        return Cp1252Text(" ");
+    return Cp1252Text(card->name.bytes() + "\r\n" + card->phone.bytes() + "\r\n\r\n" +
+                      card->details.bytes() + "\r\n");
 }
 
 std::optional<std::string> FrameLogic::plainName(std::string_view name) {

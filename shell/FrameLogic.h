@@ -69,7 +69,7 @@ public:
     static bool pumpDue(DisplayState state, std::uint64_t nowMs, std::uint64_t lastPumpMs);
     // The card panel's text: name, CR LF, phone, an empty line, the details and CR LF; a single
     // blank without a card.
-    static std::string cardText(const std::optional<BusinessCard>& card);
+    static Cp1252Text cardText(const std::optional<BusinessCard>& card);
     // A name from the peer reduced to one plain file-name component (no separators, no "." or
     // "..", no control characters, not empty); nothing when nothing usable is left.
     static std::optional<std::string> plainName(std::string_view name);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "shell/ByteRecord.h"
+#include "base/ByteRecord.h"
 
 namespace krl {
 

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "base/FileStore.h"
+#include "base/ReceivedName.h"
 #include "link/FileOffer.h"
-#include "link/ReceivedName.h"
 
 namespace krl {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "base/Cp1252.h"
 #include "base/FileStore.h"
-#include "link/Cp1252.h"
 
 namespace krl {
 
@@ -14,8 +14,9 @@ PathProblem storedPathProblem(std::string_view path) {
         return PathProblem::Empty;
     if (path.find_first_of("\r\n") != std::string_view::npos)
         return PathProblem::LineBreak;
-    std::string bytes = utf8ToCp1252(path);
-    if (cp1252ToUtf8(bytes) != path)
+    const Cp1252Text field = utf8ToCp1252(path);
+    const std::string& bytes = field.bytes();
+    if (cp1252ToUtf8(field) != path)
         return PathProblem::NotWindows1252;
     if (bytes.size() > stored_line::kPathWidth)
         return PathProblem::TooLong;
@@ -39,15 +40,15 @@ std::string_view describe(PathProblem problem) {
 }
 
 std::string fieldOfPath(std::string_view path) {
-    return utf8ToCp1252(path);
+    return utf8ToCp1252(path).bytes();
 }
 
 std::string pathOfField(std::string_view field) {
-    return cp1252ToUtf8(field);
+    return cp1252ToUtf8(Cp1252Text(field));
 }
 
 std::string fieldOfText(std::string_view text, std::size_t width) {
-    std::string field = utf8ToCp1252(text);
+    std::string field = utf8ToCp1252(text).bytes();
     for (char& ch : field) {
         if (ch == ';')
             ch = ',';
@@ -60,7 +61,7 @@ std::string fieldOfText(std::string_view text, std::size_t width) {
 }
 
 std::string textOfField(std::string_view field) {
-    return cp1252ToUtf8(field);
+    return cp1252ToUtf8(Cp1252Text(field));
 }
 
 int appendStoredLine(FileStore& files, const std::string& path, std::string_view line) {

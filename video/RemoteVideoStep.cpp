@@ -10,13 +10,10 @@ namespace krl {
 
 RemoteVideoStep::RemoteVideoStep(VideoCallPort& port, RemoteVideoDevice& device,
                                  VideoOfferQuestion& question)
-    : port_(port),
-      device_(device),
-      question_(question),
-      self_(std::make_shared<RemoteVideoStep*>(this)) {}
+    : port_(port), device_(device), question_(question) {}
 
 RemoteVideoStep::~RemoteVideoStep() {
-    *self_ = nullptr;
+    liveness_.end();
     port_.setFrameQueue(nullptr);
 }
 
@@ -45,11 +42,9 @@ void RemoteVideoStep::step(std::uint64_t nowMs) {
         case IncomingVideoState::Offered:
             if (prompt_) {
                 port_.setIncomingState(IncomingVideoState::Asking);
-                std::weak_ptr<RemoteVideoStep*> weak = self_;
-                question_.askToReceive([weak](bool yes) {
-                    auto self = weak.lock();
-                    if (self && *self != nullptr)
-                        (*self)->answer(yes, (*self)->lastNowMs_);
+                question_.askToReceive([this, watch = liveness_.watch()](bool yes) {
+                    if (watch.alive())
+                        answer(yes, lastNowMs_);
                 });
             } else {
                 accept(nowMs);

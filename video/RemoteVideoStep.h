@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "base/LivenessToken.h"
 #include "link/VideoFrameQueue.h"
 #include "link/VideoSettingsRecord.h"
 #include "video/VideoCounters.h"
@@ -82,7 +83,7 @@ private:
     std::string fpsText_ = "0";
     std::string bpfText_ = "0";
     // Lets an answer that comes after this object is gone do nothing.
-    std::shared_ptr<RemoteVideoStep*> self_;
+    LivenessToken liveness_;
     std::uint64_t lastNowMs_ = 0;
 };
 

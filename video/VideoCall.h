@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/TickSource.h"
 #include "link/LinkListener.h"
-#include "serial/TickSource.h"
 #include "video/LocalVideoStep.h"
 #include "video/RemoteVideoStep.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/TickSource.h"
+#include "base/TickSource.h"
 #include "video/CaptureSource.h"
 #include "video/LocalVideoDevice.h"
 #include "video/VideoPane.h"

@@ -4,8 +4,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include "base/MessagePresenter.h"
 #include "controls/ui/MessageDialog.h"
-#include "link/MessagePresenter.h"
 
 class QWidget;
 

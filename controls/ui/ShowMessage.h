@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "link/MessagePresenter.h"
+#include "base/MessagePresenter.h"
 
 class QWidget;
 

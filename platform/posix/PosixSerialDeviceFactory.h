@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
+#include "base/TickSource.h"
 #include "platform/posix/TermiosSerialDevice.h"
 #include "serial/SerialDevice.h"
-#include "serial/TickSource.h"
 
 namespace krl {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "base/TickSource.h"
 #include "platform/posix/OutputQueueEstimate.h"
 #include "platform/posix/Rfc2217Telnet.h"
 #include "serial/SerialDevice.h"
-#include "serial/TickSource.h"
 
 namespace krl {
 

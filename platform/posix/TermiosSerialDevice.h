@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/TickSource.h"
 #include "platform/posix/OutputQueueEstimate.h"
 #include "serial/SerialDevice.h"
-#include "serial/TickSource.h"
 
 namespace krl {
 

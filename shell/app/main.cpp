@@ -5,10 +5,10 @@
 #include <QProcessEnvironment>
 #include <cstdio>
 
+#include "base/SteadyTickSource.h"
 #include "controls/ui/DialogMessagePresenter.h"
 #include "platform/ffmpeg/FfmpegCaptureFactory.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
-#include "platform/posix/SteadyTickSource.h"
 #include "platform/qt/SingleInstance.h"
 #include "resources/StringTable.h"
 #include "settings/Settings.h"

@@ -17,7 +17,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "link/Cp1252.h"
+#include "base/Cp1252.h"
 #include "resources/StringTable.h"
 #include "settings/Settings.h"
 #include "shell/CallController.h"

@@ -1,6 +1,6 @@
 #include "shell/ui/ProgramCommands.h"
 
-#include "link/Cp1252.h"
+#include "base/Cp1252.h"
 #include "settings/Settings.h"
 #include "shell/CallCommands.h"
 #include "shell/CallController.h"

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "link/Cp1252.h"
+#include "base/Cp1252.h"
 #include "shell/FrameLogic.h"
 
 namespace krl {

@@ -22,9 +22,9 @@ std::string folderRecord(const std::string& name) {
 CardRecord card(std::string name, std::string phone, std::string details, std::string picture,
                 CardViewState state = CardViewState::FolderClosed) {
     CardRecord c;
-    c.name = std::move(name);
-    c.phone = std::move(phone);
-    c.details = std::move(details);
+    c.name = Cp1252Text(std::move(name));
+    c.phone = Cp1252Text(std::move(phone));
+    c.details = Cp1252Text(std::move(details));
     c.picture = std::move(picture);
     c.viewState = state;
     return c;
@@ -91,8 +91,8 @@ TEST(AddressBookFile, ACardWithSeparatorBytesCannotBreakTheRecordsAfterIt) {
                           "b",
                           "/p\x01q.bmp"));
     book.addEntry(0, card("Ann", "1", "", ""));
-    EXPECT_EQ(book.entry({0, 0}).name, "Eve2:Forged");
-    EXPECT_EQ(book.entry({0, 0}).phone, "555");
+    EXPECT_EQ(book.entry({0, 0}).name, "Eve2:Forged"_cp1252);
+    EXPECT_EQ(book.entry({0, 0}).phone, "555"_cp1252);
     EXPECT_EQ(book.entry({0, 0}).picture, "");  // not turned into another file's path
 
     AddressBookLoad loaded = AddressBookFile::decode(AddressBookFile::encode(book));
@@ -116,8 +116,8 @@ TEST(AddressBookFile, CutsLongFieldsAndStopsAtARecordThatDoesNotFit) {
     ASSERT_EQ(loaded.book.folders().size(), 1u);
     const auto& entries = loaded.book.folders()[0].entries;
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].name, std::string(63, 'n'));
-    EXPECT_EQ(entries[1].name, "Ann");
+    EXPECT_EQ(entries[0].name.bytes(), std::string(63, 'n'));
+    EXPECT_EQ(entries[1].name, "Ann"_cp1252);
     EXPECT_EQ(entries[1].viewState, CardViewState::FolderOpen);
     // The unread part is kept beside the book before a save can replace it.
     EXPECT_EQ(files.files["book.damaged"], bytes);

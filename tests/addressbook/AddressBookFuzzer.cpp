@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(folder.name.size() <= krl::AddressBook::kFolderNameWidth && storable(folder.name));
         for (const auto& card : folder.entries) {
             require(card == card.storable());
-            require(storable(card.name) && storable(card.phone) && storable(card.details));
+            require(storable(card.name.bytes()) && storable(card.phone.bytes()) &&
+                    storable(card.details.bytes()));
         }
     }
     std::string written = krl::AddressBookFile::encode(loaded.book);

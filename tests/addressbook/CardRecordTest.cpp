@@ -9,9 +9,9 @@ namespace {
 
 TEST(CardRecord, LaysOutThe877ByteRecord) {
     CardRecord card;
-    card.name = "Ann";
-    card.phone = "555";
-    card.details = "Line\r\n";
+    card.name = "Ann"_cp1252;
+    card.phone = "555"_cp1252;
+    card.details = "Line\r\n"_cp1252;
     card.picture = "/p/a.bmp";
     card.viewState = CardViewState::Selected;
     auto bytes = card.toBytes();
@@ -32,9 +32,9 @@ TEST(CardRecord, AFieldWithoutItsZeroIsReadToItsWidthAndNoFurther) {
     std::array<std::uint8_t, 877> full;
     full.fill('x');
     CardRecord card = CardRecord::fromBytes(full.data(), full.size());
-    EXPECT_EQ(card.name, std::string(64, 'x'));
-    EXPECT_EQ(card.storable().name, std::string(63, 'x'));
-    EXPECT_EQ(CardRecord::fromBytes(full.data(), 80).phone, std::string(8, 'x'));
+    EXPECT_EQ(card.name.bytes(), std::string(64, 'x'));
+    EXPECT_EQ(card.storable().name.bytes(), std::string(63, 'x'));
+    EXPECT_EQ(CardRecord::fromBytes(full.data(), 80).phone.bytes(), std::string(8, 'x'));
 }
 
 TEST(CardRecord, ThePicturePathMeetsTheFileSystemAsUtf8) {

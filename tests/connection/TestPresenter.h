@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "link/MessagePresenter.h"
+#include "base/MessagePresenter.h"
 
 namespace krl::test {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "link/MessagePresenter.h"
+#include "base/MessagePresenter.h"
 #include "resources/StringTable.h"
 
 namespace krl::test {

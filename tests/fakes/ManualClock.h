@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "serial/TickSource.h"
+#include "base/TickSource.h"
 
 namespace krl::test {
 

@@ -11,7 +11,7 @@
 #include "TempFolder.h"
 #include "link/LinkSession.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
-#include "platform/posix/SteadyTickSource.h"
+#include "base/SteadyTickSource.h"
 #include "support/LineSim.h"
 
 namespace krl::test {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "RecordingEngine.h"
+#include "base/SteadyTickSource.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
-#include "platform/posix/SteadyTickSource.h"
 #include "resources/StringTable.h"
 #include "support/LineSim.h"
 

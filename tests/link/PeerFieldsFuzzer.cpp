@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/ReceivedName.h"
 #include "link/BusinessCard.h"
 #include "link/CommandTags.h"
 #include "link/FileOffer.h"
-#include "link/ReceivedName.h"
 #include "resources/StringTable.h"
 
 namespace {
@@ -40,8 +40,14 @@ void checkCard(const std::string& payload, const krl::CommandTags& tags) {
             card->details.size() < krl::BusinessCard::kDetailsSize &&
             card->picture.size() < krl::BusinessCard::kPictureSize);
     krl::BusinessCard clean = *card;
-    for (std::string* f : {&clean.name, &clean.phone, &clean.details, &clean.picture})
-        f->erase(std::remove(f->begin(), f->end(), '\0'), f->end());
+    auto withoutNul = [](std::string text) {
+        text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+        return text;
+    };
+    clean.name = krl::Cp1252Text(withoutNul(clean.name.bytes()));
+    clean.phone = krl::Cp1252Text(withoutNul(clean.phone.bytes()));
+    clean.details = krl::Cp1252Text(withoutNul(clean.details.bytes()));
+    clean.picture = withoutNul(clean.picture);
     clean.picture.erase(0, clean.picture.find_last_of("/\\") + 1);
     auto again = krl::parseCardPayload(krl::buildCardPayload(clean, tags), tags);
     require(again && *again == clean);

@@ -23,7 +23,7 @@ public:
     void holdChanged(HoldSide, bool) override {}
     void peerDisconnected() override { ++disconnects; }
     void chatText(std::string_view text) override { chat.emplace_back(text); }
-    void remoteName(std::string_view) override {}
+    void remoteName(const Cp1252Text&) override {}
 
     LinkProtocol* protocol = nullptr;
     bool openChatOnDemand = true;
@@ -84,13 +84,13 @@ TEST_F(CommandTest, GreetingIsAnsweredAndAnswersCount) {
 }
 
 TEST_F(CommandTest, CardPayloadLayout) {
-    BusinessCard card{"N", "P", "", ""};
+    BusinessCard card{"N"_cp1252, "P"_cp1252, {}, ""};
     EXPECT_EQ(buildCardPayload(card, pair.a.protocol.tags()), "<My Card><N\0><P\0><\0><\0>"s);
 }
 
 TEST_F(CommandTest, CardIsResentEveryTimeoutUntilConfirmed) {
     pair.a.protocol.setCommandTimeoutMs(1000);
-    BusinessCard mine{"Ann", "", "Sales\r\nEurope", "/home/ann/cards/ann.bmp"};
+    BusinessCard mine{"Ann"_cp1252, {}, "Sales\r\nEurope"_cp1252, "/home/ann/cards/ann.bmp"};
     pair.a.protocol.sendCard(&mine);
     pair.filter = [](bool, SentFrame&) { return false; };
     for (int i = 0; i < 350; ++i)
@@ -107,7 +107,7 @@ TEST_F(CommandTest, CardIsResentEveryTimeoutUntilConfirmed) {
     BusinessCard got;
     got.picture = "/cards/";
     pair.b.protocol.readReceivedCard(got);
-    EXPECT_EQ(got.details, "Sales\r\nEurope");
+    EXPECT_EQ(got.details, "Sales\r\nEurope"_cp1252);
     // The picture's name is added only once the picture file itself has arrived.
     EXPECT_EQ(got.picture, "/cards/");
 }
@@ -118,8 +118,8 @@ TEST_F(CommandTest, ReceivedCardFieldsAreCutAndDoNotShift) {
     auto card = parseCardPayload("<My Card><" + longName + "\0><a<b\0><d\0><../../p.bmp\0>"s, tags);
     ASSERT_TRUE(card);
     EXPECT_EQ(card->name.size(), 63u);
-    EXPECT_EQ(card->phone, "a<b");
-    EXPECT_EQ(card->details, "d");
+    EXPECT_EQ(card->phone, "a<b"_cp1252);
+    EXPECT_EQ(card->details, "d"_cp1252);
     EXPECT_EQ(card->picture, "../../p.bmp");
 }
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/MessagePresenter.h"
 #include "fakes/ManualClock.h"
 #include "link/LinkProtocol.h"
-#include "link/MessagePresenter.h"
 #include "link/ProtocolPort.h"
 #include "resources/StringTable.h"
 

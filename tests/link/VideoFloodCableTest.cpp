@@ -18,7 +18,7 @@
 #include "link/LinkSession.h"
 #include "link/VideoFrameQueue.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
-#include "platform/posix/SteadyTickSource.h"
+#include "base/SteadyTickSource.h"
 #include "resources/StringTable.h"
 #include "support/LineSim.h"
 
@@ -46,7 +46,7 @@ long residentKb() {
 
 struct ChatLog : ChatListener {
     void chatText(std::string_view text) override { lines.emplace_back(text); }
-    void remoteName(std::string_view) override {}
+    void remoteName(const Cp1252Text&) override {}
     std::vector<std::string> lines;
 };
 

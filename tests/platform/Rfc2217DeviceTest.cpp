@@ -20,11 +20,11 @@
 #include <tuple>
 #include <vector>
 
+#include "base/SteadyTickSource.h"
 #include "fakes/ManualClock.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/posix/PseudoTerminal.h"
 #include "platform/posix/Rfc2217Device.h"
-#include "platform/posix/SteadyTickSource.h"
 
 namespace krl {
 namespace {

@@ -148,9 +148,9 @@ TEST(SetupWizardLogic, AnUnnamedCardStartsFromTheAccount) {
 
     GeneralSettings named;
     CardRecord card;
-    card.name = "Jos\xE9";
-    card.phone = "555";
-    card.details = "d";
+    card.name = Cp1252Text("Jos\xE9");
+    card.phone = "555"_cp1252;
+    card.details = "d"_cp1252;
     named.ownCard = card.toBytes();
     SetupWizardLogic stored({}, {}, named, "Other", "Co");
     EXPECT_EQ(stored.cardFields(), (CardFields{"José", "555", "d"}));
@@ -164,7 +164,7 @@ TEST(SetupWizardLogic, CardTakenBackAsWindows1252WithinItsFieldsAndFlagsByteWhol
     const CardRecord card =
         CardRecord::fromBytes(wizard.general().ownCard.data(), wizard.general().ownCard.size());
     EXPECT_EQ(card.name.size(), CardRecord::kNameChars);
-    EXPECT_EQ(card.name.substr(0, 4), "Jos\xE9");
+    EXPECT_EQ(card.name.bytes().substr(0, 4), "Jos\xE9");
     EXPECT_EQ(card.details.size(), CardRecord::kDetailsChars);
     EXPECT_EQ(wizard.general().cardFlags, 0);
     wizard.setCard({"a", "b", "c"}, true);

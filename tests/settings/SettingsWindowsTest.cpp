@@ -115,8 +115,8 @@ TEST(SetupWizard, EveryPageKeepsItsValuesBackAndForthAndFinishReturnsThem) {
     EXPECT_EQ(done.video().localVideo.get(VideoSetting::LuminanceOnly), 0u);
     const CardRecord card =
         CardRecord::fromBytes(done.general().ownCard.data(), done.general().ownCard.size());
-    EXPECT_EQ(card.name, "Zo\xEB Brightmar");
-    EXPECT_EQ(card.phone, "555 0100");
+    EXPECT_EQ(card.name, Cp1252Text("Zo\xEB Brightmar"));
+    EXPECT_EQ(card.phone, "555 0100"_cp1252);
     EXPECT_EQ(done.general().cardFlags, 0);
 }
 

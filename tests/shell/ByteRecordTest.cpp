@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/ByteRecord.h"
+#include "base/ByteRecord.h"
 #include "shell/ChatWindowRecord.h"
 #include "shell/PlacementRecord.h"
 #include "shell/TransferWindowRecord.h"

@@ -170,12 +170,12 @@ TEST_F(CableCall, ACallIsToldToTheListenersAndTheCardArrivesAsItTravelled) {
     EXPECT_EQ(a.controller->callCardFlags() & CallController::kOwnCardSent, 0);
     EXPECT_EQ(b.controller->callCardFlags() & CallController::kOwnCardSent, 0);
 
-    BusinessCard card{"Jos\xe9", "555", "Caf\xe9", ""};  // Windows-1252
+    BusinessCard card{Cp1252Text("Jos\xe9"), "555"_cp1252, Cp1252Text("Caf\xe9"), ""};
     b.controller->connection().protocol().sendCard(&card);
     run(clock, {&a, &b}, 200);
     ASSERT_EQ(a.listener.cards.size(), 1u);
-    EXPECT_EQ(a.listener.cards[0].name, "Jos\xe9");
-    EXPECT_EQ(a.controller->remoteCard()->name, "Jos\xe9");
+    EXPECT_EQ(a.listener.cards[0].name, Cp1252Text("Jos\xe9"));
+    EXPECT_EQ(a.controller->remoteCard()->name, Cp1252Text("Jos\xe9"));
     EXPECT_TRUE(a.controller->callCardFlags() & CallController::kRemoteCardReceived);
 
     b.controller->page();

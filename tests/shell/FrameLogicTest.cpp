@@ -83,9 +83,9 @@ TEST(FrameLogic, PumpThrottleHoldsOnlyWhileNotConnected) {
 }
 
 TEST(FrameLogic, CardTextLaysOutTheRemoteCard) {
-    EXPECT_EQ(FrameLogic::cardText(std::nullopt), " ");
-    BusinessCard c{"Ann", "555 1234", "Line one", "pic.bmp"};
-    EXPECT_EQ(FrameLogic::cardText(c), "Ann\r\n555 1234\r\n\r\nLine one\r\n");
+    EXPECT_EQ(FrameLogic::cardText(std::nullopt), " "_cp1252);
+    BusinessCard c{"Ann"_cp1252, "555 1234"_cp1252, "Line one"_cp1252, "pic.bmp"};
+    EXPECT_EQ(FrameLogic::cardText(c), "Ann\r\n555 1234\r\n\r\nLine one\r\n"_cp1252);
 }
 
 TEST(FrameLogic, NamesFromThePeerBecomeOnePlainComponent) {

@@ -21,12 +21,12 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "base/Cp1252.h"
+#include "base/SteadyTickSource.h"
 #include "connection/ui/DialingDialog.h"
 #include "controls/ui/DialogMessagePresenter.h"
 #include "controls/ui/MessageDialog.h"
-#include "link/Cp1252.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
-#include "platform/posix/SteadyTickSource.h"
 #include "resources/StringTable.h"
 #include "settings/Settings.h"
 #include "settings/ui/CKestrelSettings.h"
@@ -351,10 +351,10 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
         QFile shortcut(folder + "/Kestrelcall.desktop");
         ASSERT_TRUE(shortcut.open(QIODevice::WriteOnly));
     }
-    BusinessCard hostile{"../../x/Ann", "555", "Hello", ""};
+    BusinessCard hostile{"../../x/Ann"_cp1252, "555"_cp1252, "Hello"_cp1252, ""};
     b.call->connection().protocol().sendCard(&hostile);
     ASSERT_TRUE(waitFor([&] { return a.call->remoteCard().has_value(); }));
-    EXPECT_EQ(a.call->remoteCard()->name, "../../x/Ann");
+    EXPECT_EQ(a.call->remoteCard()->name, "../../x/Ann"_cp1252);
     EXPECT_TRUE(waitFor([&] { return QFile::exists(sendTo + "/_.._x_Ann.desktop"); }));
     EXPECT_EQ(QDir(sendTo).entryList(QDir::Files), QStringList{"_.._x_Ann.desktop"});
     EXPECT_EQ(QDir(a.dir.path()).entryList({"*.desktop"}, QDir::Files), QStringList{});
@@ -364,7 +364,8 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
 
     // A name in Windows-1252, as cards travel: the page entry, the card panel and the shortcut
     // show it as the user wrote it.
-    BusinessCard jose{"Jos\xe9", "555 0100", "Caf\xe9 M\xfcller", ""};
+    BusinessCard jose{Cp1252Text("Jos\xe9"), "555 0100"_cp1252, Cp1252Text("Caf\xe9 M\xfcller"),
+                      ""};
     a.call->connection().protocol().sendCard(&jose);
     ASSERT_TRUE(waitFor([&] { return b.call->remoteCard().has_value(); }));
     EXPECT_EQ(fb.action(CommandId::Page)->text(), QString::fromUtf8("P&age Jos\u00e9"));

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/SteadyTickSource.h"
 #include "platform/posix/Rfc2217Device.h"
-#include "platform/posix/SteadyTickSource.h"
 #include "support/ModemSim.h"
 
 namespace krl {

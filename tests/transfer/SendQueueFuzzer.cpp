@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/ReceivedName.h"
 #include "link/FileOffer.h"
-#include "link/ReceivedName.h"
 #include "transfer/SendQueueFile.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "base/Cp1252.h"
 #include "fakes/FakeFileStore.h"
-#include "link/Cp1252.h"
 #include "transfer/TransferHistoryFile.h"
 
 namespace krl {
@@ -16,7 +16,8 @@ using test::FakeFileStore;
 TEST(TransferHistoryFile, APeersNameCanNeitherShiftFieldsNorForgeALine) {
     FakeFileStore files;
     TransferHistoryFile history(files, "h");
-    std::string peerName = cp1252ToUtf8("Mallory;x\r\n/home/ann/.ssh/id_rsa;t;Eve;today");
+    std::string peerName =
+        cp1252ToUtf8(Cp1252Text("Mallory;x\r\n/home/ann/.ssh/id_rsa;t;Eve;today"));
     HistoryEntry sent{"/home/ann/notes;v2.txt", "Text", peerName, "07/12/2026  21:40:00"};
     ASSERT_TRUE(history.append(sent).ok());
     ASSERT_TRUE(history.append({"/b.txt", "Text", "Bob", "today"}).ok());

@@ -12,8 +12,8 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "base/SteadyTickSource.h"
 #include "platform/ffmpeg/FfmpegCaptureFactory.h"
-#include "platform/posix/SteadyTickSource.h"
 #include "video/TestPatternSource.h"
 #include "video/VideoManager.h"
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "link/Cp1252.h"
-#include "link/ReceivedName.h"
+#include "base/Cp1252.h"
+#include "base/ReceivedName.h"
 #include "link/ResumeStore.h"
 #include "resources/StringTable.h"
 
@@ -295,7 +295,7 @@ void CliPeer::readStandardInput() {
     if (n <= 0) {
         inputDone_ = true;
         if (!inputLine_.empty())
-            session_.protocol().sendChat(utf8ToCp1252(inputLine_));
+            session_.protocol().sendChat(utf8ToCp1252(inputLine_).bytes());
         return;
     }
     inputLine_.append(buffer, static_cast<std::size_t>(n));
@@ -303,7 +303,7 @@ void CliPeer::readStandardInput() {
     while ((end = inputLine_.find('\n')) != std::string::npos) {
         std::string line = inputLine_.substr(0, end);
         inputLine_.erase(0, end + 1);
-        if (session_.protocol().sendChat(utf8ToCp1252(line)) == 0)
+        if (session_.protocol().sendChat(utf8ToCp1252(line).bytes()) == 0)
             say("chat line not sent");
     }
 }
@@ -358,14 +358,14 @@ void CliPeer::greeted() {
     say("connected");
     if (options_.card) {
         BusinessCard card;
-        std::string text = utf8ToCp1252(*options_.card);
+        std::string text = utf8ToCp1252(*options_.card).bytes();
         std::size_t a = text.find('|');
         std::size_t b = a == std::string::npos ? a : text.find('|', a + 1);
-        card.name = text.substr(0, a);
+        card.name = Cp1252Text(text.substr(0, a));
         if (a != std::string::npos)
-            card.phone = text.substr(a + 1, b - a - 1);
+            card.phone = Cp1252Text(text.substr(a + 1, b - a - 1));
         if (b != std::string::npos)
-            card.details = text.substr(b + 1);
+            card.details = Cp1252Text(text.substr(b + 1));
         session_.protocol().sendCard(&card);
     }
     if (options_.page)
@@ -617,10 +617,10 @@ void CliPeer::chatWindowWanted() {}
 
 void CliPeer::chatText(std::string_view text) {
     progress_.clear();
-    out_ << cp1252ToUtf8(text) << "\n" << std::flush;
+    out_ << cp1252ToUtf8(Cp1252Text(text)) << "\n" << std::flush;
 }
 
-void CliPeer::remoteName(std::string_view name) {
+void CliPeer::remoteName(const Cp1252Text& name) {
     if (!name.empty())
         say("chatting with " + cp1252ToUtf8(name));
 }

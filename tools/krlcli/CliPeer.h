@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/SteadyTickSource.h"
 #include "connection/CommsSettings.h"
 #include "connection/Connection.h"
 #include "controls/ConsoleMessagePresenter.h"
@@ -14,7 +15,6 @@
 #include "link/LinkSession.h"
 #include "link/ReceiveQuestions.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
-#include "platform/posix/SteadyTickSource.h"
 #include "tools/krlcli/CliOptions.h"
 #include "tools/krlcli/CliVideo.h"
 #include "tools/krlcli/ProgressLine.h"
@@ -47,7 +47,7 @@ private:
     void chatWindowWanted() override;
     // ChatListener
     void chatText(std::string_view text) override;
-    void remoteName(std::string_view name) override;
+    void remoteName(const Cp1252Text& name) override;
     // FileExistsQuestion
     void ask(const std::string& proposedPath, Answer answer) override;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/TickSource.h"
+#include "base/TickSource.h"
 #include "video/CaptureSource.h"
 #include "video/LinkVideoPort.h"
 #include "video/VideoCall.h"

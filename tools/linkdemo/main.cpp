@@ -13,8 +13,8 @@
 #include <tuple>
 #include <vector>
 
+#include "base/SteadyTickSource.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
-#include "platform/posix/SteadyTickSource.h"
 #include "resources/StringTable.h"
 #include "tools/linkdemo/CableProcess.h"
 #include "tools/linkdemo/DemoEngine.h"

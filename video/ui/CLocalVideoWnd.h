@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "base/TickSource.h"
 #include "link/VideoSettingsRecord.h"
-#include "serial/TickSource.h"
 
 class QMenu;
 

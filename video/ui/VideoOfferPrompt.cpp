@@ -1,6 +1,6 @@
 #include "video/ui/VideoOfferPrompt.h"
 
-#include "link/MessagePresenter.h"
+#include "base/MessagePresenter.h"
 
 namespace krl {
 namespace {

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "base/TickSource.h"
 #include "platform/qt/QtSoundPlayer.h"
-#include "serial/TickSource.h"
 #include "video/CaptureSource.h"
 #include "video/PictureSize.h"
 #include "video/RemoteVideoStep.h"

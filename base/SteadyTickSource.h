@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "serial/TickSource.h"
+#include "base/TickSource.h"
 
 namespace krl {
 

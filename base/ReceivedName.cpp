@@ -1,8 +1,8 @@
-#include "link/ReceivedName.h"
+#include "base/ReceivedName.h"
 
 #include <cstdint>
 
-#include "link/Cp1252.h"
+#include "base/Cp1252.h"
 
 namespace krl {
 namespace {
@@ -21,7 +21,8 @@ std::string_view namePartOf(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-std::string plainReceivedName(std::string_view peerName) {
+std::string plainReceivedName(const Cp1252Text& peerText) {
+    std::string_view peerName = peerText.bytes();
     auto cut = peerName.find('\0');
     if (cut != std::string_view::npos)
         peerName = peerName.substr(0, cut);
@@ -45,7 +46,8 @@ std::string plainReceivedName(std::string_view peerName) {
     if (first == std::string::npos)
         return kFallbackName;
     // Leading dots are trimmed too: a received name never hides or climbs.
-    std::string name = cp1252ToUtf8(std::string_view(kept).substr(first, last - first + 1));
+    std::string name =
+        cp1252ToUtf8(Cp1252Text(std::string_view(kept).substr(first, last - first + 1)));
     if (name.size() > kMaxNameBytes) {
         std::size_t n = kMaxNameBytes;
         while (n > 0 && (static_cast<std::uint8_t>(name[n]) & 0xC0) == 0x80)
@@ -55,14 +57,14 @@ std::string plainReceivedName(std::string_view peerName) {
     return name.empty() ? kFallbackName : name;
 }
 
-std::string sendableName(std::string_view name) {
-    std::string out(name);
+Cp1252Text sendableName(const Cp1252Text& name) {
+    std::string out = name.bytes();
     for (char& ch : out) {
         auto b = static_cast<std::uint8_t>(ch);
         if (ch == '<' || ch == '>' || isControl(b))
             ch = '_';
     }
-    return out;
+    return Cp1252Text(std::move(out));
 }
 
 }  // namespace krl

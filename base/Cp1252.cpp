@@ -1,4 +1,4 @@
-#include "link/Cp1252.h"
+#include "base/Cp1252.h"
 
 #include <array>
 #include <cstdint>
@@ -37,7 +37,8 @@ char fromCodePoint(char32_t c) {
 
 }  // namespace
 
-std::string cp1252ToUtf8(std::string_view bytes) {
+std::string cp1252ToUtf8(const Cp1252Text& text) {
+    const std::string& bytes = text.bytes();
     std::string out;
     out.reserve(bytes.size());
     for (char ch : bytes) {
@@ -47,7 +48,7 @@ std::string cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
-std::string utf8ToCp1252(std::string_view text) {
+Cp1252Text utf8ToCp1252(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
@@ -74,7 +75,7 @@ std::string utf8ToCp1252(std::string_view text) {
         out.push_back(fromCodePoint(c));
         i += static_cast<std::size_t>(extra) + 1;
     }
-    return out;
+    return Cp1252Text(std::move(out));
 }
 
 }  // namespace krl
