@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include "base/Cp1252.h"
+#include "controls/ui/PictureControl.h"
 #include "resources/StringTable.h"
 #include "settings/Settings.h"
 #include "shell/CallController.h"
@@ -152,10 +153,9 @@ void CMainFrame::buildPanel() {
     QFont font(qs(strings_.text(50)));
     font.setPixelSize(11);
     cardText_->setFont(font);
-    cardPicture_ = new QLabel(panel);
+    cardPicture_ = new PictureControl(panel);
     cardPicture_->setObjectName(QStringLiteral("id%1").arg(kCardPictureId));
-    cardPicture_->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    cardPicture_->setAlignment(Qt::AlignCenter);
+    cardPicture_->setDefaultPicture(QPixmap(QStringLiteral(":/bitmaps/203.svg")));
     showCard();
 }
 
@@ -367,14 +367,11 @@ void CMainFrame::showCard() {
     const std::optional<BusinessCard>& card = call_.remoteCard();
     cardText_->setPlainText(qs(cp1252ToUtf8(FrameLogic::cardText(card)))
                                 .replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    QPixmap picture;
     if (card && (call_.callCardFlags() & CallController::kRemoteCardReceived) &&
         !card->picture.empty())
-        picture.load(QFile::decodeName(QByteArray::fromStdString(card->picture)));
-    if (picture.isNull())
-        picture = QPixmap(QStringLiteral(":/bitmaps/203.svg"));
-    cardPicture_->setPixmap(
-        picture.scaled(160, 120, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        cardPicture_->loadFile(QFile::decodeName(QByteArray::fromStdString(card->picture)));
+    else
+        cardPicture_->clear();
 }
 
 // --- commands -----------------------------------------------------------------------------

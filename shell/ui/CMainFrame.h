@@ -29,6 +29,7 @@ class CallController;
 class CommandRegistry;
 class MessagePresenter;
 class PictureButton;
+class PictureControl;
 class Settings;
 class StringTable;
 
@@ -147,7 +148,7 @@ private:
     QLabel* status_ = nullptr;
     QFrame* separator_ = nullptr;
     QPlainTextEdit* cardText_ = nullptr;
-    QLabel* cardPicture_ = nullptr;
+    PictureControl* cardPicture_ = nullptr;
 };
 
 }  // namespace krl
