@@ -8,8 +8,8 @@
 #include "shell/FrameMetrics.h"
 #include "shell/GeneralSettings.h"
 #include "shell/PlacementRecord.h"
-#include "shell/TonebaySettings.h"
-#include "shell/TransferWindowRecord.h"
+#include "transfer/TonebaySettings.h"
+#include "transfer/TransferWindowRecord.h"
 #include "video/VideoSettings.h"
 
 class QSettings;

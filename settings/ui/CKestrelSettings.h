@@ -8,7 +8,7 @@
 #include "connection/CommsSettings.h"
 #include "settings/PortChoices.h"
 #include "shell/GeneralSettings.h"
-#include "shell/TonebaySettings.h"
+#include "transfer/TonebaySettings.h"
 #include "video/VideoSettings.h"
 
 class QCheckBox;

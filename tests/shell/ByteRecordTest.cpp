@@ -3,7 +3,7 @@
 #include "base/ByteRecord.h"
 #include "shell/ChatWindowRecord.h"
 #include "shell/PlacementRecord.h"
-#include "shell/TransferWindowRecord.h"
+#include "transfer/TransferWindowRecord.h"
 
 using namespace krl;
 
