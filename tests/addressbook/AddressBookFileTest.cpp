@@ -4,7 +4,7 @@
 
 #include "addressbook/AddressBookFile.h"
 #include "fakes/FakeFileStore.h"
-#include "link/TempFolder.h"
+#include "fakes/TempFolder.h"
 #include "platform/posix/PosixFileStore.h"
 
 namespace krl {

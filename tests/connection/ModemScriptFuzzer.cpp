@@ -8,6 +8,7 @@
 #include "connection/ModemCommand.h"
 #include "connection/ModemScript.h"
 #include "fakes/ManualClock.h"
+#include "fakes/RecordingPresenter.h"
 
 namespace {
 
@@ -25,15 +26,6 @@ public:
     std::size_t sent = 0;
 };
 
-class AnsweringPresenter : public krl::MessagePresenter {
-public:
-    void show(const krl::Message&, AnswerHandler onAnswer) override {
-        if (onAnswer)
-            onAnswer(++count % 2 ? krl::MessageAnswer::Continue : krl::MessageAnswer::Yes);
-    }
-    int count = 0;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -48,7 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     krl::test::ManualClock clock;
     NullHost host;
-    AnsweringPresenter presenter;
+    krl::test::RecordingPresenter presenter;
+    presenter.answerBy = [&presenter](const krl::Message&) {
+        return presenter.shown.size() % 2 ? krl::MessageAnswer::Continue : krl::MessageAnswer::Yes;
+    };
     krl::ModemScript script(host, presenter, clock);
     script.setScript(krl::IniFile::parse(file));
     krl::ScriptOptions options;

@@ -7,15 +7,15 @@
 #include "connection/CallLog.h"
 #include "connection/ModemCommand.h"
 #include "connection/ModemScript.h"
-#include "connection/TestPresenter.h"
 #include "fakes/ManualClock.h"
+#include "fakes/RecordingPresenter.h"
 #include "fakes/ScriptedModem.h"
 
 using namespace krl;
 using krl::test::ManualClock;
+using krl::test::RecordingPresenter;
 using krl::test::ScriptedModem;
 using krl::test::shipped;
-using krl::test::TestPresenter;
 
 namespace {
 
@@ -24,7 +24,7 @@ class Harness : public ModemScriptHost {
 public:
     ManualClock clock;
     ScriptedModem modem;
-    TestPresenter presenter;
+    RecordingPresenter presenter;
     ModemScript script{*this, presenter, clock};
     std::vector<std::string> log;
     std::vector<std::string> events;

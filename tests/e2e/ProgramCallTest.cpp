@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "ProgramProcess.h"
+#include "fakes/TempFolder.h"
 #include "support/LineSim.h"
 
 using krl::test::LineSim;
@@ -66,9 +67,8 @@ std::string screenshot(const std::string& name) {
 
 TEST(ProgramCall, TwoCopiesCallHangUpAndListenAgain) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-    const fs::path root =
-        fs::temp_directory_path() / ("krl-e2e-program-" + std::to_string(::getpid()));
-    fs::remove_all(root);
+    const krl::test::TempFolder home;
+    const fs::path& root = home.path();
     LineSim cable;
     ASSERT_TRUE(cable.ok()) << cable.error();
     Side a(root, "a"), b(root, "b");
@@ -121,7 +121,6 @@ TEST(ProgramCall, TwoCopiesCallHangUpAndListenAgain) {
     // The settings were stored on the way out, each in its own home.
     EXPECT_TRUE(fs::exists(a.dir / "config/Brightmar/Kestrelcall.ini"));
     EXPECT_TRUE(fs::exists(b.dir / "config/Brightmar/Kestrelcall.ini"));
-    fs::remove_all(root);
 }
 
 // A first start from a fresh home and settings file: the setup wizard appears, is driven
@@ -129,9 +128,8 @@ TEST(ProgramCall, TwoCopiesCallHangUpAndListenAgain) {
 // program then listens; a second copy dials it and the call connects.
 TEST(ProgramCall, FirstStartWizardLeadsToACall) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-    const fs::path root =
-        fs::temp_directory_path() / ("krl-e2e-wizard-" + std::to_string(::getpid()));
-    fs::remove_all(root);
+    const krl::test::TempFolder home;
+    const fs::path& root = home.path();
     LineSim cable;
     ASSERT_TRUE(cable.ok()) << cable.error();
     Side a(root, "a"), b(root, "b");
@@ -180,5 +178,4 @@ TEST(ProgramCall, FirstStartWizardLeadsToACall) {
     EXPECT_EQ(b.ask("quit"), "ok");
     EXPECT_NE(fresh.waitForExit(kWaitMs), -1);
     EXPECT_NE(caller.waitForExit(kWaitMs), -1);
-    fs::remove_all(root);
 }

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "ProgramProcess.h"
+#include "fakes/TempFolder.h"
 #include "support/LineSim.h"
 
 using krl::test::LineSim;
@@ -113,9 +114,8 @@ std::string field(const std::string& texts, const std::string& id) {
 
 TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-    const fs::path root =
-        fs::temp_directory_path() / ("krl-e2e-video-" + std::to_string(::getpid()));
-    fs::remove_all(root);
+    const krl::test::TempFolder home;
+    const fs::path& root = home.path();
     LineSim cable;
     ASSERT_TRUE(cable.ok()) << cable.error();
     Side a(root, "a", false), b(root, "b", true);
@@ -233,5 +233,4 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
     EXPECT_EQ(b.ask("quit"), "ok");
     listener.waitForExit(kWaitMs);
     caller.waitForExit(kWaitMs);
-    fs::remove_all(root);
 }

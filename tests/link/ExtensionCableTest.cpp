@@ -8,10 +8,10 @@
 #include <functional>
 
 #include "ProtocolFakes.h"
-#include "TempFolder.h"
+#include "base/SteadyTickSource.h"
+#include "fakes/TempFolder.h"
 #include "link/LinkSession.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
-#include "base/SteadyTickSource.h"
 #include "support/LineSim.h"
 
 namespace krl::test {
@@ -30,7 +30,7 @@ struct Copy {
     fs::path in;
     SteadyTickSource clock;
     PosixSerialDeviceFactory devices{clock};
-    ScriptedPresenter messages;
+    RecordingPresenter messages;
     LinkSession session{devices, clock, StringTable::builtIn(), messages};
 };
 

@@ -8,8 +8,8 @@
 
 #include "FrameBytes.h"
 #include "ProtocolFakes.h"
-#include "TempFolder.h"
 #include "fakes/FakeSerialDevice.h"
+#include "fakes/TempFolder.h"
 #include "link/BlockCheckValue.h"
 #include "link/CheckFieldText.h"
 #include "link/CommandTags.h"
@@ -120,7 +120,7 @@ private:
     std::shared_ptr<FakeLine> line_ = std::make_shared<FakeLine>();
     FakeSerialDeviceFactory factory_{line_};
     ManualClock clock_;
-    ScriptedPresenter messages_;
+    RecordingPresenter messages_;
     LinkSession session_{factory_, clock_, StringTable::builtIn(), messages_};
     std::size_t seen_ = 0;
     const std::vector<std::uint8_t> crcOk_ = commandBytes("<CRCOK>");

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "ProtocolFakes.h"
-#include "TempFolder.h"
+#include "fakes/TempFolder.h"
 #include "link/ExtensionFrames.h"
 #include "link/HeldRanges.h"
 

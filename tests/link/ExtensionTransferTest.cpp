@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "ProtocolFakes.h"
-#include "TempFolder.h"
+#include "fakes/TempFolder.h"
 #include "link/ExtensionFrames.h"
 #include "link/FileSender.h"
 #include "link/ResumeStore.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "ProtocolFakes.h"
-#include "TempFolder.h"
+#include "fakes/TempFolder.h"
 #include "link/BlockCheckValue.h"
 #include "link/CheckFieldText.h"
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "ProtocolFakes.h"
+#include "fakes/TempFolder.h"
 #include "link/VideoFrameQueue.h"
 
 namespace {
@@ -12,14 +13,9 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Harness {
-    Harness() {
-        std::string pattern = (fs::temp_directory_path() / "krl-fuzz-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-        in = root / "in";
-        fs::create_directories(in);
-        fs::create_directories(root / "cards");
-    }
-    fs::path root, in;
+    krl::test::TempFolder root;
+    fs::path in = root.sub("in");
+    fs::path cards = root.sub("cards");
 };
 
 }  // namespace
@@ -31,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     krl::VideoFrameQueue queue;
     side.protocol.resetCall();
     side.protocol.setFrameQueue(&queue);
-    side.protocol.setCardPictureFolder((h.root / "cards").string());
+    side.protocol.setCardPictureFolder(h.cards.string());
     side.protocol.receiver().control(krl::ReceiveControl::Arm, h.in.string());
     side.protocol.video().setIncomingState(krl::IncomingVideoState::Receiving);
 

@@ -8,6 +8,7 @@
 
 #include "base/MessagePresenter.h"
 #include "fakes/ManualClock.h"
+#include "fakes/RecordingPresenter.h"
 #include "link/LinkProtocol.h"
 #include "link/ProtocolPort.h"
 #include "resources/StringTable.h"
@@ -60,14 +61,6 @@ private:
     ManualClock& clock_;
 };
 
-// Records the messages shown; questions stay open.
-class ScriptedPresenter : public MessagePresenter {
-public:
-    void show(const Message& message, AnswerHandler) override { shown.push_back(message.id); }
-    bool wasShown(int id) const { return std::find(shown.begin(), shown.end(), id) != shown.end(); }
-    std::vector<int> shown;
-};
-
 class ScriptedExistsQuestion : public FileExistsQuestion {
 public:
     void ask(const std::string& proposedPath, Answer answer) override {
@@ -83,7 +76,7 @@ struct ProtocolSide {
     explicit ProtocolSide(ManualClock& clock)
         : port(clock), protocol(port, StringTable::builtIn(), messages) {}
     RecordingPort port;
-    ScriptedPresenter messages;
+    RecordingPresenter messages;
     LinkProtocol protocol;
 
     void deliver(const SentFrame& f) {

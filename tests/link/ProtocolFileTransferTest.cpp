@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "ProtocolFakes.h"
-#include "TempFolder.h"
+#include "fakes/TempFolder.h"
 #include "link/BlockCheckValue.h"
 #include "link/CheckFieldText.h"
 #include "link/FileErrors.h"

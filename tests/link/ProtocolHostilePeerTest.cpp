@@ -6,8 +6,8 @@
 
 #include "FrameBytes.h"
 #include "ProtocolFakes.h"
-#include "TempFolder.h"
 #include "fakes/FakeSerialDevice.h"
+#include "fakes/TempFolder.h"
 #include "link/BlockCheckValue.h"
 #include "link/CheckFieldText.h"
 #include "link/LinkSession.h"
@@ -65,7 +65,7 @@ protected:
     std::shared_ptr<FakeLine> line = std::make_shared<FakeLine>();
     FakeSerialDeviceFactory factory{line};
     ManualClock clock;
-    ScriptedPresenter messages;
+    RecordingPresenter messages;
     LinkSession session{factory, clock, StringTable::builtIn(), messages};
     VideoListener video;
     VideoFrameQueue queue;

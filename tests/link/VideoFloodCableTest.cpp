@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "ProtocolFakes.h"
+#include "base/SteadyTickSource.h"
 #include "link/BlockCheckValue.h"
 #include "link/LinkSession.h"
 #include "link/VideoFrameQueue.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
-#include "base/SteadyTickSource.h"
 #include "resources/StringTable.h"
 #include "support/LineSim.h"
 
@@ -55,7 +55,7 @@ TEST(VideoFloodCableTest, FramesBeyondTheWindowAreDroppedAndTheCallAnswers) {
     ASSERT_TRUE(cable.ok()) << cable.error();
     SteadyTickSource clock;
     PosixSerialDeviceFactory devicesA{clock}, devicesB{clock};
-    ScriptedPresenter messagesA, messagesB;
+    RecordingPresenter messagesA, messagesB;
     LinkSession flooder(devicesA, clock, StringTable::builtIn(), messagesA);
     LinkSession receiver(devicesB, clock, StringTable::builtIn(), messagesB);
     LineSettings line;

@@ -7,6 +7,7 @@
 
 #include "fakes/FakeSerialDevice.h"
 #include "fakes/ManualClock.h"
+#include "fakes/TempFolder.h"
 #include "serial/SerialLink.h"
 
 namespace krl {
@@ -78,19 +79,15 @@ TEST_F(SerialLinkTest, CarrierFollowsDcdOnlyUnderTheModemCheck) {
 
 // Line format is checked through the engine's connection log; here: a log outlives calls.
 TEST_F(SerialLinkTest, LogAppendsAndAnUnwritablePathFails) {
-    auto path = std::filesystem::temp_directory_path() /
-                ("krl-serial-log-" + std::to_string(::getpid()) + ".log");
-    std::filesystem::remove(path);
+    const test::TempFolder folder;
+    const auto path = folder / "serial.log";
     EXPECT_FALSE(link.openLog("/nonexistent-dir/x/y.log"));
     for (const char* text : {"first", "again"}) {
         ASSERT_TRUE(link.openLog(path.string()));
         link.log(LogDirection::Sent, text);
         link.closeLog();
     }
-    std::ifstream in(path, std::ios::binary);
-    std::string contents{std::istreambuf_iterator<char>(in), {}};
-    std::filesystem::remove(path);
-    EXPECT_EQ(contents, ">  first\r\n>  again\r\n");
+    EXPECT_EQ(test::readText(path), ">  first\r\n>  again\r\n");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fakes/ManualClock.h"
+#include "fakes/TempFolder.h"
 #include "platform/posix/PortName.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/posix/PseudoTerminal.h"
@@ -60,10 +61,9 @@ TEST(PortNameTest, ComNamesMapToTtySAndPathsPassThrough) {
 
 TEST_F(TermiosSerialDeviceTest, OnlyExistingFreeTerminalsOpenAndCloseFreesThePort) {
     EXPECT_FALSE(device.open("/dev/nonexistent-krl-port"));
-    auto file = std::filesystem::temp_directory_path() / "krl-not-a-tty";
-    std::ofstream(file) << "x";
-    EXPECT_FALSE(device.open(file.string()));
-    std::filesystem::remove(file);
+    const test::TempFolder folder;
+    test::writeText(folder / "not-a-tty", "x");
+    EXPECT_FALSE(device.open((folder / "not-a-tty").string()));
 
     TermiosSerialDevice second(clock);
     ASSERT_TRUE(device.open(pty->slavePath()));

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "fakes/TempFolder.h"
 #include "platform/posix/SysfsSerialPortLister.h"
 
 namespace krl {
@@ -14,8 +15,8 @@ namespace fs = std::filesystem;
 // A /sys/class/tty and /dev of its own: ttyS0 with a UART, ttyS1 without one, a USB adapter
 // with its descriptors, an ACM modem whose /dev node is gone, and a console that is no port.
 TEST(SysfsSerialPortLister, ListsPortsThatAnswerWithTheirDescriptions) {
-    const fs::path root = fs::temp_directory_path() / ("krl-sysfs-" + std::to_string(getpid()));
-    fs::remove_all(root);
+    const test::TempFolder folder;
+    const fs::path& root = folder.path();
     const fs::path sys = root / "sys/class/tty";
     const fs::path dev = root / "dev";
     const fs::path usb = root / "sys/devices/usb1/1-1";
@@ -42,7 +43,6 @@ TEST(SysfsSerialPortLister, ListsPortsThatAnswerWithTheirDescriptions) {
     };
     EXPECT_EQ(SysfsSerialPortLister(sys.string(), dev.string()).devices(), expected);
     EXPECT_TRUE(SysfsSerialPortLister((root / "nothing").string(), dev.string()).devices().empty());
-    fs::remove_all(root);
 }
 
 }  // namespace

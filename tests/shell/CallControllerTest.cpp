@@ -7,9 +7,9 @@
 #include <functional>
 #include <memory>
 
-#include "connection/TestPresenter.h"
 #include "fakes/FakeSerialDevice.h"
 #include "fakes/ManualClock.h"
+#include "fakes/RecordingPresenter.h"
 #include "fakes/ScriptedModem.h"
 #include "resources/StringTable.h"
 #include "shell/CallController.h"
@@ -18,7 +18,7 @@
 
 using namespace krl;
 using test::ManualClock;
-using test::TestPresenter;
+using test::RecordingPresenter;
 
 namespace {
 
@@ -121,7 +121,7 @@ struct Side {
     bool alwaysListen() const { return settings.get<CommsSettings>().alwaysListen; }
 
     Settings settings;
-    TestPresenter presenter;
+    RecordingPresenter presenter;
     LoopHost host;
     RecordingVideo video;
     RecordingListener listener;

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "fakes/TempFolder.h"
 #include "shell/SettingsStore.h"
 
 namespace {
@@ -47,18 +48,8 @@ Loaded loadAll(const krl::SettingsStore& store) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // A new file name each time: the settings reader keeps files it has parsed by name.
     // Removed with what is left in it when the fuzzer ends.
-    static const struct Folder {
-        Folder() {
-            std::string pattern = (fs::temp_directory_path() / "krl-fuzz-settings-XXXXXX").string();
-            path = ::mkdtemp(pattern.data());
-        }
-        ~Folder() {
-            std::error_code ec;
-            fs::remove_all(path, ec);
-        }
-        fs::path path;
-    } scratch;
-    const fs::path& folder = scratch.path;
+    static const krl::test::TempFolder scratch;
+    const fs::path& folder = scratch.path();
     static unsigned long serial = 0;
     const fs::path path = folder / ("settings" + std::to_string(++serial) + ".ini");
     const fs::path again = folder / ("again" + std::to_string(serial) + ".ini");

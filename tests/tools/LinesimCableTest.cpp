@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fakes/ManualClock.h"
+#include "fakes/TempFolder.h"
 #include "platform/posix/TermiosSerialDevice.h"
 #include "support/LineSim.h"
 
@@ -213,9 +214,9 @@ TEST(LinesimCableTest, StopsByItselfAfterItsDuration) {
 }
 
 TEST(LinesimCableTest, DeviceLinksNameTheEndsWhileTheCableRuns) {
-    auto dir = std::filesystem::temp_directory_path();
-    auto linkA = dir / ("krl-cable-a-" + std::to_string(::getpid()));
-    auto linkB = dir / ("krl-cable-b-" + std::to_string(::getpid()));
+    const test::TempFolder dir;
+    const auto linkA = dir / "cable-a";
+    const auto linkB = dir / "cable-b";
     {
         LineSim cable(
             {.extraArguments = {"--link-a", linkA.string(), "--link-b=" + linkB.string()}});

@@ -2,33 +2,18 @@
 
 #include <string>
 
+#include "fakes/InstantLine.h"
 #include "serial/SerialDevice.h"
 #include "tools/linesim/ModemExchange.h"
 
 namespace krl::linesim {
 namespace {
 
-// A line that delivers at once and without faults.
-class InstantLine : public LineDirection {
-public:
-    void setRate(std::uint32_t) override {}
-    void push(const std::uint8_t* data, std::size_t count, std::uint64_t) override {
-        bytes.insert(bytes.end(), data, data + count);
-    }
-    std::vector<std::uint8_t> pull(std::uint64_t) override {
-        std::vector<std::uint8_t> out;
-        out.swap(bytes);
-        return out;
-    }
-    std::size_t queued() const override { return bytes.size(); }
-    void clear() override { bytes.clear(); }
-    std::vector<std::uint8_t> bytes;
-};
-
 class ModemExchangeTest : public ::testing::Test {
 protected:
     ModemExchangeTest()
-        : exchange(config(), std::make_unique<InstantLine>(), std::make_unique<InstantLine>()) {
+        : exchange(config(), std::make_unique<test::InstantLine>(),
+                   std::make_unique<test::InstantLine>()) {
         type(0, "ATE0\r");
         type(1, "ATE0\r");
         out(0);

@@ -4,28 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "fakes/InstantLine.h"
 #include "tools/linesim/ModemExchange.h"
-
-namespace {
-
-class InstantLine : public krl::linesim::LineDirection {
-public:
-    void setRate(std::uint32_t) override {}
-    void push(const std::uint8_t* data, std::size_t count, std::uint64_t) override {
-        if (bytes.size() < 65536)
-            bytes.insert(bytes.end(), data, data + count);
-    }
-    std::vector<std::uint8_t> pull(std::uint64_t) override {
-        std::vector<std::uint8_t> out;
-        out.swap(bytes);
-        return out;
-    }
-    std::size_t queued() const override { return bytes.size(); }
-    void clear() override { bytes.clear(); }
-    std::vector<std::uint8_t> bytes;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace krl::linesim;
@@ -34,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     config.timing.ringIntervalMs = 200;
     config.timing.ringOnMs = 50;
     config.timing.handshakeMs = 50;
-    ModemExchange exchange(config, std::make_unique<InstantLine>(),
-                           std::make_unique<InstantLine>());
+    ModemExchange exchange(config, std::make_unique<krl::test::InstantLine>(),
+                           std::make_unique<krl::test::InstantLine>());
     std::uint64_t now = 1000;
     std::size_t i = 0;
     while (i < size) {

@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "link/TempFolder.h"
+#include "fakes/TempFolder.h"
 #include "platform/posix/PosixFileStore.h"
 
 namespace krl {

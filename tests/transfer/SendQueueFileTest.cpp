@@ -3,7 +3,7 @@
 #include <string>
 
 #include "fakes/FakeFileStore.h"
-#include "link/TempFolder.h"
+#include "fakes/TempFolder.h"
 #include "platform/posix/PosixFileStore.h"
 #include "transfer/SendQueueFile.h"
 

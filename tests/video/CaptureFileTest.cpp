@@ -13,6 +13,8 @@ extern "C" {
 }
 
 #include "base/SteadyTickSource.h"
+#include "fakes/ManualClock.h"
+#include "fakes/TempFolder.h"
 #include "platform/ffmpeg/FfmpegCaptureFactory.h"
 #include "video/TestPatternSource.h"
 #include "video/VideoManager.h"
@@ -21,12 +23,6 @@ namespace {
 
 using namespace krl;
 namespace fs = std::filesystem;
-
-class FixedTicks : public TickSource {
-public:
-    std::uint64_t now = 0;
-    std::uint64_t nowMs() const override { return now; }
-};
 
 double lumaPsnr(const Picture& a, const Picture& b) {
     double se = 0;
@@ -43,16 +39,15 @@ double lumaPsnr(const Picture& a, const Picture& b) {
 
 class CaptureFile : public ::testing::Test {
 protected:
-    fs::path dir = fs::temp_directory_path() / ("krl-capture-" + std::to_string(::getpid()));
+    test::TempFolder folder;
+    const fs::path& dir = folder.path();
     FfmpegCaptureFactory factory;
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override { fs::remove_all(dir); }
 };
 
 TEST_F(CaptureFile, RecordedAviPlaysBackAsTheVideoSource) {
     const std::string path = (dir / "recorded.avi").string();
     // Record the outgoing pictures of a capturing manager, as the Record menu entry does.
-    FixedTicks ticks;
+    test::ManualClock ticks{0};
     VideoManager recorder(factory, ticks);
     recorder.setDriver(CaptureSourceFactory::kTestPattern);
     VideoSettingsRecord record;
@@ -63,7 +58,7 @@ TEST_F(CaptureFile, RecordedAviPlaysBackAsTheVideoSource) {
     std::vector<Picture> recorded;
     for (int i = 0; i < 30; ++i) {
         // One picture a frame time of the file (15 a second).
-        ticks.now = (static_cast<std::uint64_t>(i) * 1000 + 14) / 15;
+        ticks.set((static_cast<std::uint64_t>(i) * 1000 + 14) / 15);
         recorder.grab(false);
         recorded.push_back(recorder.localPicture());
     }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "fakes/TempFolder.h"
 #include "video/BmpFile.h"
 #include "video/PieceSplitter.h"
 #include "video/SettingsChange.h"
@@ -200,20 +201,10 @@ TEST(VideoPane, PaletteDisplaySwitchesToEightBitsAfterTenFrames) {
 
 class TempDir : public ::testing::Test {
 protected:
-    fs::path dir;
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("krl-video-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    void touch(const fs::path& p, const std::string& text = "mine") { std::ofstream(p) << text; }
-    std::string read(const fs::path& p) {
-        std::ifstream in(p);
-        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
+    test::TempFolder folder;
+    const fs::path& dir = folder.path();
+    void touch(const fs::path& p, const std::string& text = "mine") { test::writeText(p, text); }
+    std::string read(const fs::path& p) { return test::readText(p); }
 };
 
 TEST_F(TempDir, SnapshotNamesAndBitmapFiles) {

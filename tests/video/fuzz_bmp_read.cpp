@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "fakes/TempFolder.h"
 #include "video/BmpFile.h"
 
 namespace {
@@ -19,24 +20,13 @@ void require(bool condition) {
         std::abort();
 }
 
-std::string scratch(const char* name) {
-    return (std::filesystem::temp_directory_path() /
-            ("krl-fuzz-bmp-" + std::to_string(::getpid()) + name))
-        .string();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Removed when the fuzzer ends.
-    static const struct Files {
-        ~Files() {
-            std::remove(in.c_str());
-            std::remove(again.c_str());
-        }
-        std::string in = scratch(".bmp"), again = scratch("-again.bmp");
-    } files;
-    const std::string &in = files.in, &again = files.again;
+    static const krl::test::TempFolder scratch;
+    static const std::string in = (scratch / "in.bmp").string();
+    static const std::string again = (scratch / "again.bmp").string();
     std::ofstream(in, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     krl::Picture p;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -8,26 +10,30 @@
 
 namespace krl::test {
 
-// Records every message. Answers at once with the next queued answer, else with autoAnswer
-// when set; otherwise the question stays open until the test answers it.
-class TestPresenter : public MessagePresenter {
+// Records every message shown. A question is answered at once with the next queued answer,
+// else by answerBy when set, else with autoAnswer when set; otherwise it stays open until the
+// test answers it.
+class RecordingPresenter : public MessagePresenter {
 public:
     std::vector<Message> shown;
     std::deque<MessageAnswer> queued;
+    std::function<MessageAnswer(const Message&)> answerBy;
     std::optional<MessageAnswer> autoAnswer;
     std::deque<AnswerHandler> open;
 
     void show(const Message& message, AnswerHandler onAnswer) override {
         shown.push_back(message);
+        if (!onAnswer)
+            return;
         if (!queued.empty()) {
             MessageAnswer a = queued.front();
             queued.pop_front();
-            if (onAnswer)
-                onAnswer(a);
+            onAnswer(a);
+        } else if (answerBy) {
+            onAnswer(answerBy(message));
         } else if (autoAnswer) {
-            if (onAnswer)
-                onAnswer(*autoAnswer);
-        } else if (onAnswer) {
+            onAnswer(*autoAnswer);
+        } else {
             open.push_back(std::move(onAnswer));
         }
     }
@@ -42,6 +48,10 @@ public:
         for (const Message& m : shown)
             out.push_back(m.id);
         return out;
+    }
+    bool wasShown(int id) const {
+        return std::any_of(shown.begin(), shown.end(),
+                           [id](const Message& m) { return m.id == id; });
     }
 };
 
