@@ -9,9 +9,12 @@ namespace krl {
 namespace {
 
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -23,21 +26,31 @@ bool unescape(std::string_view in, std::string& out) {
             out.push_back(c);
             continue;
         }
-        if (++i >= in.size()) return false;
+        if (++i >= in.size())
+            return false;
         switch (in[i]) {
-            case 'n': out.push_back('\n'); break;
-            case 't': out.push_back('\t'); break;
-            case '\\': out.push_back('\\'); break;
+            case 'n':
+                out.push_back('\n');
+                break;
+            case 't':
+                out.push_back('\t');
+                break;
+            case '\\':
+                out.push_back('\\');
+                break;
             case 'x': {
-                if (i + 2 >= in.size()) return false;
+                if (i + 2 >= in.size())
+                    return false;
                 int hi = hexDigit(in[i + 1]);
                 int lo = hexDigit(in[i + 2]);
-                if (hi < 0 || lo < 0) return false;
+                if (hi < 0 || lo < 0)
+                    return false;
                 out.push_back(static_cast<char>(hi * 16 + lo));
                 i += 2;
                 break;
             }
-            default: return false;
+            default:
+                return false;
         }
     }
     return true;
@@ -50,15 +63,19 @@ StringTable StringTable::parse(std::string_view source) {
     std::size_t pos = 0;
     while (pos < source.size()) {
         std::size_t end = source.find('\n', pos);
-        if (end == std::string_view::npos) end = source.size();
+        if (end == std::string_view::npos)
+            end = source.size();
         std::string_view line = source.substr(pos, end - pos);
         pos = end + 1;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty() || line.front() == '#') continue;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty() || line.front() == '#')
+            continue;
 
         std::size_t tab = line.find('\t');
         int number = 0;
-        auto [ptr, ec] = std::from_chars(line.data(), line.data() + (tab == line.npos ? 0 : tab), number);
+        auto [ptr, ec] =
+            std::from_chars(line.data(), line.data() + (tab == line.npos ? 0 : tab), number);
         std::string text;
         if (tab == line.npos || ec != std::errc() || ptr != line.data() + tab ||
             !unescape(line.substr(tab + 1), text)) {

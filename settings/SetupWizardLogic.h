@@ -3,7 +3,7 @@
 #include <string>
 
 #include "connection/CommsSettings.h"
-#include "shell/GeneralSettings.h"
+#include "settings/GeneralSettings.h"
 #include "video/VideoSettings.h"
 
 namespace krl {

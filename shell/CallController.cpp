@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "shell/GeneralSettings.h"
+#include "settings/GeneralSettings.h"
 #include "video/VideoWindowPair.h"
 
 namespace krl {

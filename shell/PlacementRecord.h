@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "base/ByteRecord.h"
-#include "shell/FrameMetrics.h"
+#include "base/FrameMetrics.h"
 
 namespace krl {
 

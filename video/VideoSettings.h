@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/FrameMetrics.h"
 #include "base/ScreenRect.h"
 #include "link/VideoSettingsRecord.h"
-#include "shell/FrameMetrics.h"
 
 namespace krl {
 

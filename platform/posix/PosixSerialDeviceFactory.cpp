@@ -25,7 +25,8 @@ bool PosixSerialDeviceFactory::isRemoteName(const std::string& portName) {
 std::unique_ptr<SerialDevice> PosixSerialDeviceFactory::create(const std::string& portName) {
     if (isRemoteName(portName)) {
         // A remote port server (ser2net, the modem emulator) unless another factory was given.
-        if (remote_ != nullptr) return remote_->create(portName);
+        if (remote_ != nullptr)
+            return remote_->create(portName);
         return std::make_unique<Rfc2217Device>(ticks_);
     }
     return std::make_unique<TermiosSerialDevice>(ticks_, options_);

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "connection/CommsSettings.h"
+#include "settings/GeneralSettings.h"
 #include "settings/PortChoices.h"
-#include "shell/GeneralSettings.h"
 #include "transfer/TonebaySettings.h"
 #include "video/VideoSettings.h"
 

@@ -4,19 +4,20 @@
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <cstdio>
+#include <cstring>
 
 #include "base/SteadyTickSource.h"
 #include "controls/ui/DialogMessagePresenter.h"
 #include "platform/ffmpeg/FfmpegCaptureFactory.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
+#include "platform/qt/HomeFolders.h"
+#include "platform/qt/SettingsStore.h"
 #include "platform/qt/SingleInstance.h"
+#include "platform/qt/StoredSettings.h"
 #include "resources/StringTable.h"
 #include "settings/Settings.h"
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
-#include "shell/HomeFolders.h"
-#include "shell/SettingsStore.h"
-#include "shell/StoredSettings.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/CVideoPhoneApp.h"
 #include "shell/ui/LaunchOptions.h"
@@ -39,6 +40,11 @@ QString assetDir() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before the window system is reached, so that it works without a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("Kestrelcall %s\n", KRL_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrelcall"));
     QApplication::setOrganizationName(QStringLiteral("Brightmar"));

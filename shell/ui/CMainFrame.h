@@ -10,10 +10,10 @@
 
 #include "connection/ui/QtDialingWindow.h"
 #include "platform/qt/DesktopNotifier.h"
+#include "platform/qt/HomeFolders.h"
 #include "platform/qt/QtSoundPlayer.h"
 #include "shell/CallListener.h"
 #include "shell/CommandTable.h"
-#include "shell/HomeFolders.h"
 #include "shell/ui/SendToShortcut.h"
 #include "shell/ui/TransferWindowStub.h"
 #include "video/VideoWindowPair.h"

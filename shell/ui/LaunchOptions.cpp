@@ -5,7 +5,8 @@ namespace krl {
 QString LaunchOptions::usage() {
     return QStringLiteral(
         "usage: kestrelcall [--port DEVICE] [--modem FILE] [--always-listen | --no-listen]\n"
-        "                   [--dial] [--splash-ms N] [--] [FILE...]\n");
+        "                   [--dial] [--splash-ms N] [--] [FILE...]\n"
+        "       kestrelcall --version\n");
 }
 
 std::optional<LaunchOptions> LaunchOptions::parse(const QStringList& arguments, QString* error) {

@@ -1,11 +1,11 @@
 #include "shell/ui/ProgramCommands.h"
 
 #include "base/Cp1252.h"
+#include "settings/GeneralSettings.h"
 #include "settings/Settings.h"
 #include "shell/CallCommands.h"
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
-#include "shell/GeneralSettings.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/Placeholder.h"
 #include "shell/ui/SettingsCommands.h"

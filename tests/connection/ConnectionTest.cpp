@@ -10,18 +10,18 @@
 #include "connection/Connection.h"
 #include "connection/DialingWindow.h"
 #include "connection/RingSound.h"
-#include "connection/TestPresenter.h"
 #include "fakes/ManualClock.h"
+#include "fakes/RecordingPresenter.h"
 #include "fakes/ScriptedModem.h"
 #include "resources/StringTable.h"
 
 using namespace krl;
 using krl::test::ManualClock;
 using krl::test::readLines;
+using krl::test::RecordingPresenter;
 using krl::test::ScriptedModem;
 using krl::test::ScriptedModemFactory;
 using krl::test::shipped;
-using krl::test::TestPresenter;
 namespace fs = std::filesystem;
 
 namespace {
@@ -104,7 +104,7 @@ protected:
     ManualClock clock;
     ScriptedModem modem;
     ScriptedModemFactory factory{modem};
-    TestPresenter presenter;
+    RecordingPresenter presenter;
     CommsSettings settings;
     FixedWallClock wall;
     RecordingWindow window;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/ByteRecord.h"
-#include "shell/ChatWindowRecord.h"
+#include "chat/ChatWindowRecord.h"
 #include "shell/PlacementRecord.h"
 #include "transfer/TransferWindowRecord.h"
 

@@ -12,8 +12,8 @@
 #include "fakes/RecordingPresenter.h"
 #include "fakes/ScriptedModem.h"
 #include "resources/StringTable.h"
+#include "settings/GeneralSettings.h"
 #include "shell/CallController.h"
-#include "shell/GeneralSettings.h"
 #include "video/VideoWindowPair.h"
 
 using namespace krl;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/ChatWindowRecord.h"
+#include "chat/ChatWindowRecord.h"
 
 namespace krl {
 

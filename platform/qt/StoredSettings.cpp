@@ -1,7 +1,7 @@
-#include "shell/StoredSettings.h"
+#include "platform/qt/StoredSettings.h"
 
+#include "platform/qt/SettingsStore.h"
 #include "settings/Settings.h"
-#include "shell/SettingsStore.h"
 
 namespace krl {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "fakes/TempFolder.h"
-#include "shell/SettingsStore.h"
+#include "platform/qt/SettingsStore.h"
 
 namespace {
 

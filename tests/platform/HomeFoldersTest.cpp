@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "shell/HomeFolders.h"
+#include "platform/qt/HomeFolders.h"
 
 using namespace krl;
 

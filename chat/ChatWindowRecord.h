@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/ByteRecord.h"
-#include "shell/FrameMetrics.h"
+#include "base/FrameMetrics.h"
 
 namespace krl {
 

@@ -1,4 +1,4 @@
-#include "shell/HomeFolders.h"
+#include "platform/qt/HomeFolders.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -6,7 +6,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "shell/SettingsStore.h"
+#include "platform/qt/SettingsStore.h"
 
 using namespace krl;
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "base/FrameMetrics.h"
 #include "connection/CommsSettings.h"
-#include "shell/FrameMetrics.h"
-#include "shell/GeneralSettings.h"
+#include "settings/GeneralSettings.h"
 #include "shell/PlacementRecord.h"
 #include "transfer/TonebaySettings.h"
 #include "transfer/TransferWindowRecord.h"

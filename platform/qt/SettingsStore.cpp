@@ -1,4 +1,4 @@
-#include "shell/SettingsStore.h"
+#include "platform/qt/SettingsStore.h"
 
 #include <QByteArray>
 #include <QDir>
