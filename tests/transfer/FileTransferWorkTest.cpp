@@ -2,9 +2,9 @@
 
 #include <cerrno>
 
-#include "connection/TestPresenter.h"
 #include "fakes/FakeFileStore.h"
 #include "fakes/FakeTransferSides.h"
+#include "fakes/RecordingPresenter.h"
 #include "transfer/FileTransferWork.h"
 
 namespace krl {
@@ -12,7 +12,7 @@ namespace {
 
 using test::FakeFileStore;
 using test::FakeTransferSides;
-using test::TestPresenter;
+using test::RecordingPresenter;
 
 // The window and the program around the transfer, recorded.
 struct RecordingHost : TransferHost, TransferView {
@@ -50,7 +50,7 @@ TonebaySettings defaults() {
 struct Transfer {
     FakeFileStore files;
     FakeTransferSides sides;
-    TestPresenter messages;
+    RecordingPresenter messages;
     RecordingHost host;
     std::unique_ptr<FileTransferWork> work;
 
