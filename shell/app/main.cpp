@@ -18,6 +18,7 @@
 #include "settings/Settings.h"
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
+#include "shell/app/TestChannel.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/CVideoPhoneApp.h"
 #include "shell/ui/LaunchOptions.h"
@@ -96,11 +97,14 @@ int main(int argc, char** argv) {
     host.attach(call);
     krl::FfmpegCaptureFactory sources;
     krl::CommandRegistry commands;
+    krl::VideoWindows* video = nullptr;
     krl::CMainFrame frame(krl::FrameServices{call, settings, messages, commands, strings, folders},
-                          [&ticks, &strings, &sources, &call](QWidget* owner) {
+                          [&ticks, &strings, &sources, &call, &video](QWidget* owner) {
                               // The windows' Hold button is the call's Hold.
-                              return std::make_unique<krl::VideoWindows>(
+                              auto windows = std::make_unique<krl::VideoWindows>(
                                   owner, ticks, strings, sources, [&call] { call.toggleHold(); });
+                              video = windows.get();
+                              return windows;
                           });
     krl::addProgramCommands(commands, frame, call, settings, frame.videoPair());
     messages.setMainWindow(&frame);
@@ -108,6 +112,7 @@ int main(int argc, char** argv) {
     host.setCloseProgram([&frame] { frame.closeForGood(); });
     krl::ModalDiscipline discipline;
     krl::CVideoPhoneApp phone(frame, settings, instance, *options);
+    const std::unique_ptr<QObject> testChannel = krl::openTestChannel({frame, call, video});
     phone.initInstance();
     host.start();
     return QApplication::exec();

@@ -303,10 +303,6 @@ void CMainFrame::updateStatusLine() {
     status_->setText(qs(strings_.text(displayTextId(state))));
 }
 
-QString CMainFrame::statusText() const {
-    return status_->text();
-}
-
 bool CMainFrame::cardPanelShown() const {
     return settings_.get<PlacementRecord>().cardPanelShown != 0;
 }

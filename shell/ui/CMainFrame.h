@@ -82,16 +82,6 @@ public:
     // The way out has reached "not connected": store the settings and close.
     void closeForGood();
 
-    CallController& call() { return call_; }
-    QtDialingWindow& dialingWindow() { return dialing_; }
-    QString statusText() const;
-    bool cardPanelShown() const;
-    QAction* action(CommandId command) const { return actions_.value(static_cast<int>(command)); }
-    PictureButton* button(CommandId command) const {
-        return buttons_.value(static_cast<int>(command));
-    }
-    TransferWindowStub* transferWindow() const { return transfer_.data(); }
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -104,6 +94,12 @@ private:
     void cardReceived(const BusinessCard& card) override;
     void pageArrived() override;
     void fileOffered() override;
+
+    bool cardPanelShown() const;
+    QAction* action(CommandId command) const { return actions_.value(static_cast<int>(command)); }
+    PictureButton* button(CommandId command) const {
+        return buttons_.value(static_cast<int>(command));
+    }
 
     void buildPanel();
     void buildMenus();

@@ -9,7 +9,6 @@
 #include "settings/Settings.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/StartupPicture.h"
-#include "shell/ui/TestChannel.h"
 
 namespace krl {
 
@@ -34,11 +33,6 @@ CVideoPhoneApp::CVideoPhoneApp(CMainFrame& frame, Settings& settings, SingleInst
 CVideoPhoneApp::~CVideoPhoneApp() = default;
 
 void CVideoPhoneApp::initInstance() {
-    const QString channel = qEnvironmentVariable("KRL_TEST_CHANNEL");
-    if (!channel.isEmpty()) {
-        testChannel_ = std::make_unique<TestChannel>(frame_);
-        testChannel_->listen(channel);
-    }
     applyPresets();
     picture_ = std::make_unique<StartupPicture>();
     picture_->show();

@@ -13,7 +13,6 @@ class CMainFrame;
 class Settings;
 class SingleInstance;
 class StartupPicture;
-class TestChannel;
 
 // The application object: shows the start-up picture, creates the main frame and finishes its
 // start-up when the picture goes, hands files from the command line and from later copies of
@@ -40,7 +39,6 @@ private:
     SingleInstance& instance_;
     LaunchOptions options_;
     std::unique_ptr<StartupPicture> picture_;
-    std::unique_ptr<TestChannel> testChannel_;
     QTimer startupTimer_;
     bool startupPending_ = false;
 };

@@ -39,14 +39,12 @@ bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
 struct Side {
     fs::path dir;
     std::string channel;
-    std::string videoChannel;
     std::map<std::string, std::string> env;
 
     Side(const fs::path& root, const std::string& name, bool promptForVideo) : dir(root / name) {
         fs::create_directories(dir / "home");
         fs::create_directories(dir / "config/Brightmar");
         channel = (dir / "channel.sock").string();
-        videoChannel = (dir / "video.sock").string();
         if (promptForVideo) {
             std::ofstream(dir / "config/Brightmar/Kestrelcall.ini")
                 << "[software]\n"
@@ -56,14 +54,13 @@ struct Side {
         env = {{"KRL_HOME", (dir / "home").string()},
                {"XDG_CONFIG_HOME", (dir / "config").string()},
                {"KRL_TEST_CHANNEL", channel},
-               {"KRL_VIDEO_TEST_CHANNEL", videoChannel},
                {"QT_QPA_PLATFORM", "xcb"}};
     }
     std::string ask(const std::string& command) const {
         return ProgramProcess::ask(channel, command);
     }
     std::string video(const std::string& command) const {
-        return ProgramProcess::ask(videoChannel, command);
+        return ProgramProcess::ask(channel, "video " + command);
     }
     // One value of the video state line.
     std::string value(const std::string& key) const {

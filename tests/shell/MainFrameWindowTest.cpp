@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
@@ -41,6 +42,7 @@
 #include "shell/ui/Placeholder.h"
 #include "shell/ui/ProgramCommands.h"
 #include "shell/ui/QtCallHost.h"
+#include "shell/ui/TransferWindowStub.h"
 #include "support/LineSim.h"
 #include "support/ModemSim.h"
 
@@ -57,6 +59,29 @@ void saveScreenshot(QWidget& w, const QString& name) {
 
 // One copy of the program's frame with a home folder and settings file of its own, built as
 // main() builds it (without the video windows).
+
+// The frame's parts, found as a user finds them: by their control ids and window classes.
+QString statusLine(const CMainFrame& f) {
+    return f.findChild<QLabel*>(QStringLiteral("id%1").arg(CMainFrame::kStatusLineId))->text();
+}
+QAction* action(const CMainFrame& f, CommandId id) {
+    return f.findChild<QAction*>(QStringLiteral("cmd%1").arg(static_cast<int>(id)));
+}
+PictureButton* button(const CMainFrame& f, CommandId id) {
+    return f.findChild<PictureButton*>(QStringLiteral("id%1").arg(static_cast<int>(id)));
+}
+bool cardShown(const CMainFrame& f) {
+    return f.findChild<QWidget*>(QStringLiteral("id%1").arg(CMainFrame::kCardTextId))
+        ->isVisibleTo(&f);
+}
+template <class Window>
+Window* openWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<Window*>(w); window && window->isVisible())
+            return window;
+    return nullptr;
+}
+
 struct Copy {
     QTemporaryDir dir;
     SteadyTickSource ticks;
@@ -94,9 +119,21 @@ struct Copy {
         host.setCloseProgram([this] { frame->closeForGood(); });
         host.start();
     }
-    QString status() const { return frame->statusText(); }
+    QString status() const;
+    QAction* action(CommandId id) const;
+    PictureButton* button(CommandId id) const;
     const CommsSettings& comms() const { return settings.get<CommsSettings>(); }
 };
+
+QString Copy::status() const {
+    return statusLine(*frame);
+}
+QAction* Copy::action(CommandId id) const {
+    return ::action(*frame, id);
+}
+PictureButton* Copy::button(CommandId id) const {
+    return ::button(*frame, id);
+}
 
 bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
     return QTest::qWaitFor(condition, ms);
@@ -150,19 +187,19 @@ TEST(MainFrameWindow, NotConnectedFrameOffersDialAndListen) {
     EXPECT_EQ(copy.status(), "Not Connected");
     EXPECT_EQ(menuTitles(f), (QStringList{"&Connect", "&Tools", "&Options", "&Help"}));
     // The command table's rules and texts reach buttons and menus.
-    EXPECT_TRUE(f.button(CommandId::Dial)->isVisible());
-    EXPECT_FALSE(f.button(CommandId::Disconnect)->isVisible());
-    EXPECT_FALSE(f.button(CommandId::Hold)->isEnabled());
-    EXPECT_EQ(f.button(CommandId::Dial)->toolTip(), "Connect to another person.");
-    EXPECT_EQ(f.action(CommandId::Listen)->text(), "&Listen");
-    EXPECT_FALSE(f.action(CommandId::Page)->isEnabled());
-    EXPECT_EQ(f.action(CommandId::Disconnect)->shortcut(), QKeySequence("Ctrl+D"));
+    EXPECT_TRUE(button(f, CommandId::Dial)->isVisible());
+    EXPECT_FALSE(button(f, CommandId::Disconnect)->isVisible());
+    EXPECT_FALSE(button(f, CommandId::Hold)->isEnabled());
+    EXPECT_EQ(button(f, CommandId::Dial)->toolTip(), "Connect to another person.");
+    EXPECT_EQ(action(f, CommandId::Listen)->text(), "&Listen");
+    EXPECT_FALSE(action(f, CommandId::Page)->isEnabled());
+    EXPECT_EQ(action(f, CommandId::Disconnect)->shortcut(), QKeySequence("Ctrl+D"));
     // Every picture button has its up picture.
     for (CommandId id :
          {CommandId::Dial, CommandId::Disconnect, CommandId::Video, CommandId::FileTransfer,
           CommandId::Chat, CommandId::Options, CommandId::Hold, CommandId::ShowCard,
           CommandId::HideCard, CommandId::AddToAddressBook})
-        EXPECT_FALSE(f.button(id)->currentPicture().isNull()) << static_cast<int>(id);
+        EXPECT_FALSE(button(f, id)->currentPicture().isNull()) << static_cast<int>(id);
 }
 
 TEST(MainFrameWindow, CardPanelGrowsAndShrinksByItsHeight) {
@@ -170,15 +207,15 @@ TEST(MainFrameWindow, CardPanelGrowsAndShrinksByItsHeight) {
     CMainFrame& f = *copy.frame;
     f.finishStartup(false);
     const int small = f.height();
-    EXPECT_FALSE(f.cardPanelShown());
+    EXPECT_FALSE(cardShown(f));
     saveScreenshot(f, "main-frame-card-hidden");
-    f.button(CommandId::ShowCard)->click();
-    EXPECT_TRUE(f.cardPanelShown());
+    button(f, CommandId::ShowCard)->click();
+    EXPECT_TRUE(cardShown(f));
     EXPECT_EQ(f.height(), small + 294);
-    EXPECT_FALSE(f.button(CommandId::ShowCard)->isVisible());
-    EXPECT_TRUE(f.button(CommandId::HideCard)->isVisible());
+    EXPECT_FALSE(button(f, CommandId::ShowCard)->isVisible());
+    EXPECT_TRUE(button(f, CommandId::HideCard)->isVisible());
     saveScreenshot(f, "main-frame-card-shown");
-    f.button(CommandId::HideCard)->click();
+    button(f, CommandId::HideCard)->click();
     EXPECT_EQ(f.height(), small);
 }
 
@@ -188,8 +225,8 @@ TEST(MainFrameWindow, LaterFeaturesOpenAPlaceholderAndStayEnabled) {
     f.finishStartup(false);
     for (CommandId id :
          {CommandId::Chat, CommandId::AddressBook, CommandId::About, CommandId::Video}) {
-        EXPECT_TRUE(f.action(id)->isEnabled());
-        f.action(id)->trigger();
+        EXPECT_TRUE(action(f, id)->isEnabled());
+        action(f, id)->trigger();
         QWidget* modal = nullptr;
         ASSERT_TRUE(waitFor([&] {
             for (QWidget* w : QApplication::topLevelWidgets())
@@ -236,7 +273,7 @@ TEST(MainFrameWindow, SettingsSheetStoresEveryPageOnOkAndLeavesTheFileAloneOnCan
         changeEveryPage(w);
         static_cast<QDialog*>(w)->reject();
     });
-    f.action(CommandId::Options)->trigger();
+    action(f, CommandId::Options)->trigger();
     EXPECT_EQ(fileBytes(copy.store.fileName()), before);
 
     // The transfer window's Options opens the sheet on its File Transfer page.
@@ -307,12 +344,12 @@ TEST(MainFrameWindow, DroppedAndHandedFilesWaitInTheTransferWindow) {
     CMainFrame& f = *copy.frame;
     f.finishStartup(false);
     f.takeCommandLine({"/tmp/a file with blanks.txt", "/tmp/b.bin"});
-    ASSERT_NE(f.transferWindow(), nullptr);
-    EXPECT_EQ(f.transferWindow()->queued(),
+    ASSERT_NE(openWindow<TransferWindowStub>(), nullptr);
+    EXPECT_EQ(openWindow<TransferWindowStub>()->queued(),
               (QStringList{"/tmp/a file with blanks.txt", "/tmp/b.bin"}));
     f.takeDroppedUrls({QUrl::fromLocalFile("/tmp/c.txt"), QUrl("https://example.invalid/x")});
-    EXPECT_EQ(f.transferWindow()->queued().size(), 3);
-    EXPECT_EQ(f.transferWindow()->queued().last(), "/tmp/c.txt");
+    EXPECT_EQ(openWindow<TransferWindowStub>()->queued().size(), 3);
+    EXPECT_EQ(openWindow<TransferWindowStub>()->queued().last(), "/tmp/c.txt");
 }
 
 TEST(MainFrameWindow, ExitWhileNotConnectedClosesAtOnce) {
@@ -336,10 +373,10 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
     b.frame->finishStartup(false);
     ASSERT_TRUE(waitFor([&] { return a.status() == "Listening......"; }))
         << a.status().toStdString();
-    EXPECT_EQ(a.frame->action(CommandId::Listen)->text(), "Stop &Listening");
-    EXPECT_TRUE(a.frame->action(CommandId::Dial)->isEnabled());
+    EXPECT_EQ(a.action(CommandId::Listen)->text(), "Stop &Listening");
+    EXPECT_TRUE(a.action(CommandId::Dial)->isEnabled());
 
-    b.frame->button(CommandId::Dial)->click();
+    b.button(CommandId::Dial)->click();
     ASSERT_TRUE(waitFor([&] { return a.status() == "Connected" && b.status() == "Connected"; }))
         << a.status().toStdString() << " / " << b.status().toStdString();
     CMainFrame& fb = *b.frame;
@@ -358,9 +395,9 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
     EXPECT_TRUE(waitFor([&] { return QFile::exists(sendTo + "/_.._x_Ann.desktop"); }));
     EXPECT_EQ(QDir(sendTo).entryList(QDir::Files), QStringList{"_.._x_Ann.desktop"});
     EXPECT_EQ(QDir(a.dir.path()).entryList({"*.desktop"}, QDir::Files), QStringList{});
-    EXPECT_TRUE(fb.button(CommandId::Disconnect)->isVisible());
-    EXPECT_TRUE(fb.button(CommandId::Hold)->isEnabled());
-    EXPECT_FALSE(fb.action(CommandId::Listen)->isEnabled());
+    EXPECT_TRUE(button(fb, CommandId::Disconnect)->isVisible());
+    EXPECT_TRUE(button(fb, CommandId::Hold)->isEnabled());
+    EXPECT_FALSE(action(fb, CommandId::Listen)->isEnabled());
 
     // A name in Windows-1252, as cards travel: the page entry, the card panel and the shortcut
     // show it as the user wrote it.
@@ -368,7 +405,7 @@ TEST(MainFrameWindow, CallAcrossACableDrivesTheCommands) {
                       ""};
     a.call->connection().protocol().sendCard(&jose);
     ASSERT_TRUE(waitFor([&] { return b.call->remoteCard().has_value(); }));
-    EXPECT_EQ(fb.action(CommandId::Page)->text(), QString::fromUtf8("P&age Jos\u00e9"));
+    EXPECT_EQ(action(fb, CommandId::Page)->text(), QString::fromUtf8("P&age Jos\u00e9"));
     auto* cardText = fb.findChild<QPlainTextEdit*>("id820");
     ASSERT_NE(cardText, nullptr);
     EXPECT_TRUE(cardText->toPlainText().startsWith(QString::fromUtf8("Jos\u00e9\n555 0100")))
@@ -477,8 +514,8 @@ TEST(MainFrameWindow, DialingWindowStaysUpUntilTheModemsConnect) {
     ASSERT_TRUE(waitFor([&] { return b.status() == "Listening......"; }))
         << b.status().toStdString();
     a.call->dialNumber("1002", "Bee");
-    ASSERT_TRUE(waitFor([&] { return a.frame->dialingWindow().dialog() != nullptr; }));
-    DialingDialog* dialing = a.frame->dialingWindow().dialog();
+    ASSERT_TRUE(waitFor([&] { return openWindow<DialingDialog>() != nullptr; }));
+    DialingDialog* dialing = openWindow<DialingDialog>();
     EXPECT_TRUE(dialing->isVisible());
     EXPECT_EQ(dialing->findChild<QLineEdit*>("id353")->text(), "Bee");
     EXPECT_EQ(dialing->findChild<QLineEdit*>("id1150")->text(), "1002");
@@ -486,7 +523,7 @@ TEST(MainFrameWindow, DialingWindowStaysUpUntilTheModemsConnect) {
     saveScreenshot(*dialing, "dialing-window-in-a-call");
     ASSERT_TRUE(waitFor([&] { return a.status() == "Connected" && b.status() == "Connected"; }))
         << a.status().toStdString() << " / " << b.status().toStdString();
-    EXPECT_TRUE(waitFor([&] { return a.frame->dialingWindow().dialog() == nullptr; }));
+    EXPECT_TRUE(waitFor([&] { return openWindow<DialingDialog>() == nullptr; }));
     a.call->forcedHangUp();
     EXPECT_TRUE(waitFor([&] { return a.status() == "Not Connected"; }));
 }

@@ -19,7 +19,6 @@
 #include "video/ui/SnapshotDialog.h"
 #include "video/ui/StatisticsDialog.h"
 #include "video/ui/VideoOfferPrompt.h"
-#include "video/ui/VideoTestChannel.h"
 
 namespace krl {
 namespace {
@@ -48,11 +47,6 @@ VideoWindows::VideoWindows(QWidget* owner, const TickSource& ticks, const String
       manager_(std::make_unique<VideoManager>(sources_, ticks)) {
     manager_->setPictureListeners([this] { localPictureDirty_ = true; },
                                   [this] { remotePictureDirty_ = true; });
-    const QByteArray channel = qgetenv("KRL_VIDEO_TEST_CHANNEL");
-    if (!channel.isEmpty()) {
-        testChannel_ = std::make_unique<VideoTestChannel>(*this);
-        testChannel_->listen(QString::fromLocal8Bit(channel));
-    }
 }
 
 VideoWindows::~VideoWindows() {

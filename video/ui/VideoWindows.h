@@ -30,7 +30,6 @@ class LinkVideoPort;
 class VideoCall;
 class VideoManager;
 class VideoOfferPrompt;
-class VideoTestChannel;
 
 // The video window pair of the program: the local and remote windows over one video manager
 // and the call's video messages.
@@ -93,7 +92,6 @@ private:
     std::unique_ptr<VideoCall> call_;
     QPointer<CLocalVideoWnd> local_;
     QPointer<CRemoteVideoWnd> remote_;
-    std::unique_ptr<VideoTestChannel> testChannel_;  // only with KRL_VIDEO_TEST_CHANNEL
     // What the Video Source and Video Format dialogs chose, kept over the settings the frame
     // hands in again for as long as those stay what they were when the choice was made (a
     // changed stored driver or record wins).

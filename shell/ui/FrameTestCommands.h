@@ -1,17 +1,13 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
-
-#include "platform/qt/LineCommandServer.h"
-
 namespace krl {
 
 class CMainFrame;
+class CallController;
+class LineCommandServer;
 
-// A test-only way to drive the program without a human: a local socket named by the
-// KRL_TEST_CHANNEL environment variable, one command a line, one answer line each. It exists
-// only when the variable is set; the program's normal paths never create it.
+// The test channel's verbs for the main frame and the program's dialogs, read from the window
+// tree as a user would see it (built only into the testable program, never into the shipped one):
 //
 //   status                  the status line's text
 //   state                   the connection state number
@@ -28,17 +24,6 @@ class CMainFrame;
 //   dialing                 1 while the dialing window is up
 //   grab frame|dialing|message|modal FILE   saves a picture of that window
 //   quit                    exits as the Exit command does
-class TestChannel : public QObject {
-    Q_OBJECT
-
-public:
-    TestChannel(CMainFrame& frame, QObject* parent = nullptr);
-    bool listen(const QString& name);
-    QString run(const QString& line);
-
-private:
-    CMainFrame& frame_;
-    LineCommandServer server_;
-};
+void addFrameTestCommands(LineCommandServer& channel, CMainFrame& frame, CallController& call);
 
 }  // namespace krl

@@ -1,9 +1,10 @@
-#include "video/ui/VideoTestChannel.h"
+#include "video/ui/VideoTestCommands.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QTimer>
 
+#include "platform/qt/LineCommandServer.h"
 #include "video/VideoCall.h"
 #include "video/VideoManager.h"
 #include "video/ui/CLocalVideoWnd.h"
@@ -50,22 +51,11 @@ QDialog* openDriverDialog() {
     return nullptr;
 }
 
-}  // namespace
-
-VideoTestChannel::VideoTestChannel(VideoWindows& windows, QObject* parent)
-    : QObject(parent),
-      windows_(windows),
-      server_([this](const QString& line) { return run(line); }) {}
-
-bool VideoTestChannel::listen(const QString& name) {
-    return server_.listen(name);
-}
-
-QString VideoTestChannel::run(const QString& line) {
-    const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (words.isEmpty() || windows_.call() == nullptr)
+QString runVideo(VideoWindows& windows, QStringList words) {
+    words.removeFirst();  // "video"
+    if (words.isEmpty() || windows.call() == nullptr)
         return QStringLiteral("error");
-    VideoCall& call = *windows_.call();
+    VideoCall& call = *windows.call();
     const QString verb = words[0];
     if (verb == QLatin1String("state")) {
         const LocalVideoStep& l = call.local();
@@ -82,8 +72,8 @@ QString VideoTestChannel::run(const QString& line) {
             .arg(QString::fromStdString(r.bytesPerFrameText()))
             .arg(QString::fromStdString(l.statusText()).trimmed().replace(' ', '_'))
             .arg(QString::fromStdString(r.statusText()).trimmed().replace(' ', '_'))
-            .arg(windows_.outgoingState())
-            .arg(windows_.incomingState());
+            .arg(windows.outgoingState())
+            .arg(windows.incomingState());
     }
     if (verb == QLatin1String("pause") && words.size() == 2) {
         if (words[1] == QLatin1String("local"))
@@ -94,15 +84,15 @@ QString VideoTestChannel::run(const QString& line) {
     }
     if (verb == QLatin1String("picture") && words.size() == 2) {
         const bool remote = words[1] == QLatin1String("remote");
-        const VideoManager& m = *windows_.manager();
+        const VideoManager& m = *windows.manager();
         return checksum(VideoPictureWidget::toImage(remote ? m.remotePicture() : m.localPicture()));
     }
     if (verb == QLatin1String("grab") && words.size() == 3) {
         QWidget* target = nullptr;
         if (words[1] == QLatin1String("local"))
-            target = windows_.localWindow();
+            target = windows.localWindow();
         else if (words[1] == QLatin1String("remote"))
-            target = windows_.remoteWindow();
+            target = windows.remoteWindow();
         else if (words[1] == QLatin1String("statistics"))
             target = openStatistics();
         else if (words[1] == QLatin1String("dialog"))
@@ -132,7 +122,7 @@ QString VideoTestChannel::run(const QString& line) {
                 texts.append(box->itemText(i));
             return texts.join(QLatin1Char('\t'));
         }
-        const int at = box->findText(line.section(QLatin1Char(' '), 1).trimmed());
+        const int at = box->findText(words.mid(1).join(QLatin1Char(' ')));
         if (at < 0)
             return QStringLiteral("error no such entry");
         box->setCurrentIndex(at);
@@ -147,6 +137,13 @@ QString VideoTestChannel::run(const QString& line) {
         return QStringLiteral("error no dialog");
     }
     return QStringLiteral("error unknown command");
+}
+
+}  // namespace
+
+void addVideoTestCommands(LineCommandServer& channel, VideoWindows& windows) {
+    channel.add(QStringLiteral("video"),
+                [&windows](const QStringList& words) { return runVideo(windows, words); });
 }
 
 }  // namespace krl

@@ -1,0 +1,23 @@
+#include <QProcessEnvironment>
+
+#include "platform/qt/LineCommandServer.h"
+#include "shell/app/TestChannel.h"
+#include "shell/ui/FrameTestCommands.h"
+#include "video/ui/VideoTestCommands.h"
+
+namespace krl {
+
+std::unique_ptr<QObject> openTestChannel(const TestChannelParts& parts) {
+    const QString name = qEnvironmentVariable("KRL_TEST_CHANNEL");
+    if (name.isEmpty())
+        return nullptr;
+    auto channel = std::make_unique<LineCommandServer>();
+    addFrameTestCommands(*channel, parts.frame, parts.call);
+    if (parts.video != nullptr)
+        addVideoTestCommands(*channel, *parts.video);
+    if (!channel->listen(name))
+        qWarning("kestrelcall: cannot open the test channel %s", qPrintable(name));
+    return channel;
+}
+
+}  // namespace krl
