@@ -18,6 +18,7 @@ struct CommandContext {
     // The remote party's name from its business card; empty when none arrived.
     std::string remoteName;
     bool cardPanelShown = false;
+    bool operator==(const CommandContext&) const = default;
 };
 
 // How a command shows: enabled or not, and the text of its menu entry when the rule gives one.

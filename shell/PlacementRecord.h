@@ -39,6 +39,34 @@ struct PlacementRecord {
         return r;
     }
 
+    // A frame never placed starts at (0, 0) with the unplaced size.
+    void placeIfUnplaced() {
+        if (left != kNoPosition)
+            return;
+        left = 0;
+        top = 0;
+        width = kUnplacedWidth;
+        height = kUnplacedHeight;
+    }
+    // Opens or closes the business-card panel; the frame grows or shrinks by its height.
+    void showCardPanel(bool shown) {
+        if (shown == (cardPanelShown != 0))
+            return;
+        cardPanelShown = shown ? 1 : 0;
+        height += shown ? kCardPanelHeight : -kCardPanelHeight;
+    }
+    // The frame's place as it closes: a minimised frame keeps its last place and starts
+    // minimised the next time.
+    void remember(std::int32_t frameLeft, std::int32_t frameTop, bool minimized) {
+        if (minimized) {
+            restored = 0;
+            return;
+        }
+        left = frameLeft;
+        top = frameTop;
+        restored = 1;
+    }
+
     std::array<std::uint8_t, kByteSize> toBytes() const {
         std::array<std::uint8_t, kByteSize> out{};
         const std::int32_t fields[] = {left,       top,       width,    height,        topMargin,

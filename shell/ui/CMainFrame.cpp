@@ -24,6 +24,7 @@
 #include "settings/Settings.h"
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
+#include "shell/PanelLayout.h"
 #include "shell/PlacementRecord.h"
 #include "shell/ui/PictureButton.h"
 #include "shell/ui/TransferWindowStub.h"
@@ -61,12 +62,8 @@ QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-int panelWidth(const PlacementRecord& p) {
-    return p.width - 2 * kMetrics.fixedFrameHeight;
-}
-
-int panelHeight(const PlacementRecord& p) {
-    return p.height - kMetrics.captionHeight - kMetrics.menuHeight - 2 * kMetrics.fixedFrameHeight;
+QRect qrect(const PanelRect& r) {
+    return QRect(r.x, r.y, r.width, r.height);
 }
 
 }  // namespace
@@ -95,14 +92,7 @@ CMainFrame::CMainFrame(FrameServices services,
     videoPair_ = makeVideoPair(this);
     call_.setVideoPair(videoPair_.get());
 
-    if (settings_.get<PlacementRecord>().left == PlacementRecord::kNoPosition) {
-        settings_.update<PlacementRecord>([](PlacementRecord& p) {
-            p.left = 0;
-            p.top = 0;
-            p.width = PlacementRecord::kUnplacedWidth;
-            p.height = PlacementRecord::kUnplacedHeight;
-        });
-    }
+    settings_.update<PlacementRecord>([](PlacementRecord& p) { p.placeIfUnplaced(); });
     dialing_.setTimeSlice(static_cast<int>(settings_.get<CommsSettings>().timeSlice));
     buildPanel();
     buildMenus();
@@ -196,40 +186,21 @@ void CMainFrame::buildMenus() {
 }
 
 void CMainFrame::layOutPanel() {
-    const PlacementRecord& placement = settings_.get<PlacementRecord>();
-    const int L = placement.leftMargin;
-    const int T = placement.topMargin;
-    const int R = placement.secondRow;
-    const int W = panelWidth(placement);
-    const QSize big(60 - L, 61 - T);
-    button(CommandId::Dial)->setGeometry(QRect(QPoint(L, T), big));
-    button(CommandId::Disconnect)->setGeometry(QRect(QPoint(L, T), big));
-    int right = L + big.width();
-    for (CommandId id :
-         {CommandId::Video, CommandId::FileTransfer, CommandId::Chat, CommandId::Options}) {
-        const int left = right + L + 2;
-        button(id)->setGeometry(QRect(QPoint(left, T), big));
-        right = left + big.width();
-    }
-    button(CommandId::Hold)->setGeometry(L, R + 4, 22, 22);
-    button(CommandId::ShowCard)->setGeometry(right - 22, R + 4, 22, 22);
-    button(CommandId::HideCard)->setGeometry(right - 22, R + 4, 22, 22);
-    status_->setGeometry(QRect(QPoint(L + 22 + 5, R), QPoint(right - 22 - 5 - 1, R + 26 - 1)));
-    separator_->setGeometry(0, R + 26 + 5, W, 4);
-    const int textTop = T + 105;
-    cardText_->setGeometry(L + 3, textTop, W - 23 - (L + 3), 137);
-    const int pictureTop = textTop + 137;
-    cardPicture_->setGeometry((W - 2 * L - 160) / 2, pictureTop, 160 + 4, 120 + 4);
-    button(CommandId::AddToAddressBook)->setGeometry(W - 22 - 22, pictureTop + 124 - 22, 22, 22);
+    const PanelLayout layout = PanelLayout::of(settings_.get<PlacementRecord>(), kMetrics);
+    for (const PanelLayout::Button& b : layout.buttons)
+        button(b.id)->setGeometry(qrect(b.rect));
+    status_->setGeometry(qrect(layout.status));
+    separator_->setGeometry(qrect(layout.separator));
+    cardText_->setGeometry(qrect(layout.cardText));
+    cardPicture_->setGeometry(qrect(layout.cardPicture));
 
-    const bool shown = cardPanelShown();
+    const bool shown = layout.cardShown;
     button(CommandId::ShowCard)->setVisible(!shown);
     button(CommandId::HideCard)->setVisible(shown);
     for (QWidget* w : {static_cast<QWidget*>(cardText_), static_cast<QWidget*>(cardPicture_),
                        static_cast<QWidget*>(button(CommandId::AddToAddressBook))})
         w->setVisible(shown);
-    const int menuHeight = menuBar()->sizeHint().height();
-    setFixedSize(W, menuHeight + panelHeight(placement));
+    setFixedSize(layout.width, menuBar()->sizeHint().height() + layout.height);
 }
 
 // --- start-up -----------------------------------------------------------------------------
@@ -323,32 +294,19 @@ void CMainFrame::updateButtons() {
 }
 
 ConnectType CMainFrame::connectType() {
-    const std::string& file = settings_.get<CommsSettings>().modemFile;
-    if (!connectTypeRead_ || connectTypeFile_ != file) {
-        connectTypeFile_ = file;
-        connectType_ = readConnectType(file);
-        connectTypeRead_ = true;
-    }
-    return connectType_;
+    return commandState_.connectType(settings_.get<CommsSettings>().modemFile);
 }
 
 CommandContext CMainFrame::commandContext() {
-    CommandContext c;
-    c.state = call_.connection().state();
-    c.connectType = connectType();
-    // The menus show UTF-8; the card carries Windows-1252.
-    c.remoteName = call_.remoteCard() ? cp1252ToUtf8(call_.remoteCard()->name) : std::string();
-    c.cardPanelShown = cardPanelShown();
-    return c;
+    return commandState_.context(call_.connection().state(),
+                                 settings_.get<CommsSettings>().modemFile, call_.remoteCard(),
+                                 cardPanelShown());
 }
 
 void CMainFrame::updateCommands() {
     const CommandContext c = commandContext();
-    if (lastContext_ && lastContext_->state == c.state &&
-        lastContext_->connectType == c.connectType && lastContext_->remoteName == c.remoteName &&
-        lastContext_->cardPanelShown == c.cardPanelShown)
+    if (!commandState_.changed(c))
         return;
-    lastContext_ = c;
     for (auto it = actions_.begin(); it != actions_.end(); ++it) {
         const CommandUi ui = CommandTable::ui(static_cast<CommandId>(it.key()), c);
         it.value()->setEnabled(ui.enabled);
@@ -403,10 +361,7 @@ void CMainFrame::addCommands(CommandRegistry& commands) {
 void CMainFrame::setCardPanel(bool shown) {
     if (shown == cardPanelShown())
         return;
-    settings_.update<PlacementRecord>([shown](PlacementRecord& p) {
-        p.cardPanelShown = shown ? 1 : 0;
-        p.height += shown ? PlacementRecord::kCardPanelHeight : -PlacementRecord::kCardPanelHeight;
-    });
+    settings_.update<PlacementRecord>([shown](PlacementRecord& p) { p.showCardPanel(shown); });
     layOutPanel();
     updateCommands();
 }
@@ -444,13 +399,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
             [this](VideoSettings& v) { videoPair_->keepWindowState(v); });
         videoPair_->closeWindows();
         settings_.update<PlacementRecord>([this](PlacementRecord& p) {
-            if (!isMinimized()) {
-                p.left = frameGeometry().x();
-                p.top = frameGeometry().y();
-                p.restored = 1;
-            } else {
-                p.restored = 0;
-            }
+            p.remember(frameGeometry().x(), frameGeometry().y(), isMinimized());
         });
         settings_.storeAll();
         event->accept();

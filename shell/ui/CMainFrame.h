@@ -14,6 +14,7 @@
 #include "platform/qt/QtSoundPlayer.h"
 #include "shell/CallListener.h"
 #include "shell/CommandTable.h"
+#include "shell/FrameCommandState.h"
 #include "shell/ui/SendToShortcut.h"
 #include "shell/ui/TransferWindowStub.h"
 #include "video/VideoWindowPair.h"
@@ -132,11 +133,8 @@ private:
     int lastShown_ = -1;
     // What the buttons and menus were last set from: the pump runs every few milliseconds
     // while connected and the windows change only when this does.
-    std::optional<CommandContext> lastContext_;
+    FrameCommandState commandState_;
     std::optional<ConnectionState> lastButtonState_;
-    std::string connectTypeFile_;
-    ConnectType connectType_ = ConnectType::Modem;
-    bool connectTypeRead_ = false;
     QPointer<TransferWindowStub> transfer_;
 
     QMap<int, PictureButton*> buttons_;

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "shell/CommandTable.h"
+#include "shell/FrameCommandState.h"
 
 using namespace krl;
 
@@ -112,4 +113,34 @@ TEST(CommandTable, ToolTipIsTheTextBetweenTheFirstTwoLineBreaks) {
     EXPECT_EQ(CommandTable::toolTip("Prompt\nTip"), "Tip");
     EXPECT_EQ(CommandTable::prompt("Prompt\nTip\n"), "Prompt");
     EXPECT_EQ(CommandTable::prompt("\nHold the call\n"), "");
+}
+
+TEST(FrameCommandState, ReadsTheConnectTypeOncePerFileAndNamesThePeerInUtf8) {
+    std::vector<std::string> read;
+    FrameCommandState state([&read](const std::string& file) {
+        read.push_back(file);
+        return file == "cable.mdm" ? ConnectType::SerialCable : ConnectType::Modem;
+    });
+    BusinessCard card;
+    card.name = Cp1252Text("Jos\xE9");  // Windows-1252, as the peer sends it
+    CommandContext c = state.context(ConnectionState::Connected, "cable.mdm", card, false);
+    EXPECT_EQ(c.connectType, ConnectType::SerialCable);
+    EXPECT_EQ(c.remoteName, "Jos\xC3\xA9");
+    EXPECT_EQ(CommandTable::ui(CommandId::Page, c).text, "P&age Jos\xC3\xA9\tCtrl+A");
+    state.context(ConnectionState::Connected, "cable.mdm", std::nullopt, false);
+    state.connectType("modem.mdm");
+    state.connectType("modem.mdm");
+    EXPECT_EQ(read, (std::vector<std::string>{"cable.mdm", "modem.mdm"}));
+}
+
+TEST(FrameCommandState, MenusAreRedoneOnlyWhenTheContextChanges) {
+    FrameCommandState state([](const std::string&) { return ConnectType::Modem; });
+    const CommandContext idle =
+        state.context(ConnectionState::NotConnected, "m", std::nullopt, false);
+    EXPECT_TRUE(state.changed(idle));
+    EXPECT_FALSE(state.changed(idle));
+    CommandContext shown = idle;
+    shown.cardPanelShown = true;
+    EXPECT_TRUE(state.changed(shown));
+    EXPECT_TRUE(state.changed(idle));
 }
