@@ -26,6 +26,7 @@
 #include "shell/CommandRegistry.h"
 #include "shell/PanelLayout.h"
 #include "shell/PlacementRecord.h"
+#include "shell/ui/FrameMenus.h"
 #include "shell/ui/PictureButton.h"
 #include "shell/ui/TransferWindowStub.h"
 #include "video/VideoSettings.h"
@@ -95,7 +96,7 @@ CMainFrame::CMainFrame(FrameServices services,
     settings_.update<PlacementRecord>([](PlacementRecord& p) { p.placeIfUnplaced(); });
     dialing_.setTimeSlice(static_cast<int>(settings_.get<CommsSettings>().timeSlice));
     buildPanel();
-    buildMenus();
+    actions_ = buildFrameMenus(*this, strings_, [this](CommandId id) { runCommand(id); });
     layOutPanel();
 
     Connection& connection = call_.connection();
@@ -147,42 +148,6 @@ void CMainFrame::buildPanel() {
     cardPicture_->setObjectName(QStringLiteral("id%1").arg(kCardPictureId));
     cardPicture_->setDefaultPicture(QPixmap(QStringLiteral(":/bitmaps/203.svg")));
     showCard();
-}
-
-void CMainFrame::buildMenus() {
-    for (const MenuDefinition& m : CommandTable::menus()) {
-        QMenu* menu = menuBar()->addMenu(qs(m.title));
-        for (const MenuEntry& e : m.entries) {
-            if (!e.command) {
-                menu->addSeparator();
-                continue;
-            }
-            const QString text = qs(e.text).section(QLatin1Char('\t'), 0, 0);
-            QAction* a = menu->addAction(text);
-            const CommandId id = *e.command;
-            a->setObjectName(QStringLiteral("cmd%1").arg(static_cast<int>(id)));
-            const std::string table = strings_.text(static_cast<int>(id));
-            a->setStatusTip(qs(CommandTable::prompt(table)));
-            a->setToolTip(qs(CommandTable::toolTip(table)));
-            connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
-            actions_.insert(static_cast<int>(id), a);
-        }
-    }
-    // Accelerator table 128: keys of menu commands go on their entries; the others get
-    // actions of their own on the frame.
-    for (const Accelerator& acc : CommandTable::accelerators()) {
-        QAction* a = actions_.value(static_cast<int>(acc.command));
-        if (!a) {
-            a = new QAction(this);
-            a->setObjectName(QStringLiteral("cmd%1").arg(static_cast<int>(acc.command)));
-            const CommandId id = acc.command;
-            connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
-            addAction(a);
-            actions_.insert(static_cast<int>(acc.command), a);
-        }
-        a->setShortcut(QKeySequence(qs(acc.keys)));
-        a->setShortcutContext(Qt::WindowShortcut);
-    }
 }
 
 void CMainFrame::layOutPanel() {

@@ -103,7 +103,6 @@ private:
     }
 
     void buildPanel();
-    void buildMenus();
     void layOutPanel();
     void openLog();
     void updateStatusLine();
