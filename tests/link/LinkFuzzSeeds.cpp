@@ -101,9 +101,9 @@ int main(int argc, char** argv) {
     pair.runUntil([&] { return sender.state() == SendState::Done; }, 10000);
 
     BusinessCard card;
-    card.name = "Ann \xC9lise";
-    card.phone = "+44 20 7946 0000";
-    card.details = "Office\r\nSecond line";
+    card.name = Cp1252Text("Ann \xC9lise");
+    card.phone = Cp1252Text("+44 20 7946 0000");
+    card.details = Cp1252Text("Office\r\nSecond line");
     pair.a.protocol.sendCard(&card);
     pair.a.protocol.sendChat("Hello there \x80 5");
     pair.a.protocol.sendPage();

@@ -54,13 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
     }
     side.protocol.resetCall();
-    for (auto& e : fs::directory_iterator(h.root)) {
+    for (auto& e : fs::directory_iterator(h.root.path())) {
         auto name = e.path().filename().string();
         if (name != "in" && name != "cards")
             std::abort();
     }
     for (const char* sub : {"in", "cards"}) {
-        for (auto& e : fs::directory_iterator(h.root / sub)) {
+        for (auto& e : fs::directory_iterator(h.root.path() / sub)) {
             if (e.is_directory())
                 std::abort();
             fs::remove(e.path());
