@@ -15,6 +15,7 @@ CallController::CallController(Services services)
       cardFolder_(std::move(services.cardFolder)),
       connection_(services.devices, services.ticks, services.strings, services.messages) {
     connection_.protocol().setListener(this);
+    connection_.protocol().setChatListener(this);
     connection_.protocol().setCardPictureFolder(cardFolder_);
     connection_.applySettings(settings_.get<CommsSettings>());
     commsSubscription_ = settings_.subscribe<CommsSettings>(
@@ -39,6 +40,7 @@ CallController::CallController(Services services)
 CallController::~CallController() {
     liveness_.end();
     connection_.protocol().setListener(nullptr);
+    connection_.protocol().setChatListener(nullptr);
     connection_.setPortOpenAbandonedHandler({});
     connection_.setListeningStoppedHandler({});
 }
@@ -60,6 +62,22 @@ void CallController::each(F&& f) {
         if (std::find(listeners_.begin(), listeners_.end(), l) != listeners_.end())
             f(*l);
     }
+}
+
+void CallController::chatText(std::string_view text) {
+    if (text.empty())
+        return;
+    const LivenessToken::Watch watch = liveness_.watch();
+    host_.post([this, watch, received = Cp1252Text(text)] {
+        if (watch.alive())
+            each([&received](CallListener& l) { l.chatArrived(received); });
+    });
+}
+
+bool CallController::sendChat(const Cp1252Text& text) {
+    if (connection_.state() != ConnectionState::Connected)
+        return false;
+    return connection_.protocol().sendChat(text.bytes()) > 0;
 }
 
 void CallController::settingsChanged(const CommsSettings& comms) {

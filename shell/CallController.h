@@ -29,7 +29,7 @@ class VideoWindowPair;
 // close the call's video, both hold marks go, the remote card is forgotten and the listeners
 // hear callEnded(). The peer's disconnect, a silent peer, carrier loss, a modem switched off and
 // the idle drop take the same path.
-class CallController : private LinkListener {
+class CallController : private LinkListener, private ChatListener {
 public:
     static constexpr std::uint32_t kExitRepostMs = 10;
     // Card flags of the running call (beside bit 0, the stored send-on-connect choice).
@@ -87,6 +87,9 @@ public:
     void exit();
     bool exiting() const { return exiting_; }
 
+    // Sends one chat text while a call is up; false when none is or the text is too long.
+    bool sendChat(const Cp1252Text& text);
+
     const std::optional<BusinessCard>& remoteCard() const { return remoteCard_; }
     // Card flags of the call: kOwnCardSent, kRemoteCardReceived.
     std::uint8_t callCardFlags() const { return callCardFlags_; }
@@ -105,6 +108,10 @@ private:
     void pageReceived() override;
     void sendEnded(SendState state, const std::string& path, int kind) override;
     void receiveEnded(ReceiveState state, const std::string& path, int kind) override;
+    // ChatListener: the controller takes every chat text and hands it on, in order, from the
+    // event loop; the listeners open the chat window if there is none.
+    void chatText(std::string_view text) override;
+    void remoteName(const Cp1252Text&) override {}
 
     void framePumpStep(PumpVariant variant);
     void connectedStep();

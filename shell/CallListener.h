@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/Cp1252.h"
 #include "connection/ConnectionState.h"
 #include "link/BusinessCard.h"
 #include "link/TransferStates.h"
@@ -30,6 +31,8 @@ public:
     // The peer's business card arrived (Windows-1252 text, as it travelled).
     virtual void cardReceived(const BusinessCard& card) {}
     virtual void pageArrived() {}
+    // Chat text from the peer (Windows-1252, as it travelled; never empty).
+    virtual void chatArrived(const Cp1252Text& text) {}
     // The peer started sending an ordinary file and no transfer window was there to see it.
     virtual void fileOffered() {}
     // One side of a file transfer reached its final state.

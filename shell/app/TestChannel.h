@@ -7,12 +7,14 @@ namespace krl {
 
 class CMainFrame;
 class CallController;
+class ChatWindows;
 class VideoWindows;
 
 struct TestChannelParts {
     CMainFrame& frame;
     CallController& call;
     VideoWindows* video = nullptr;  // none when the windows could not be made
+    ChatWindows* chat = nullptr;
 };
 
 // The testable program opens its line-command test channel here when KRL_TEST_CHANNEL names a

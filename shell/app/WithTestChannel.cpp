@@ -1,5 +1,6 @@
 #include <QProcessEnvironment>
 
+#include "chat/ui/ChatTestCommands.h"
 #include "platform/qt/LineCommandServer.h"
 #include "shell/app/TestChannel.h"
 #include "shell/ui/FrameTestCommands.h"
@@ -15,6 +16,8 @@ std::unique_ptr<QObject> openTestChannel(const TestChannelParts& parts) {
     addFrameTestCommands(*channel, parts.frame, parts.call);
     if (parts.video != nullptr)
         addVideoTestCommands(*channel, *parts.video);
+    if (parts.chat != nullptr)
+        addChatTestCommands(*channel, *parts.chat);
     if (!channel->listen(name))
         qWarning("kestrelcall: cannot open the test channel %s", qPrintable(name));
     return channel;

@@ -21,6 +21,7 @@
 #include "shell/app/TestChannel.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/CVideoPhoneApp.h"
+#include "shell/ui/ChatBridge.h"
 #include "shell/ui/LaunchOptions.h"
 #include "shell/ui/ModalDiscipline.h"
 #include "shell/ui/ProgramCommands.h"
@@ -107,12 +108,18 @@ int main(int argc, char** argv) {
                               return windows;
                           });
     krl::addProgramCommands(commands, frame, call, settings, frame.videoPair());
+    krl::ChatBridge chat(call, settings, strings, messages);
+    chat.addCommands(commands);
     messages.setMainWindow(&frame);
     host.setWindow(&frame);
-    host.setCloseProgram([&frame] { frame.closeForGood(); });
+    host.setCloseProgram([&frame, &chat] {
+        chat.closeWindow();
+        frame.closeForGood();
+    });
     krl::ModalDiscipline discipline;
     krl::CVideoPhoneApp phone(frame, settings, instance, *options);
-    const std::unique_ptr<QObject> testChannel = krl::openTestChannel({frame, call, video});
+    const std::unique_ptr<QObject> testChannel =
+        krl::openTestChannel({frame, call, video, &chat.windows()});
     phone.initInstance();
     host.start();
     return QApplication::exec();

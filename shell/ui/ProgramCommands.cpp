@@ -23,7 +23,6 @@ void addLaterFeatures(CommandRegistry& commands, CMainFrame& frame) {
     } later[] = {
         {CommandId::OwnCard, "Your business card"},
         {CommandId::SendOwnCard, "Your business card"},
-        {CommandId::Chat, "Chat"},
         {CommandId::AddressBook, "The address book"},
         {CommandId::AddToAddressBook, "The address book"},
         {CommandId::About, "About Kestrelcall"},

@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <thread>
 
 #include "ProgramProcess.h"
@@ -51,6 +53,7 @@ struct Side {
     std::string ask(const std::string& command) const {
         return ProgramProcess::ask(channel, command);
     }
+    std::string chat(const std::string& command) const { return ask("chat " + command); }
     bool statusIs(const std::string& text) const { return ask("status") == text; }
     bool showsMessage(const std::string& id) const {
         const std::string list = " " + ask("messages") + " ";
@@ -178,4 +181,61 @@ TEST(ProgramCall, FirstStartWizardLeadsToACall) {
     EXPECT_EQ(b.ask("quit"), "ok");
     EXPECT_NE(fresh.waitForExit(kWaitMs), -1);
     EXPECT_NE(caller.waitForExit(kWaitMs), -1);
+}
+
+// Two copies in a call chat both ways: the first line opens the other side's window, each side
+// shows its own lines in grey and the other's in red, markup stays characters, and the capture
+// file holds the header and every line.
+TEST(ProgramCall, ChatBothWaysWithCapture) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
+    const fs::path root =
+        fs::temp_directory_path() / ("krl-e2e-chat-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    LineSim cable;
+    ASSERT_TRUE(cable.ok()) << cable.error();
+    Side a(root, "a"), b(root, "b");
+    ProgramProcess listener(
+        KRL_PROGRAM, {"--port", cable.pathA(), "--modem", "SerialCable.mdm", "--splash-ms", "300"},
+        a.env);
+    ASSERT_TRUE(waitFor([&] { return a.statusIs("Listening......"); })) << a.ask("status");
+    ProgramProcess caller(
+        KRL_PROGRAM,
+        {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--dial", "--splash-ms", "300"},
+        b.env);
+    ASSERT_TRUE(waitFor([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
+        << a.ask("status") << " / " << b.ask("status");
+
+    EXPECT_EQ(b.chat("open"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.chat("title") == "Chat - Connected"; })) << b.chat("title");
+    const fs::path capture = root / "captured chat.txt";
+    EXPECT_EQ(b.chat("capture " + capture.string()), "ok");
+    EXPECT_EQ(b.chat("say Hello <b>there</b>"), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.chat("window") == "1" && !a.chat("log").empty(); }));
+    EXPECT_EQ(a.chat("log"), "FF0000 << Hello <b>there</b>");
+    EXPECT_EQ(a.chat("say Caf\xc3\xa9 ok"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.chat("log").find("<< ") != std::string::npos; }));
+    EXPECT_EQ(b.chat("log"), "808080 >> Hello <b>there</b>\tFF0000 << Caf\xc3\xa9 ok");
+    EXPECT_EQ(a.chat("log"), "FF0000 << Hello <b>there</b>\t808080 >> Caf\xc3\xa9 ok");
+    EXPECT_EQ(a.chat("grab " + screenshot("e2e-chat-listener")), "ok");
+    EXPECT_EQ(b.chat("grab " + screenshot("e2e-chat-caller")), "ok");
+
+    EXPECT_EQ(b.chat("capture off"), "ok");
+    std::ifstream in(capture, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.rfind("Chatting with : ??? on ", 0), 0u) << text;
+    EXPECT_NE(text.find("\r\n>> Hello <b>there</b>\r\n<< Caf\xc3\xa9 ok\r\n"), std::string::npos)
+        << text;
+
+    EXPECT_EQ(b.chat("close"), "ok");
+    EXPECT_TRUE(waitFor([&] { return b.chat("window") == "0"; }));
+    // Exit during the call asks first (5180); the other side hears of the disconnect.
+    EXPECT_EQ(a.ask("quit"), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.showsMessage("5180"); })) << a.ask("messages");
+    EXPECT_EQ(a.ask("answer yes"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5080"); })) << b.ask("messages");
+    EXPECT_EQ(b.ask("answer ok"), "ok");
+    EXPECT_EQ(b.ask("quit"), "ok");
+    EXPECT_NE(listener.waitForExit(kWaitMs), -1);
+    EXPECT_NE(caller.waitForExit(kWaitMs), -1);
+    fs::remove_all(root);
 }

@@ -91,7 +91,9 @@ public:
     void callEnded(CallEnd why) override { ends.push_back(why); }
     void cardReceived(const BusinessCard& card) override { cards.push_back(card); }
     void pageArrived() override { ++pages; }
+    void chatArrived(const Cp1252Text& text) override { chats.push_back(text.bytes()); }
     std::vector<ConnectionState> states;
+    std::vector<std::string> chats;
     std::vector<CallEnd> ends;
     std::vector<BusinessCard> cards;
     int made = 0;
@@ -181,6 +183,20 @@ TEST_F(CableCall, ACallIsToldToTheListenersAndTheCardArrivesAsItTravelled) {
     b.controller->page();
     run(clock, {&a, &b}, 200);
     EXPECT_EQ(a.listener.pages, 1);
+}
+
+TEST_F(CableCall, ChatTextReachesTheListenersInOrderAndGoesOutOnlyDuringACall) {
+    EXPECT_TRUE(b.controller->sendChat(Cp1252Text("Jos\xe9 <b>hi</b>\r\n")));
+    EXPECT_TRUE(b.controller->sendChat(Cp1252Text("second\r\n")));
+    // Handed on from the event loop, not from inside the pump that read it.
+    a.controller->idleStep();
+    a.controller->idleStep();
+    run(clock, {&a, &b}, 100);
+    EXPECT_EQ(a.listener.chats, (std::vector<std::string>{"Jos\xe9 <b>hi</b>\r\n", "second\r\n"}));
+
+    b.controller->forcedHangUp();
+    run(clock, {&a, &b}, 500);
+    EXPECT_FALSE(b.controller->sendChat(Cp1252Text("after\r\n")));
 }
 
 TEST_F(CableCall, DisconnectAsksAndEndsBothSidesInTheOnePath) {

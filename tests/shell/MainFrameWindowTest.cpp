@@ -223,8 +223,7 @@ TEST(MainFrameWindow, LaterFeaturesOpenAPlaceholderAndStayEnabled) {
     Copy copy;
     CMainFrame& f = *copy.frame;
     f.finishStartup(false);
-    for (CommandId id :
-         {CommandId::Chat, CommandId::AddressBook, CommandId::About, CommandId::Video}) {
+    for (CommandId id : {CommandId::AddressBook, CommandId::About, CommandId::Video}) {
         EXPECT_TRUE(action(f, id)->isEnabled());
         action(f, id)->trigger();
         QWidget* modal = nullptr;
