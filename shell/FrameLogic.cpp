@@ -57,6 +57,14 @@ bool FrameLogic::restartListening(bool alwaysListen, ConnectionState state, bool
     return alwaysListen && !exiting && state == ConnectionState::NotConnected;
 }
 
+bool FrameLogic::setupIncomplete(const CommsSettings& comms, const VideoSettings& video) {
+    return comms.portName.empty() || comms.modemName.empty() || video.driver.empty();
+}
+
+bool FrameLogic::answeredWhileListening(ConnectionState before, ConnectionState now) {
+    return before == ConnectionState::Listening && now == ConnectionState::Connected;
+}
+
 ExitStep FrameLogic::exitStep(DisplayState state) {
     switch (state) {
         case DisplayState::NotConnected:

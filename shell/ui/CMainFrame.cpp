@@ -177,9 +177,8 @@ void CMainFrame::finishStartup(bool wizardWanted) {
         showMinimized();
     else
         show();
-    const CommsSettings& comms = settings_.get<CommsSettings>();
-    if (wizardWanted && (comms.portName.empty() || comms.modemName.empty() ||
-                         settings_.get<VideoSettings>().driver.empty()))
+    if (wizardWanted &&
+        FrameLogic::setupIncomplete(settings_.get<CommsSettings>(), settings_.get<VideoSettings>()))
         commands_.run(CommandId::SetupWizard);
     openLog();
     showCard();
@@ -203,8 +202,7 @@ void CMainFrame::openLog() {
 // --- what the call controller tells -------------------------------------------------------
 
 void CMainFrame::callStateChanged(ConnectionState state) {
-    // A call answered while listening: the frame may be hidden or on another desktop.
-    if (lastCallState_ == ConnectionState::Listening && state == ConnectionState::Connected)
+    if (FrameLogic::answeredWhileListening(lastCallState_, state))
         notifier_.notify(QStringLiteral("Kestrelcall"),
                          QStringLiteral("A call is being answered."));
     lastCallState_ = state;

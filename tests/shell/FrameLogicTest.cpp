@@ -1,8 +1,10 @@
 // The main frame's decisions: pump reactions, buttons, throttle, exit, hang-up questions,
-// card text and names from the peer.
+// card text, names from the peer, the start-up wizard and the answered-call notice.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <utility>
 
 #include "shell/FrameLogic.h"
 #include "shell/PumpGuard.h"
@@ -54,6 +56,25 @@ TEST(FrameLogic, ListeningRestartsAfterACallButNeverOnTheWayOut) {
     EXPECT_FALSE(FrameLogic::restartListening(true, ConnectionState::NotConnected, true));
     for (int s = 1; s <= 6; ++s)
         EXPECT_FALSE(FrameLogic::restartListening(true, static_cast<ConnectionState>(s), false));
+}
+
+TEST(FrameLogic, WizardRunsWhilePortModemOrCameraIsUnsetAndTheDesktopHearsOfAnAnsweredCall) {
+    CommsSettings comms;
+    comms.portName = "/dev/ttyS0";
+    comms.modemName = "Hayes";
+    VideoSettings video;
+    video.driver = "Test Pattern";
+    EXPECT_FALSE(FrameLogic::setupIncomplete(comms, video));
+    for (std::string* unset : {&comms.portName, &comms.modemName, &video.driver}) {
+        const std::string kept = std::exchange(*unset, std::string());
+        EXPECT_TRUE(FrameLogic::setupIncomplete(comms, video)) << kept;
+        *unset = kept;
+    }
+    EXPECT_TRUE(
+        FrameLogic::answeredWhileListening(ConnectionState::Listening, ConnectionState::Connected));
+    // A call this side made is no news to its user.
+    EXPECT_FALSE(
+        FrameLogic::answeredWhileListening(ConnectionState::Dialling, ConnectionState::Connected));
 }
 
 TEST(FrameLogic, ExitWalksDownToNotConnected) {
