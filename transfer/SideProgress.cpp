@@ -23,6 +23,21 @@ SideProgress progressOf(const TransferStatus& status, long rate, std::uint32_t l
     return p;
 }
 
+std::string figuresText(const SideProgress& p) {
+    if (p.bytesPerSecond <= 0)
+        return {};
+    std::string text = std::to_string(p.bytesPerSecond) + " CPS";
+    if (p.lineShare >= 0)
+        text += ", " + std::to_string(p.lineShare) + "% of the line";
+    if (p.secondsLeft >= 0) {
+        const long h = p.secondsLeft / 3600, m = p.secondsLeft / 60 % 60, s = p.secondsLeft % 60;
+        auto two = [](long v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+        text += ", " + (h > 0 ? std::to_string(h) + ":" + two(m) : std::to_string(m)) + ":" +
+                two(s) + " left";
+    }
+    return text;
+}
+
 std::string fileNameOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);

@@ -24,6 +24,10 @@ struct SideProgress {
 // ten bits (start, eight data bits, stop).
 SideProgress progressOf(const TransferStatus& status, long rate, std::uint32_t lineBitsPerSecond);
 
+// The figures as the panes write them beside the percentage: "3100 CPS, 27% of the line,
+// 0:15 left"; empty until a rate is known.
+std::string figuresText(const SideProgress& progress);
+
 // The file name part of a path, as the panes show it.
 std::string fileNameOf(const std::string& path);
 

@@ -26,6 +26,9 @@ void addStoredBlocks(Settings& settings, SettingsStore& store, const std::string
     settings.add<TonebaySettings>(
         {[&store, home] { return store.loadTonebay(home); },
          [&store](const TonebaySettings& t) { return store.storeTonebay(t); }});
+    settings.add<TransferWindowRecord>(
+        {[&store] { return store.loadTransferWindow(); },
+         [&store](const TransferWindowRecord& r) { return store.storeTransferWindow(r); }});
     settings.add<VideoSettings>({[&store, home] { return store.loadVideo(home); },
                                  [&store](const VideoSettings& v) { return store.storeVideo(v); }});
 }

@@ -8,6 +8,7 @@ namespace krl {
 class CMainFrame;
 class CallController;
 class ChatWindows;
+class TransferFeature;
 class VideoWindows;
 
 struct TestChannelParts {
@@ -15,6 +16,7 @@ struct TestChannelParts {
     CallController& call;
     VideoWindows* video = nullptr;  // none when the windows could not be made
     ChatWindows* chat = nullptr;
+    TransferFeature* transfer = nullptr;
 };
 
 // The testable program opens its line-command test channel here when KRL_TEST_CHANNEL names a

@@ -4,6 +4,7 @@
 #include "platform/qt/LineCommandServer.h"
 #include "shell/app/TestChannel.h"
 #include "shell/ui/FrameTestCommands.h"
+#include "transfer/ui/TransferTestCommands.h"
 #include "video/ui/VideoTestCommands.h"
 
 namespace krl {
@@ -18,6 +19,8 @@ std::unique_ptr<QObject> openTestChannel(const TestChannelParts& parts) {
         addVideoTestCommands(*channel, *parts.video);
     if (parts.chat != nullptr)
         addChatTestCommands(*channel, *parts.chat);
+    if (parts.transfer != nullptr)
+        addTransferTestCommands(*channel, *parts.transfer);
     if (!channel->listen(name))
         qWarning("kestrelcall: cannot open the test channel %s", qPrintable(name));
     return channel;

@@ -26,6 +26,8 @@
 #include "shell/ui/ModalDiscipline.h"
 #include "shell/ui/ProgramCommands.h"
 #include "shell/ui/QtCallHost.h"
+#include "shell/ui/TransferCommands.h"
+#include "transfer/ui/TransferFeature.h"
 #include "video/ui/VideoWindows.h"
 
 namespace {
@@ -110,6 +112,16 @@ int main(int argc, char** argv) {
     krl::addProgramCommands(commands, frame, call, settings, frame.videoPair());
     krl::ChatBridge chat(call, settings, strings, messages);
     chat.addCommands(commands);
+    const QString transferHome =
+        QString::fromStdString(settings.get<krl::TonebaySettings>().homeDir);
+    krl::TransferFeature transfer(krl::TransferFeature::Services{
+        call.connection(), settings, messages,
+        krl::TransferFilePaths{krl::HomeFolders::queueFile(transferHome).toStdString(),
+                               krl::HomeFolders::sentHistoryFile(transferHome).toStdString(),
+                               krl::HomeFolders::receivedHistoryFile(transferHome).toStdString()},
+        QDir(transferHome).filePath(QStringLiteral("vi_copy.avi")), &frame,
+        [&frame](int command) { frame.runCommand(static_cast<krl::CommandId>(command)); }});
+    krl::TransferCommands transferCommands(transfer, call, settings, frame, commands);
     messages.setMainWindow(&frame);
     host.setWindow(&frame);
     host.setCloseProgram([&frame, &chat] {
@@ -119,7 +131,7 @@ int main(int argc, char** argv) {
     krl::ModalDiscipline discipline;
     krl::CVideoPhoneApp phone(frame, settings, instance, *options);
     const std::unique_ptr<QObject> testChannel =
-        krl::openTestChannel({frame, call, video, &chat.windows()});
+        krl::openTestChannel({frame, call, video, &chat.windows(), &transfer});
     phone.initInstance();
     host.start();
     return QApplication::exec();

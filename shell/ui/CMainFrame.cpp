@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QUrl>
+#include <utility>
 
 #include "base/Cp1252.h"
 #include "controls/ui/PictureControl.h"
@@ -28,7 +29,6 @@
 #include "shell/PlacementRecord.h"
 #include "shell/ui/FrameMenus.h"
 #include "shell/ui/PictureButton.h"
-#include "shell/ui/TransferWindowStub.h"
 #include "video/VideoSettings.h"
 
 namespace krl {
@@ -225,8 +225,8 @@ void CMainFrame::pageArrived() {
 }
 
 void CMainFrame::fileOffered() {
-    if (!transfer_)
-        openTransferWindow();
+    if (fileQueue_.offered)
+        fileQueue_.offered();
 }
 
 void CMainFrame::updateStatusLine() {
@@ -312,7 +312,6 @@ void CMainFrame::runCommand(CommandId command) {
 void CMainFrame::addCommands(CommandRegistry& commands) {
     commands.add(CommandId::ShowCard, [this] { setCardPanel(true); });
     commands.add(CommandId::HideCard, [this] { setCardPanel(false); });
-    commands.add(CommandId::FileTransfer, [this] { openTransferWindow(); });
     commands.add(CommandId::PageArrived, [this] {
         if (settings_.get<GeneralSettings>().allowPaging)
             sound_.playFile(folders_.pageSound());
@@ -329,13 +328,21 @@ void CMainFrame::setCardPanel(bool shown) {
     updateCommands();
 }
 
-void CMainFrame::openTransferWindow() {
-    if (!transfer_) {
-        transfer_ = new TransferWindowStub(this);
-        transfer_->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    transfer_->show();
-    transfer_->raise();
+void CMainFrame::setFileQueue(FileQueueHooks hooks) {
+    fileQueue_ = std::move(hooks);
+    if (!pendingFiles_.isEmpty() && fileQueue_.queue)
+        fileQueue_.queue(std::exchange(pendingFiles_, {}));
+}
+
+QStringList CMainFrame::queuedFiles() const {
+    return fileQueue_.queued ? fileQueue_.queued() : pendingFiles_;
+}
+
+void CMainFrame::queueFiles(const QStringList& files) {
+    if (fileQueue_.queue)
+        fileQueue_.queue(files);
+    else
+        pendingFiles_.append(files);
 }
 
 void CMainFrame::takeCommandLine(const QStringList& files) {
@@ -343,8 +350,7 @@ void CMainFrame::takeCommandLine(const QStringList& files) {
     activateWindow();
     if (files.isEmpty())
         return;
-    openTransferWindow();
-    transfer_->queueFiles(files);
+    queueFiles(files);
 }
 
 // --- window events ------------------------------------------------------------------------
@@ -356,8 +362,8 @@ void CMainFrame::closeForGood() {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     if (mayClose_) {
-        if (transfer_)
-            transfer_->close();
+        if (fileQueue_.closing)
+            fileQueue_.closing();
         settings_.update<VideoSettings>(
             [this](VideoSettings& v) { videoPair_->keepWindowState(v); });
         videoPair_->closeWindows();
@@ -395,8 +401,7 @@ void CMainFrame::takeDroppedUrls(const QList<QUrl>& urls) {
     }
     if (files.isEmpty())
         return;
-    openTransferWindow();
-    transfer_->queueFiles(files);
+    queueFiles(files);
 }
 
 }  // namespace krl

@@ -16,7 +16,6 @@
 #include "shell/CommandTable.h"
 #include "shell/FrameCommandState.h"
 #include "shell/ui/SendToShortcut.h"
-#include "shell/ui/TransferWindowStub.h"
 #include "video/VideoWindowPair.h"
 
 class QAction;
@@ -43,6 +42,15 @@ struct FrameServices {
     const CommandRegistry& commands;
     const StringTable& strings;
     HomeFolders folders;
+};
+
+// Where files handed to the program for sending go (a drop, the command line, a later copy of
+// the program), and what the frame tells the file transfer.
+struct FileQueueHooks {
+    std::function<void(const QStringList&)> queue;
+    std::function<QStringList()> queued;
+    std::function<void()> offered;  // the peer started sending a file
+    std::function<void()> closing;  // the program closes
 };
 
 // The program's main window: the picture buttons, the status line, the business-card panel,
@@ -82,6 +90,9 @@ public:
     VideoWindowPair& videoPair() { return *videoPair_; }
     // The way out has reached "not connected": store the settings and close.
     void closeForGood();
+    // The file transfer takes the files; until it is set, they wait here.
+    void setFileQueue(FileQueueHooks hooks);
+    QStringList queuedFiles() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -111,7 +122,7 @@ private:
     CommandContext commandContext();
     void showCard();
     void setCardPanel(bool shown);
-    void openTransferWindow();
+    void queueFiles(const QStringList& files);
 
     CallController& call_;
     Settings& settings_;
@@ -134,7 +145,8 @@ private:
     // while connected and the windows change only when this does.
     FrameCommandState commandState_;
     std::optional<ConnectionState> lastButtonState_;
-    QPointer<TransferWindowStub> transfer_;
+    FileQueueHooks fileQueue_;
+    QStringList pendingFiles_;
 
     QMap<int, PictureButton*> buttons_;
     QMap<int, QAction*> actions_;

@@ -18,7 +18,6 @@
 #include "shell/CallController.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/Placeholder.h"
-#include "shell/ui/TransferWindowStub.h"
 
 namespace krl {
 namespace {
@@ -199,10 +198,6 @@ void addFrameTestCommands(LineCommandServer& channel, CMainFrame& frame, CallCon
                 names.append(p->feature());
         }
         return names.join(QLatin1Char('\t'));
-    });
-    channel.add(QStringLiteral("queued"), [](const Words&) {
-        auto* transfer = openWindow<TransferWindowStub>();
-        return transfer ? transfer->queued().join(QLatin1Char('\t')) : QString();
     });
     channel.add(QStringLiteral("grab"), [&frame](const Words& w) {
         return w.size() == 3 ? grab(frame, w[1], w[2]) : QStringLiteral("error grab WHAT FILE");

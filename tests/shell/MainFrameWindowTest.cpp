@@ -42,7 +42,6 @@
 #include "shell/ui/Placeholder.h"
 #include "shell/ui/ProgramCommands.h"
 #include "shell/ui/QtCallHost.h"
-#include "shell/ui/TransferWindowStub.h"
 #include "support/LineSim.h"
 #include "support/ModemSim.h"
 
@@ -343,12 +342,10 @@ TEST(MainFrameWindow, DroppedAndHandedFilesWaitInTheTransferWindow) {
     CMainFrame& f = *copy.frame;
     f.finishStartup(false);
     f.takeCommandLine({"/tmp/a file with blanks.txt", "/tmp/b.bin"});
-    ASSERT_NE(openWindow<TransferWindowStub>(), nullptr);
-    EXPECT_EQ(openWindow<TransferWindowStub>()->queued(),
-              (QStringList{"/tmp/a file with blanks.txt", "/tmp/b.bin"}));
+    EXPECT_EQ(f.queuedFiles(), (QStringList{"/tmp/a file with blanks.txt", "/tmp/b.bin"}));
     f.takeDroppedUrls({QUrl::fromLocalFile("/tmp/c.txt"), QUrl("https://example.invalid/x")});
-    EXPECT_EQ(openWindow<TransferWindowStub>()->queued().size(), 3);
-    EXPECT_EQ(openWindow<TransferWindowStub>()->queued().last(), "/tmp/c.txt");
+    EXPECT_EQ(f.queuedFiles().size(), 3);
+    EXPECT_EQ(f.queuedFiles().last(), "/tmp/c.txt");
 }
 
 TEST(MainFrameWindow, ExitWhileNotConnectedClosesAtOnce) {

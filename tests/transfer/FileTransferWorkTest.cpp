@@ -339,6 +339,9 @@ TEST(SideProgress, ShowsRateShareOfTheLineAndTimeLeft) {
         s.bytesDone = row.done;
         EXPECT_EQ(progressOf(s, row.rate, row.line), row.want) << row.size << " " << row.done;
     }
+    EXPECT_EQ(figuresText({"f", 50, 3100, 27, 15}), "3100 CPS, 27% of the line, 0:15 left");
+    EXPECT_EQ(figuresText({"f", 1, 20, -1, 3725}), "20 CPS, 1:02:05 left");
+    EXPECT_EQ(figuresText({"f", 0, -1, -1, -1}), "");
 }
 
 }  // namespace

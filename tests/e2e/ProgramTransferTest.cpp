@@ -1,0 +1,239 @@
+// Files between two real copies of the program on an X server, joined by a linesim cable: a
+// 300 KB file and a drop of three files arrive byte for byte and both histories list them; a
+// history line is forwarded and arrives under a new name through the Received File Exists
+// dialog; a line is cleared; the queue of a sender that quits in the middle of a file survives
+// its restart and is sent whole. Windows are saved as pictures in the build tree.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "ProgramProcess.h"
+#include "support/LineSim.h"
+
+using krl::test::LineSim;
+using krl::test::ProgramProcess;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWaitMs = 90000;  // generous: two programs on a loaded machine
+
+bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+std::string contents(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeRandom(const fs::path& path, std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& b : bytes)
+        b = static_cast<char>(random());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+struct Side {
+    fs::path dir;
+    std::string channel;
+    std::map<std::string, std::string> env;
+
+    Side(const fs::path& root, const std::string& name) : dir(root / name) {
+        fs::create_directories(dir / "home");
+        fs::create_directories(dir / "config/Brightmar");
+        // No video on connect (it would share the line with the files); received files are
+        // recorded, not opened.
+        std::ofstream(dir / "config/Brightmar/Kestrelcall.ini")
+            << "[software]\n"
+            << "Brightmar\\Kestrelcall\\1.000.0\\Video\\AutoSend=@ByteArray(\\0\\0)\n"
+            << "Brightmar\\Kestrelcall\\1.000.0\\Tonebay\\Flags="
+               "@ByteArray(\\x1\\x1\\0\\x1\\0\\0\\x1\\x1)\n";
+        channel = (dir / "channel.sock").string();
+        env = {{"KRL_HOME", (dir / "home").string()},
+               {"XDG_CONFIG_HOME", (dir / "config").string()},
+               {"KRL_TEST_CHANNEL", channel},
+               {"QT_QPA_PLATFORM", "xcb"}};
+    }
+    std::string ask(const std::string& command) const {
+        return ProgramProcess::ask(channel, command);
+    }
+    std::string xfer(const std::string& command) const {
+        return ProgramProcess::ask(channel, command == "queued" ? command : "transfer " + command);
+    }
+    fs::path received(const std::string& name) const { return dir / "home/Receive" / name; }
+    bool connected() const { return ask("status") == "Connected"; }
+    bool showsMessage(const std::string& id) const {
+        const std::string list = " " + ask("messages") + " ";
+        return list.find(" " + id + " ") != std::string::npos;
+    }
+    std::vector<std::string> history(const std::string& which) const {
+        std::vector<std::string> lines;
+        std::stringstream all(xfer("history " + which));
+        for (std::string line; std::getline(all, line, '\t');)
+            lines.push_back(line);
+        return lines;
+    }
+};
+
+std::string screenshot(const std::string& name) {
+    fs::create_directories(KRL_SCREENSHOT_DIR);
+    return std::string(KRL_SCREENSHOT_DIR) + "/" + name + ".png";
+}
+
+std::vector<std::string> programArgs(const std::string& port, bool dial) {
+    std::vector<std::string> args{"--port",          port,          "--modem",
+                                  "SerialCable.mdm", "--splash-ms", "300"};
+    args.push_back(dial ? "--dial" : "--always-listen");
+    return args;
+}
+
+}  // namespace
+
+TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
+    const fs::path root =
+        fs::temp_directory_path() / ("krl-e2e-transfer-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "out");
+    LineSim cable;
+    ASSERT_TRUE(cable.ok()) << cable.error();
+    Side a(root, "a"), b(root, "b");
+
+    auto listener =
+        std::make_unique<ProgramProcess>(KRL_PROGRAM, programArgs(cable.pathA(), false), a.env);
+    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    auto caller =
+        std::make_unique<ProgramProcess>(KRL_PROGRAM, programArgs(cable.pathB(), true), b.env);
+    ASSERT_TRUE(waitFor([&] { return a.connected() && b.connected(); }))
+        << a.ask("status") << " / " << b.ask("status");
+
+    // A 300 KB file dropped on the caller goes at once; the transfer window shows it moving.
+    const fs::path big = root / "out/big file.bin";
+    writeRandom(big, 300 * 1024, 1);
+    ASSERT_EQ(b.xfer("drop\t" + big.string()), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.xfer("window") == "1"; }));
+    EXPECT_EQ(b.xfer("details 1"), "ok");
+    ASSERT_TRUE(waitFor([&] {
+        const std::string s = b.xfer("sending");
+        return s.find("big file.bin") != std::string::npos && s.find("\t0%") == std::string::npos;
+    })) << b.xfer("sending");
+    // a's window opened by itself when the file was offered.
+    ASSERT_TRUE(waitFor([&] { return a.xfer("window") == "1"; }));
+    EXPECT_EQ(a.xfer("details 1"), "ok");
+    std::this_thread::sleep_for(std::chrono::milliseconds(6000));  // a rate sample completes
+    EXPECT_EQ(b.xfer("grab window " + screenshot("e2e-transfer-sending")), "ok");
+    EXPECT_EQ(a.xfer("grab window " + screenshot("e2e-transfer-receiving")), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.history("sent").size() == 1; })) << b.xfer("sending");
+    ASSERT_TRUE(waitFor([&] { return a.history("received").size() == 1; }));
+    EXPECT_EQ(contents(a.received("big file.bin")), contents(big));
+
+    // A drop of three files: they go in the order given.
+    std::vector<fs::path> three = {root / "out/one;two.txt", root / "out/zeta.dat",
+                                   root / "out/alpha.dat"};
+    std::string drop = "drop";
+    for (std::size_t i = 0; i < three.size(); ++i) {
+        writeRandom(three[i], 1000 + 7000 * i, static_cast<unsigned>(10 + i));
+        drop += "\t" + three[i].string();
+    }
+    ASSERT_EQ(b.xfer(drop), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.history("received").size() == 4; }))
+        << a.xfer("history received");
+    const std::vector<std::string> sent = b.history("sent");
+    ASSERT_EQ(sent.size(), 4u);
+    for (std::size_t i = 0; i < three.size(); ++i) {
+        EXPECT_EQ(contents(a.received(three[i].filename().string())), contents(three[i]));
+        EXPECT_EQ(sent[i + 1].substr(0, three[i].string().size()), three[i].string());
+    }
+    const std::vector<std::string> received = a.history("received");
+    EXPECT_EQ(received[1].substr(0, a.received("one;two.txt").string().size()),
+              a.received("one;two.txt").string());
+
+    // The receiver stops overwriting; the big file is forwarded from the sent history again and
+    // arrives under the name given in the Received File Exists dialog (a name another file has
+    // is refused there).
+    EXPECT_EQ(a.ask("command 32808"), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.ask("modal") == "CKestrelSettings"; })) << a.ask("modal");
+    EXPECT_EQ(a.ask("set 1247 0"), "ok");
+    EXPECT_EQ(a.ask("press ok"), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.ask("modal").empty(); }));
+    EXPECT_EQ(b.xfer("show sent"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.xfer("modal") == "TransferHistoryDialog"; }));
+    EXPECT_EQ(b.xfer("rows"), "4");
+    EXPECT_EQ(b.xfer("grab modal " + screenshot("e2e-transfer-history")), "ok");
+    EXPECT_EQ(b.xfer("select 0"), "ok");
+    EXPECT_EQ(b.xfer("press 1058"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5200"); })) << b.ask("messages");
+    EXPECT_EQ(b.ask("answer ok"), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.xfer("modal") == "CFileExistsDialog"; })) << a.xfer("modal");
+    EXPECT_EQ(a.xfer("grab modal " + screenshot("e2e-transfer-exists")), "ok");
+    EXPECT_EQ(a.xfer("set 1078 " + a.received("zeta.dat").string()), "ok");
+    EXPECT_EQ(a.xfer("press ok"), "ok");
+    EXPECT_TRUE(waitFor([&] { return !a.xfer("note").empty(); }));
+    EXPECT_EQ(a.xfer("modal"), "CFileExistsDialog");
+    const fs::path renamed = a.received("big copy.bin");
+    EXPECT_EQ(a.xfer("set 1078 " + renamed.string()), "ok");
+    EXPECT_EQ(a.xfer("press ok"), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.history("received").size() == 5; }));
+    EXPECT_EQ(contents(renamed), contents(big));
+    EXPECT_EQ(contents(a.received("zeta.dat")), contents(three[1]));
+    // Clear removes the selected line from the sent history.
+    EXPECT_EQ(b.xfer("select 1"), "ok");
+    EXPECT_EQ(b.xfer("press 1057"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.xfer("rows") == "3"; })) << b.xfer("rows");
+    EXPECT_EQ(b.xfer("press 1060"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.xfer("modal").empty(); }));
+    // Five sent, one cleared: the line the forward added while the dialog was open stays.
+    EXPECT_EQ(b.history("sent").size(), 4u);
+
+    // The sender quits in the middle of a file: what it had queued is still there after its
+    // restart, and goes whole.
+    const fs::path later = root / "out/later.bin";
+    const fs::path after = root / "out/after.txt";
+    writeRandom(later, 200 * 1024, 7);
+    writeRandom(after, 5000, 8);
+    ASSERT_EQ(b.xfer("drop\t" + later.string() + "\t" + after.string()), "ok");
+    ASSERT_TRUE(waitFor([&] {
+        const std::string s = b.xfer("sending");
+        return s.find("later.bin") != std::string::npos && s.find("\t0%") == std::string::npos;
+    })) << b.xfer("sending");
+    EXPECT_EQ(b.ask("quit"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5180"); })) << b.ask("messages");
+    EXPECT_EQ(b.ask("answer yes"), "ok");
+    EXPECT_NE(caller->waitForExit(kWaitMs), -1);
+    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    a.ask("answer ok");  // 5080
+    caller = std::make_unique<ProgramProcess>(KRL_PROGRAM, programArgs(cable.pathB(), true), b.env);
+    ASSERT_TRUE(waitFor([&] { return b.connected(); }));
+    EXPECT_EQ(b.xfer("queued"), later.string() + "\t" + after.string());
+    EXPECT_EQ(b.xfer("open"), "ok");
+    ASSERT_TRUE(waitFor([&] { return b.xfer("queued").empty(); })) << b.xfer("queued");
+    ASSERT_TRUE(waitFor([&] { return a.history("received").size() == 7; }));
+    EXPECT_EQ(contents(a.received("later.bin")), contents(later));
+    EXPECT_EQ(contents(a.received("after.txt")), contents(after));
+
+    EXPECT_EQ(b.ask("quit"), "ok");
+    if (waitFor([&] { return b.showsMessage("5180"); }, 10000))
+        b.ask("answer yes");
+    EXPECT_NE(caller->waitForExit(kWaitMs), -1);
+    a.ask("answer ok");
+    EXPECT_EQ(a.ask("quit"), "ok");
+    EXPECT_NE(listener->waitForExit(kWaitMs), -1);
+    fs::remove_all(root);
+}

@@ -1,0 +1,34 @@
+#include "transfer/ui/QtTransferHost.h"
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLocale>
+#include <QMimeDatabase>
+#include <QUrl>
+
+namespace krl {
+
+void QtTransferHost::launch(const std::string& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+void QtTransferHost::removeFile(const std::string& path) {
+    QFile::remove(QString::fromStdString(path));
+}
+
+std::string QtTransferHost::typeName(const std::string& path) {
+    static const QMimeDatabase types;
+    return types.mimeTypeForFile(QString::fromStdString(path)).comment().toStdString();
+}
+
+std::string QtTransferHost::historyDate(bool longDate) {
+    // Coordinated universal time, as the histories have always been written.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QLocale locale = QLocale::system();
+    return (locale.toString(now.date(), longDate ? QLocale::LongFormat : QLocale::ShortFormat) +
+            QStringLiteral("  ") + locale.toString(now.time(), QLocale::ShortFormat))
+        .toStdString();
+}
+
+}  // namespace krl

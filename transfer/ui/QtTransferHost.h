@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+
+#include "transfer/TransferHost.h"
+
+namespace krl {
+
+// The transfer's services on the desktop: the main frame's commands (given by main()), the
+// desktop's open and type names, the user's date format.
+class QtTransferHost : public TransferHost {
+public:
+    struct Commands {
+        std::function<void()> dial;
+        std::function<void()> disconnect;
+        std::function<void()> sendOwnCard;
+    };
+
+    explicit QtTransferHost(Commands commands) : commands_(std::move(commands)) {}
+
+    void dial() override { run(commands_.dial); }
+    void disconnect() override { run(commands_.disconnect); }
+    void sendOwnCard() override { run(commands_.sendOwnCard); }
+    void launch(const std::string& path) override;
+    // Clipboard packages are put back by the clipboard feature; until then they stay on disk.
+    void restoreClipboard(const std::string&, int) override {}
+    void removeFile(const std::string& path) override;
+    std::string typeName(const std::string& path) override;
+    std::string historyDate(bool longDate) override;
+
+private:
+    static void run(const std::function<void()>& f) {
+        if (f)
+            f();
+    }
+    Commands commands_;
+};
+
+}  // namespace krl
