@@ -1,11 +1,13 @@
 #include "shell/ui/ProgramCommands.h"
 
 #include "base/Cp1252.h"
+#include "resources/StringTable.h"
 #include "settings/GeneralSettings.h"
 #include "settings/Settings.h"
 #include "shell/CallCommands.h"
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
+#include "shell/ui/CAboutDialog.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/Placeholder.h"
 #include "shell/ui/SettingsCommands.h"
@@ -25,7 +27,6 @@ void addLaterFeatures(CommandRegistry& commands, CMainFrame& frame) {
         {CommandId::SendOwnCard, "Your business card"},
         {CommandId::AddressBook, "The address book"},
         {CommandId::AddToAddressBook, "The address book"},
-        {CommandId::About, "About Kestrelcall"},
     };
     for (const auto& l : later) {
         const QString feature = QString::fromLatin1(l.feature);
@@ -43,6 +44,11 @@ void addProgramCommands(CommandRegistry& commands, CMainFrame& frame, CallContro
         {[&frame] { return frame.connectType(); },
          [&frame] { Placeholder::open(QStringLiteral("The Connect dialog"), &frame); }});
     frame.addCommands(commands);
+    commands.add(CommandId::About, [&frame] {
+        CAboutDialog about(
+            StringTable::builtIn(), [&frame] { frame.runCommand(CommandId::Statistics); }, &frame);
+        about.exec();
+    });
     addSettingsCommands(commands, frame, settings, video, [&call, &settings, &video] {
         video.setup(call.connection(), settings.get<VideoSettings>(),
                     settings.get<GeneralSettings>().homeDir);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -222,7 +223,7 @@ TEST(MainFrameWindow, LaterFeaturesOpenAPlaceholderAndStayEnabled) {
     Copy copy;
     CMainFrame& f = *copy.frame;
     f.finishStartup(false);
-    for (CommandId id : {CommandId::AddressBook, CommandId::About, CommandId::Video}) {
+    for (CommandId id : {CommandId::AddressBook, CommandId::OwnCard, CommandId::Video}) {
         EXPECT_TRUE(action(f, id)->isEnabled());
         action(f, id)->trigger();
         QWidget* modal = nullptr;
@@ -235,6 +236,22 @@ TEST(MainFrameWindow, LaterFeaturesOpenAPlaceholderAndStayEnabled) {
         modal->close();
         QTest::qWait(1);
     }
+}
+
+TEST(MainFrameWindow, AboutShowsTheVersionAndOpensTheStatistics) {
+    Copy copy;
+    CMainFrame& f = *copy.frame;
+    f.finishStartup(false);
+    QTimer::singleShot(0, [] {
+        auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(about, nullptr);
+        EXPECT_EQ(about->objectName(), "CAboutDialog");
+        EXPECT_EQ(about->findChild<QLabel*>(QStringLiteral("id336"))->text(),
+                  "Kestrelcall 1.00 , Beta 3.0");
+        saveScreenshot(*about, "about-dialog");
+        about->accept();
+    });
+    f.runCommand(CommandId::About);
 }
 
 QByteArray fileBytes(const QString& path) {
