@@ -4,6 +4,7 @@
 // dialog; a line is cleared; the queue of a sender that quits in the middle of a file survives
 // its restart and is sent whole. Windows are saved as pictures in the build tree.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -235,5 +236,55 @@ TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
     a.ask("answer ok");
     EXPECT_EQ(a.ask("quit"), "ok");
     EXPECT_NE(listener->waitForExit(kWaitMs), -1);
+    fs::remove_all(root);
+}
+
+// The program and krlcli, a peer without windows, in both directions over the serial cable
+// script: krlcli dials and sends to the listening program, then the program dials the
+// listening krlcli for a dropped file.
+TEST(ProgramTransfer, FilesCrossBetweenTheProgramAndKrlcli) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
+    const fs::path root =
+        fs::temp_directory_path() / ("krl-e2e-krlcli-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "out");
+    fs::create_directories(root / "in");
+    LineSim cable;
+    ASSERT_TRUE(cable.ok()) << cable.error();
+    Side a(root, "a");
+    ProgramProcess program(KRL_PROGRAM, programArgs(cable.pathA(), false), a.env);
+    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+
+    const fs::path toProgram = root / "out/from krlcli.bin";
+    writeRandom(toProgram, 120 * 1024, 21);
+    ProgramProcess sender(KRL_KRLCLI,
+                          {"--modem", KRL_CABLE_MODEM, "--dial", "1", "--quiet", "send",
+                           cable.pathB(), toProgram.string()},
+                          {});
+    const int sent = sender.waitForExit(kWaitMs);
+    EXPECT_TRUE(WIFEXITED(sent) && WEXITSTATUS(sent) == 0) << sent;
+    ASSERT_TRUE(waitFor([&] { return a.history("received").size() == 1; }));
+    EXPECT_EQ(contents(a.received("from krlcli.bin")), contents(toProgram));
+    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    a.ask("answer ok");  // the peer's disconnect
+
+    const fs::path toKrlcli = root / "out/from the program.bin";
+    writeRandom(toKrlcli, 90 * 1024, 22);
+    ProgramProcess listener(KRL_KRLCLI,
+                            {"--modem", KRL_CABLE_MODEM, "--listen", "--expect", "1", "--dir",
+                             (root / "in").string(), "--quiet", "listen", cable.pathB()},
+                            {});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // krlcli waits for the call
+    // Not connected: dropping the file dials.
+    ASSERT_EQ(a.xfer("drop\t" + toKrlcli.string()), "ok");
+    const int received = listener.waitForExit(kWaitMs);
+    EXPECT_TRUE(WIFEXITED(received) && WEXITSTATUS(received) == 0) << received;
+    EXPECT_EQ(contents(root / "in/from the program.bin"), contents(toKrlcli));
+    EXPECT_TRUE(waitFor([&] { return a.history("sent").size() == 1; }));
+
+    EXPECT_EQ(a.ask("quit"), "ok");
+    if (waitFor([&] { return a.showsMessage("5180"); }, 5000))
+        a.ask("answer yes");
+    EXPECT_NE(program.waitForExit(kWaitMs), -1);
     fs::remove_all(root);
 }
