@@ -146,25 +146,42 @@ void Connection::listen() {
     startScript();
 }
 
-void Connection::startScript() {
+bool Connection::startScript() {
     if (state_ != ConnectionState::NotConnected)
-        return;
-    if (!script_.load(settings_.modemFile)) {
+        return true;
+    const bool readable = script_.load(settings_.modemFile);
+    if (!readable ||
+        !modemFileServes(goal_ == ScriptGoal::Dial ? ModemUse::Dial : ModemUse::Answer)) {
+        if (!readable) {
+            show(kMsgModemFileUnusable, MessageKind::Error,
+                 settings_.modemFile + " cannot be read");
+            scriptLog("Modem script= " + settings_.modemName + " : cannot read " +
+                      settings_.modemFile);
+        }
         // Without its commands a dial would report a call that was never made. As when the
         // modem cannot be initialised, listening does not restart by itself.
         listeningStops();
-        scriptLog("Modem script= " + settings_.modemName + " : cannot read " + settings_.modemFile);
         closeDialingWindow();
         goal_ = ScriptGoal::Listen;
         if (onPortAbandoned_)
             onPortAbandoned_(MessageAnswer::Cancel);
-        return;
+        return false;
     }
     connectType_ = script_.connectType();
     refreshScriptOptions();
     state_ = ConnectionState::OpeningPort;
     ++openAttempt_;
     tryOpenPort();
+    return true;
+}
+
+bool Connection::modemFileServes(ModemUse use) {
+    const std::string text = modemFileProblem(script_.script(), settings_.modemFile, use);
+    if (text.empty())
+        return true;
+    scriptLog("Modem script= " + settings_.modemName + " : " + text);
+    show(kMsgModemFileUnusable, MessageKind::Error, text);
+    return false;
 }
 
 void Connection::tryOpenPort() {
@@ -204,30 +221,38 @@ void Connection::runGeneral() {
     script_.startGeneral(goal_);
 }
 
-void Connection::dial(std::string_view number, std::string_view name) {
+DialRefusal Connection::dial(std::string_view number, std::string_view name) {
     if (state_ == ConnectionState::Connected)
-        return;
+        return DialRefusal::None;
     if (state_ == ConnectionState::NotConnected)
         readConnectType();
     if (connectType_ == ConnectType::SerialCable) {
         if (state_ == ConnectionState::NotConnected) {
             goal_ = ScriptGoal::Dial;
-            startScript();
+            if (!startScript())
+                return DialRefusal::UnusableModemFile;
         } else if (state_ == ConnectionState::OpeningPort ||
                    state_ == ConnectionState::Initialising) {
             goal_ = ScriptGoal::Dial;
         } else if (state_ == ConnectionState::Listening) {
+            if (!modemFileServes(ModemUse::Dial))
+                return DialRefusal::UnusableModemFile;
             receiver().clear();
             script_.startDialNow();
         }
-        return;
+        return DialRefusal::None;
     }
+    // A number cut to fit would dial somebody else.
+    if (dialCharacters(number, std::string_view::npos).size() > kMaxDialNumber)
+        return DialRefusal::NumberTooLong;
+    if (state_ == ConnectionState::Listening && !modemFileServes(ModemUse::Dial))
+        return DialRefusal::UnusableModemFile;
     if (state_ == ConnectionState::HangingUp) {
         script_.stop();
         finishHangUp();
     }
     if (state_ == ConnectionState::Dialling)
-        return;
+        return DialRefusal::None;
     number_ = dialCharacters(number, kMaxDialNumber);
     script_.setPhoneNumber(number_);
     if (dialingWindow_) {
@@ -240,10 +265,31 @@ void Connection::dial(std::string_view number, std::string_view name) {
     if (state_ == ConnectionState::Listening) {
         receiver().clear();
         script_.startDial();
-        return;
+        return DialRefusal::None;
     }
     goal_ = ScriptGoal::Dial;
-    startScript();
+    return startScript() ? DialRefusal::None : DialRefusal::UnusableModemFile;
+}
+
+bool Connection::callDirect(const LineSettings& line) {
+    if (state_ != ConnectionState::NotConnected)
+        return false;
+    // No commands: the call is made at once and its hang-up ends as soon as the lines drop.
+    script_.stop();
+    script_.setScript(IniFile());
+    connectType_ = ConnectType::SerialCable;
+    if (!openPort(settings_.portName, line, modemCheckFor(connectType_)))
+        return false;
+    scriptConnected();
+    return true;
+}
+
+void Connection::closeCall() {
+    if (state_ == ConnectionState::Connected) {
+        protocol().stopTransfers(StopCause::Closing);
+        protocol().sendDisconnect();
+    }
+    hangUp();
 }
 
 // --- ending a call ------------------------------------------------------------------------
@@ -357,6 +403,10 @@ PumpResult Connection::pump() {
     }
 
     const std::size_t held = readReceived();
+    if (state_ == ConnectionState::Connected && readFailed()) {
+        lineFailed();
+        return PumpResult::CarrierLost;
+    }
     const bool scriptRunning = script_.phase() != ScriptPhase::None;
     if (scriptRunning)
         script_.step(receiver().data(), held);
@@ -395,6 +445,21 @@ void Connection::modemSwitchedOff() {
     goal_ = ScriptGoal::Listen;
     carrierLostSince_.reset();
     show(kMsgModemOff, MessageKind::Error);
+}
+
+void Connection::lineFailed() {
+    // The receiver has already stopped (the failed read stops it); the sender cannot be heard
+    // any more either. Nothing can leave a failed port: the hang-up does not wait for a drain
+    // or for the modem's answers.
+    protocol().stopTransfers(StopCause::LineFailure);
+    closeVideo();
+    hangUp();
+    if (state_ == ConnectionState::HangingUp) {
+        script_.stop();
+        setLines(false);
+        finishHangUp();
+    }
+    show(kMsgCarrierLost, MessageKind::Error);
 }
 
 void Connection::closeVideo() {

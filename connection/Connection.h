@@ -10,6 +10,7 @@
 #include "base/WallClock.h"
 #include "connection/CommsSettings.h"
 #include "connection/ConnectionState.h"
+#include "connection/ModemFileCheck.h"
 #include "connection/ModemScript.h"
 #include "link/LinkSession.h"
 
@@ -17,6 +18,13 @@ namespace krl {
 
 class DialingWindow;
 class RingSound;
+
+// Why dial() did not start a call.
+enum class DialRefusal {
+    None,               // the call is on its way (or was already up)
+    NumberTooLong,      // more dialling characters than a number may hold: never cut short
+    UnusableModemFile,  // the modem file lacks what dialling needs (message 4250 shown)
+};
 
 // The one object through which the program places, answers and ends a call. pump() is called
 // over and over from the event loop: it watches the modem lines, feeds the modem script while a
@@ -27,7 +35,9 @@ class RingSound;
 //
 // Carrier loss is measured as time (kCarrierLossMs without carrier while connected ends the
 // call), not as a count of pumps: the pump runs every few milliseconds while connected and a
-// pump count would end calls on a short glitch.
+// pump count would end calls on a short glitch. A port that fails under a call (an unplugged
+// cable or adapter, a line hung up: the device reports a failed read) ends the call at once
+// the same way, for every connect type.
 class Connection : public LinkSession, private ModemScriptHost {
 public:
     static constexpr std::uint64_t kCarrierLossMs = 2000;
@@ -40,6 +50,7 @@ public:
     static constexpr int kMsgModemOff = 4160;
     static constexpr int kMsgCarrierLost = 4170;
     static constexpr int kMsgIdle = 5160;
+    static constexpr int kMsgModemFileUnusable = 4250;
 
     Connection(SerialDeviceFactory& devices, const TickSource& ticks, const StringTable& strings,
                MessagePresenter& messages);
@@ -71,11 +82,26 @@ public:
 
     // The prepare-to-receive command: starts listening; while the port is being opened, the
     // modem initialised or a call awaited, hangs up instead and switches alwaysListen off.
+    // A modem file that cannot answer calls is refused with message 4250.
     void listen();
-    // Places a call to number (name is shown in the dialing window).
-    void dial(std::string_view number, std::string_view name = {});
+    // Places a call to number (name is shown in the dialing window). Refused, with nothing
+    // started, when the number holds more than kMaxDialNumber dialling characters or the modem
+    // file cannot dial.
+    DialRefusal dial(std::string_view number, std::string_view name = {});
+    // A call on a line that needs no modem commands (a null-modem cable between two tools):
+    // opens the port of the settings with these line settings and no modem check, and makes
+    // the call at once; the next pump reports CallMade. False, with nothing shown, when the
+    // port cannot be opened or a call or its set-up is already under way.
+    bool callDirect(const LineSettings& line);
     // Ends the call or the set-up: the disconnect commands run, then the port closes.
     void hangUp();
+    // Ends the call because this end is closing (the program exits, a tool is interrupted):
+    // a file being sent is stopped with "<Stop Sending>", one being received with
+    // "<Do Not Send>" and its partial file removed, the peer is told "<Disconnect>", then the
+    // hang-up runs (the last bytes leave, the lines drop, the disconnect commands go to the
+    // modem). Pump until state() is NotConnected; destroying the object instead still drops
+    // the lines and closes the port.
+    void closeCall();
     PumpResult pump();
     // Idle disconnect, run after each pump: hangs up and shows 5160 when a call that is not on
     // hold has moved no byte for the idle-disconnect minutes (never when they are 0). True when
@@ -106,7 +132,10 @@ private:
     void connectCommandSending() override;
     void ringHeard() override;
 
-    void startScript();
+    // False when the modem file was refused (message shown, nothing started).
+    bool startScript();
+    bool modemFileServes(ModemUse use);
+    void lineFailed();
     void tryOpenPort();
     void runGeneral();
     void refreshScriptOptions();

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "connection/ModemFileCheck.h"
+
 namespace krl {
 
 std::optional<std::string> scriptValue(const IniFile& file, std::string_view section,
@@ -51,11 +53,26 @@ std::vector<ModemEntry> listModems(const std::string& folder) {
         if (!file)
             continue;
         auto name = scriptValue(*file, "Modem", "Name");
-        if (!name || name->empty())
+        if (!name || name->empty() || !modemFileUsable(*file))
             continue;
         modems.push_back(ModemEntry{*name, p.string()});
     }
     return modems;
+}
+
+std::optional<std::size_t> chooseModem(const std::vector<ModemEntry>& modems,
+                                       std::string_view storedName) {
+    if (storedName.empty())
+        return std::nullopt;
+    for (std::size_t i = 0; i < modems.size(); ++i) {
+        if (modems[i].name == storedName)
+            return i;
+    }
+    for (std::size_t i = 0; i < modems.size(); ++i) {
+        if (std::string_view(modems[i].name).substr(0, storedName.size()) == storedName)
+            return i;
+    }
+    return std::nullopt;
 }
 
 }  // namespace krl

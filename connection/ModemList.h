@@ -34,9 +34,16 @@ ConnectType connectTypeOf(const IniFile& file);
 // The same, read from a file; a file that cannot be read counts as a modem.
 ConnectType readConnectType(const std::string& path);
 
-// Every "*.mdm" file in folder that has a Name in section Modem, ordered by file name. At most
-// kMaxModemFiles files are looked at; unreadable ones are skipped.
+// Every "*.mdm" file in folder that has a Name in section Modem and serves a call (see
+// modemFileUsable), ordered by file name. At most kMaxModemFiles files are looked at;
+// unreadable ones are skipped.
 inline constexpr std::size_t kMaxModemFiles = 1000;
 std::vector<ModemEntry> listModems(const std::string& folder);
+
+// The entry a stored modem name picks: the one of exactly that name, else the first whose name
+// begins with it (a name stored cut short still finds its modem). Nothing for an empty name or
+// no match.
+std::optional<std::size_t> chooseModem(const std::vector<ModemEntry>& modems,
+                                       std::string_view storedName);
 
 }  // namespace krl

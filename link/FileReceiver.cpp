@@ -1,9 +1,5 @@
 #include "link/FileReceiver.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -29,11 +25,6 @@ std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-bool pathExists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 std::string folderOf(const std::string& path) {
     std::size_t slash = path.rfind('/');
     if (slash == std::string::npos)
@@ -43,13 +34,14 @@ std::string folderOf(const std::string& path) {
 
 // The block check value of the first `length` bytes of the file; nothing when they cannot be
 // read.
-std::optional<std::uint32_t> checkOfFirst(int fd, std::uint64_t length) {
+std::optional<std::uint32_t> checkOfFirst(TransferFile& file, std::uint64_t length) {
     BlockCheckValue v;
     std::uint8_t buffer[65536];
     std::uint64_t at = 0;
     while (at < length) {
         auto want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, length - at));
-        ssize_t got = ::pread(fd, buffer, want, static_cast<off_t>(at));
+        int error = 0;
+        long got = file.readAt(at, buffer, want, error);
         if (got <= 0)
             return std::nullopt;
         v.add({buffer, static_cast<std::size_t>(got)});
@@ -86,13 +78,20 @@ int FileReceiver::control(ReceiveControl command, const std::string& folder) {
         state_ = ReceiveState::Ready;
         return 1;
     }
-    if (state_ == ReceiveState::Receiving || question_ != Question::None) {
-        question_ = Question::None;
-        ++ticket_;
-        sendCommand(static_cast<int>(LinkCommand::DoNotSend));
-        fail(ReceiveState::StoppedByUser);
-    }
+    stop(StopCause::User);
     return 1;
+}
+
+void FileReceiver::stop(StopCause cause) {
+    if (state_ != ReceiveState::Receiving && question_ == Question::None)
+        return;
+    question_ = Question::None;
+    ++ticket_;
+    stopCause_ = cause;
+    sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+    // A line that went away was not stopped by anyone: a partial file of the extension stays
+    // (never under the file's name) for a later call to continue.
+    fail(ReceiveState::StoppedByUser, cause == StopCause::LineFailure);
 }
 
 TransferStatus FileReceiver::status() {
@@ -148,7 +147,7 @@ void FileReceiver::onOffer(std::string_view payload) {
                                                        : kOrdinaryFile;
     path_ = joinPath(folder, name_);
 
-    if (kind_ == kOrdinaryFile && !options_.overwriteExisting && pathExists(path_)) {
+    if (kind_ == kOrdinaryFile && !options_.overwriteExisting && files_->exists(path_)) {
         if (existsQuestion_ == nullptr) {
             refuseAndReset();
             return;
@@ -212,10 +211,10 @@ void FileReceiver::createTarget() {
     // continue; a file of unknown size is received as always.
     if (extension_ && sizeKnown_ && openPart())
         return;
-    // O_NOFOLLOW: a link planted under the received name cannot send the data elsewhere.
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd_ < 0) {
-        int id = createMessage(errno);
+    int error = 0;
+    file_ = files_->create(path_, error);
+    if (!file_) {
+        int id = createMessage(error);
         showMessage(id,
                     id == transfer_message::kCannotCreate ? std::optional(path_) : std::nullopt);
         refuseAndReset();
@@ -238,22 +237,21 @@ bool FileReceiver::openPart() {
     auto part = ResumeStore::find(folder, partId_);
     if (!part)
         return false;
-    int fd = ::open(part->partPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
+    int error = 0;
+    std::unique_ptr<TransferFile> file = files_->openPart(part->partPath, error);
+    if (!file)
         return false;
     // A part that holds the whole file still takes its last byte over the line, so that the
     // transfer ends as every transfer does.
     std::uint64_t held = std::min(part->held, size_ - 1);
-    auto check = checkOfFirst(fd, held);
+    auto check = checkOfFirst(*file, held);
     if (!check) {
         held = 0;
         check = BlockCheckValue::kStart;
     }
-    if (::ftruncate(fd, static_cast<off_t>(held)) != 0) {
-        ::close(fd);
+    if (file->truncate(held) != 0)
         return false;
-    }
-    fd_ = fd;
+    file_ = std::move(file);
     part_ = std::move(part);
     held_.clear();
     held_.add(0, held);
@@ -277,7 +275,7 @@ void FileReceiver::startPlainIntoPart() {
     // The sender did not hear our TAKE: it sends the whole file stop-and-wait from its start.
     blocksStarted_ = true;
     windowedTransfer_ = false;
-    if (written_ > 0 && ::ftruncate(fd_, 0) == 0)
+    if (written_ > 0 && file_->truncate(0) == 0)
         written_ = 0;
     held_.clear();
 }
@@ -292,23 +290,23 @@ bool FileReceiver::finishPart() {
 }
 
 bool FileReceiver::writeAt(const std::uint8_t* data, std::size_t length, std::uint64_t offset) {
-    std::size_t done = 0;
-    while (done < length) {
-        ssize_t w = ::pwrite(fd_, data + done, length - done, static_cast<off_t>(offset + done));
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0) {
-            int id = writeMessage(w < 0 ? errno : ENOSPC);
-            if (id != 0)
-                showMessage(id, std::nullopt);
-            sendCommand(static_cast<int>(LinkCommand::DoNotSend));
-            fail(ReceiveState::Failed);
-            return false;
-        }
-        done += static_cast<std::size_t>(w);
+    if (int error = length > 0 ? file_->writeAt(offset, data, length) : 0; error != 0) {
+        sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+        fail(ReceiveState::Failed);
+        showWriteError(error);
+        return false;
     }
     bytesWritten_ += length;
     return true;
+}
+
+int FileReceiver::closeWholeFile() {
+    std::unique_ptr<TransferFile> file = std::move(file_);
+    if (int error = file->close(); error != 0)
+        return error;
+    if (part_ && !finishPart())
+        return errno != 0 ? errno : EIO;
+    return 0;
 }
 
 void FileReceiver::onWindowedBlock(const CheckField& check, const std::uint8_t* payload,
@@ -336,7 +334,7 @@ void FileReceiver::onWindowedBlock(const CheckField& check, const std::uint8_t* 
         blocksStarted_ = windowedTransfer_ = true;
         if (!(header->flags & extension::kFlagResumed) && held_.prefix() > 0) {
             // The sender's file differs from the part we hold: start afresh.
-            if (::ftruncate(fd_, 0) != 0) {
+            if (file_->truncate(0) != 0) {
                 sendCommand(static_cast<int>(LinkCommand::DoNotSend));
                 fail(ReceiveState::Failed);
                 return;
@@ -357,11 +355,10 @@ void FileReceiver::onWindowedBlock(const CheckField& check, const std::uint8_t* 
     written_ = held_.prefix();
     const bool finished = written_ >= size_;
     if (finished) {
-        int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0 || !finishPart()) {
+        if (int error = closeWholeFile(); error != 0) {
             sendCommand(static_cast<int>(LinkCommand::DoNotSend));
             fail(ReceiveState::Failed);
+            showWriteError(error);
             return;
         }
     }
@@ -515,12 +512,11 @@ void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std
     lastBlockValue_ = value;
     bool finished = !sizeKnown_ || written_ >= size_;
     if (finished) {
-        // The data must be on disk before the sender hears that the file arrived.
-        int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0 || (part_ && !finishPart())) {
+        // The data must be handed over whole before the sender hears that the file arrived.
+        if (int error = closeWholeFile(); error != 0) {
             sendCommand(static_cast<int>(LinkCommand::DoNotSend));
             fail(ReceiveState::Failed);
+            showWriteError(error);
             return;
         }
     }
@@ -530,6 +526,14 @@ void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std
     runningSum_ += value;
     if (finished)
         complete();
+}
+
+void FileReceiver::showWriteError(int error) {
+    // A disk error without a number of its own still tells the user that the file is gone.
+    int id = writeMessage(error);
+    if (id == 0)
+        id = transfer_message::kCannotCreate;
+    showMessage(id, id == transfer_message::kCannotCreate ? std::optional(path_) : std::nullopt);
 }
 
 void FileReceiver::complete() {
@@ -572,21 +576,24 @@ void FileReceiver::onFileCheck(std::string_view payload) {
 }
 
 void FileReceiver::onPeerDisconnected() {
+    // A file that ended before the peer left keeps its result (a whole file stays whole) until
+    // the window has seen it; anything still open ends here.
+    switch (state_) {
+        case ReceiveState::Complete:
+        case ReceiveState::StoppedBySender:
+        case ReceiveState::StoppedByUser:
+        case ReceiveState::Failed:
+            return;
+        default:
+            break;
+    }
     question_ = Question::None;
     ++ticket_;
     fail(ReceiveState::PeerDisconnected, true);
 }
 
 void FileReceiver::onPortFailure() {
-    if (state_ != ReceiveState::Receiving)
-        return;
-    if (!part_) {
-        control(ReceiveControl::Stop);
-        return;
-    }
-    // The line is gone, not stopped by anyone: the part stays for a later call.
-    sendCommand(static_cast<int>(LinkCommand::DoNotSend));
-    fail(ReceiveState::StoppedByUser, true);
+    stop(StopCause::LineFailure);
 }
 
 void FileReceiver::step() {
@@ -634,7 +641,7 @@ void FileReceiver::discardPartialFile() {
         return;
     }
     if (!path_.empty())
-        ::unlink(path_.c_str());
+        files_->remove(path_);
 }
 
 void FileReceiver::keepPartialFile() {
@@ -645,9 +652,9 @@ void FileReceiver::keepPartialFile() {
 }
 
 void FileReceiver::closeFile() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    if (file_)
+        file_->close();
+    file_.reset();
 }
 
 void FileReceiver::resetFields() {

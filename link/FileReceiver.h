@@ -14,6 +14,7 @@
 #include "link/ProtocolPort.h"
 #include "link/ReceiveQuestions.h"
 #include "link/ResumeStore.h"
+#include "link/TransferFiles.h"
 #include "link/TransferRate.h"
 #include "link/TransferStates.h"
 
@@ -42,6 +43,8 @@ public:
     void setOptions(ReceiveOptions options) { options_ = std::move(options); }
     void setCardPictureFolder(std::string folder) { cardFolder_ = std::move(folder); }
     void setFileExistsQuestion(FileExistsQuestion* question) { existsQuestion_ = question; }
+    // The file system the received files go to; null restores the real one.
+    void setFiles(TransferFiles* files) { files_ = files != nullptr ? files : &systemFiles_; }
     void setListener(LinkListener* listener) { listener_ = listener; }
     void setCardPictureReceivedHandler(std::function<void(const std::string& name)> handler) {
         onCardPicture_ = std::move(handler);
@@ -50,8 +53,14 @@ public:
     // received into a partial file, kept when the call drops, and offered windowed blocks.
     void setExtensionActive(bool active) { extension_ = active; }
 
-    // Arm returns 0 while a file is being received or decided, else 1.
+    // Arm returns 0 while a file is being received or decided, else 1. Stop is stop(User).
     int control(ReceiveControl command, const std::string& folder = {});
+    // Stops a file being received or decided: the sender is told ("<Do Not Send>"), the partial
+    // file is removed (kept for a later call when the line failed under an extension part), the
+    // state becomes StoppedByUser with the cause kept.
+    void stop(StopCause cause);
+    // Why the last stop on this end happened.
+    StopCause stopCause() const { return stopCause_; }
     TransferStatus status();
     ReceiveState state() const { return state_; }
     const std::string& receiveFolder() const { return folder_; }
@@ -61,7 +70,7 @@ public:
     void onSenderStopped();
     void onFileCheck(std::string_view payload);
     void onPeerDisconnected();
-    // The port failed while receiving: stop as the user would.
+    // The port failed while receiving: stop as the user would, the line named as the cause.
     void onPortFailure();
     // Runs once per poll: the inactivity check.
     void step();
@@ -95,6 +104,7 @@ private:
     // Ends a transfer that is under way. keepPart: the call was lost (not stopped by anyone),
     // so a partial file of the extension stays for a later call.
     void fail(ReceiveState state, bool keepPart = false);
+    void showWriteError(int error);
     void discardPartialFile();
     void keepPartialFile();
     bool openPart();
@@ -104,6 +114,8 @@ private:
     bool writeAt(const std::uint8_t* data, std::size_t length, std::uint64_t offset);
     void startPlainIntoPart();
     bool finishPart();
+    // Closes the file that arrived whole (moving a partial file to its name): 0 or the errno.
+    int closeWholeFile();
     void closeFile();
     void resetFields();
     void sendCommand(int command);
@@ -124,7 +136,10 @@ private:
     std::string path_;
     std::string name_;  // the plain name the peer's offer came down to
     int kind_ = kOrdinaryFile;
-    int fd_ = -1;
+    PosixTransferFiles systemFiles_;
+    TransferFiles* files_ = &systemFiles_;
+    std::unique_ptr<TransferFile> file_;
+    StopCause stopCause_ = StopCause::User;
     bool sizeKnown_ = false;
     std::uint64_t size_ = 0;
     std::uint64_t written_ = 0;

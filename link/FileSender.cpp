@@ -1,9 +1,5 @@
 #include "link/FileSender.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -28,10 +24,10 @@ constexpr std::size_t kMaxOfferedName = 254;
 constexpr std::size_t kBlockReadSize = 3072;
 
 // The file's last-write time as the 100-nanosecond count since 1601 that peers expect.
-std::uint64_t peerFileTime(const struct stat& st) {
+std::uint64_t peerFileTime(const SendFileFacts& facts) {
     constexpr std::uint64_t kEpochDifference = 11644473600ull;
-    auto seconds = static_cast<std::uint64_t>(st.st_mtim.tv_sec) + kEpochDifference;
-    return seconds * 10000000ull + static_cast<std::uint64_t>(st.st_mtim.tv_nsec) / 100;
+    auto seconds = static_cast<std::uint64_t>(facts.modifiedSeconds) + kEpochDifference;
+    return seconds * 10000000ull + facts.modifiedNanoseconds / 100;
 }
 
 }  // namespace
@@ -55,19 +51,14 @@ std::uint64_t FileSender::elapsedMs() const {
 int FileSender::control(SendControl command, int kind, const std::string& path) {
     switch (command) {
         case SendControl::StopSilently:
-            closeFile();
-            state_ = SendState::StoppedByUser;
+            stop(StopCause::LineFailure);
             return 1;
         case SendControl::Acknowledge:
             closeFile();
             state_ = SendState::Idle;
             return 1;
         case SendControl::Stop:
-            if (active()) {
-                port_.writeCommand(tags_.tag(LinkCommand::StopSending));
-                port_.logSent(tags_.tag(LinkCommand::StopSending));
-            }
-            finish(SendState::StoppedByUser);
+            stop(StopCause::User);
             return 1;
         case SendControl::Start:
             if (state_ != SendState::Idle)
@@ -79,6 +70,16 @@ int FileSender::control(SendControl command, int kind, const std::string& path) 
             return 1;
     }
     return 0;
+}
+
+void FileSender::stop(StopCause cause) {
+    if (active() && cause != StopCause::LineFailure) {
+        port_.writeCommand(tags_.tag(LinkCommand::StopSending));
+        port_.logSent(tags_.tag(LinkCommand::StopSending));
+    }
+    if (active() || state_ == SendState::FileSet)
+        stopCause_ = cause;
+    finish(SendState::StoppedByUser);
 }
 
 TransferStatus FileSender::status() {
@@ -138,15 +139,11 @@ void FileSender::step() {
 }
 
 void FileSender::openAndOffer() {
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
-        int error = S_ISDIR(st.st_mode) ? EACCES : errno;
-        closeFile();
-        errno = error;
-    }
-    if (fd_ < 0) {
-        int id = sendOpenMessage(errno);
+    SendFileFacts facts;
+    int error = 0;
+    file_ = files_->openToSend(path_, facts, error);
+    if (!file_) {
+        int id = sendOpenMessage(error);
         finish(SendState::Failed);
         if (id != 0)
             showMessage(id, true);
@@ -155,13 +152,13 @@ void FileSender::openAndOffer() {
     next_ = blockStart_ = 0;
     blockValue_ = 0;
     runningSum_ = 0xFFFFFFFFu;
-    length_ = static_cast<std::uint64_t>(st.st_size);
+    length_ = facts.size;
     if (length_ == 0) {
         finish(SendState::Done);
         return;
     }
     char header[64];
-    std::uint64_t fileTime = peerFileTime(st);
+    std::uint64_t fileTime = peerFileTime(facts);
     std::snprintf(header, sizeof header, "%8llu", static_cast<unsigned long long>(length_));
     std::string size = header;
     std::snprintf(header, sizeof header, "%16ld,%16ld",
@@ -186,12 +183,8 @@ void FileSender::openAndOffer() {
 }
 
 void FileSender::sendBlock() {
-    if (next_ >= length_) {
-        finish(SendState::Done);
-        if (kind_ < 0 && onCardPictureSent_)
-            onCardPictureSent_();
+    if (finishIfAllConfirmed())
         return;
-    }
     std::uint8_t data[kBlockReadSize];
     std::uint8_t stuffed[frame::kMaxFileBlockPayload];
     blockStart_ = next_;
@@ -199,7 +192,8 @@ void FileSender::sendBlock() {
     // and the receiver takes a block longer than the offer left as damage.
     const auto want =
         static_cast<std::size_t>(std::min<std::uint64_t>(sizeof data, length_ - next_));
-    ssize_t got = ::pread(fd_, data, want, static_cast<off_t>(next_));
+    int error = 0;
+    long got = file_ ? file_->readAt(next_, data, want, error) : -1;
     if (got <= 0) {
         stopUnreadable();
         return;
@@ -238,7 +232,8 @@ void FileSender::startWindowed() {
         while (at < take_->held) {
             auto want =
                 static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, take_->held - at));
-            ssize_t got = ::pread(fd_, buffer, want, static_cast<off_t>(at));
+            int error = 0;
+            long got = file_->readAt(at, buffer, want, error);
             if (got <= 0)
                 break;
             v.add({buffer, static_cast<std::size_t>(got)});
@@ -247,7 +242,7 @@ void FileSender::startWindowed() {
         if (at == take_->held && v.value() == take_->check)
             start = take_->held;
     }
-    windowed_ = std::make_unique<WindowedSender>(port_, fd_, length_, start, start > 0,
+    windowed_ = std::make_unique<WindowedSender>(port_, *file_, length_, start, start > 0,
                                                  port_.lineBitsPerSecond(), timeoutMs_);
     windowedSentBefore_ = 0;
     next_ = blockStart_ = start;
@@ -316,6 +311,18 @@ void FileSender::onBlockConfirmed() {
         return;
     state_ = SendState::ReadyForBlock;
     sentAtMs_ = 0;
+    // The last confirmation completes the file at once: a "<Disconnect>" read with it must
+    // find the file sent, not cut off.
+    finishIfAllConfirmed();
+}
+
+bool FileSender::finishIfAllConfirmed() {
+    if (next_ < length_)
+        return false;
+    finish(SendState::Done);
+    if (kind_ < 0 && onCardPictureSent_)
+        onCardPictureSent_();
+    return true;
 }
 
 void FileSender::onBlockRejected() {
@@ -336,15 +343,25 @@ void FileSender::onRefused() {
 }
 
 void FileSender::onPeerDisconnected() {
-    if (state_ == SendState::Idle) {
-        state_ = SendState::PeerDisconnected;
-        return;
+    switch (state_) {
+        case SendState::Idle:
+            state_ = SendState::PeerDisconnected;
+            return;
+        // A file that ended before the peer left keeps its result until the window has seen it:
+        // a file confirmed whole is reported sent, never cut off.
+        case SendState::Done:
+        case SendState::Failed:
+        case SendState::StoppedByReceiver:
+        case SendState::StoppedByUser:
+            return;
+        default:
+            finish(SendState::PeerDisconnected);
     }
-    finish(SendState::PeerDisconnected);
 }
 
 void FileSender::resetForCall() {
     closeFile();
+    stopCause_ = StopCause::User;
     state_ = SendState::Idle;
     kind_ = kOrdinaryFile;
     runningSum_ = 0xFFFFFFFFu;
@@ -371,10 +388,10 @@ void FileSender::finish(SendState state) {
 }
 
 void FileSender::closeFile() {
-    windowed_.reset();  // it reads through fd_
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    windowed_.reset();  // it reads through file_
+    if (file_)
+        file_->close();
+    file_.reset();
 }
 
 void FileSender::showMessage(int id, bool withPath) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "link/TransferFiles.h"
 #include "link/TransferRate.h"
 #include "link/TransferStates.h"
 
@@ -41,8 +42,16 @@ public:
     // waits.
     void setVideoSending(bool sending) { videoSending_ = sending; }
 
-    // The window's calls. Start returns 0 (refused) unless the sender is idle, else 1.
+    // The file system the files are read from; null restores the real one.
+    void setFiles(TransferFiles* files) { files_ = files != nullptr ? files : &systemFiles_; }
+
+    // The window's calls. Start returns 0 (refused) unless the sender is idle, else 1. Stop is
+    // stop(User); StopSilently ends the file without telling the peer.
     int control(SendControl command, int kind = kOrdinaryFile, const std::string& path = {});
+    // Stops the file being offered or sent: the peer is told ("<Stop Sending>") unless the line
+    // under it failed; the state becomes StoppedByUser with the cause kept.
+    void stop(StopCause cause);
+    StopCause stopCause() const { return stopCause_; }
     // Progress; states Offered, ReadyForBlock and AwaitingConfirmation all report 3.
     TransferStatus status();
     SendState state() const { return state_; }
@@ -83,6 +92,8 @@ private:
     bool sendOffer(const std::string& name);
     void sendBlock();
     void finish(SendState state);
+    // After a confirmation: the file is done once every byte is confirmed.
+    bool finishIfAllConfirmed();
     void closeFile();
     void rewindBlock();
     void showMessage(int id, bool withPath);
@@ -99,7 +110,10 @@ private:
     SendState state_ = SendState::Idle;
     std::string path_;
     int kind_ = kOrdinaryFile;
-    int fd_ = -1;
+    PosixTransferFiles systemFiles_;
+    TransferFiles* files_ = &systemFiles_;
+    std::unique_ptr<TransferFile> file_;
+    StopCause stopCause_ = StopCause::User;
     std::uint64_t length_ = 0;
     std::uint64_t next_ = 0;
     std::uint64_t blockStart_ = 0;

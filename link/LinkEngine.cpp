@@ -75,10 +75,12 @@ void LinkEngine::callReset() {
 
 std::size_t LinkEngine::readReceived() {
     long n = 0;
+    readFailed_ = false;
     if (receiver_.readRoom() > 0) {
         n = readPort(receiver_.readPosition(), receiver_.readRoom());
         if (n < 0) {
             n = 0;
+            readFailed_ = true;
             onReadFailure();
         }
     }
@@ -174,6 +176,11 @@ long LinkEngine::sendGreeting() {
     greeting_.lastSentMs = ticks().nowMs();
     ++greeting_.attempts;
     return accepted;
+}
+
+long LinkEngine::restartGreeting() {
+    greeting_ = {};
+    return sendGreeting();
 }
 
 void LinkEngine::answerGreeting(const FrameRecord& frame) {

@@ -66,6 +66,8 @@ public:
     // pending bookkeeping. A failed read counts as nothing read (and calls onReadFailure).
     // Returns the number of bytes held.
     std::size_t readReceived();
+    // Whether the last readReceived found the port failed (a device gone, a line hung up).
+    bool readFailed() const { return readFailed_; }
 
     // Parses and dispatches the held frames, runs the transfer steps and the greeting retry.
     // kPollOk normally; kPollPeerDisconnected as soon as a command put a transfer side into the
@@ -113,6 +115,9 @@ public:
 
     // Sends "<HELLO>" with the product fields and counts the attempt; logged as a sent line.
     long sendGreeting();
+    // Starts the greeting over: the record cleared, the first of three attempts sent. (A side
+    // that waits on a cable for a peer to turn up greets again rather than give up.)
+    long restartGreeting();
     // A received "<HELLO>": logs it as a received line and answers "<OKHello>".
     void answerGreeting(const FrameRecord& frame);
     // Any of the answers that show the peer is there.
@@ -174,6 +179,7 @@ private:
     long resentBlocks_ = 0;
     long damagedFrames_ = 0;
     bool polling_ = false;
+    bool readFailed_ = false;
 };
 
 }  // namespace krl

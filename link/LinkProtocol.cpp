@@ -226,16 +226,12 @@ void LinkProtocol::notifyHold(HoldSide side, bool on) {
 }
 
 void LinkProtocol::onDisconnect() {
+    peerDisconnected_ = true;
     sender_.onPeerDisconnected();
     receiver_.onPeerDisconnected();
     video_.onPeerDisconnected();
     if (listener_ != nullptr)
         listener_->peerDisconnected();
-}
-
-bool LinkProtocol::disconnectReceived() const {
-    return sender_.state() == SendState::PeerDisconnected ||
-           receiver_.state() == ReceiveState::PeerDisconnected;
 }
 
 void LinkProtocol::onFileBlockFrame(const CheckField& check, const std::uint8_t* payload,
@@ -264,7 +260,14 @@ void LinkProtocol::runSteps() {
         sendCard();
 }
 
+void LinkProtocol::stopTransfers(StopCause cause) {
+    if (sender_.active() || sender_.state() == SendState::FileSet)
+        sender_.stop(cause);
+    receiver_.stop(cause);
+}
+
 void LinkProtocol::resetCall() {
+    peerDisconnected_ = false;
     sender_.resetForCall();
     receiver_.resetForCall();
     video_.resetForCall();

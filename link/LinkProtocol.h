@@ -33,8 +33,8 @@ public:
     void onChatFrame(const std::uint8_t* payload, std::size_t length);
     // The transfer steps of each poll: sender step, receiver checks, card resend.
     void runSteps();
-    // The peer sent "<Disconnect>": the engine's poll returns at once.
-    bool disconnectReceived() const;
+    // The peer sent "<Disconnect>" in this call: the engine's poll returns at once.
+    bool disconnectReceived() const { return peerDisconnected_; }
 
     // A new call: states back to their start, card and hold cleared. (The engine sends the
     // greeting and clears the counters.)
@@ -55,6 +55,19 @@ public:
     bool extensionEnabled() const { return extensionEnabled_; }
     // Both sides announced the extension in this call.
     bool extensionActive() const { return extensionEnabled_ && hereSent_ && peerHere_; }
+
+    // The file system both transfer sides use; null restores the real one.
+    void setTransferFiles(TransferFiles* files) {
+        sender_.setFiles(files);
+        receiver_.setFiles(files);
+    }
+
+    // Ends whatever file is moving, for the given cause. Closing (the program or tool ends in
+    // the middle of a call): an active send is stopped with "<Stop Sending>", an active receive
+    // with "<Do Not Send>", both files are closed and a partial received file is removed.
+    // LineFailure (the line went away under the call): the same, but the sender does not
+    // write to a line that is gone. Sides that are not moving a file are left as they are.
+    void stopTransfers(StopCause cause);
 
     // Registration.
     void setListener(LinkListener* listener);
@@ -143,6 +156,7 @@ private:
     VideoListener* localVideo_ = nullptr;
     VideoListener* remoteVideo_ = nullptr;
     std::uint64_t timeoutMs_ = 600;
+    bool peerDisconnected_ = false;
 
     BusinessCard outgoingCard_;
     bool cardWaiting_ = false;

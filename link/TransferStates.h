@@ -32,6 +32,11 @@ enum class ReceiveState : int {
     PeerDisconnected = 9,
 };
 
+// Why this end stopped a transfer (the states StoppedByUser): its user, the program closing,
+// or the line failing under the transfer. The state numbers stay those above; the cause lets a
+// window or a tool say why.
+enum class StopCause { User, Closing, LineFailure };
+
 // Transfer kind: 0 an ordinary file, > 0 a clipboard format number, < 0 a card picture.
 inline constexpr int kOrdinaryFile = 0;
 inline constexpr int kCardPicture = -1;

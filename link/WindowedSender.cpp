@@ -18,11 +18,11 @@ constexpr std::uint32_t kFallbackBitsPerSecond = 115200;
 
 }  // namespace
 
-WindowedSender::WindowedSender(ProtocolPort& port, int fd, std::uint64_t length,
+WindowedSender::WindowedSender(ProtocolPort& port, TransferFile& file, std::uint64_t length,
                                std::uint64_t start, bool resumed, std::uint32_t lineBitsPerSecond,
                                std::uint64_t commandTimeoutMs)
     : port_(port),
-      fd_(fd),
+      file_(file),
       length_(length),
       start_(start),
       resumed_(resumed),
@@ -104,7 +104,8 @@ WindowedSender::Sent WindowedSender::send(Block& block) {
     const std::size_t want = block.sends > 0 ? block.length
                                              : static_cast<std::size_t>(std::min<std::uint64_t>(
                                                    sizeof data, length_ - block.offset));
-    ssize_t got = ::pread(fd_, data, want, static_cast<off_t>(block.offset));
+    int error = 0;
+    long got = file_.readAt(block.offset, data, want, error);
     if (got <= 0 || (block.sends > 0 && static_cast<std::size_t>(got) != want))
         return Sent::ReadFailed;
     StuffedBlock s = stuffFileBlock({data, static_cast<std::size_t>(got)}, stuffed);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <deque>
 
+#include "link/TransferFiles.h"
+
 namespace krl {
 
 class ProtocolPort;
@@ -25,8 +27,9 @@ public:
     // that start is where its held part ends.
     // A block goes again at the latest after half the command time-out, well before the
     // receiver gives up on a silent sender (twice the time-out).
-    WindowedSender(ProtocolPort& port, int fd, std::uint64_t length, std::uint64_t start,
-                   bool resumed, std::uint32_t lineBitsPerSecond, std::uint64_t commandTimeoutMs);
+    WindowedSender(ProtocolPort& port, TransferFile& file, std::uint64_t length,
+                   std::uint64_t start, bool resumed, std::uint32_t lineBitsPerSecond,
+                   std::uint64_t commandTimeoutMs);
 
     // Writes the blocks the window and the port's queue allow: blocks to send again first.
     // False when the file could not be read (it shrank or went away under us).
@@ -65,7 +68,7 @@ private:
     std::uint64_t resendAfterMs() const;
 
     ProtocolPort& port_;
-    const int fd_;
+    TransferFile& file_;
     const std::uint64_t length_;
     const std::uint64_t start_;
     const bool resumed_;

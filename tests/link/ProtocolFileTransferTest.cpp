@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <filesystem>
 
 #include "ProtocolFakes.h"
+#include "fakes/FakeTransferFiles.h"
 #include "fakes/TempFolder.h"
 #include "link/BlockCheckValue.h"
 #include "link/CheckFieldText.h"
@@ -62,6 +66,7 @@ protected:
 
     TempFolder tmp;
     fs::path out, in, cards;
+    FakeTransferFiles files;  // for the tests that make the file system fail
     ProtocolPair pair;
     ScriptedExistsQuestion question;
 };
@@ -263,7 +268,7 @@ TEST_F(FileTransferTest, CardPicturesAndClipboardPackagesKeepTheirKind) {
     EXPECT_EQ(pair.a.port.commandTexts().back().substr(0, 9), "<Send CB>");
 }
 
-TEST_F(FileTransferTest, PeerDisconnectEndsBothSides) {
+TEST_F(FileTransferTest, PeerDisconnectEndsWhatIsMovingAndKeepsWhatHasEnded) {
     fs::path f = file("big.bin", randomBytes(40000, 17));
     sender().control(SendControl::Start, kOrdinaryFile, f.string());
     pair.runUntil([&] { return receiver().status().bytesDone > 0; });
@@ -271,6 +276,156 @@ TEST_F(FileTransferTest, PeerDisconnectEndsBothSides) {
     pair.exchange();
     EXPECT_TRUE(pair.a.protocol.disconnectReceived());
     EXPECT_EQ(sender().state(), SendState::PeerDisconnected);
+
+    // The receiver's last confirmation and its "<Disconnect>" arrive together (one read of a
+    // fast line): the file is whole and is reported sent.
+    pair.a.protocol.resetCall();
+    pair.b.protocol.resetCall();
+    receiver().control(ReceiveControl::Arm, in.string());
+    auto data = randomBytes(7000, 18);
+    sender().control(SendControl::Start, kOrdinaryFile, file("whole.bin", data).string());
+    ASSERT_TRUE(pair.runUntil([&] { return receiver().state() == ReceiveState::Complete; }));
+    pair.b.protocol.sendDisconnect();  // queued behind the last "<CRCOK>"
+    pair.exchange();
+    EXPECT_TRUE(pair.a.protocol.disconnectReceived());
+    EXPECT_EQ(sender().state(), SendState::Done);
+    EXPECT_EQ(sender().status().state, static_cast<int>(SendState::Done));
+
+    // The same the other way: the last block and the sender's "<Disconnect>" together.
+    pair.a.protocol.resetCall();
+    pair.b.protocol.resetCall();
+    receiver().control(ReceiveControl::Arm, in.string());
+    sender().control(SendControl::Start, kOrdinaryFile, file("whole2.bin", data).string());
+    ASSERT_TRUE(pair.runUntil([&] {
+        return !pair.a.port.frames.empty() &&
+               pair.a.port.frames.back().type == FrameType::FileBlock &&
+               sender().status().bytesDone == data.size();
+    }));
+    pair.a.protocol.sendDisconnect();
+    pair.exchange();
+    EXPECT_TRUE(pair.b.protocol.disconnectReceived());
+    EXPECT_EQ(receiver().state(), ReceiveState::Complete);
+    EXPECT_EQ(readFile(in / "whole2.bin"), data);
+}
+
+// --- the file system failing under a transfer ------------------------------------------------
+
+TEST_F(FileTransferTest, ReceiverFileErrorsStopTheSenderAndLeaveNoPartialFile) {
+    struct Case {
+        const char* what;
+        int createError;
+        std::uint64_t room;
+        int writeError;
+        int closeError;
+        int message;
+    };
+    const Case cases[] = {
+        {"too many open files", EMFILE, UINT64_MAX, 0, 0, transfer_message::kTooManyOpenFiles},
+        {"full disk at create", ENOSPC, UINT64_MAX, 0, 0, transfer_message::kDiskFull},
+        {"full disk mid-file", 0, 5000, ENOSPC, 0, transfer_message::kDiskFull},
+        {"file size limit", 0, 5000, EFBIG, 0, transfer_message::kDiskFull},
+        {"disk error mid-file", 0, 5000, EIO, 0, transfer_message::kCannotCreate},
+        {"full disk found at close", 0, UINT64_MAX, 0, EDQUOT, transfer_message::kDiskFull},
+        {"disk error at close", 0, UINT64_MAX, 0, EIO, transfer_message::kCannotCreate},
+    };
+    pair.b.protocol.setTransferFiles(&files);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        files.createError = c.createError;
+        files.room = c.room;
+        files.writeError = c.writeError;
+        files.closeError = c.closeError;
+        pair.b.messages.shown.clear();
+        pair.a.messages.shown.clear();
+        receiver().control(ReceiveControl::Arm, in.string());
+        EXPECT_EQ(send(file("f.bin", randomBytes(12000, 19))), SendState::StoppedByReceiver);
+        EXPECT_EQ(pair.b.messages.shown, std::vector<int>{c.message});
+        EXPECT_TRUE(pair.a.messages.wasShown(transfer_message::kReceiverStopped));
+        EXPECT_TRUE(filesBelow(in).empty());
+        EXPECT_NE(receiver().state(), ReceiveState::Complete);
+    }
+}
+
+TEST_F(FileTransferTest, SenderFileErrorsEndTheFileWithTheirMessage) {
+    pair.a.protocol.setTransferFiles(&files);
+    files.openError = EMFILE;
+    EXPECT_EQ(send(file("f.bin", randomBytes(9000, 20))), SendState::Failed);
+    EXPECT_TRUE(pair.a.messages.wasShown(transfer_message::kTooManyOpenFiles));
+
+    // Unreadable past the first block: the receiver is told and keeps no partial file.
+    files.openError = 0;
+    files.readableBytes = 3070;
+    EXPECT_EQ(send(file("f.bin", randomBytes(9000, 21))), SendState::Failed);
+    EXPECT_TRUE(pair.a.messages.wasShown(transfer_message::kFileCorrupted));
+    EXPECT_EQ(receiver().state(), ReceiveState::StoppedBySender);
+    EXPECT_TRUE(filesBelow(in).empty());
+}
+
+TEST_F(FileTransferTest, ReceivedFilesAreNeverExecutable) {
+    const mode_t oldMask = ::umask(0);
+    ReceiveOptions overwrite;
+    overwrite.overwriteExisting = true;
+    pair.b.protocol.setReceiveOptions(overwrite);
+    writeFile(in / "run.sh", {'o', 'l', 'd'});
+    fs::permissions(in / "run.sh", fs::perms::owner_all | fs::perms::group_exec |
+                                       fs::perms::others_exec | fs::perms::set_uid);
+    for (const char* name : {"run.sh", "new.sh"}) {
+        SCOPED_TRACE(name);
+        receiver().control(ReceiveControl::Arm, in.string());
+        ASSERT_EQ(send(file(name, {'#', '!'})), SendState::Done);
+        const fs::perms p = fs::status(in / name).permissions();
+        EXPECT_EQ(p & (fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec |
+                       fs::perms::set_uid | fs::perms::set_gid),
+                  fs::perms::none);
+        EXPECT_EQ(readFile(in / name), (std::vector<std::uint8_t>{'#', '!'}));
+    }
+    ::umask(oldMask);
+}
+
+// A program or tool closing in the middle of a call stops each side as the user would and
+// tells the peer; a sender whose line failed has nobody left to tell.
+TEST_F(FileTransferTest, ClosingMidTransferStopsBothSidesAndTheLineFailingTellsNobody) {
+    for (StopCause cause : {StopCause::Closing, StopCause::LineFailure}) {
+        SCOPED_TRACE(static_cast<int>(cause));
+        receiver().control(ReceiveControl::Arm, in.string());
+        sender().control(SendControl::Acknowledge);
+        sender().control(SendControl::Start, kOrdinaryFile,
+                         file("big.bin", randomBytes(40000, 22)).string());
+        ASSERT_TRUE(pair.runUntil(
+            [&] { return receiver().active() && receiver().status().bytesDone > 6000; }));
+
+        // The receiving side closes.
+        const std::size_t before = pair.b.port.history.size();
+        pair.b.protocol.stopTransfers(cause);
+        EXPECT_EQ(receiver().state(), ReceiveState::StoppedByUser);
+        EXPECT_EQ(receiver().stopCause(), cause);
+        EXPECT_TRUE(filesBelow(in).empty());
+        // The refusal goes out either way: a port that failed takes nothing, one that still
+        // works tells the sender.
+        ASSERT_EQ(pair.b.port.history.size() - before, 1u);
+        EXPECT_EQ(pair.b.port.history.back().text(), "<Do Not Send>");
+        pair.exchange();
+        EXPECT_EQ(sender().state(), SendState::StoppedByReceiver);
+
+        // The sending side closes.
+        sender().control(SendControl::Acknowledge);
+        receiver().control(ReceiveControl::Arm, in.string());
+        sender().control(SendControl::Start, kOrdinaryFile, (out / "big.bin").string());
+        ASSERT_TRUE(pair.runUntil(
+            [&] { return receiver().active() && receiver().status().bytesDone > 6000; }));
+        const std::size_t sentBefore = pair.a.port.history.size();
+        pair.a.protocol.stopTransfers(cause);
+        EXPECT_EQ(sender().state(), SendState::StoppedByUser);
+        EXPECT_EQ(sender().stopCause(), cause);
+        EXPECT_EQ(pair.a.port.history.size() - sentBefore, cause == StopCause::Closing ? 1u : 0u);
+        pair.exchange();
+        if (cause == StopCause::Closing) {
+            EXPECT_EQ(receiver().state(), ReceiveState::StoppedBySender);
+            EXPECT_TRUE(filesBelow(in).empty());
+        }
+        pair.b.protocol.stopTransfers(cause);
+        EXPECT_TRUE(filesBelow(in).empty());
+    }
 }
 
 // --- offers from a hostile or broken peer ---------------------------------------------------

@@ -9,6 +9,8 @@
 
 #include "base/Cp1252.h"
 #include "base/ReceivedName.h"
+#include "connection/ModemCommand.h"
+#include "connection/ModemFileCheck.h"
 #include "link/ResumeStore.h"
 #include "resources/StringTable.h"
 
@@ -33,38 +35,56 @@ bool isFinalReceive(ReceiveState s) {
            s == ReceiveState::StoppedByUser || s == ReceiveState::Failed;
 }
 
-const char* sendStateText(SendState s) {
+std::string sendStateText(SendState s, StopCause cause) {
     switch (s) {
         case SendState::Done:
             return "sent";
         case SendState::StoppedByReceiver:
             return "refused or stopped by the receiver";
         case SendState::StoppedByUser:
-            return "stopped";
+            return cause == StopCause::LineFailure ? "cut off, the line was lost"
+                   : cause == StopCause::Closing   ? "stopped, krlcli is closing"
+                                                   : "stopped";
         case SendState::Failed:
             return "failed";
         case SendState::PeerDisconnected:
-            return "peer disconnected";
+            return "cut off, the peer disconnected";
         default:
             return "unfinished";
     }
 }
 
-const char* receiveStateText(ReceiveState s) {
+std::string receiveStateText(ReceiveState s, StopCause cause) {
     switch (s) {
         case ReceiveState::Complete:
             return "received";
         case ReceiveState::StoppedBySender:
             return "stopped by the sender";
         case ReceiveState::StoppedByUser:
-            return "stopped";
+            return cause == StopCause::LineFailure ? "cut off, the line was lost"
+                   : cause == StopCause::Closing   ? "stopped, krlcli is closing"
+                                                   : "stopped";
         case ReceiveState::Failed:
             return "failed";
         case ReceiveState::PeerDisconnected:
-            return "peer disconnected";
+            return "cut off, the peer disconnected";
         default:
             return "unfinished";
     }
+}
+
+// Chat text on the wire ends each line with CR LF; on a terminal a line ends with LF.
+std::string chatTextForTerminal(std::string_view wire) {
+    std::string text;
+    text.reserve(wire.size() + 1);
+    for (std::size_t i = 0; i < wire.size(); ++i) {
+        if (wire[i] == '\r' && i + 1 < wire.size() && wire[i + 1] == '\n')
+            continue;
+        text.push_back(wire[i]);
+    }
+    if (text.empty() || text.back() != '\n')
+        text.push_back('\n');
+    return text;
 }
 
 // "name (1).ext", "name (2).ext", ... the first that does not exist.
@@ -103,44 +123,29 @@ int CliPeer::run() {
     if (modem_) {
         if (int status = placeCall(); status != kExitOk)
             return status;
-    } else if (!openPort()) {
+    } else if (!callDirect()) {
         return kExitPort;
     }
     configureProtocol();
     if (!options_.videoArgs.empty() && !startVideo()) {
-        hangUp();
+        endCall();
         return kExitUsage;
     }
-    if (!modem_)
-        session_.callReset();
-    while (!finished()) {
-        if (!waitForInput())
+    while (!finished() && stoppedBy_ == 0) {
+        waitForEvents(video_ ? kVideoWaitMs : kIdleWaitMs);
+        if (stoppedBy_ != 0)
             break;
-        if (modem_) {
-            if (!pumpCall())
-                break;
-            afterPoll();
-            continue;
-        }
-        session_.readReceived();
-        int result = session_.poll();
-        if (result == LinkEngine::kPollPeerDisconnected) {
-            peerGone_ = true;
-            break;
-        }
-        if (result == LinkEngine::kPollGreetingUnanswered) {
-            if (options_.mode == CliMode::Send) {
-                say("the peer is not responding");
-                session_.closePort();
-                return kExitNoPeer;
-            }
-            session_.sendGreeting();  // a listener waits for its peer as long as it takes
-        }
+        const bool going = pumpCall();
+        // Files that ended in this pump are counted even when the call ended with them.
         afterPoll();
+        if (!going)
+            break;
     }
-    hangUp();
+    endCall();
     countOutboxLeft();
     report();
+    if (stoppedBy_ != 0)
+        return 128 + stoppedBy_;
     if (lineLost_ && !(options_.mode == CliMode::Listen && peerGone_))
         return kExitNoPeer;
     bool allSent =
@@ -149,30 +154,8 @@ int CliPeer::run() {
     return filesFailed_ == 0 && allSent && expected ? kExitOk : kExitTransferFailed;
 }
 
-bool CliPeer::openPort() {
-    LineSettings line;
-    line.baudRate = options_.baud;
-    line.ctsRtsFlowControl = options_.rtsCts;
-    if (!session_.openPort(options_.port, line, 0)) {
-        say("cannot open port " + options_.port);
-        return false;
-    }
-    if (!options_.logPath.empty() && !session_.openLog(options_.logPath))
-        say("cannot open log " + options_.logPath);
-    return true;
-}
-
-// Runs the modem file until the call is made: dialling, or waiting for a call and answering
-// it. Questions (a command failed, the port is busy) are answered on the console.
-int CliPeer::placeCall() {
-    auto file = IniFile::load(options_.modemFile);
-    if (!file) {
-        say("cannot read modem file " + options_.modemFile);
-        return kExitUsage;
-    }
+void CliPeer::applyCallSettings() {
     comms_.portName = options_.port;
-    comms_.modemFile = options_.modemFile;
-    comms_.modemName = scriptValue(*file, "Modem", "Name").value_or(options_.modemFile);
     comms_.baudRate = options_.baud;
     comms_.ringsCount = options_.rings;
     comms_.fileInActive = options_.idleMinutes;
@@ -184,17 +167,51 @@ int CliPeer::placeCall() {
     session_.protocol().setCommandTimeoutMs(options_.commandTimeoutMs);
     if (!options_.logPath.empty() && !session_.openLog(options_.logPath))
         say("cannot open log " + options_.logPath);
+}
+
+// A plain cable: the call is up as soon as the port is open.
+bool CliPeer::callDirect() {
+    applyCallSettings();
+    LineSettings line = comms_.lineSettings();
+    line.ctsRtsFlowControl = options_.rtsCts;
+    if (!session_.callDirect(line)) {
+        say("cannot open port " + options_.port);
+        return false;
+    }
+    return true;
+}
+
+// Runs the modem file until the call is made: dialling, or waiting for a call and answering
+// it. Questions (a command failed, the port is busy) are answered on the console.
+int CliPeer::placeCall() {
+    const ModemUse use = options_.dialNumber ? ModemUse::Dial : ModemUse::Answer;
+    if (std::string problem = modemFileProblem(options_.modemFile, use); !problem.empty()) {
+        say("cannot use modem file: " + problem);
+        return kExitUsage;
+    }
+    comms_.modemFile = options_.modemFile;
+    comms_.modemName = options_.modemFile;
+    if (auto file = IniFile::load(options_.modemFile))
+        comms_.modemName = scriptValue(*file, "Modem", "Name").value_or(options_.modemFile);
+    applyCallSettings();
     session_.setPortOpenAbandonedHandler([this](MessageAnswer) { portAbandoned_ = true; });
     if (options_.dialNumber) {
         say("dialling " + *options_.dialNumber);
-        session_.dial(*options_.dialNumber);
+        if (session_.dial(*options_.dialNumber) == DialRefusal::NumberTooLong) {
+            say("cannot dial " + *options_.dialNumber + ": a number holds at most " +
+                std::to_string(kMaxDialNumber) + " dialling characters");
+            return kExitUsage;
+        }
     } else {
         say("waiting for a call");
         session_.listen();
     }
     while (session_.state() != ConnectionState::NotConnected) {
-        pollfd fd = {session_.isPortOpen() ? session_.readNotifyHandle() : -1, POLLIN, 0};
-        ::poll(&fd, 1, kIdleWaitMs);
+        waitForEvents(kIdleWaitMs);
+        if (stoppedBy_ != 0) {
+            endCall();
+            return 128 + stoppedBy_;
+        }
         if (session_.pump() == PumpResult::CallMade) {
             say("call made" + (session_.lastConnectSpeed()
                                    ? " at " + std::to_string(session_.lastConnectSpeed()) + " bps"
@@ -206,13 +223,20 @@ int CliPeer::placeCall() {
     return portAbandoned_ ? kExitPort : kExitNoPeer;
 }
 
-// One pump of a call made through a modem file; false when the call is over.
+// One pump of the call; false when the call is over.
 bool CliPeer::pumpCall() {
     switch (session_.pump()) {
         case PumpResult::PeerDisconnected:
             peerGone_ = true;
             return false;
         case PumpResult::PeerSilent: {
+            // On a cable a listener has no call to wait for but the peer's greeting: until a
+            // peer has been heard it keeps greeting. A peer that greeted and went away, and
+            // every other call, gets the three tries.
+            if (!modem_ && options_.mode == CliMode::Listen && !peerGreeted_) {
+                session_.restartGreeting();
+                return true;
+            }
             Message message;
             message.id = 5210;
             message.kind = MessageKind::Acknowledgment;
@@ -234,17 +258,26 @@ bool CliPeer::pumpCall() {
     return true;
 }
 
-// Hangs up through the modem file's disconnect commands, telling the peer first.
-void CliPeer::hangUpCall() {
-    if (!lineLost_ && !peerGone_ && session_.state() == ConnectionState::Connected)
-        session_.protocol().sendDisconnect();
+// Ends the call: interrupted, as a closing program (the transfers stopped and the peer told);
+// otherwise the peer is told "<Disconnect>" unless it left or the line is gone. Then the
+// hang-up runs (the modem file's disconnect commands, the lines dropped).
+void CliPeer::endCall() {
+    progress_.clear();
+    const bool connected = session_.state() == ConnectionState::Connected;
+    if (stoppedBy_ != 0 && connected) {
+        say("closing: the call is ended");
+        session_.closeCall();
+    } else {
+        if (connected && !lineLost_ && !peerGone_)
+            session_.protocol().sendDisconnect();
+        session_.hangUp();
+    }
+    accountSentFile();
     if (peerGone_)
         say("the peer disconnected");
-    session_.hangUp();
     const std::uint64_t until = ticks_.nowMs() + 20000;
     while (session_.state() != ConnectionState::NotConnected && ticks_.nowMs() < until) {
-        pollfd fd = {session_.isPortOpen() ? session_.readNotifyHandle() : -1, POLLIN, 0};
-        ::poll(&fd, 1, kIdleWaitMs);
+        waitForEvents(kIdleWaitMs);
         session_.pump();
     }
     session_.closePort();
@@ -270,23 +303,34 @@ void CliPeer::configureProtocol() {
     p.receiver().control(ReceiveControl::Arm, options_.receiveFolder);
 }
 
-bool CliPeer::waitForInput() {
-    pollfd fds[2] = {{session_.readNotifyHandle(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+void CliPeer::waitForEvents(int timeoutMs) {
+    pollfd fds[3] = {{session_.isPortOpen() ? session_.readNotifyHandle() : -1, POLLIN, 0},
+                     {stopSignals_.fd(), POLLIN, 0},
+                     {STDIN_FILENO, POLLIN, 0}};
     // Typed lines wait until the peer has greeted: before that its port may not be open yet,
     // and a chat frame sent into a closed port is lost without a trace.
-    nfds_t count = options_.mode == CliMode::Chat && greeted_ && !inputDone_ ? 2 : 1;
-    // Video sends whenever the port's queue has drained, which no descriptor reports.
-    int n = ::poll(fds, count, video_ ? kVideoWaitMs : kIdleWaitMs);
-    if (n < 0 && errno != EINTR)
-        return false;
-    if (n > 0 && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[0].revents & POLLIN)) {
-        say("the line is gone");
-        lineLost_ = true;
-        return false;
-    }
-    if (count == 2 && (fds[1].revents & (POLLIN | POLLHUP)))
+    const bool typing = options_.mode == CliMode::Chat && greeted_ && !inputDone_ &&
+                        session_.state() == ConnectionState::Connected;
+    const int ready = ::poll(fds, typing ? 3 : 2, timeoutMs);
+    if (ready <= 0)
+        return;
+    if (fds[1].revents & POLLIN)
+        noteStopSignal();
+    if (typing && (fds[2].revents & (POLLIN | POLLHUP)))
         readStandardInput();
-    return true;
+    // A port whose line hung up reports it at every poll until the pump has ended the call:
+    // wait out the time rather than spin.
+    if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[1].revents & POLLIN))
+        ::poll(&fds[1], 1, timeoutMs);
+}
+
+void CliPeer::noteStopSignal() {
+    const int signal = stopSignals_.take();
+    if (signal == 0 || stoppedBy_ != 0)
+        return;
+    stoppedBy_ = signal;
+    // A second signal ends krlcli at once, without waiting for the hang-up.
+    stopSignals_.release();
 }
 
 void CliPeer::readStandardInput() {
@@ -295,7 +339,8 @@ void CliPeer::readStandardInput() {
     if (n <= 0) {
         inputDone_ = true;
         if (!inputLine_.empty())
-            session_.protocol().sendChat(utf8ToCp1252(inputLine_).bytes());
+            sendChatLine(std::move(inputLine_));
+        inputLine_.clear();
         return;
     }
     inputLine_.append(buffer, static_cast<std::size_t>(n));
@@ -303,9 +348,16 @@ void CliPeer::readStandardInput() {
     while ((end = inputLine_.find('\n')) != std::string::npos) {
         std::string line = inputLine_.substr(0, end);
         inputLine_.erase(0, end + 1);
-        if (session_.protocol().sendChat(utf8ToCp1252(line).bytes()) == 0)
-            say("chat line not sent");
+        sendChatLine(std::move(line));
     }
+}
+
+// A typed line goes out as the chat window sends one: the text and CR LF.
+void CliPeer::sendChatLine(std::string line) {
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (session_.protocol().sendChat(utf8ToCp1252(line).bytes() + "\r\n") == 0)
+        say("chat line not sent");
 }
 
 void CliPeer::afterPoll() {
@@ -372,40 +424,53 @@ void CliPeer::greeted() {
         session_.protocol().sendPage();
 }
 
+// Counts the file in flight once the sender has ended it, or once the call has ended under
+// it: a file the call cut off is never whole.
+void CliPeer::accountSentFile() {
+    if (!sending_)
+        return;
+    FileSender& sender = session_.protocol().sender();
+    const SendState s = sender.state();
+    const bool callOver = session_.state() != ConnectionState::Connected;
+    if (!isFinalSend(s) && !callOver)
+        return;
+    lastEndMs_ = ticks_.nowMs();
+    // An outbox file that did not go is tried again (a damaged offer is refused, for one), up
+    // to kOutboxTries times, while the call goes on; not before the peer's receiver has given up
+    // a transfer whose acceptance we did not hear (twice the command time-out), or it refuses
+    // the new offer while it still waits for the old one.
+    const bool again = !options_.outbox.empty() && !callOver && s != SendState::Done &&
+                       s != SendState::PeerDisconnected && ++tries_[current_] < kOutboxTries;
+    if (again)
+        retryAtMs_[current_] = ticks_.nowMs() + 2 * options_.commandTimeoutMs + 5000;
+    if (s == SendState::Done) {
+        ++filesOk_;
+        std::error_code ec;
+        bytesOk_ += fs::file_size(current_, ec);
+    } else if (!again) {
+        ++filesFailed_;
+    }
+    say(current_ + ": " +
+        (isFinalSend(s) ? sendStateText(s, sender.stopCause()) : std::string("cut off")) +
+        (again ? ", trying again" : ""));
+    if (!options_.outbox.empty() && !again) {
+        fileAway(current_, s == SendState::Done);
+        tries_.erase(current_);
+        retryAtMs_.erase(current_);
+    }
+    sending_ = false;
+    if (isFinalSend(s) && s != SendState::PeerDisconnected)
+        sender.control(SendControl::Acknowledge);
+}
+
 void CliPeer::driveSender() {
     if ((options_.mode != CliMode::Send && options_.outbox.empty()) || !greeted_)
         return;
+    accountSentFile();
     FileSender& sender = session_.protocol().sender();
-    if (sending_ && isFinalSend(sender.state())) {
-        SendState s = sender.state();
-        lastEndMs_ = ticks_.nowMs();
-        // An outbox file that did not go is tried again (a damaged offer is refused, for one),
-        // up to kOutboxTries times; not before the peer's receiver has given up a transfer
-        // whose acceptance we did not hear (twice the command time-out), or it refuses the
-        // new offer while it still waits for the old one.
-        bool again = !options_.outbox.empty() && s != SendState::Done &&
-                     s != SendState::PeerDisconnected && ++tries_[current_] < kOutboxTries;
-        if (again)
-            retryAtMs_[current_] = ticks_.nowMs() + 2 * options_.commandTimeoutMs + 5000;
-        if (s == SendState::Done) {
-            ++filesOk_;
-            std::error_code ec;
-            bytesOk_ += fs::file_size(current_, ec);
-        } else if (!again) {
-            ++filesFailed_;
-        }
-        say(current_ + ": " + sendStateText(s) + (again ? ", trying again" : ""));
-        if (!options_.outbox.empty() && !again) {
-            fileAway(current_, s == SendState::Done);
-            tries_.erase(current_);
-            retryAtMs_.erase(current_);
-        }
-        sending_ = false;
-        if (s == SendState::PeerDisconnected)
-            return;
-        sender.control(SendControl::Acknowledge);
-    }
-    if (!sending_ && sender.state() == SendState::Idle) {
+    const bool callGoesOn =
+        session_.state() == ConnectionState::Connected && !session_.protocol().disconnectReceived();
+    if (!sending_ && callGoesOn && sender.state() == SendState::Idle) {
         current_ = nextFileToSend();
         if (!current_.empty()) {
             if (firstStartMs_ == 0)
@@ -494,7 +559,8 @@ void CliPeer::receiveEnded(ReceiveState state, const std::string& path, int kind
     } else {
         ++filesFailed_;
     }
-    say((path.empty() ? std::string("file") : path) + ": " + receiveStateText(state));
+    say((path.empty() ? std::string("file") : path) + ": " +
+        receiveStateText(state, session_.protocol().receiver().stopCause()));
 }
 
 void CliPeer::showProgress() {
@@ -544,25 +610,6 @@ bool CliPeer::finished() {
     return true;
 }
 
-void CliPeer::hangUp() {
-    progress_.clear();
-    if (modem_) {
-        hangUpCall();
-        return;
-    }
-    if (!lineLost_ && !peerGone_ && session_.isPortOpen()) {
-        session_.protocol().sendDisconnect();
-        // Let the last bytes leave before the port closes.
-        std::uint64_t until = ticks_.nowMs() + 5000;
-        while (session_.outputQueueLength() > 0 && ticks_.nowMs() < until)
-            ::usleep(10000);
-        ::usleep(100000);
-    }
-    if (peerGone_)
-        say("the peer disconnected");
-    session_.closePort();
-}
-
 void CliPeer::report() {
     if (video_)
         video_->report(options_.stats);
@@ -599,9 +646,10 @@ void CliPeer::cardArrived() {
 
 void CliPeer::greetingReceived() {
     // The peer came up after our greeting went out: greet it again rather than wait for the
-    // next retry, so that both sides know of each other at once.
+    // next retry, so that both sides know of each other at once. Its three tries count from
+    // here.
     if (!peerGreeted_ && !session_.greeting().answered)
-        session_.sendGreeting();
+        session_.restartGreeting();
     peerGreeted_ = true;
 }
 
@@ -617,7 +665,7 @@ void CliPeer::chatWindowWanted() {}
 
 void CliPeer::chatText(std::string_view text) {
     progress_.clear();
-    out_ << cp1252ToUtf8(Cp1252Text(text)) << "\n" << std::flush;
+    out_ << chatTextForTerminal(cp1252ToUtf8(Cp1252Text(text))) << std::flush;
 }
 
 void CliPeer::remoteName(const Cp1252Text& name) {

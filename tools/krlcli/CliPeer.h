@@ -15,6 +15,8 @@
 #include "link/LinkSession.h"
 #include "link/ReceiveQuestions.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
+#include "base/SteadyTickSource.h"
+#include "tools/common/StopSignals.h"
 #include "tools/krlcli/CliOptions.h"
 #include "tools/krlcli/CliVideo.h"
 #include "tools/krlcli/ProgressLine.h"
@@ -28,10 +30,12 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitPort = 3;
 inline constexpr int kExitNoPeer = 4;
 
-// One end of a call without windows: the link session over a serial device, pumped from a
+// One end of a call without windows: the connection over a serial device, pumped from a
 // poll() on the port's descriptor (and standard input when chatting), so that a confirmation
 // is acted on as soon as its bytes arrive. With a modem file the call is first placed or
-// answered by the connection's modem script, and the connection's pump runs the call.
+// answered by the connection's modem script; on a plain cable the call is made at once. Either
+// way the connection's pump runs the call, so a line that fails ends it as it would in the
+// program. SIGINT, SIGTERM and SIGHUP close the call as a closing program does.
 class CliPeer : private LinkListener, private ChatListener, private FileExistsQuestion {
 public:
     CliPeer(const CliOptions& options, std::ostream& err, std::ostream& out);
@@ -51,15 +55,20 @@ private:
     // FileExistsQuestion
     void ask(const std::string& proposedPath, Answer answer) override;
 
-    bool openPort();
+    void applyCallSettings();
+    bool callDirect();
     int placeCall();
     bool pumpCall();
-    void hangUpCall();
+    void endCall();
     void configureProtocol();
-    bool waitForInput();
+    // Waits up to timeoutMs for bytes on the port, typed input (when chatting) or a stop signal.
+    void waitForEvents(int timeoutMs);
+    void noteStopSignal();
     void readStandardInput();
+    void sendChatLine(std::string line);
     void afterPoll();
     void greeted();
+    void accountSentFile();
     void driveSender();
     std::string nextFileToSend();
     void fileAway(const std::string& path, bool sent);
@@ -68,7 +77,6 @@ private:
     void driveReceiver();
     void showProgress();
     bool finished();
-    void hangUp();
     void report();
     void say(const std::string& text);
     bool startVideo();
@@ -79,6 +87,8 @@ private:
     SteadyTickSource ticks_;
     PosixSerialDeviceFactory devices_;
     ConsoleMessagePresenter messages_;
+    tools::StopSignals stopSignals_;
+    int stoppedBy_ = 0;  // the stop signal that came, 0 for none
     const bool modem_;
     CommsSettings comms_;
     bool portAbandoned_ = false;

@@ -5,9 +5,9 @@
 #include <iostream>
 
 #include "platform/posix/PseudoTerminal.h"
+#include "tools/common/StopSignals.h"
 #include "tools/linesim/CommandOptions.h"
 #include "tools/linesim/LineRelay.h"
-#include "tools/linesim/StopSignals.h"
 
 namespace krl::linesim {
 
@@ -77,7 +77,7 @@ int runCable(const std::vector<std::string>& args) {
     }
     settleSeed(options.line, "cable");
 
-    StopSignals stop;
+    tools::StopSignals stop;
     std::string ptyError;
     auto a = PseudoTerminal::create(&ptyError);
     auto b = a ? PseudoTerminal::create(&ptyError) : nullptr;

@@ -542,6 +542,19 @@ void HayesModem::setCarrierLost(bool lost, std::uint64_t now) {
     carrierLost_ = lost;
 }
 
+bool HayesModem::preset(const std::string& commands, std::uint64_t now) {
+    if (!powered_ || state_ != State::Command)
+        return false;
+    // Dialling (D) and answering (A) are calls, not settings; &D and the like are settings.
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(commands[i])));
+        if ((upper == 'D' || upper == 'A') && (i == 0 || commands[i - 1] != '&'))
+            return false;
+    }
+    Result result = Result::Ok;
+    return runCommands(commands, now, result) && result == Result::Ok;
+}
+
 void HayesModem::setPower(bool on, std::uint64_t now) {
     if (on == powered_)
         return;

@@ -72,7 +72,10 @@ public:
     void remoteHungUp(std::uint64_t nowMs);
     void fromLine(const std::uint8_t* data, std::size_t count);
 
-    // Test controls: the carrier fades (lost) or comes back; the power switch.
+    // Test controls: settings another program left the modem in (commands as after "AT",
+    // such as "V0Q1"; no answer goes to the computer; false when they are refused or would
+    // start a call); the carrier fades (lost) or comes back; the power switch.
+    bool preset(const std::string& commands, std::uint64_t nowMs);
     void setCarrierLost(bool lost, std::uint64_t nowMs);
     void setPower(bool on, std::uint64_t nowMs);
 

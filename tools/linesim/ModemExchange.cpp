@@ -192,6 +192,11 @@ std::string ModemExchange::control(const std::string& command, std::uint64_t now
         }
         return "OK";
     }
+    if (verb == "preset") {
+        if (w.size() < 3)
+            return "ERROR usage: preset A|B COMMANDS";
+        return p.modem.preset(w[2], nowMs) ? "OK" : "ERROR not taken";
+    }
     if (verb == "busy" || verb == "free") {
         p.engaged = verb == "busy";
         return "OK";

@@ -3,9 +3,9 @@
 #include <charconv>
 #include <iostream>
 
+#include "tools/common/StopSignals.h"
 #include "tools/linesim/CommandOptions.h"
 #include "tools/linesim/ModemEmulator.h"
-#include "tools/linesim/StopSignals.h"
 
 namespace krl::linesim {
 
@@ -95,6 +95,8 @@ const char* modemsHelp() {
            "    status A|B        state, hook, modem lines\n"
            "    close A|B         the port server drops its program's connection at once\n"
            "    refuse A|B, serve A|B       the port server turns new connections away\n"
+           "    preset A|B CMDS   leave the modem as the AT commands CMDS would (V0Q1: numeric\n"
+           "                      results, none at all), as another program might have\n"
            "Modem options (the line's --baud is the best connect rate, default 28800):\n"
            "  --number-a N, --number-b N   phone numbers (default 1001 and 1002)\n"
            "  --port-a P, --port-b P, --control-port P   TCP ports (default 0: any free)\n"
@@ -115,7 +117,7 @@ int runModems(const std::vector<std::string>& args) {
     settleSeed(line, "modems");
     config.line = line.line;
 
-    StopSignals stop;
+    tools::StopSignals stop;
     MonotonicClock clock;
     ModemEmulator emulator(config, clock);
     const std::string startError = emulator.start();
