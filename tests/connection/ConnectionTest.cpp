@@ -9,10 +9,13 @@
 #include "connection/CallLog.h"
 #include "connection/Connection.h"
 #include "connection/DialingWindow.h"
+#include "connection/ModemCommand.h"
 #include "connection/RingSound.h"
+#include "fakes/FakeSerialDevice.h"
 #include "fakes/ManualClock.h"
 #include "fakes/RecordingPresenter.h"
 #include "fakes/ScriptedModem.h"
+#include "fakes/TempFolder.h"
 #include "resources/StringTable.h"
 
 using namespace krl;
@@ -22,6 +25,7 @@ using krl::test::RecordingPresenter;
 using krl::test::ScriptedModem;
 using krl::test::ScriptedModemFactory;
 using krl::test::shipped;
+using krl::test::TempFolder;
 namespace fs = std::filesystem;
 
 namespace {
@@ -426,4 +430,173 @@ TEST_F(ModemCall, ConnectSpeedIsTheLineRateUntilTheHangUpHasDrained) {
     pumpFor(1000);
     ASSERT_EQ(conn.state(), ConnectionState::Connected);
     EXPECT_EQ(modem.lineRateHints, (Hints{9600, 0, 0}));
+}
+
+// Closing the program (or a tool) mid-call tells the peer and hangs the modem up: the
+// disconnect command goes out and DTR drops, also while only listening.
+TEST_F(ModemCall, ClosingMidCallTellsThePeerAndHangsTheModemUp) {
+    connectByDial();
+    conn.closeCall();
+    pumpFor(3000);
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+    EXPECT_NE(modem.dataFromHost.find("<Disconnect>"), std::string::npos);
+    EXPECT_FALSE(modem.dtr);
+    EXPECT_EQ(modem.commands.back(), "ATH0");
+
+    conn.listen();
+    pumpFor(1000);
+    ASSERT_EQ(conn.state(), ConnectionState::Listening);
+    const std::size_t before = modem.commands.size();
+    conn.closeCall();
+    pumpFor(3000);
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+    EXPECT_FALSE(modem.dtr);
+    EXPECT_EQ(std::vector<std::string>(modem.commands.begin() + before, modem.commands.end()),
+              std::vector<std::string>{"ATH0"});
+}
+
+// A number with more dialling characters than a number may hold is refused, never cut into
+// another number; punctuation that is not dialled does not count.
+TEST_F(ModemCall, DialRefusesANumberTooLongToDialWhole) {
+    const std::string tooLong(kMaxDialNumber + 1, '5');
+    EXPECT_EQ(conn.dial(tooLong, "Bob"), DialRefusal::NumberTooLong);
+    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+    EXPECT_EQ(modem.opens, 0);
+    EXPECT_TRUE(window.calls.empty());
+
+    const std::string longButWhole = "+44 (20) 7946-0958 " + std::string(12, '1');
+    EXPECT_EQ(conn.dial(longButWhole), DialRefusal::None);
+    pumpFor(2000);
+    ASSERT_EQ(conn.state(), ConnectionState::Connected);
+    EXPECT_EQ(modem.commands.back(), "ATDT+44 20 79460958 111111111111");
+}
+
+// A modem file that lacks what a call needs is refused when the call starts, naming the file
+// and what it lacks: nothing is sent to the modem and no call is reported.
+TEST_F(ModemCall, ModemFileThatLacksWhatTheCallNeedsIsRefused) {
+    TempFolder tmp;
+    struct Case {
+        const char* text;
+        bool dial;
+        const char* lack;
+    };
+    const Case cases[] = {
+        {"", true, "no [Modem] section, no Type in [Modem], no dial command"},
+        {"\x7f\x01garbage\n\xff", false, "no [Modem] section"},
+        {"[Modem]\nName=X\n[Connect Commands]\nCommand1=ATD|\n", true, "no Type in [Modem]"},
+        {"[Modem]\nType=Modem\n[Connect Commands]\nCommand10=ATA|\n", false,
+         "no ring text (WaitCommand in [Listen Commands])"},
+        {"[Modem]\nType=Modem\n[Listen Commands]\nWaitCommand=RING\n", true,
+         "no dial command (Command1 in [Connect Commands])"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string path = (tmp.path() / "bad.mdm").string();
+        std::ofstream(path, std::ios::binary) << c.text;
+        settings.modemFile = path;
+        conn.applySettings(settings);
+        presenter.shown.clear();
+        if (c.dial)
+            EXPECT_EQ(conn.dial("123"), DialRefusal::UnusableModemFile);
+        else
+            conn.listen();
+        EXPECT_TRUE(pumpFor(500).empty());
+        EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
+        EXPECT_EQ(modem.opens, 0);
+        ASSERT_EQ(presenter.ids(), std::vector<int>{Connection::kMsgModemFileUnusable});
+        const std::string text = presenter.shown[0].text.value_or("");
+        EXPECT_NE(text.find(path), std::string::npos) << text;
+        EXPECT_NE(text.find(c.lack), std::string::npos) << text;
+    }
+}
+
+// Two connections joined by an in-memory cable, each called up directly (no modem commands).
+class CableCall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settingsA.portName = "A";
+        settingsB.portName = "B";
+        a.applySettings(settingsA);
+        b.applySettings(settingsB);
+        ASSERT_TRUE(a.callDirect({}));
+        ASSERT_TRUE(b.callDirect({}));
+        in = tmp.sub("in");
+        b.protocol().receiver().control(ReceiveControl::Arm, in.string());
+        a.protocol().receiver().control(ReceiveControl::Arm, in.string());
+        pump(200);
+        ASSERT_TRUE(a.greeting().answered && b.greeting().answered);
+    }
+    // Pumps both every 5 ms; the results that are not Ok, A's and B's.
+    std::vector<PumpResult> pump(std::uint64_t ms) {
+        std::vector<PumpResult> results;
+        for (std::uint64_t t = 0; t < ms; t += 5) {
+            clock.advance(5);
+            for (Connection* c : {&a, &b}) {
+                PumpResult r = c->pump();
+                if (r != PumpResult::Ok && r != PumpResult::CallMade)
+                    results.push_back(r);
+            }
+        }
+        return results;
+    }
+    // Starts sending a file from `from` and pumps until a third of it has arrived.
+    void sendHalfway(Connection& from, Connection& to) {
+        std::ofstream(tmp.path() / "big.bin", std::ios::binary) << std::string(60000, 'k');
+        from.protocol().sender().control(SendControl::Start, 0, (tmp.path() / "big.bin").string());
+        for (int i = 0; i < 2000 && to.protocol().receiver().status().bytesDone < 20000; ++i)
+            pump(5);
+        ASSERT_TRUE(to.protocol().receiver().active());
+    }
+
+    TempFolder tmp;
+    std::filesystem::path in;
+    ManualClock clock;
+    std::shared_ptr<krl::test::FakeLine> line = std::make_shared<krl::test::FakeLine>();
+    krl::test::FakeSerialDeviceFactory factory{line};
+    CommsSettings settingsA, settingsB;
+    RecordingPresenter presenterA, presenterB;
+    Connection a{factory, clock, StringTable::builtIn(), presenterA};
+    Connection b{factory, clock, StringTable::builtIn(), presenterB};
+};
+
+// A cable pulled mid-transfer: the port reports a failed read, and the call ends at that pump
+// with the message that says why; the transfer on each side ends, saying it was the line.
+TEST_F(CableCall, AFailedPortEndsTheCallAtOnceWithTheReason) {
+    sendHalfway(a, b);
+    line->a.failed = line->b.failed = true;
+    EXPECT_EQ(pump(5), (std::vector<PumpResult>{PumpResult::CarrierLost, PumpResult::CarrierLost}));
+    for (auto [c, p] : {std::pair{&a, &presenterA}, std::pair{&b, &presenterB}}) {
+        EXPECT_EQ(c->state(), ConnectionState::NotConnected);
+        EXPECT_FALSE(c->isPortOpen());
+        EXPECT_EQ(p->ids(), std::vector<int>{Connection::kMsgCarrierLost});
+    }
+    EXPECT_EQ(a.protocol().sender().state(), SendState::StoppedByUser);
+    EXPECT_EQ(a.protocol().sender().stopCause(), StopCause::LineFailure);
+    EXPECT_EQ(b.protocol().receiver().state(), ReceiveState::StoppedByUser);
+    EXPECT_EQ(b.protocol().receiver().stopCause(), StopCause::LineFailure);
+    EXPECT_TRUE(krl::test::filesBelow(in).empty());
+}
+
+// Closing one end mid-transfer stops its side as the user would, tells the peer and hangs up;
+// the partial file is removed whichever end received it.
+TEST_F(CableCall, ClosingEitherEndMidTransferStopsTellsThePeerAndHangsUp) {
+    sendHalfway(a, b);
+    b.closeCall();
+    auto results = pump(1000);
+    EXPECT_EQ(results, std::vector<PumpResult>{PumpResult::PeerDisconnected});
+    EXPECT_EQ(b.state(), ConnectionState::NotConnected);
+    EXPECT_EQ(a.protocol().sender().state(), SendState::StoppedByReceiver);
+    EXPECT_EQ(b.protocol().receiver().stopCause(), StopCause::Closing);
+    EXPECT_TRUE(krl::test::filesBelow(in).empty());
+}
+
+TEST_F(CableCall, ClosingTheSendingEndStopsTheReceiverAndRemovesItsPartialFile) {
+    sendHalfway(a, b);
+    a.closeCall();
+    auto results = pump(1000);
+    EXPECT_EQ(results, std::vector<PumpResult>{PumpResult::PeerDisconnected});
+    EXPECT_EQ(a.state(), ConnectionState::NotConnected);
+    EXPECT_EQ(b.protocol().receiver().state(), ReceiveState::StoppedBySender);
+    EXPECT_EQ(a.protocol().sender().stopCause(), StopCause::Closing);
+    EXPECT_TRUE(krl::test::filesBelow(in).empty());
 }

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "connection/IniFile.h"
+#include "connection/ModemFileCheck.h"
 #include "connection/ModemList.h"
 
 namespace fs = std::filesystem;
@@ -70,12 +71,17 @@ protected:
     fs::path dir_;
 };
 
-TEST_F(ModemFolder, ListsNamedDescriptionsInFileOrder) {
-    write("b.mdm", "[Modem]\nName=Bravo\n");
-    write("A.MDM", "[modem]\nname=Alpha\n");
-    write("noname.mdm", "[Modem]\nType=Modem\n");
-    write("blanked.mdm", "[Modem]\nName=???\n");
-    write("other.txt", "[Modem]\nName=Not a modem file\n");
+TEST_F(ModemFolder, ListsNamedUsableDescriptionsInFileOrder) {
+    const std::string dials = "Type=Modem\n[Connect Commands]\nCommand1=ATD%PhoneNumber%\n";
+    write("b.mdm", "[Modem]\nName=Bravo\n" + dials);
+    write("A.MDM",
+          "[modem]\nname=Alpha\ntype=Serial Cable\n[listen commands]\n"
+          "waitcommand=KRLCALL\n[connect commands]\ncommand10=KRLANSWER|\n");
+    write("noname.mdm", "[Modem]\n" + dials);
+    write("blanked.mdm", "[Modem]\nName=???\n" + dials);
+    write("notype.mdm", "[Modem]\nName=No type\n[Connect Commands]\nCommand1=ATD|\n");
+    write("nocommands.mdm", "[Modem]\nName=No commands\nType=Modem\n");
+    write("other.txt", "[Modem]\nName=Not a modem file\n" + dials);
     fs::create_directories(dir_ / "dir.mdm");
     auto modems = krl::listModems(dir_.string());
     ASSERT_EQ(modems.size(), 2u);
@@ -83,6 +89,20 @@ TEST_F(ModemFolder, ListsNamedDescriptionsInFileOrder) {
     EXPECT_EQ(modems[1].name, "Bravo");
     EXPECT_EQ(modems[1].path, (dir_ / "b.mdm").string());
     EXPECT_TRUE(krl::listModems((dir_ / "missing").string()).empty());
+}
+
+TEST(ModemChoice, AnExactNameWinsThenTheFirstThatBeginsWithIt) {
+    const std::vector<krl::ModemEntry> modems = {
+        {"Hayes Accura", "a.mdm"}, {"Hayes", "b.mdm"}, {"Serial Cable", "c.mdm"}};
+    struct Case {
+        const char* stored;
+        std::optional<std::size_t> chosen;
+    };
+    for (Case c :
+         {Case{"Hayes", 1}, Case{"Hayes A", 0}, Case{"Serial", 2}, Case{"Serial Cable", 2},
+          Case{"", std::nullopt}, Case{"USR", std::nullopt}, Case{"hayes", std::nullopt}}) {
+        EXPECT_EQ(krl::chooseModem(modems, c.stored), c.chosen) << c.stored;
+    }
 }
 
 TEST_F(ModemFolder, RefusesOversizedAndMissingFiles) {
@@ -93,12 +113,15 @@ TEST_F(ModemFolder, RefusesOversizedAndMissingFiles) {
     EXPECT_EQ(krl::readConnectType((dir_ / "absent.mdm").string()), krl::ConnectType::Modem);
 }
 
-TEST(ShippedModems, EachHasANameAndType) {
+TEST(ShippedModems, EachHasANameAndTypeAndServesBothKindsOfCall) {
     auto modems = krl::listModems(KRL_MODEM_DIR);
     ASSERT_EQ(modems.size(), 3u);
     std::map<std::string, krl::ConnectType> types;
-    for (const auto& m : modems)
+    for (const auto& m : modems) {
         types[m.name] = krl::readConnectType(m.path);
+        EXPECT_EQ(krl::modemFileProblem(m.path, krl::ModemUse::Dial), "");
+        EXPECT_EQ(krl::modemFileProblem(m.path, krl::ModemUse::Answer), "");
+    }
     EXPECT_EQ(types["Serial Cable"], krl::ConnectType::SerialCable);
     EXPECT_EQ(types["Generic Hayes Modem"], krl::ConnectType::Modem);
     EXPECT_EQ(types["Generic DSVD Modem"], krl::ConnectType::Dsvd);

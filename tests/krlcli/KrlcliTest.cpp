@@ -1,11 +1,15 @@
 // Two krlcli processes joined by linesim, as a script would run them.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +17,7 @@
 #include <thread>
 
 #include "connection/CallLog.h"
+#include "link/FrameBytes.h"
 #include "support/LineSim.h"
 #include "support/ModemSim.h"
 
@@ -36,11 +41,26 @@ void writeRandom(const fs::path& p, std::size_t n, unsigned seed) {
     std::ofstream(p, std::ios::binary) << s;
 }
 
+// Waits until the file holds at least `size` bytes.
+bool growsTo(const fs::path& p, std::uintmax_t size, int seconds = 60) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        std::error_code ec;
+        const std::uintmax_t now = fs::file_size(p, ec);
+        if (!ec && now >= size)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
 // One krlcli process; standard output and error go to files, standard input is a pipe the
 // test holds (or /dev/null).
 class Krlcli {
 public:
-    Krlcli(const std::vector<std::string>& args, const fs::path& outputs, bool withInput = false) {
+    // fileSizeLimit: the largest file the process may write (RLIMIT_FSIZE), 0 for no limit.
+    Krlcli(const std::vector<std::string>& args, const fs::path& outputs, bool withInput = false,
+           rlim_t fileSizeLimit = 0) {
         out_ = outputs.string() + ".out";
         err_ = outputs.string() + ".err";
         posix_spawn_file_actions_t actions;
@@ -63,8 +83,18 @@ public:
         for (auto& a : all)
             argv.push_back(a.data());
         argv.push_back(nullptr);
+        // The limit is inherited: set it around the spawn only.
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        if (fileSizeLimit != 0) {
+            rlimit limited = saved;
+            limited.rlim_cur = fileSizeLimit;
+            ::setrlimit(RLIMIT_FSIZE, &limited);
+        }
         if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
             pid_ = -1;
+        if (fileSizeLimit != 0)
+            ::setrlimit(RLIMIT_FSIZE, &saved);
         posix_spawn_file_actions_destroy(&actions);
         if (pipeFds[0] >= 0)
             ::close(pipeFds[0]);
@@ -77,6 +107,7 @@ public:
         }
     }
     void type(const std::string& text) { (void)!::write(input_, text.data(), text.size()); }
+    void signal(int number) { ::kill(pid_, number); }
     void closeInput() {
         if (input_ >= 0)
             ::close(input_);
@@ -117,6 +148,52 @@ private:
     int input_ = -1;
     std::string out_, err_;
 };
+
+// The far end of a cable played by the test itself: raw bytes in and out.
+class RawEnd {
+public:
+    explicit RawEnd(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {
+        termios t{};
+        if (fd_ >= 0 && ::tcgetattr(fd_, &t) == 0) {
+            ::cfmakeraw(&t);
+            ::tcsetattr(fd_, TCSANOW, &t);
+        }
+    }
+    ~RawEnd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool ok() const { return fd_ >= 0; }
+    void send(const std::vector<std::uint8_t>& bytes) {
+        (void)!::write(fd_, bytes.data(), bytes.size());
+    }
+    // Collects what arrives until `bytes` is among it.
+    bool waitFor(const std::vector<std::uint8_t>& bytes, int seconds = 30) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (std::chrono::steady_clock::now() < until) {
+            if (std::search(received.begin(), received.end(), bytes.begin(), bytes.end()) !=
+                received.end())
+                return true;
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 20) > 0) {
+                std::uint8_t buffer[4096];
+                ssize_t n = ::read(fd_, buffer, sizeof buffer);
+                if (n > 0)
+                    received.insert(received.end(), buffer, buffer + n);
+            }
+        }
+        return false;
+    }
+    std::vector<std::uint8_t> received;
+
+private:
+    int fd_;
+};
+
+std::vector<std::uint8_t> helloFrame() {
+    return commandBytes("<HELLO><Kestrelcall><Kestrelcall 1.00 , Beta 3.0><1.00><1.00>");
+}
 
 class KrlcliTest : public ::testing::Test {
 protected:
@@ -201,6 +278,10 @@ TEST_F(KrlcliTest, ChatBothWays) {
 TEST_F(KrlcliTest, ModemCallRingsAnswersSendsAFileAndHangsUp) {
     ModemSim modems({.ringMs = 1500, .dialMs = 300, .handshakeMs = 300});
     ASSERT_TRUE(modems.ok()) << modems.error();
+    // Left by some other program with numeric results, or none at all: the modem file first
+    // brings them back to words.
+    ASSERT_EQ(modems.control("preset A V0Q1"), "OK");
+    ASSERT_EQ(modems.control("preset B V0"), "OK");
     const fs::path sent = file("card.bin", 40000, 10);
     auto withModem = [&](const char* log, std::vector<std::string> tail) {
         std::vector<std::string> args = {
@@ -340,6 +421,183 @@ TEST_F(KrlcliTest, OutboxFilesCrossBothWaysDuringVideo) {
     EXPECT_TRUE(slurp(root / "a" / "in" / "b.bin") == slurp(sent[1])) << a.errors();
     EXPECT_NE(a.output().find("krlcli-running ms="), std::string::npos);
     EXPECT_NE(a.output().find(" recv_frames="), std::string::npos);
+}
+
+// The receiver ends the call as soon as the file is in: its last "<CRCOK>" and its
+// "<Disconnect>" reach the sender together (a line that delivers in large reads). The file is
+// whole and is counted so.
+TEST_F(KrlcliTest, LastConfirmationArrivingWithTheDisconnectStillCountsWhole) {
+    startCable({.baud = 100000000, .latencyMs = 100, .seed = 3, .durationSeconds = 300});
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        const fs::path sent = file("f" + std::to_string(round), 5000, 30 + round);
+        Krlcli listener(listenArgs({"--expect", "1"}), root / "listen");
+        Krlcli sender({"--stats", "send", cable->pathA(), sent.string()}, root / "send");
+        EXPECT_EQ(sender.wait(60), 0) << sender.errors();
+        EXPECT_EQ(listener.wait(60), 0) << listener.errors();
+        EXPECT_NE(sender.output().find("files_ok=1 files_failed=0"), std::string::npos)
+            << sender.errors();
+        EXPECT_EQ(slurp(root / "in" / sent.filename()), slurp(sent));
+    }
+}
+
+// The cable is pulled mid-transfer (the line process ends): both ends end the call at once
+// with the reason, the file counts as not whole and no partial file is left.
+TEST_F(KrlcliTest, PulledCableEndsBothEndsWithTheReason) {
+    startCable({.baud = 38400, .seed = 11, .durationSeconds = 600});
+    const fs::path big = file("big.bin", 200000, 12);
+    Krlcli listener(listenArgs(), root / "listen");
+    Krlcli sender({"--stats", "--idle-minutes", "1", "send", cable->pathA(), big.string()},
+                  root / "send");
+    ASSERT_TRUE(sender.waitFor("connected", true)) << sender.errors();
+    ASSERT_TRUE(growsTo(root / "in" / "big.bin", 20000));
+    cable->stop();
+    EXPECT_EQ(sender.wait(10), 4) << sender.errors();
+    EXPECT_EQ(listener.wait(10), 4) << listener.errors();
+    for (Krlcli* end : {&sender, &listener}) {
+        EXPECT_NE(end->errors().find("[Error 4170]"), std::string::npos) << end->errors();
+        EXPECT_NE(end->errors().find("big.bin: cut off, the line was lost"), std::string::npos)
+            << end->errors();
+    }
+    EXPECT_NE(sender.output().find("files_ok=0 files_failed=1"), std::string::npos);
+    EXPECT_FALSE(fs::exists(root / "in" / "big.bin"));
+}
+
+// SIGTERM or SIGINT in the middle of a transfer closes krlcli as a closing program: the peer
+// is told, the partial file removed.
+TEST_F(KrlcliTest, InterruptedEitherEndStopsTheTransferAndTellsThePeer) {
+    startCable({.baud = 38400, .seed = 13, .durationSeconds = 600});
+    const fs::path big = file("big.bin", 200000, 14);
+    {
+        Krlcli listener(listenArgs(), root / "listen1");
+        Krlcli sender({"send", cable->pathA(), big.string()}, root / "send1");
+        ASSERT_TRUE(growsTo(root / "in" / "big.bin", 20000))
+            << sender.errors() << listener.errors();
+        listener.signal(SIGTERM);
+        EXPECT_EQ(listener.wait(20), 128 + SIGTERM) << listener.errors();
+        EXPECT_EQ(sender.wait(20), 1) << sender.errors();
+        EXPECT_NE(listener.errors().find("big.bin: stopped, krlcli is closing"), std::string::npos);
+        EXPECT_NE(sender.errors().find("[Acknowledgment 5010]"), std::string::npos);
+        EXPECT_FALSE(fs::exists(root / "in" / "big.bin"));
+    }
+    // A fresh cable: the first call's last words may still be on the old one.
+    startCable({.baud = 38400, .seed = 14, .durationSeconds = 600});
+    {
+        Krlcli listener(listenArgs(), root / "listen2");
+        Krlcli sender({"send", cable->pathA(), big.string()}, root / "send2");
+        ASSERT_TRUE(growsTo(root / "in" / "big.bin", 20000))
+            << sender.errors() << listener.errors();
+        sender.signal(SIGINT);
+        EXPECT_EQ(sender.wait(20), 128 + SIGINT) << sender.errors();
+        EXPECT_EQ(listener.wait(20), 1) << listener.errors();
+        EXPECT_NE(sender.errors().find("big.bin: stopped, krlcli is closing"), std::string::npos);
+        EXPECT_NE(listener.errors().find("[Acknowledgment 5000]"), std::string::npos);
+        EXPECT_NE(listener.errors().find("the peer disconnected"), std::string::npos);
+        EXPECT_FALSE(fs::exists(root / "in" / "big.bin"));
+    }
+}
+
+// Interrupted on a modem call, krlcli also hangs the modem up: the peer hears why, the
+// disconnect command goes out and the modem is back on the hook.
+TEST_F(KrlcliTest, InterruptedModemCallHangsTheLineUp) {
+    ModemSim modems({.ringMs = 1000, .dialMs = 300, .handshakeMs = 300});
+    ASSERT_TRUE(modems.ok()) << modems.error();
+    const fs::path big = file("big.bin", 300000, 15);
+    auto args = [&](const char* log, std::vector<std::string> tail) {
+        std::vector<std::string> a = {
+            "--modem", KRL_MODEM_FILE,         "--baud", "57600",
+            "--dir",   (root / "in").string(), "--log",  (root / log).string()};
+        a.insert(a.end(), tail.begin(), tail.end());
+        return a;
+    };
+    Krlcli b(args("b.log", {"--listen", "--rings", "1", "listen", modems.portB()}), root / "b");
+    ASSERT_TRUE(b.waitFor("waiting for a call", true)) << b.errors();
+    Krlcli a(args("a.log", {"--dial", "1002", "send", modems.portA(), big.string()}), root / "a");
+    ASSERT_TRUE(growsTo(root / "in" / "big.bin", 20000));
+    a.signal(SIGINT);
+    EXPECT_EQ(a.wait(30), 128 + SIGINT) << a.errors();
+    EXPECT_EQ(b.wait(30), 1) << b.errors();
+    EXPECT_TRUE(
+        inOrder(readLines((root / "a.log").string()),
+                {">  <Stop Sending>", ">  <Disconnect>", ">  @Disconnect Command", ">  ATH0|"}));
+    EXPECT_NE(modems.control("status A").find("onhook"), std::string::npos);
+    EXPECT_FALSE(fs::exists(root / "in" / "big.bin"));
+}
+
+// A full disk (here the file size limit) while receiving: the disk-full message, the sender
+// told, the partial file removed.
+TEST_F(KrlcliTest, FullDiskWhileReceivingStopsTheSenderAndRemovesThePartialFile) {
+    startCable({.baud = 115200, .seed = 16, .durationSeconds = 300});
+    const fs::path big = file("big.bin", 100000, 17);
+    Krlcli listener(listenArgs(), root / "listen", false, 30000);
+    Krlcli sender({"send", cable->pathA(), big.string()}, root / "send");
+    EXPECT_EQ(sender.wait(60), 1) << sender.errors();
+    EXPECT_EQ(listener.wait(60), 1) << listener.errors();
+    EXPECT_NE(listener.errors().find("[Error 4080]"), std::string::npos) << listener.errors();
+    EXPECT_NE(sender.errors().find("[Acknowledgment 5010]"), std::string::npos);
+    EXPECT_FALSE(fs::exists(root / "in" / "big.bin"));
+}
+
+// A peer that greets and goes away: the listener's greeting gets its three tries, then the
+// listener gives up with the reason instead of greeting for ever.
+TEST_F(KrlcliTest, ListenerGivesUpOnAPeerThatGreetedAndLeft) {
+    startCable({.baud = 115200, .seed = 18, .durationSeconds = 300});
+    Krlcli listener(listenArgs(), root / "listen");
+    RawEnd peer(cable->pathA());
+    ASSERT_TRUE(peer.ok());
+    ASSERT_TRUE(peer.waitFor(helloFrame()));  // krlcli has its port open
+    peer.send(helloFrame());
+    ASSERT_TRUE(peer.waitFor(commandBytes("<OKHello>")));
+    EXPECT_EQ(listener.wait(40), 4) << listener.errors();
+    EXPECT_NE(listener.errors().find("[Acknowledgment 5210]"), std::string::npos);
+}
+
+// Chat text keeps its CR LF on the wire, and a received line is printed once.
+TEST_F(KrlcliTest, ChatKeepsCrLfOnTheWireAndPrintsEachLineOnce) {
+    startCable({.baud = 115200, .seed = 19, .durationSeconds = 300});
+    Krlcli chat({"chat", cable->pathB()}, root / "chat", true);
+    RawEnd peer(cable->pathA());
+    ASSERT_TRUE(peer.ok());
+    ASSERT_TRUE(peer.waitFor(helloFrame()));  // krlcli has its port open
+    peer.send(helloFrame());
+    ASSERT_TRUE(peer.waitFor(commandBytes("<OKHello>")));
+    chat.type("hello there\n");
+    const std::string line = "hello there\r\n";
+    EXPECT_TRUE(peer.waitFor(frameBytes(5, {line.begin(), line.end()})));
+    const std::string reply = "hi\r\n";
+    peer.send(frameBytes(5, {reply.begin(), reply.end()}));
+    EXPECT_TRUE(chat.waitFor("hi\n")) << chat.errors();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(chat.output(), "hi\n");
+}
+
+// Modem files that cannot serve the call and numbers too long to dial are refused with the
+// reason, before anything is sent.
+TEST_F(KrlcliTest, UnusableModemFilesAndOverlongNumbersAreRefused) {
+    const fs::path garbage = root / "garbage.mdm";
+    std::ofstream(garbage, std::ios::binary) << "\x01\x02 not a modem\n";
+    const fs::path dialOnly = root / "dialonly.mdm";
+    std::ofstream(dialOnly) << "[Modem]\nName=D\nType=Modem\n[Connect Commands]\nCommand1=ATD|\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::string said;
+    };
+    const std::string port = (root / "no-such-port").string();
+    const Case cases[] = {
+        {{"--modem", garbage.string(), "--dial", "1", "listen", port},
+         garbage.string() + " has no [Modem] section"},
+        {{"--modem", dialOnly.string(), "--listen", "listen", port},
+         "no ring text (WaitCommand in [Listen Commands])"},
+        {{"--modem", KRL_MODEM_FILE, "--dial", std::string(40, '7'), "listen", port},
+         "at most 31 dialling characters"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        Krlcli cli(c.args, root / ("refused" + std::to_string(n++)));
+        EXPECT_EQ(cli.wait(30), 2) << cli.errors();
+        EXPECT_NE(cli.errors().find(c.said), std::string::npos) << cli.errors();
+        EXPECT_EQ(cli.errors().find("call made"), std::string::npos);
+    }
 }
 
 TEST_F(KrlcliTest, UsageErrors) {

@@ -10,6 +10,9 @@
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
+    // A received file that meets the file size limit fails its write (EFBIG) and the transfer
+    // ends as on a full disk, its partial file removed; the signal would end krlcli instead.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     auto options = krl::cli::parseCliOptions(args, error);
