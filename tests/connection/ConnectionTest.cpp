@@ -16,6 +16,7 @@
 #include "fakes/RecordingPresenter.h"
 #include "fakes/ScriptedModem.h"
 #include "fakes/TempFolder.h"
+#include "link/ResumeStore.h"
 #include "resources/StringTable.h"
 
 using namespace krl;
@@ -574,7 +575,9 @@ TEST_F(CableCall, AFailedPortEndsTheCallAtOnceWithTheReason) {
     EXPECT_EQ(a.protocol().sender().stopCause(), StopCause::LineFailure);
     EXPECT_EQ(b.protocol().receiver().state(), ReceiveState::StoppedByUser);
     EXPECT_EQ(b.protocol().receiver().stopCause(), StopCause::LineFailure);
-    EXPECT_TRUE(krl::test::filesBelow(in).empty());
+    // Nothing under the file's name; between two copies the part stays, hidden, for a later call.
+    for (const auto& name : krl::test::filesBelow(in))
+        EXPECT_NE(name.find(ResumeStore::kFolderName), std::string::npos) << name;
 }
 
 // Closing one end mid-transfer stops its side as the user would, tells the peer and hangs up;
