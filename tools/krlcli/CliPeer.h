@@ -15,7 +15,6 @@
 #include "link/LinkSession.h"
 #include "link/ReceiveQuestions.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
-#include "base/SteadyTickSource.h"
 #include "tools/common/StopSignals.h"
 #include "tools/krlcli/CliOptions.h"
 #include "tools/krlcli/CliVideo.h"
