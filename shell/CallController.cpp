@@ -216,9 +216,16 @@ void CallController::endCall(CallEnd why, bool tellPeer) {
         videoPair_->setHoldMark(HoldSide::Remote, false);
         videoPair_->idle();
     }
-    if (tellPeer && connection_.displayState() == DisplayState::Connected)
-        connection_.protocol().sendDisconnect();
-    connection_.hangUp();
+    const bool connected = connection_.displayState() == DisplayState::Connected;
+    if (tellPeer && connected && exiting_) {
+        // A closing program stops the file on the move ("<Stop Sending>" or "<Do Not Send>",
+        // the partial file removed) before it tells the peer and hangs up.
+        connection_.closeCall();
+    } else {
+        if (tellPeer && connected)
+            connection_.protocol().sendDisconnect();
+        connection_.hangUp();
+    }
     host_.portChanged();
     remoteCard_.reset();
     callCardFlags_ = 0;
@@ -295,6 +302,14 @@ void CallController::exit() {
     }
     followState();
     host_.post(again, kExitRepostMs);
+}
+
+void CallController::closeNow() {
+    exiting_ = true;
+    if (connection_.displayState() != DisplayState::NotConnected &&
+        connection_.displayState() != DisplayState::Disconnecting)
+        endCall(CallEnd::HungUp, true);
+    exit();
 }
 
 // --- starting calls -----------------------------------------------------------------------

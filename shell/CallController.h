@@ -85,6 +85,9 @@ public:
     // Exit: walks the connection down to "not connected", asking first when a call is up, then
     // asks the host to close the program.
     void exit();
+    // Exit without a question, for an end asked from outside (a termination signal, the session
+    // ending): whatever call there is ends as for a closing program, then the host closes.
+    void closeNow();
     bool exiting() const { return exiting_; }
 
     // Sends one chat text while a call is up; false when none is or the text is too long.

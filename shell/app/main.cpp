@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcessEnvironment>
+#include <QSocketNotifier>
 #include <cstdio>
 #include <cstring>
 
@@ -10,6 +11,7 @@
 #include "controls/ui/DialogMessagePresenter.h"
 #include "platform/ffmpeg/FfmpegCaptureFactory.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
+#include "platform/posix/StopSignals.h"
 #include "platform/qt/HomeFolders.h"
 #include "platform/qt/SettingsStore.h"
 #include "platform/qt/SingleInstance.h"
@@ -49,6 +51,9 @@ int main(int argc, char** argv) {
         std::printf("Kestrelcall %s\n", KRL_VERSION);
         return 0;
     }
+    // Before anything else: a termination request from here on closes the program as its Exit
+    // does, without the question (a file on the move stopped, the peer told, the line hung up).
+    krl::StopSignals stopSignals;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrelcall"));
     QApplication::setOrganizationName(QStringLiteral("Brightmar"));
@@ -132,6 +137,16 @@ int main(int argc, char** argv) {
     krl::CVideoPhoneApp phone(frame, settings, instance, *options);
     const std::unique_ptr<QObject> testChannel =
         krl::openTestChannel({frame, call, video, &chat.windows(), &transfer});
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    if (stopSignals.fd() >= 0) {
+        stopNotifier = std::make_unique<QSocketNotifier>(stopSignals.fd(), QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, [&stopSignals, &call] {
+            if (stopSignals.take() == 0)
+                return;
+            stopSignals.release();  // a second one ends the program at once
+            call.closeNow();
+        });
+    }
     phone.initInstance();
     host.start();
     return QApplication::exec();

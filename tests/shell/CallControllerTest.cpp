@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -11,6 +12,7 @@
 #include "fakes/ManualClock.h"
 #include "fakes/RecordingPresenter.h"
 #include "fakes/ScriptedModem.h"
+#include "fakes/TempFolder.h"
 #include "resources/StringTable.h"
 #include "settings/GeneralSettings.h"
 #include "shell/CallController.h"
@@ -256,6 +258,32 @@ TEST_F(CableCall, ExitAsksWhileConnectedAndClosesOnlyOnceNotConnected) {
     run(clock, {&a, &b}, 3000);
     EXPECT_EQ(b.state(), ConnectionState::NotConnected);
     EXPECT_EQ(b.host.closed, 1);
+}
+
+// Told to end from outside (a termination signal) in the middle of a transfer: no question, the
+// file stops as for a closing program, the peer hears it and the disconnect, nothing is left
+// half-received, and the program closes once the line is down.
+TEST_F(CableCall, ClosingNowMidTransferStopsTheFileTellsThePeerAndCloses) {
+    test::TempFolder tmp;
+    const auto in = tmp.sub("in");
+    a.controller->connection().protocol().receiver().control(ReceiveControl::Arm, in.string());
+    std::ofstream(tmp.path() / "big.bin", std::ios::binary) << std::string(60000, 'k');
+    auto& sender = b.controller->connection().protocol().sender();
+    sender.control(SendControl::Start, kOrdinaryFile, (tmp.path() / "big.bin").string());
+    auto& receiver = a.controller->connection().protocol().receiver();
+    for (int i = 0; i < 400 && receiver.status().bytesDone < 20000; ++i)
+        run(clock, {&a, &b}, 5);
+    ASSERT_TRUE(receiver.active());
+
+    b.controller->closeNow();
+    EXPECT_TRUE(b.presenter.ids().empty()) << "no question";
+    EXPECT_EQ(sender.stopCause(), StopCause::Closing);
+    run(clock, {&a, &b}, 3000);
+    EXPECT_EQ(b.state(), ConnectionState::NotConnected);
+    EXPECT_EQ(b.host.closed, 1);
+    EXPECT_EQ(receiver.state(), ReceiveState::StoppedBySender);
+    EXPECT_EQ(a.listener.ends, std::vector<CallEnd>{CallEnd::PeerDisconnected});
+    EXPECT_TRUE(test::filesBelow(in).empty());
 }
 
 TEST_F(CableCall, StoppingListeningIsRememberedAndNotUndoneByTheRestart) {

@@ -15,7 +15,7 @@
 #include "link/LinkSession.h"
 #include "link/ReceiveQuestions.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
-#include "tools/common/StopSignals.h"
+#include "platform/posix/StopSignals.h"
 #include "tools/krlcli/CliOptions.h"
 #include "tools/krlcli/CliVideo.h"
 #include "tools/krlcli/ProgressLine.h"
@@ -86,7 +86,7 @@ private:
     SteadyTickSource ticks_;
     PosixSerialDeviceFactory devices_;
     ConsoleMessagePresenter messages_;
-    tools::StopSignals stopSignals_;
+    StopSignals stopSignals_;
     int stoppedBy_ = 0;  // the stop signal that came, 0 for none
     const bool modem_;
     CommsSettings comms_;

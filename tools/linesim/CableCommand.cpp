@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "platform/posix/PseudoTerminal.h"
-#include "tools/common/StopSignals.h"
+#include "platform/posix/StopSignals.h"
 #include "tools/linesim/CommandOptions.h"
 #include "tools/linesim/LineRelay.h"
 
@@ -77,7 +77,7 @@ int runCable(const std::vector<std::string>& args) {
     }
     settleSeed(options.line, "cable");
 
-    tools::StopSignals stop;
+    StopSignals stop;
     std::string ptyError;
     auto a = PseudoTerminal::create(&ptyError);
     auto b = a ? PseudoTerminal::create(&ptyError) : nullptr;

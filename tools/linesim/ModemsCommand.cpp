@@ -3,7 +3,7 @@
 #include <charconv>
 #include <iostream>
 
-#include "tools/common/StopSignals.h"
+#include "platform/posix/StopSignals.h"
 #include "tools/linesim/CommandOptions.h"
 #include "tools/linesim/ModemEmulator.h"
 
@@ -117,7 +117,7 @@ int runModems(const std::vector<std::string>& args) {
     settleSeed(line, "modems");
     config.line = line.line;
 
-    tools::StopSignals stop;
+    StopSignals stop;
     MonotonicClock clock;
     ModemEmulator emulator(config, clock);
     const std::string startError = emulator.start();

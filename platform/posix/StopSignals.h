@@ -1,10 +1,11 @@
 #pragma once
 
-namespace krl::tools {
+namespace krl {
 
-// SIGTERM, SIGINT and SIGHUP delivered on a descriptor instead of to a handler, so that the
-// loop of a tool sees them in its poll and ends cleanly. The signals stay blocked until
-// release().
+// SIGTERM, SIGINT and SIGHUP delivered on a descriptor, so that the loop of a tool or the
+// program's event loop sees them and ends cleanly, until release(). One per process.
+// SIGXFSZ is ignored from then on: a file-size limit reached while receiving is a write error
+// (EFBIG) that the transfer reports and cleans up after, not the end of the process.
 class StopSignals {
 public:
     StopSignals();
@@ -21,6 +22,7 @@ public:
 
 private:
     int fd_ = -1;
+    int writeFd_ = -1;
 };
 
-}  // namespace krl::tools
+}  // namespace krl
