@@ -24,6 +24,7 @@
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/CVideoPhoneApp.h"
 #include "shell/ui/ChatBridge.h"
+#include "shell/ui/ControlBridge.h"
 #include "shell/ui/LaunchOptions.h"
 #include "shell/ui/ModalDiscipline.h"
 #include "shell/ui/ProgramCommands.h"
@@ -148,6 +149,9 @@ int main(int argc, char** argv) {
         });
     }
     phone.initInstance();
+    // Other programs drive file transfer through the session bus.
+    krl::ControlBridge control(transfer, call, commands, settings);
+    control.start();
     host.start();
     return QApplication::exec();
 }

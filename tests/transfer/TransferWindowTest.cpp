@@ -45,7 +45,7 @@ struct Window {
     Window() {
         settings.addTransient(TransferWindowRecord{});
         window = std::make_unique<CFileTransfer>(TransferWindowServices{
-            work, host, settings, {}, [] { return true; }, {}, {}, {}, {}, {}});
+            work, host, settings, {}, [] { return true; }, {}, {}, {}, {}, {}, {}});
     }
     QStringList listed() const {
         QStringList out;

@@ -109,7 +109,10 @@ void CFileTransfer::buildMenus() {
     QMenu* send = menuBar()->addMenu(QStringLiteral("&Send"));
     send->addAction(
         addAction(QueuedFiles, QStringLiteral("&Queued Files"), [this] { s_.work.sendQueued(); }));
-    send->addAction(addAction(ClipboardContents, QStringLiteral("&Clipboard Contents"), [] {}));
+    send->addAction(addAction(ClipboardContents, QStringLiteral("&Clipboard Contents"), [this] {
+        if (s_.sendClipboard)
+            s_.sendClipboard();
+    }));
     menuBar()->addAction(addAction(Receive, QStringLiteral("&Receive!"), [this] {
         if (s_.listen)
             s_.listen();
@@ -281,7 +284,7 @@ void CFileTransfer::updateCommands() {
     actions_.value(QueuedFiles)->setEnabled(queued);
     actions_.value(SentFiles)->setEnabled(historyListed(TransferSide::Sending));
     actions_.value(ReceivedFiles)->setEnabled(historyListed(TransferSide::Receiving));
-    actions_.value(ClipboardContents)->setEnabled(false);
+    actions_.value(ClipboardContents)->setEnabled(static_cast<bool>(s_.sendClipboard));
 }
 
 bool CFileTransfer::historyListed(TransferSide side) {

@@ -34,6 +34,8 @@ struct TransferWindowServices {
     std::function<void()> help;
     // The sent or received history dialog.
     std::function<void(TransferSide)> history;
+    // Send Clipboard Contents.
+    std::function<void()> sendClipboard;
 };
 
 // The file transfer window: the send queue with its toolbar, menu, accelerators and context
@@ -44,6 +46,8 @@ class CFileTransfer : public QMainWindow, public TransferView {
     Q_OBJECT
 
 public:
+    // Puts the window's place, size and columns into its record (in memory).
+    void keepState();
     static constexpr int kDetailsHeight = 150;
     enum Command {
         AddToQueue = 32781,
@@ -105,7 +109,6 @@ private:
     void viewSelected();
     void showContextMenu(const QPoint& at);
     void restoreState();
-    void keepState();
     bool historyListed(TransferSide side);
 
     TransferWindowServices s_;

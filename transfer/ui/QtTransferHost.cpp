@@ -1,11 +1,15 @@
 #include "transfer/ui/QtTransferHost.h"
 
+#include <QClipboard>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QMimeDatabase>
 #include <QUrl>
+
+#include "platform/qt/ClipboardPackager.h"
 
 namespace krl {
 
@@ -13,8 +17,13 @@ void QtTransferHost::launch(const std::string& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
+void QtTransferHost::restoreClipboard(const std::string& path, int format) {
+    ClipboardPackager::restore(*QGuiApplication::clipboard(), path, format);
+}
+
 void QtTransferHost::removeFile(const std::string& path) {
-    QFile::remove(QString::fromStdString(path));
+    // Only packages are removed: with the last of a send goes its folder.
+    ClipboardPackager::discard(path);
 }
 
 std::string QtTransferHost::typeName(const std::string& path) {

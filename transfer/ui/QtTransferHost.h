@@ -22,8 +22,7 @@ public:
     void disconnect() override { run(commands_.disconnect); }
     void sendOwnCard() override { run(commands_.sendOwnCard); }
     void launch(const std::string& path) override;
-    // Clipboard packages are put back by the clipboard feature; until then they stay on disk.
-    void restoreClipboard(const std::string&, int) override {}
+    void restoreClipboard(const std::string& path, int format) override;
     void removeFile(const std::string& path) override;
     std::string typeName(const std::string& path) override;
     std::string historyDate(bool longDate) override;

@@ -1,7 +1,12 @@
 #include "transfer/ui/TransferFeature.h"
 
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+
 #include "base/Cp1252.h"
 #include "connection/Connection.h"
+#include "platform/qt/ClipboardPackager.h"
 #include "resources/CommandId.h"
 #include "settings/Settings.h"
 #include "transfer/ui/CFileTransfer.h"
@@ -60,6 +65,7 @@ CFileTransfer* TransferFeature::open() {
             [this] { run_(static_cast<int>(CommandId::OpenLog)); },
             [this] { run_(static_cast<int>(CommandId::HelpTopics)); },
             [this](TransferSide side) { showHistory(side); },
+            [this] { sendClipboard(); },
         };
         window_ = new CFileTransfer(std::move(services));
         window_->setAttribute(Qt::WA_DeleteOnClose);
@@ -70,6 +76,16 @@ CFileTransfer* TransferFeature::open() {
     window_->raise();
     window_->activateWindow();
     return window_;
+}
+
+void TransferFeature::sendClipboard() {
+    // Packages go into the home folder's Temp, each send in a folder of its own.
+    const QString temp = QDir(QString::fromStdString(settings_.get<TonebaySettings>().homeDir))
+                             .filePath(QStringLiteral("Temp"));
+    ClipboardPackager packager({messages_, temp,
+                                [this](const QueueItem& item) { work_->add(item, false); },
+                                [this] { work_->sendQueued(); }});
+    packager.send(QGuiApplication::clipboard()->mimeData());
 }
 
 CFileTransfer* TransferFeature::window() const {

@@ -54,6 +54,8 @@ public:
     CFileTransfer* window() const;
     FileTransferWork& work() { return *work_; }
     void showHistory(TransferSide side);
+    // Send Clipboard Contents: the send-queued routine, then the clipboard's packages queued.
+    void sendClipboard();
     // The program closes: the window closes (without asking), the queue is saved.
     void programClosing();
 
