@@ -79,6 +79,9 @@ CFileTransfer* TransferFeature::open() {
 }
 
 void TransferFeature::sendClipboard() {
+    // The queue goes only while the window is there.
+    if (!window_)
+        open();
     // Packages go into the home folder's Temp, each send in a folder of its own.
     const QString temp = QDir(QString::fromStdString(settings_.get<TonebaySettings>().homeDir))
                              .filePath(QStringLiteral("Temp"));

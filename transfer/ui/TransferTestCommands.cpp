@@ -74,6 +74,10 @@ QString run(TransferFeature& transfer, const Words& all) {
     }
     if (verb == QLatin1String("window"))
         return window ? QStringLiteral("1") : QStringLiteral("0");
+    if (verb == QLatin1String("clipboard")) {
+        QTimer::singleShot(0, &transfer, [&transfer] { transfer.sendClipboard(); });
+        return ok();
+    }
     if (verb == QLatin1String("close") || verb == QLatin1String("details") ||
         verb == QLatin1String("sending") || verb == QLatin1String("receiving")) {
         if (!window)

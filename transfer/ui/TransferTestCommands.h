@@ -11,6 +11,7 @@ class TransferFeature;
 //   queued                           the queued files, TAB-separated
 //   transfer drop<TAB>PATH...        the files as a drop gives them
 //   transfer open | close | window   opens, closes (as its close box) or asks for the window
+//   transfer clipboard               Send Clipboard Contents
 //   transfer details 1|0             shows or hides the details area
 //   transfer sending | receiving     name, percentage and rate as that side's pane shows them
 //   transfer history sent|received   "path;party" of each line of that history, TAB-separated
