@@ -20,7 +20,6 @@ LinkProtocol::LinkProtocol(ProtocolPort& port, const StringTable& strings,
                            MessagePresenter& messages)
     : port_(port),
       tags_(strings),
-      messages_(messages),
       sender_(port, tags_, messages),
       receiver_(port, tags_, messages),
       video_(port, tags_) {

@@ -147,7 +147,6 @@ private:
 
     ProtocolPort& port_;
     CommandTags tags_;
-    MessagePresenter& messages_;
     FileSender sender_;
     FileReceiver receiver_;
     VideoChannel video_;
