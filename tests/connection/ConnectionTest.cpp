@@ -54,13 +54,6 @@ public:
     void playRing() override { ++rings; }
 };
 
-std::string tempPath(const std::string& stem) {
-    return (fs::temp_directory_path() /
-            (stem + "-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-        .string();
-}
-
 // One connection on a scripted Hayes modem.
 class ModemCall : public ::testing::Test {
 protected:
@@ -75,13 +68,10 @@ protected:
         conn.setRingSound(&ring);
         conn.setWallClock(&wall);
         conn.setListeningStoppedHandler([this] { listeningStopped = true; });
-        logPath = tempPath("krl-log");
+        logPath = (logFolder / "connection.log").string();
         ASSERT_TRUE(conn.openLog(logPath));
     }
-    void TearDown() override {
-        conn.closeLog();
-        fs::remove(logPath);
-    }
+    void TearDown() override { conn.closeLog(); }
     // Pumps every `every` ms for `total` ms; collects the results that are not Ok.
     std::vector<PumpResult> pumpFor(std::uint64_t total, std::uint64_t every = 100) {
         std::vector<PumpResult> results;
@@ -115,6 +105,7 @@ protected:
     RecordingWindow window;
     CountingRing ring;
     Connection conn{factory, clock, StringTable::builtIn(), presenter};
+    TempFolder logFolder;
     std::string logPath;
     bool listeningStopped = false;
 };

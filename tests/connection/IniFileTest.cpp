@@ -8,6 +8,7 @@
 #include "connection/IniFile.h"
 #include "connection/ModemFileCheck.h"
 #include "connection/ModemList.h"
+#include "fakes/TempFolder.h"
 
 namespace fs = std::filesystem;
 using krl::IniFile;
@@ -58,17 +59,11 @@ TEST(IniFile, IntegersReadLikeProfileIntegersAndSaturate) {
 
 class ModemFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("krl-modems-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
     void write(const std::string& name, const std::string& text) {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
+        krl::test::writeText(dir_ / name, text);
     }
-    fs::path dir_;
+    krl::test::TempFolder folder_;
+    const fs::path& dir_ = folder_.path();
 };
 
 TEST_F(ModemFolder, ListsNamedUsableDescriptionsInFileOrder) {

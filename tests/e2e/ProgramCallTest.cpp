@@ -188,9 +188,8 @@ TEST(ProgramCall, FirstStartWizardLeadsToACall) {
 // file holds the header and every line.
 TEST(ProgramCall, ChatBothWaysWithCapture) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-    const fs::path root =
-        fs::temp_directory_path() / ("krl-e2e-chat-" + std::to_string(::getpid()));
-    fs::remove_all(root);
+    const krl::test::TempFolder home;
+    const fs::path& root = home.path();
     LineSim cable;
     ASSERT_TRUE(cable.ok()) << cable.error();
     Side a(root, "a"), b(root, "b");
@@ -237,5 +236,4 @@ TEST(ProgramCall, ChatBothWaysWithCapture) {
     EXPECT_EQ(b.ask("quit"), "ok");
     EXPECT_NE(listener.waitForExit(kWaitMs), -1);
     EXPECT_NE(caller.waitForExit(kWaitMs), -1);
-    fs::remove_all(root);
 }

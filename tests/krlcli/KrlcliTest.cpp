@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "connection/CallLog.h"
+#include "fakes/TempFolder.h"
 #include "link/FrameBytes.h"
 #include "link/ResumeStore.h"
 #include "support/LineSim.h"
@@ -30,16 +31,11 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return test::readText(p);
 }
 
 void writeRandom(const fs::path& p, std::size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(gen());
-    std::ofstream(p, std::ios::binary) << s;
+    test::writeFile(p, test::randomBytes(n, seed));
 }
 
 // Partial files kept for a later call between two copies (never under a file's own name).
@@ -213,12 +209,9 @@ std::vector<std::uint8_t> helloFrame() {
 class KrlcliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "krl-cli-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-        fs::create_directories(root / "in");
-        fs::create_directories(root / "out");
+        folder.sub("in");
+        folder.sub("out");
     }
-    void TearDown() override { fs::remove_all(root); }
     void startCable(const LineSimOptions& options) {
         cable = std::make_unique<LineSim>(options);
         ASSERT_TRUE(cable->ok()) << cable->error();
@@ -232,7 +225,8 @@ protected:
         return extra;
     }
 
-    fs::path root;
+    test::TempFolder folder;
+    const fs::path& root = folder.path();
     std::unique_ptr<LineSim> cable;
 };
 
