@@ -1,3 +1,6 @@
+// Longer than our other files on purpose: the receiving side is one state machine over one open
+// file, and the stop-and-wait and windowed receipts share its states, its write loop and its
+// clean-up on every way a transfer can end; split, each half would need the other's internals.
 #include "link/FileReceiver.h"
 
 #include <algorithm>

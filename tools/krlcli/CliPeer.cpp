@@ -1,3 +1,6 @@
+// Longer than our other files on purpose: this is the whole of krlcli's life as one peer (its
+// poll loop, stop signals, sending, receiving, outbox, chat and the summary), kept in one place
+// so that a script writer can read what the tool does from start to end.
 #include "tools/krlcli/CliPeer.h"
 
 #include <poll.h>

@@ -1,3 +1,5 @@
+// Longer than our other files on purpose: one Hayes command interpreter, its S-registers and the
+// call states a test needs, kept together like the modem manual it follows.
 #include "tools/linesim/HayesModem.h"
 
 #include <cctype>
