@@ -219,7 +219,12 @@ TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
     EXPECT_EQ(b.ask("answer yes"), "ok");
     EXPECT_NE(caller->waitForExit(kWaitMs), -1);
     ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
-    a.ask("answer ok");  // 5080
+    // The closing sender stopped its file first (5000), then hung up (5080).
+    EXPECT_TRUE(waitFor([&] { return a.showsMessage("5000"); })) << a.ask("messages");
+    for (int i = 0; i < 5 && !a.ask("messages").empty(); ++i) {
+        a.ask("answer ok");
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
     caller = std::make_unique<ProgramProcess>(KRL_PROGRAM, programArgs(cable.pathB(), true), b.env);
     ASSERT_TRUE(waitFor([&] { return b.connected(); }));
     EXPECT_EQ(b.xfer("queued"), later.string() + "\t" + after.string());
