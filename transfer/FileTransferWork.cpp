@@ -131,6 +131,14 @@ void FileTransferWork::sendQueued() {
 
 void FileTransferWork::step(PumpResult result) {
     if (!sides_.connected()) {
+        // A file whose last confirmation came with the peer's disconnect arrived whole: it is
+        // recorded as such, even though the call is already gone.
+        if (const TransferStatus send = sides_.sendStatus();
+            send.kind >= 0 && send.state == static_cast<int>(SendState::Done))
+            finishSend(send, true);
+        if (const TransferStatus receive = sides_.receiveStatus();
+            receive.kind >= 0 && receive.state == static_cast<int>(ReceiveState::Complete))
+            finishReceive(receive);
         // The call went (or never came): nothing moves any more.
         clearSide(TransferSide::Sending);
         clearSide(TransferSide::Receiving);

@@ -100,6 +100,19 @@ TEST(FileTransferWork, SendsTheQueueHeadFirstAndRecordsEachWholeFile) {
               (FakeTransferSides::SendCall{SendControl::Start, 0, "/tmp/b.bin"}));
 }
 
+// The last confirmation came with the peer's disconnect: the call is gone by the next step,
+// and the file is still recorded as sent whole.
+TEST(FileTransferWork, AFileFinishedAsTheCallEndsIsRecordedWhole) {
+    Transfer t;
+    t.work->add({"/k/last.bin", {}, 0}, false);
+    t.step();
+    t.sides.setSend(SendState::Done, "/k/last.bin");
+    t.sides.isConnected = false;
+    t.work->step(PumpResult::PeerDisconnected);
+    EXPECT_EQ(t.history(TransferSide::Sending).size(), 1u);
+    EXPECT_TRUE(t.work->queue().empty());
+}
+
 // Every outcome removes the item from the queue; only a whole ordinary file is recorded, and a
 // clipboard package (made for one send) is deleted whatever became of it.
 TEST(FileTransferWork, EachSendOutcomeRemovesTheItemAndRecordsOnlyWholeFiles) {
