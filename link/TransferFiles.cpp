@@ -62,20 +62,33 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TransferFile> PosixTransferFiles::openToSend(const std::string& path,
-                                                             SendFileFacts& facts, int& error) {
-    // Not blocking: a named pipe would otherwise hold the program until something writes to it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+namespace {
+
+// Opens a regular file (a folder, a device or a named pipe counts as access denied): its
+// descriptor and what fstat says of it, or -1 with error set.
+int openRegular(const std::string& path, int flags, mode_t mode, struct stat& st, int& error) {
+    // O_NONBLOCK: a named pipe under the name fails at once instead of waiting for the other end.
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode);
     if (fd < 0) {
         error = errno;
-        return nullptr;
+        return -1;
     }
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         error = EACCES;
         ::close(fd);
-        return nullptr;
+        return -1;
     }
+    return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<TransferFile> PosixTransferFiles::openToSend(const std::string& path,
+                                                             SendFileFacts& facts, int& error) {
+    struct stat st {};
+    const int fd = openRegular(path, O_RDONLY, 0, st, error);
+    if (fd < 0)
+        return nullptr;
     facts.size = static_cast<std::uint64_t>(st.st_size);
     facts.modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
     facts.modifiedNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
@@ -84,19 +97,10 @@ std::unique_ptr<TransferFile> PosixTransferFiles::openToSend(const std::string& 
 
 std::unique_ptr<TransferFile> PosixTransferFiles::create(const std::string& path, int& error) {
     // O_NOFOLLOW: a link planted under the received name cannot send the data elsewhere.
-    // O_NONBLOCK: a named pipe under the name fails at once instead of waiting for a reader.
-    const int fd = ::open(path.c_str(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
-    if (fd < 0) {
-        error = errno;
-        return nullptr;
-    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = EACCES;
-        ::close(fd);
+    const int fd = openRegular(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0644, st, error);
+    if (fd < 0)
         return nullptr;
-    }
     // A file that was there keeps its mode through O_TRUNC: content from the peer must not
     // inherit an execute (or set-id) bit from the file it replaces.
     if ((st.st_mode & 07111) != 0 && ::fchmod(fd, st.st_mode & 0666) != 0) {
@@ -108,19 +112,9 @@ std::unique_ptr<TransferFile> PosixTransferFiles::create(const std::string& path
 }
 
 std::unique_ptr<TransferFile> PosixTransferFiles::openPart(const std::string& path, int& error) {
-    const int fd =
-        ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-    if (fd < 0) {
-        error = errno;
-        return nullptr;
-    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = EACCES;
-        ::close(fd);
-        return nullptr;
-    }
-    return std::make_unique<PosixTransferFile>(fd);
+    const int fd = openRegular(path, O_RDWR | O_CREAT | O_NOFOLLOW, 0600, st, error);
+    return fd < 0 ? nullptr : std::make_unique<PosixTransferFile>(fd);
 }
 
 bool PosixTransferFiles::exists(const std::string& path) {
