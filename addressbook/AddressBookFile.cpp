@@ -111,9 +111,9 @@ AddressBookFile::AddressBookFile(FileStore& files, std::string path)
 AddressBookLoad AddressBookFile::load() const {
     StoredFileRead read = files_.read(path_, kMaxFileBytes);
     if (read.error != 0) {
-        // A missing file is the usual first run; one that cannot be read is no book either,
-        // and is left alone for the user.
-        return defaultBook(read.error == EFBIG ? kInvalidAddressBookMessage : 0, false);
+        // A missing file is the usual first run. One that exists but cannot be read is no book
+        // either; it is left alone for the user, who is told rather than shown an empty book.
+        return defaultBook(read.error == ENOENT ? 0 : kInvalidAddressBookMessage, false);
     }
     AddressBookLoad result = decode(read.bytes);
     if (result.damaged)

@@ -57,7 +57,9 @@ std::string folderOf(const std::string& path) {
 
 StoredFileRead PosixFileStore::read(const std::string& path, std::size_t maxBytes) {
     StoredFileRead result;
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking so that a FIFO standing where a file belongs cannot hold the one thread in
+    // open(); it is refused below as not a regular file.
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         result.error = errno;
         return result;
@@ -95,6 +97,13 @@ StoredFileRead PosixFileStore::read(const std::string& path, std::size_t maxByte
 }
 
 int PosixFileStore::replace(const std::string& path, std::string_view bytes) {
+    // A file the user made read-only is kept, even where the folder would allow the rename
+    // (and for root, whom access() never refuses).
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        ((existing.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0))
+        return EACCES;
+
     std::string temp = path + ".XXXXXX";
     Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (fd.get() < 0)
