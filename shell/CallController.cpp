@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "addressbook/CardRecord.h"
 #include "settings/GeneralSettings.h"
 #include "video/VideoWindowPair.h"
 
@@ -166,11 +167,8 @@ void CallController::connectedStep() {
     if (connection_.state() != ConnectionState::Connected)
         return;
     LinkProtocol& protocol = connection_.protocol();
-    if (cardOnConnectPending_) {
-        // The own card goes out with the card exchange, which reads it from the address book
-        // record; until that exists nothing is sent, so kOwnCardSent stays clear.
-        cardOnConnectPending_ = false;
-    }
+    if (cardOnConnectPending_ || cardPicturePending_)
+        sendPendingCard();
     if (protocol.cardReceived()) {
         BusinessCard card;
         card.picture = cardFolder_;
@@ -179,6 +177,63 @@ void CallController::connectedStep() {
         callCardFlags_ |= kRemoteCardReceived;
         each([&card](CallListener& l) { l.cardReceived(card); });
     }
+    // The peer's picture is on its way: the progress dialog shows it, once a picture.
+    const TransferStatus receiving = protocol.receiver().status();
+    const bool arriving =
+        receiving.state == static_cast<int>(ReceiveState::Receiving) && receiving.kind < 0;
+    if (arriving && !cardPictureArriving_)
+        each([](CallListener& l) { l.cardTransferStarted(); });
+    cardPictureArriving_ = arriving;
+}
+
+void CallController::sendPendingCard() {
+    LinkProtocol& protocol = connection_.protocol();
+    const GeneralSettings& general = settings_.get<GeneralSettings>();
+    const CardRecord own = CardRecord::fromBytes(general.ownCard.data(), general.ownCard.size());
+    if (cardOnConnectPending_ && !own.name.empty())
+        protocol.sendCard(&own);
+    cardOnConnectPending_ = false;
+    callCardFlags_ |= kOwnCardSent;
+    if (own.picture.empty()) {
+        cardPicturePending_ = false;
+        return;
+    }
+    // A file on its way keeps the sender: the picture waits for the next free step.
+    cardPicturePending_ = true;
+    if (protocol.sender().control(SendControl::Start, kCardPicture, own.picturePath()) != 1)
+        return;
+    cardPicturePending_ = false;
+    each([](CallListener& l) { l.cardTransferStarted(); });
+}
+
+void CallController::sendOwnCard() {
+    if (connection_.state() != ConnectionState::Connected)
+        return;
+    LinkProtocol& protocol = connection_.protocol();
+    const GeneralSettings& general = settings_.get<GeneralSettings>();
+    const CardRecord own = CardRecord::fromBytes(general.ownCard.data(), general.ownCard.size());
+    if (!own.name.empty())
+        protocol.sendCard(&own);
+    if (own.picture.empty())
+        return;
+    const int sending = protocol.sender().status().state;
+    const bool busy = sending == static_cast<int>(SendState::FileSet) ||
+                      sending == static_cast<int>(SendState::ReadyForBlock);
+    if (busy && pictureQueue_ && pictureQueue_->queueCardPicture(own.picturePath()))
+        return;
+    cardPicturePending_ = true;
+}
+
+void CallController::remotePictureArrived(const std::string& path) {
+    // The picture came after the card: the card shown now gets it. Only a file the receiver put
+    // in the card folder is taken.
+    if (!remoteCard_ || path.size() <= cardFolder_.size() ||
+        path.compare(0, cardFolder_.size(), cardFolder_) != 0 ||
+        path.find('/', cardFolder_.size()) != std::string::npos)
+        return;
+    remoteCard_->picture = path;
+    const BusinessCard card = *remoteCard_;
+    each([&card](CallListener& l) { l.cardReceived(card); });
 }
 
 void CallController::followState() {
@@ -230,6 +285,8 @@ void CallController::endCall(CallEnd why, bool tellPeer) {
     remoteCard_.reset();
     callCardFlags_ = 0;
     cardOnConnectPending_ = false;
+    cardPicturePending_ = false;
+    cardPictureArriving_ = false;
     offerNoticed_ = false;
     each([why](CallListener& l) { l.callEnded(why); });
     followState();
@@ -420,8 +477,11 @@ void CallController::sendEnded(SendState state, const std::string& path, int kin
 void CallController::receiveEnded(ReceiveState state, const std::string& path, int kind) {
     const LivenessToken::Watch watch = liveness_.watch();
     host_.post([this, watch, state, path, kind] {
-        if (watch.alive())
-            each([&](CallListener& l) { l.receiveFinished(state, path, kind); });
+        if (!watch.alive())
+            return;
+        if (kind < 0 && state == ReceiveState::Complete)
+            remotePictureArrived(path);
+        each([&](CallListener& l) { l.receiveFinished(state, path, kind); });
     });
 }
 

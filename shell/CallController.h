@@ -20,6 +20,15 @@ namespace krl {
 
 class VideoWindowPair;
 
+// Where the own card's picture waits when the sender is busy with a file: the file transfer
+// window's queue, as a "Business Card" item.
+class CardPictureQueue {
+public:
+    virtual ~CardPictureQueue() = default;
+    // False when the picture could not be queued (it is then sent once the sender is free).
+    virtual bool queueCardPicture(const std::string& path) = 0;
+};
+
 // The program's call: owns the Connection, pumps it (the idle step, the light step of modal
 // windows), reacts to each pump result, and runs the call commands: dial, pickup, listen,
 // hold, page, both hang-ups and exit. It holds no window; what happens reaches the windows
@@ -56,6 +65,7 @@ public:
     const Connection& connection() const { return connection_; }
     // The video windows; null (the default) when there are none.
     void setVideoPair(VideoWindowPair* pair) { videoPair_ = pair; }
+    void setCardPictureQueue(CardPictureQueue* queue) { pictureQueue_ = queue; }
     void addListener(CallListener* listener);
     void removeListener(CallListener* listener);
 
@@ -76,6 +86,9 @@ public:
     void listenCommand();
     void toggleHold();
     void page();
+    // The send-card command (Send Now, a "Business Card" item at the head of the queue): the own
+    // card goes at once; its picture follows, or waits in the queue while a file is being sent.
+    void sendOwnCard();
     // Hang-up with confirmation 5190 (5180 when exiting); done(true) once the call is ended,
     // done(false) when the user kept it. Only one question at a time: a second request while
     // one is open is answered false at once.
@@ -118,6 +131,8 @@ private:
 
     void framePumpStep(PumpVariant variant);
     void connectedStep();
+    void sendPendingCard();
+    void remotePictureArrived(const std::string& path);
     void followState();
     void endCall(CallEnd why, bool tellPeer);
     void startOperation(RetryOperation operation);
@@ -142,6 +157,9 @@ private:
     std::optional<BusinessCard> remoteCard_;
     std::uint8_t callCardFlags_ = 0;
     bool cardOnConnectPending_ = false;
+    bool cardPicturePending_ = false;
+    bool cardPictureArriving_ = false;
+    CardPictureQueue* pictureQueue_ = nullptr;
     bool started_ = false;
     bool exiting_ = false;
     bool listenPosted_ = false;

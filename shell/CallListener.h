@@ -30,6 +30,8 @@ public:
     virtual void callEnded(CallEnd why) {}
     // The peer's business card arrived (Windows-1252 text, as it travelled).
     virtual void cardReceived(const BusinessCard& card) {}
+    // A card picture started to travel, out or in: the Transferring Business Card dialog.
+    virtual void cardTransferStarted() {}
     virtual void pageArrived() {}
     // Chat text from the peer (Windows-1252, as it travelled; never empty).
     virtual void chatArrived(const Cp1252Text& text) {}

@@ -45,6 +45,9 @@ public:
     // The capture drivers the settings dialogs offer, and whether local capture runs now (the
     // camera's Source and Format dialogs need it).
     virtual std::vector<std::string> cameraNames() { return {}; }
+    // A card picture: the local (own card) or remote (address book entry) picture written as a
+    // bitmap to path; false, with the reason shown, when there is none.
+    virtual bool saveCardPicture(bool remote, const std::string& path) { return false; }
     virtual bool capturing() const { return false; }
     virtual void showStatistics(std::uint32_t lineBitsPerSecond, const std::string& name,
                                 const std::string& phone) {}

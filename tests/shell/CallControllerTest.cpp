@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 
+#include "addressbook/CardRecord.h"
 #include "fakes/FakeSerialDevice.h"
 #include "fakes/ManualClock.h"
 #include "fakes/RecordingPresenter.h"
@@ -94,18 +96,21 @@ public:
     void cardReceived(const BusinessCard& card) override { cards.push_back(card); }
     void pageArrived() override { ++pages; }
     void chatArrived(const Cp1252Text& text) override { chats.push_back(text.bytes()); }
+    void cardTransferStarted() override { ++transfers; }
     std::vector<ConnectionState> states;
     std::vector<std::string> chats;
     std::vector<CallEnd> ends;
     std::vector<BusinessCard> cards;
     int made = 0;
     int pages = 0;
+    int transfers = 0;
 };
 
 // One copy of the program's call side.
 struct Side {
     Side(ManualClock& clock, SerialDeviceFactory& devices, const std::string& port,
-         const std::string& modemFile, bool alwaysListen)
+         const std::string& modemFile, bool alwaysListen,
+         const std::string& cardFolder = "/tmp/cards/")
         : host(clock) {
         CommsSettings comms;
         comms.portName = port;
@@ -117,7 +122,7 @@ struct Side {
         settings.addTransient(comms);
         settings.addTransient(GeneralSettings{});
         controller = std::make_unique<CallController>(CallController::Services{
-            devices, clock, StringTable::builtIn(), presenter, settings, host, "/tmp/cards/"});
+            devices, clock, StringTable::builtIn(), presenter, settings, host, cardFolder});
         controller->setVideoPair(&video);
         controller->addListener(&listener);
     }
@@ -169,10 +174,10 @@ TEST_F(CableCall, ACallIsToldToTheListenersAndTheCardArrivesAsItTravelled) {
     EXPECT_EQ(a.listener.made, 1);
     EXPECT_EQ(b.listener.made, 1);
     EXPECT_EQ(b.listener.states.back(), ConnectionState::Connected);
-    // Sending the own card on connect is not built yet: nothing says it went.
+    // Send-on-connect is on: the (empty) own card counts as sent, and no card went over.
     EXPECT_TRUE(a.settings.get<GeneralSettings>().sendCardOnConnect());
-    EXPECT_EQ(a.controller->callCardFlags() & CallController::kOwnCardSent, 0);
-    EXPECT_EQ(b.controller->callCardFlags() & CallController::kOwnCardSent, 0);
+    EXPECT_TRUE(a.controller->callCardFlags() & CallController::kOwnCardSent);
+    EXPECT_TRUE(a.listener.cards.empty());
 
     BusinessCard card{Cp1252Text("Jos\xe9"), "555"_cp1252, Cp1252Text("Caf\xe9"), ""};
     b.controller->connection().protocol().sendCard(&card);
@@ -199,6 +204,39 @@ TEST_F(CableCall, ChatTextReachesTheListenersInOrderAndGoesOutOnlyDuringACall) {
     b.controller->forcedHangUp();
     run(clock, {&a, &b}, 500);
     EXPECT_FALSE(b.controller->sendChat(Cp1252Text("after\r\n")));
+}
+
+// The own card with its picture goes over when the call connects; the picture, which comes
+// after the card, reaches the card the other side shows, in its card folder under its own name.
+TEST(CallController, TheOwnCardAndItsPictureGoOverOnConnect) {
+    test::TempFolder dir;
+    dir.sub("a");
+    const std::string picture((dir / "bob.bmp").string());
+    std::ofstream(picture, std::ios::binary) << std::string(5000, 'p');
+
+    ManualClock clock;
+    auto line = std::make_shared<test::FakeLine>();
+    test::FakeSerialDeviceFactory devices{line};
+    Side a{clock, devices, "cableA", "SerialCable.mdm", true, (dir / "a").string() + "/"};
+    Side b{clock, devices, "cableB", "SerialCable.mdm", false};
+    CardRecord own;
+    own.name = "Bob"_cp1252;
+    own.details = "Caf\xc3\xa9"_cp1252;
+    ASSERT_TRUE(own.setPicturePath(picture));
+    b.settings.update<GeneralSettings>([&](GeneralSettings& g) { g.ownCard = own.toBytes(); });
+    a.controller->start();
+    b.controller->start();
+    run(clock, {&a, &b}, 300);
+    b.controller->dial();
+    run(clock, {&a, &b}, 3000);
+    ASSERT_EQ(a.state(), ConnectionState::Connected);
+
+    EXPECT_EQ(b.listener.transfers, 1);
+    ASSERT_TRUE(a.controller->remoteCard());
+    EXPECT_EQ(a.controller->remoteCard()->name, "Bob"_cp1252);
+    EXPECT_EQ(a.controller->remoteCard()->picture, (dir / "a" / "bob.bmp").string());
+    EXPECT_EQ(std::filesystem::file_size(dir / "a" / "bob.bmp"), 5000u);
+    EXPECT_EQ(a.listener.cards.back().picture, a.controller->remoteCard()->picture);
 }
 
 TEST_F(CableCall, DisconnectAsksAndEndsBothSidesInTheOnePath) {

@@ -241,6 +241,20 @@ QString VideoWindows::takeSnapshot(bool remote) {
                                QString::fromStdString(path));
 }
 
+bool VideoWindows::saveCardPicture(bool remote, const std::string& path) {
+    const bool have = remote ? manager_->remoteOpen() : manager_->localCapturing();
+    const Picture& picture = remote ? manager_->remotePicture() : manager_->localPicture();
+    if (!have || picture.empty()) {
+        showError(remote ? kNothingReceived : kNoLocalCapture);
+        return false;
+    }
+    if (!BmpFile::write(path, picture))
+        return false;
+    shutter_.playFile(
+        QString::fromStdString((std::filesystem::path(homeDir_) / "vi_shutter.wav").string()));
+    return true;
+}
+
 std::vector<CommandId> VideoWindows::commands() const {
     return {CommandId::ReconnectCameraMode0, CommandId::ReconnectCameraMode1,
             CommandId::PlayVideoFile,        CommandId::Snapshot,

@@ -52,6 +52,7 @@ public:
     void videoCommand(CommandId command) override;
     std::vector<std::string> cameraNames() override { return sources_.driverNames(); }
     bool capturing() const override;
+    bool saveCardPicture(bool remote, const std::string& path) override;
 
     // The Connection Statistics dialog's figures (name, phone and line speed come from the
     // main frame) and the dialog itself.
