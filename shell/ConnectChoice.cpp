@@ -159,8 +159,8 @@ DialChoice ConnectChoice::dial() {
     return {text_, entry ? book_.entry(*entry).name : Cp1252Text()};
 }
 
-bool ConnectChoice::numberTooLong() const {
-    return dialCharacters(text_, std::string::npos).size() > kMaxDialNumber;
+bool ConnectChoice::tooLongToDial(const std::string& number) {
+    return dialCharacters(number, std::string::npos).size() > kMaxDialNumber;
 }
 
 }  // namespace krl

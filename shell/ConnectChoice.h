@@ -30,6 +30,9 @@ struct DialChoice {
 // decides and tells it what the user did.
 class ConnectChoice {
 public:
+    // "The number %s is too long to dial." (Error)
+    static constexpr int kMsgNumberTooLong = 4260;
+
     ConnectChoice(AddressBook book, const std::vector<std::string>& dialled);
 
     const AddressBook& book() const { return book_; }
@@ -77,7 +80,8 @@ public:
     DialChoice dial();
     // True when the typed number has more dialling characters than a call can carry: it is
     // refused rather than cut to another number.
-    bool numberTooLong() const;
+    bool numberTooLong() const { return tooLongToDial(text_); }
+    static bool tooLongToDial(const std::string& number);
 
 private:
     void insertSorted(NumberItem item);

@@ -10,6 +10,7 @@
 #include "base/SteadyTickSource.h"
 #include "controls/ui/DialogMessagePresenter.h"
 #include "platform/ffmpeg/FfmpegCaptureFactory.h"
+#include "platform/posix/PosixFileStore.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/posix/StopSignals.h"
 #include "platform/qt/HomeFolders.h"
@@ -21,6 +22,7 @@
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
 #include "shell/app/TestChannel.h"
+#include "shell/ui/AddressBookCommands.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/CVideoPhoneApp.h"
 #include "shell/ui/ChatBridge.h"
@@ -79,11 +81,11 @@ int main(int argc, char** argv) {
         krl::HomeFolders::effectiveHome(env, QString::fromStdString(stored.homeDir));
 
     krl::SingleInstance instance(krl::SingleInstance::serverName(home));
-    if (instance.handOver(options->files, 2000))
+    if (instance.handOver(options->handOver(), 2000))
         return 0;
     if (!instance.listen()) {
         // Another copy came up at the same moment: hand over to it instead.
-        if (instance.handOver(options->files, 5000))
+        if (instance.handOver(options->handOver(), 5000))
             return 0;
         std::fprintf(stderr, "kestrelcall: cannot serve the single-instance channel\n");
     }
@@ -128,6 +130,11 @@ int main(int argc, char** argv) {
         QDir(transferHome).filePath(QStringLiteral("vi_copy.avi")), &frame,
         [&frame](int command) { frame.runCommand(static_cast<krl::CommandId>(command)); }});
     krl::TransferCommands transferCommands(transfer, call, settings, frame, commands);
+    krl::PosixFileStore files;
+    krl::AddressBookCommands addressBook({frame, call, settings, strings, folders, files,
+                                          frame.videoPair(),
+                                          [&host] { return host.editModemSettings(); }});
+    addressBook.addTo(commands);
     messages.setMainWindow(&frame);
     host.setWindow(&frame);
     host.setCloseProgram([&frame, &chat] {

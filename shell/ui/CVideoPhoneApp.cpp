@@ -5,8 +5,12 @@
 
 #include "connection/CommsSettings.h"
 #include "connection/IniFile.h"
+#include "connection/ModemCommand.h"
+#include "controls/ui/ShowMessage.h"
 #include "platform/qt/SingleInstance.h"
 #include "settings/Settings.h"
+#include "shell/CallController.h"
+#include "shell/ConnectChoice.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/StartupPicture.h"
 
@@ -22,11 +26,19 @@ CVideoPhoneApp::CVideoPhoneApp(CMainFrame& frame, Settings& settings, SingleInst
     startupTimer_.setSingleShot(true);
     connect(&startupTimer_, &QTimer::timeout, this, &CVideoPhoneApp::finishStartup);
     connect(&instance_, &SingleInstance::argumentsReceived, this, [this](const QStringList& args) {
-        // Files that arrive while the picture is still up wait for the frame.
-        if (startupPending_)
-            options_.files.append(args);
-        else
-            frame_.takeCommandLine(args);
+        // A later copy hands over whole file names, and --call with its number first.
+        auto received = LaunchOptions::parse(args, nullptr);
+        const QStringList files = received ? received->files : args;
+        // What arrives while the picture is still up waits for the frame.
+        if (startupPending_) {
+            options_.files.append(files);
+            if (received && received->callNumber)
+                options_.callNumber = received->callNumber;
+            return;
+        }
+        frame_.takeCommandLine(files);
+        if (received && received->callNumber)
+            callNumber(*received->callNumber);
     });
 }
 
@@ -66,6 +78,23 @@ void CVideoPhoneApp::finishStartup() {
         frame_.takeCommandLine(options_.files);
     if (options_.dialAtStart)
         QTimer::singleShot(0, &frame_, [this] { frame_.runCommand(CommandId::Dial); });
+    if (options_.callNumber)
+        QTimer::singleShot(0, &frame_, [this] { callNumber(*options_.callNumber); });
+}
+
+void CVideoPhoneApp::callNumber(const QString& number) {
+    const std::string text = number.toStdString();
+    if (dialCharacters(text, std::string::npos).empty())
+        return;
+    // A number cut to fit would call somebody else: it is refused with a word instead.
+    if (ConnectChoice::tooLongToDial(text)) {
+        showMessage(&frame_, ConnectChoice::kMsgNumberTooLong, MessageKind::Error, number);
+        return;
+    }
+    if (frame_.call().connection().state() != ConnectionState::NotConnected &&
+        frame_.call().connection().state() != ConnectionState::Listening)
+        return;
+    frame_.call().dialNumber(text, {});
 }
 
 }  // namespace krl

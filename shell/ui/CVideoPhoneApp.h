@@ -29,6 +29,9 @@ public:
     // Start-up after the single-instance check: the picture, the presets, the timer.
     void initInstance();
     bool startupPending() const { return startupPending_; }
+    // Dials a number from the command line or a tel: link (refused with message 4260 when it
+    // has more dialling characters than a call carries). Ignored while a call is under way.
+    void callNumber(const QString& number);
 
 private:
     void applyPresets();

@@ -4,45 +4,17 @@
 #include "resources/StringTable.h"
 #include "settings/GeneralSettings.h"
 #include "settings/Settings.h"
-#include "shell/CallCommands.h"
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
 #include "shell/ui/CAboutDialog.h"
 #include "shell/ui/CMainFrame.h"
-#include "shell/ui/Placeholder.h"
 #include "shell/ui/SettingsCommands.h"
 #include "video/VideoSettings.h"
 #include "video/VideoWindowPair.h"
 
 namespace krl {
-namespace {
-
-// The windows of features still to come: each command says so in a window of its own.
-void addLaterFeatures(CommandRegistry& commands, CMainFrame& frame) {
-    const struct {
-        CommandId id;
-        const char* feature;
-    } later[] = {
-        {CommandId::OwnCard, "Your business card"},
-        {CommandId::SendOwnCard, "Your business card"},
-        {CommandId::AddressBook, "The address book"},
-        {CommandId::AddToAddressBook, "The address book"},
-    };
-    for (const auto& l : later) {
-        const QString feature = QString::fromLatin1(l.feature);
-        commands.add(l.id, [&frame, feature] { Placeholder::open(feature, &frame); });
-    }
-}
-
-}  // namespace
-
 void addProgramCommands(CommandRegistry& commands, CMainFrame& frame, CallController& call,
                         Settings& settings, VideoWindowPair& video) {
-    addLaterFeatures(commands, frame);
-    addCallCommands(
-        commands, call,
-        {[&frame] { return frame.connectType(); },
-         [&frame] { Placeholder::open(QStringLiteral("The Connect dialog"), &frame); }});
     frame.addCommands(commands);
     commands.add(CommandId::About, [&frame] {
         CAboutDialog about(

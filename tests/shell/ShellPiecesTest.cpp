@@ -43,9 +43,26 @@ TEST(LaunchOptions, PresetsAndFilesAreTold) {
     EXPECT_EQ(o->alwaysListen, true);
     EXPECT_TRUE(o->dialAtStart && o->presetsComms());
     EXPECT_EQ(o->files, (QStringList{"a b.txt", "--odd"}));
-    for (QStringList bad : {QStringList{"--port"}, {"--bogus"}, {"--splash-ms", "-5"}})
+    for (QStringList bad : {QStringList{"--port"},
+                            {"--bogus"},
+                            {"--splash-ms", "-5"},
+                            {"--call"},
+                            {"--call", ""},
+                            {"file://host/x"}})
         EXPECT_FALSE(LaunchOptions::parse(bad, &error)) << bad.join(' ').toStdString();
     EXPECT_FALSE(LaunchOptions::parse({}, &error)->presetsComms());
+
+    // --call and a tel: link from the desktop name the number; file: links are files. The
+    // running copy is handed the number first, then the files.
+    o = LaunchOptions::parse({"--call", "555 1000", "/tmp/a"}, &error);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->callNumber, "555 1000");
+    EXPECT_EQ(o->handOver(), (QStringList{"--call", "555 1000", "/tmp/a"}));
+    o = LaunchOptions::parse({"tel://+1-555-0100;ext=12", "file:///tmp/b%20c.txt"}, &error);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->callNumber, "+1-555-0100");
+    EXPECT_EQ(o->files, QStringList{"/tmp/b c.txt"});
+    EXPECT_EQ(LaunchOptions::telNumber("tel:%2B44%20555"), "+44 555");
 }
 
 TEST(SingleInstance, ArgumentListsSurviveWholeAndDamageIsRefused) {
