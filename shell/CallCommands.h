@@ -16,5 +16,7 @@ struct CallCommandHooks {
     std::function<void()> connectDialog;
 };
 void addCallCommands(CommandRegistry& commands, CallController& call, CallCommandHooks hooks);
+// Dial alone, for the window that brings the connect dialog.
+void addDialCommand(CommandRegistry& commands, CallController& call, CallCommandHooks hooks);
 
 }  // namespace krl

@@ -48,8 +48,8 @@ AddressBookCommands::~AddressBookCommands() {
 
 void AddressBookCommands::addTo(CommandRegistry& commands) {
     CMainFrame& frame = services_.frame;
-    addCallCommands(commands, services_.call,
-                    {[&frame] { return frame.connectType(); }, [this] { connectDialog(); }});
+    addDialCommand(commands, services_.call,
+                   {[&frame] { return frame.connectType(); }, [this] { connectDialog(); }});
     commands.add(CommandId::AddressBook, [this] { windows_->open(&services_.frame); });
     commands.add(CommandId::OwnCard, [this] { editOwnCard(); });
     commands.add(CommandId::SendOwnCard, [this] { services_.call.sendOwnCard(); });

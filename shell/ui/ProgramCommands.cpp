@@ -4,6 +4,7 @@
 #include "resources/StringTable.h"
 #include "settings/GeneralSettings.h"
 #include "settings/Settings.h"
+#include "shell/CallCommands.h"
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
 #include "shell/ui/CAboutDialog.h"
@@ -15,6 +16,8 @@
 namespace krl {
 void addProgramCommands(CommandRegistry& commands, CMainFrame& frame, CallController& call,
                         Settings& settings, VideoWindowPair& video) {
+    // A modem's Dial opens the connect dialog once AddressBookCommands has added it.
+    addCallCommands(commands, call, {[&frame] { return frame.connectType(); }, {}});
     frame.addCommands(commands);
     commands.add(CommandId::About, [&frame] {
         CAboutDialog about(

@@ -28,6 +28,7 @@
 #include "connection/ui/DialingDialog.h"
 #include "controls/ui/DialogMessagePresenter.h"
 #include "controls/ui/MessageDialog.h"
+#include "platform/posix/PosixFileStore.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/qt/SettingsStore.h"
 #include "platform/qt/StoredSettings.h"
@@ -37,6 +38,7 @@
 #include "settings/ui/CSetupWizard.h"
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
+#include "shell/ui/AddressBookCommands.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/NoVideoWindowPair.h"
 #include "shell/ui/PictureButton.h"
@@ -93,6 +95,8 @@ struct Copy {
     std::unique_ptr<CallController> call;
     CommandRegistry commands;
     std::unique_ptr<CMainFrame> frame;
+    PosixFileStore files;
+    std::unique_ptr<AddressBookCommands> addressBook;
 
     explicit Copy(const std::string& port = {}, bool alwaysListen = false,
                   const std::string& modemFile = "SerialCable.mdm") {
@@ -114,6 +118,10 @@ struct Copy {
             FrameServices{*call, settings, messages, commands, StringTable::builtIn(), folders},
             [](QWidget* owner) { return std::make_unique<NoVideoWindowPair>(owner); });
         addProgramCommands(commands, *frame, *call, settings, frame->videoPair());
+        addressBook = std::make_unique<AddressBookCommands>(AddressBookCommands::Services{
+            *frame, *call, settings, StringTable::builtIn(), folders, files, frame->videoPair(),
+            [this] { return host.editModemSettings(); }});
+        addressBook->addTo(commands);
         messages.setMainWindow(frame.get());
         host.setWindow(frame.get());
         host.setCloseProgram([this] { frame->closeForGood(); });
@@ -219,11 +227,27 @@ TEST(MainFrameWindow, CardPanelGrowsAndShrinksByItsHeight) {
     EXPECT_EQ(f.height(), small);
 }
 
+TEST(MainFrameWindow, DialWithAModemOpensTheConnectDialog) {
+    Copy copy({}, false, "HayesModem.mdm");
+    CMainFrame& f = *copy.frame;
+    f.finishStartup(false);
+    bool opened = false;
+    whenShown([](QWidget* w) { return w->objectName() == QStringLiteral("Dialog194"); },
+              [&](QWidget* w) {
+                  opened = true;
+                  qobject_cast<QDialog*>(w)->reject();
+              });
+    f.runCommand(CommandId::Dial);
+    EXPECT_TRUE(waitFor([&] { return opened; }));
+    // Nothing was dialled; the dialog's place is kept for the next time.
+    EXPECT_EQ(copy.call->connection().state(), ConnectionState::NotConnected);
+}
+
 TEST(MainFrameWindow, LaterFeaturesOpenAPlaceholderAndStayEnabled) {
     Copy copy;
     CMainFrame& f = *copy.frame;
     f.finishStartup(false);
-    for (CommandId id : {CommandId::AddressBook, CommandId::OwnCard, CommandId::Video}) {
+    for (CommandId id : {CommandId::Video}) {
         EXPECT_TRUE(action(f, id)->isEnabled());
         action(f, id)->trigger();
         QWidget* modal = nullptr;
