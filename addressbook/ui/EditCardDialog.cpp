@@ -92,7 +92,7 @@ EditCardDialog::EditCardDialog(const CardRecord& card, const QString& title,
     connect(name_, &QLineEdit::textChanged, this,
             [this](const QString& t) { ok_->setEnabled(!t.isEmpty()); });
     connect(sendOnConnect_, &QCheckBox::toggled, this, [this] { ok_->setEnabled(true); });
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] { finish(QDialog::Accepted); });
+    connect(buttons, &QDialogButtonBox::accepted, this, &EditCardDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(sendNow_, &QPushButton::clicked, this, [this] { finish(kSendNowResult); });
     connect(browse, &QPushButton::clicked, this, &EditCardDialog::browse);
@@ -132,6 +132,10 @@ void EditCardDialog::takeSnapshot() {
         setPicture(file);
 }
 
+void EditCardDialog::accept() {
+    finish(QDialog::Accepted);
+}
+
 void EditCardDialog::finish(int result) {
     if (name_->text().isEmpty())
         return;
@@ -140,7 +144,7 @@ void EditCardDialog::finish(int result) {
     card_.details =
         bytes(details_->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")));
     card_ = card_.storable();
-    done(result);
+    QDialog::done(result);
 }
 
 }  // namespace krl

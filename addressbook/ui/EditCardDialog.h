@@ -53,6 +53,8 @@ public:
     const CardRecord& card() const { return card_; }
     bool sendOnConnect() const;
 
+    // OK (the button, Return, or a caller): takes the fields into the card and ends with 1.
+    void accept() override;
     void browse();
     void takeSnapshot();
     // Sets the card's picture and previews it; false when the path cannot be stored.

@@ -3,6 +3,7 @@
 #include "chat/ui/ChatTestCommands.h"
 #include "platform/qt/LineCommandServer.h"
 #include "shell/app/TestChannel.h"
+#include "shell/ui/CardTestCommands.h"
 #include "shell/ui/FrameTestCommands.h"
 #include "transfer/ui/TransferTestCommands.h"
 #include "video/ui/VideoTestCommands.h"
@@ -15,6 +16,7 @@ std::unique_ptr<QObject> openTestChannel(const TestChannelParts& parts) {
         return nullptr;
     auto channel = std::make_unique<LineCommandServer>();
     addFrameTestCommands(*channel, parts.frame, parts.call);
+    addCardTestCommands(*channel, parts.frame, parts.call);
     if (parts.video != nullptr)
         addVideoTestCommands(*channel, *parts.video);
     if (parts.chat != nullptr)

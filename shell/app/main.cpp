@@ -143,6 +143,7 @@ int main(int argc, char** argv) {
     });
     krl::ModalDiscipline discipline;
     krl::CVideoPhoneApp phone(frame, settings, instance, *options);
+    phone.setCallNumber([&addressBook](const QString& number) { addressBook.callNumber(number); });
     const std::unique_ptr<QObject> testChannel =
         krl::openTestChannel({frame, call, video, &chat.windows(), &transfer});
     std::unique_ptr<QSocketNotifier> stopNotifier;

@@ -7,12 +7,14 @@
 #include "addressbook/ui/CardTransferDialog.h"
 #include "addressbook/ui/EditCardDialog.h"
 #include "base/Cp1252.h"
+#include "connection/ModemCommand.h"
 #include "controls/ui/ShowMessage.h"
 #include "settings/GeneralSettings.h"
 #include "settings/Settings.h"
 #include "shell/CallCommands.h"
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
+#include "shell/ConnectChoice.h"
 #include "shell/ui/CConnectDialog.h"
 #include "shell/ui/CMainFrame.h"
 #include "video/VideoWindowPair.h"
@@ -84,7 +86,18 @@ void AddressBookCommands::connectDialog() {
 }
 
 void AddressBookCommands::callNumber(const QString& number) {
-    services_.call.dialNumber(number.toStdString(), {});
+    const std::string text = number.toStdString();
+    if (dialCharacters(text, std::string::npos).empty())
+        return;
+    // A number cut to fit would call somebody else: it is refused with a word instead.
+    if (ConnectChoice::tooLongToDial(text)) {
+        showMessage(&services_.frame, ConnectChoice::kMsgNumberTooLong, MessageKind::Error, number);
+        return;
+    }
+    const ConnectionState state = services_.call.connection().state();
+    if (state != ConnectionState::NotConnected && state != ConnectionState::Listening)
+        return;
+    services_.call.dialNumber(text, {});
 }
 
 void AddressBookCommands::editOwnCard() {

@@ -49,7 +49,9 @@ public:
 
     // The connect dialog, then the call it chose.
     void connectDialog();
-    // Dials number at once through the configured modem (the command line's --call).
+    // Dials number at once through the configured modem (the command line's --call, a tel:
+    // link): refused with message 4260 when it has more dialling characters than a call carries,
+    // ignored while a call is under way.
     void callNumber(const QString& number);
     void editOwnCard();
 

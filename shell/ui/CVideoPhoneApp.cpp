@@ -5,12 +5,8 @@
 
 #include "connection/CommsSettings.h"
 #include "connection/IniFile.h"
-#include "connection/ModemCommand.h"
-#include "controls/ui/ShowMessage.h"
 #include "platform/qt/SingleInstance.h"
 #include "settings/Settings.h"
-#include "shell/CallController.h"
-#include "shell/ConnectChoice.h"
 #include "shell/ui/CMainFrame.h"
 #include "shell/ui/StartupPicture.h"
 
@@ -83,18 +79,8 @@ void CVideoPhoneApp::finishStartup() {
 }
 
 void CVideoPhoneApp::callNumber(const QString& number) {
-    const std::string text = number.toStdString();
-    if (dialCharacters(text, std::string::npos).empty())
-        return;
-    // A number cut to fit would call somebody else: it is refused with a word instead.
-    if (ConnectChoice::tooLongToDial(text)) {
-        showMessage(&frame_, ConnectChoice::kMsgNumberTooLong, MessageKind::Error, number);
-        return;
-    }
-    if (frame_.call().connection().state() != ConnectionState::NotConnected &&
-        frame_.call().connection().state() != ConnectionState::Listening)
-        return;
-    frame_.call().dialNumber(text, {});
+    if (callNumber_)
+        callNumber_(number);
 }
 
 }  // namespace krl

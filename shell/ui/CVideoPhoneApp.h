@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "shell/ui/LaunchOptions.h"
@@ -29,8 +30,9 @@ public:
     // Start-up after the single-instance check: the picture, the presets, the timer.
     void initInstance();
     bool startupPending() const { return startupPending_; }
-    // Dials a number from the command line or a tel: link (refused with message 4260 when it
-    // has more dialling characters than a call carries). Ignored while a call is under way.
+    // Who dials a number from the command line or a tel: link (at start, or handed over by a
+    // later copy).
+    void setCallNumber(std::function<void(const QString&)> call) { callNumber_ = std::move(call); }
     void callNumber(const QString& number);
 
 private:
@@ -44,6 +46,7 @@ private:
     std::unique_ptr<StartupPicture> picture_;
     QTimer startupTimer_;
     bool startupPending_ = false;
+    std::function<void(const QString&)> callNumber_;
 };
 
 }  // namespace krl

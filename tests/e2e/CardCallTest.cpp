@@ -1,0 +1,225 @@
+// Dialling from the program: two real copies on an X server, each on one modem of "linesim
+// modems" with the shipped Hayes modem file. Each copy's own card is filled in its card editor
+// (one with a picture); one copy picks the other from its address book in the connect dialog and
+// dials; the other answers; both show the other's card, and the caller adds the card to its
+// book, which loads whole afterwards. Pictures of the connect dialog, the address book, the
+// entry editor and the card dialog are saved in the build tree.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "ProgramProcess.h"
+#include "addressbook/AddressBookFile.h"
+#include "platform/posix/PosixFileStore.h"
+#include "support/ModemSim.h"
+
+using krl::test::ModemSim;
+using krl::test::ProgramProcess;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kWaitMs = 60000;  // two programs and two modems on a loaded machine
+
+bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+struct Side {
+    fs::path dir;
+    std::string channel;
+    std::map<std::string, std::string> env;
+
+    Side(const fs::path& root, const std::string& name) : dir(root / name) {
+        fs::create_directories(dir / "home" / "data");
+        fs::create_directories(dir / "config");
+        channel = (dir / "channel.sock").string();
+        env = {{"KRL_HOME", (dir / "home").string()},
+               {"XDG_CONFIG_HOME", (dir / "config").string()},
+               {"KRL_TEST_CHANNEL", channel},
+               {"QT_QPA_PLATFORM", "xcb"}};
+    }
+    std::string ask(const std::string& command) const {
+        return ProgramProcess::ask(channel, command);
+    }
+    bool modalIs(const std::string& name) const {
+        return waitFor([&] { return ask("modal") == name; });
+    }
+    std::string book() const { return (dir / "home" / "data" / "AddressBook.krl").string(); }
+};
+
+std::string screenshot(const std::string& name) {
+    fs::create_directories(KRL_SCREENSHOT_DIR);
+    return std::string(KRL_SCREENSHOT_DIR) + "/" + name + ".png";
+}
+
+// A 64 x 48 24-bit bitmap: a blue-to-yellow ramp.
+void writePicture(const fs::path& path) {
+    const int w = 64, h = 48, row = w * 3;
+    std::string bytes = "BM";
+    auto put32 = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(char(v >> (8 * i)));
+    };
+    auto put16 = [&](std::uint32_t v) {
+        bytes.push_back(char(v));
+        bytes.push_back(char(v >> 8));
+    };
+    put32(54 + row * h);
+    put32(0);
+    put32(54);
+    put32(40);
+    put32(w);
+    put32(h);
+    put16(1);
+    put16(24);
+    for (int i = 0; i < 6; ++i)
+        put32(0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            bytes += {char(255 - x * 4), char(x * 4), char(y * 5)};
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Fills the own card in the card editor (command 32840) and stores it with OK.
+void fillOwnCard(const Side& s, const std::string& name, const std::string& phone,
+                 const std::string& details, const std::string& picture, const std::string& shot) {
+    ASSERT_EQ(s.ask("command 32840"), "ok");
+    ASSERT_TRUE(s.modalIs("Dialog211")) << s.ask("modal");
+    EXPECT_EQ(s.ask("text 353 " + name), "ok");
+    EXPECT_EQ(s.ask("text 1193 " + phone), "ok");
+    EXPECT_EQ(s.ask("text 1088 " + details), "ok");
+    if (!picture.empty()) {
+        EXPECT_EQ(s.ask("cardpicture " + picture), "ok");
+    }
+    if (!shot.empty()) {
+        EXPECT_EQ(s.ask("grab modal " + screenshot(shot)), "ok");
+    }
+    EXPECT_EQ(s.ask("press ok"), "ok");
+    EXPECT_TRUE(waitFor([&] { return s.ask("modal").empty(); }));
+}
+
+}  // namespace
+
+TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
+    const fs::path root =
+        fs::temp_directory_path() / ("krl-e2e-cards-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    ModemSim modems{{.numberA = "1001", .numberB = "1002", .ringMs = 1000}};
+    ASSERT_TRUE(modems.ok()) << modems.error();
+    Side a(root, "a"), b(root, "b");
+    writePicture(b.dir / "zoe.bmp");
+
+    // The caller's book: Bee at 1002 in "Friends", beside another entry.
+    {
+        krl::PosixFileStore files;
+        krl::AddressBook book = krl::AddressBook::withDefaultFolder();
+        book.renameFolder(0, "Friends");
+        krl::CardRecord bee;
+        bee.name = krl::Cp1252Text("Bee");
+        bee.phone = krl::Cp1252Text("1002");
+        book.addEntry(0, bee);
+        krl::CardRecord other;
+        other.name = krl::Cp1252Text("Otto");
+        other.phone = krl::Cp1252Text("555");
+        book.addEntry(0, other);
+        ASSERT_TRUE(krl::AddressBookFile(files, a.book()).save(book).ok());
+    }
+
+    ProgramProcess answerer(KRL_PROGRAM,
+                            {"--port", modems.portB(), "--modem", "HayesModem.mdm",
+                             "--always-listen", "--splash-ms", "300"},
+                            b.env);
+    ProgramProcess caller(KRL_PROGRAM,
+                          {"--port", modems.portA(), "--modem", "HayesModem.mdm", "--no-listen",
+                           "--splash-ms", "300"},
+                          a.env);
+    ASSERT_TRUE(waitFor([&] { return b.ask("status") == "Listening......"; })) << b.ask("status");
+    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Not Connected"; })) << a.ask("status");
+    fillOwnCard(b, "Zoë Bee", "1002", "Café owner", (b.dir / "zoe.bmp").string(),
+                "e2e-entry-editor-own-card");
+    fillOwnCard(a, "Ann Caller", "1001", "Rings from 1001", "", "");
+
+    // Dial: the connect dialog; Bee is picked from the tree and dialled.
+    ASSERT_EQ(a.ask("command 32827"), "ok");
+    ASSERT_TRUE(a.modalIs("Dialog194")) << a.ask("modal");
+    EXPECT_EQ(a.ask("pick Bee"), "ok");
+    EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-connect-dialog")), "ok");
+    EXPECT_EQ(a.ask("click 1165"), "ok");
+    ASSERT_TRUE(waitFor([&] {
+        return a.ask("status") == "Connected" && b.ask("status") == "Connected";
+    })) << a.ask("status")
+        << " / " << b.ask("status") << " / " << a.ask("messages");
+
+    // Both show the other's card; the caller also the picture that came after the card.
+    EXPECT_TRUE(waitFor([&] { return a.ask("remote").rfind("Zoë Bee\t1002\t", 0) == 0; }))
+        << a.ask("remote");
+    EXPECT_TRUE(waitFor([&] { return b.ask("remote").rfind("Ann Caller\t1001\t", 0) == 0; }))
+        << b.ask("remote");
+    EXPECT_TRUE(waitFor([&] { return a.ask("remotepicture") == "1"; })) << a.ask("remote");
+    const std::string remote = a.ask("remote");
+    const fs::path picture = remote.substr(remote.rfind('\t') + 1);
+    EXPECT_EQ(picture.parent_path(), a.dir / "home" / "Business Cards");
+    EXPECT_EQ(fs::file_size(picture), fs::file_size(b.dir / "zoe.bmp"));
+    if (a.ask("card") != "1") {
+        EXPECT_EQ(a.ask("command 29123"), "ok");
+    }
+    EXPECT_TRUE(waitFor([&] { return a.ask("card") == "1"; }));
+    EXPECT_EQ(a.ask("grab frame " + screenshot("e2e-caller-with-card")), "ok");
+    if (b.ask("card") != "1") {
+        EXPECT_EQ(b.ask("command 29123"), "ok");
+    }
+    EXPECT_EQ(b.ask("grab frame " + screenshot("e2e-answerer-with-card")), "ok");
+
+    // Add to address book: a new name, into the first folder; the book then loads whole.
+    ASSERT_EQ(a.ask("command 29127"), "ok");
+    ASSERT_TRUE(a.modalIs("Dialog237")) << a.ask("modal");
+    EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-add-card-dialog")), "ok");
+    EXPECT_EQ(a.ask("press ok"), "ok");
+    EXPECT_TRUE(waitFor([&] { return a.ask("modal").empty(); }));
+    ASSERT_EQ(a.ask("command 4900"), "ok");
+    ASSERT_TRUE(a.modalIs("Dialog198")) << a.ask("modal");
+    EXPECT_EQ(a.ask("pick Zoë Bee"), "ok");
+    EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-address-book")), "ok");
+    EXPECT_EQ(a.ask("press cancel"), "ok");
+    EXPECT_TRUE(waitFor([&] { return a.ask("modal").empty(); }));
+    {
+        krl::PosixFileStore files;
+        const krl::AddressBookLoad load = krl::AddressBookFile(files, a.book()).load();
+        EXPECT_EQ(load.message, 0);
+        ASSERT_EQ(load.book.folders().size(), 1u);
+        ASSERT_EQ(load.book.folders()[0].entries.size(), 3u);
+        const auto zoe = load.book.findByName(krl::utf8ToCp1252("Zoë Bee").bytes());
+        ASSERT_TRUE(zoe);
+        EXPECT_EQ(load.book.entry(*zoe).details, krl::utf8ToCp1252("Café owner"));
+        EXPECT_EQ(load.book.entry(*zoe).picturePath(), picture.string());
+    }
+    // Exit asks first during a call; the other side is told the call ended.
+    EXPECT_EQ(a.ask("quit"), "ok");
+    ASSERT_TRUE(waitFor([&] { return a.ask("messages") == "5180"; })) << a.ask("messages");
+    EXPECT_EQ(a.ask("answer yes"), "ok");
+    const int endA = caller.waitForExit(kWaitMs);
+    ASSERT_TRUE(waitFor([&] { return b.ask("messages") == "5080"; })) << b.ask("messages");
+    EXPECT_EQ(b.ask("answer ok"), "ok");
+    EXPECT_EQ(b.ask("quit"), "ok");
+    const int endB = answerer.waitForExit(kWaitMs);
+    EXPECT_NE(endA, -1);
+    EXPECT_NE(endB, -1);
+    // The dialled number is remembered.
+    std::ifstream ini(a.dir / "config" / "Brightmar" / "Kestrelcall.ini");
+    const std::string settings((std::istreambuf_iterator<char>(ini)), {});
+    EXPECT_NE(settings.find("1002"), std::string::npos);
+    fs::remove_all(root);
+}
