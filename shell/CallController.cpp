@@ -167,7 +167,10 @@ void CallController::connectedStep() {
     if (connection_.state() != ConnectionState::Connected)
         return;
     LinkProtocol& protocol = connection_.protocol();
-    if (cardOnConnectPending_ || cardPicturePending_)
+    // The card waits for the peer's answer to the greeting: bytes sent before the peer's link is
+    // up are read as modem answers there and lost, and the card would go again only after the
+    // command time-out.
+    if ((cardOnConnectPending_ || cardPicturePending_) && connection_.greeting().answered)
         sendPendingCard();
     if (protocol.cardReceived()) {
         BusinessCard card;

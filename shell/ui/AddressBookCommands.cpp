@@ -147,7 +147,9 @@ void AddressBookCommands::cardTransferStarted() {
                                           &services_.frame);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     transfer_ = dialog;
-    dialog->open();
+    // Shown without blocking the frame: the call's full step goes on under it, so the peer's
+    // card reaches the panel while the pictures travel.
+    dialog->show();
 }
 
 }  // namespace krl

@@ -168,7 +168,9 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
         << a.ask("remote");
     EXPECT_TRUE(waitFor([&] { return b.ask("remote").rfind("Ann Caller\t1001\t", 0) == 0; }))
         << b.ask("remote");
-    EXPECT_TRUE(waitFor([&] { return a.ask("remotepicture") == "1"; })) << a.ask("remote");
+    // The picture shares the line with the live video both copies start: give it time.
+    EXPECT_TRUE(waitFor([&] { return a.ask("remotepicture") == "1"; }, 3 * kWaitMs))
+        << a.ask("remote");
     const std::string remote = a.ask("remote");
     const fs::path picture = remote.substr(remote.rfind('\t') + 1);
     EXPECT_EQ(picture.parent_path(), a.dir / "home" / "Business Cards");
