@@ -26,6 +26,10 @@ ProgramProcess::ProgramProcess(const std::string& executable,
         if (eq != std::string::npos)
             env[entry.substr(0, eq)] = entry.substr(eq + 1);
     }
+    // Without a session bus of the run's own (dbus-run-session), a copy must not start one: the
+    // bus a copy would launch by itself is shared by the next one and can outlive the run.
+    if (env.find("DBUS_SESSION_BUS_ADDRESS") == env.end())
+        env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=/nonexistent/kestrelcall-test-bus";
     for (const auto& [k, v] : environment)
         env[k] = v;
     std::vector<std::string> envStrings;
