@@ -43,7 +43,12 @@ struct Side {
 
     Side(const fs::path& root, const std::string& name) : dir(root / name) {
         fs::create_directories(dir / "home" / "data");
-        fs::create_directories(dir / "config");
+        fs::create_directories(dir / "config/Brightmar");
+        // No video on connect: live video takes the line and the card picture would crawl
+        // behind it (a known limit of how the two share the line, not what this test is about).
+        std::ofstream(dir / "config/Brightmar/Kestrelcall.ini")
+            << "[software]\n"
+            << "Brightmar\\Kestrelcall\\1.000.0\\Video\\AutoSend=@ByteArray(\\0\\0)\n";
         channel = (dir / "channel.sock").string();
         env = {{"KRL_HOME", (dir / "home").string()},
                {"XDG_CONFIG_HOME", (dir / "config").string()},
@@ -168,8 +173,7 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
         << a.ask("remote");
     EXPECT_TRUE(waitFor([&] { return b.ask("remote").rfind("Ann Caller\t1001\t", 0) == 0; }))
         << b.ask("remote");
-    // The picture shares the line with the live video both copies start: give it time.
-    EXPECT_TRUE(waitFor([&] { return a.ask("remotepicture") == "1"; }, 3 * kWaitMs))
+    ASSERT_TRUE(waitFor([&] { return a.ask("remotepicture") == "1"; }, 3 * kWaitMs))
         << a.ask("remote");
     const std::string remote = a.ask("remote");
     const fs::path picture = remote.substr(remote.rfind('\t') + 1);
