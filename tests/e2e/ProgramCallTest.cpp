@@ -26,13 +26,7 @@ namespace {
 constexpr int kWaitMs = 45000;  // generous: two programs on a loaded machine
 
 bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
+    return krl::test::waitUntil(condition, ms);
 }
 
 // A copy's folders, channel and environment.

@@ -2,11 +2,25 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace krl::test {
+
+// Waits up to ms for what a user would see (polled every 50 ms); whether it came.
+inline bool waitUntil(const std::function<bool()>& condition, int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
 
 // One running copy of the program, started with its own environment additions, driven over
 // its test channel (KRL_TEST_CHANNEL) one command line at a time.

@@ -27,13 +27,7 @@ namespace {
 constexpr int kWaitMs = 60000;  // generous: two programs with video on a loaded machine
 
 bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
+    return krl::test::waitUntil(condition, ms);
 }
 
 struct Side {
