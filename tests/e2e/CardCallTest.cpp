@@ -7,60 +7,34 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <thread>
 
-#include "ProgramProcess.h"
+#include "ProgramSide.h"
 #include "addressbook/AddressBookFile.h"
 #include "platform/posix/PosixFileStore.h"
 #include "support/ModemSim.h"
 
+using krl::test::kProgramWaitMs;
 using krl::test::ModemSim;
 using krl::test::ProgramProcess;
+using krl::test::ProgramSide;
+using krl::test::screenshot;
+using krl::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWaitMs = 60000;  // two programs and two modems on a loaded machine
-
-bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
-    return krl::test::waitUntil(condition, ms);
+// No video on connect: live video takes the line and the card picture would crawl behind it (a
+// known limit of how the two share the line, not what this test is about).
+ProgramSide cardSide(const fs::path& root, const std::string& name) {
+    ProgramSide side(root, name, {"Video\\AutoSend=@ByteArray(\\0\\0)"});
+    fs::create_directories(side.dir / "home" / "data");
+    return side;
 }
 
-struct Side {
-    fs::path dir;
-    std::string channel;
-    std::map<std::string, std::string> env;
-
-    Side(const fs::path& root, const std::string& name) : dir(root / name) {
-        fs::create_directories(dir / "home" / "data");
-        fs::create_directories(dir / "config/Brightmar");
-        // No video on connect: live video takes the line and the card picture would crawl
-        // behind it (a known limit of how the two share the line, not what this test is about).
-        std::ofstream(dir / "config/Brightmar/Kestrelcall.ini")
-            << "[software]\n"
-            << "Brightmar\\Kestrelcall\\1.000.0\\Video\\AutoSend=@ByteArray(\\0\\0)\n";
-        channel = (dir / "channel.sock").string();
-        env = {{"KRL_HOME", (dir / "home").string()},
-               {"XDG_CONFIG_HOME", (dir / "config").string()},
-               {"KRL_TEST_CHANNEL", channel},
-               {"QT_QPA_PLATFORM", "xcb"}};
-    }
-    std::string ask(const std::string& command) const {
-        return ProgramProcess::ask(channel, command);
-    }
-    bool modalIs(const std::string& name) const {
-        return waitFor([&] { return ask("modal") == name; });
-    }
-    std::string book() const { return (dir / "home" / "data" / "AddressBook.krl").string(); }
-};
-
-std::string screenshot(const std::string& name) {
-    fs::create_directories(KRL_SCREENSHOT_DIR);
-    return std::string(KRL_SCREENSHOT_DIR) + "/" + name + ".png";
+std::string bookOf(const ProgramSide& side) {
+    return (side.dir / "home" / "data" / "AddressBook.krl").string();
 }
 
 // A 64 x 48 24-bit bitmap: a blue-to-yellow ramp.
@@ -92,7 +66,7 @@ void writePicture(const fs::path& path) {
 }
 
 // Fills the own card in the card editor (command 32840) and stores it with OK.
-void fillOwnCard(const Side& s, const std::string& name, const std::string& phone,
+void fillOwnCard(const ProgramSide& s, const std::string& name, const std::string& phone,
                  const std::string& details, const std::string& picture, const std::string& shot) {
     ASSERT_EQ(s.ask("command 32840"), "ok");
     ASSERT_TRUE(s.modalIs("Dialog211")) << s.ask("modal");
@@ -106,7 +80,7 @@ void fillOwnCard(const Side& s, const std::string& name, const std::string& phon
         EXPECT_EQ(s.ask("grab modal " + screenshot(shot)), "ok");
     }
     EXPECT_EQ(s.ask("press ok"), "ok");
-    EXPECT_TRUE(waitFor([&] { return s.ask("modal").empty(); }));
+    EXPECT_TRUE(waitUntil([&] { return s.ask("modal").empty(); }));
 }
 
 }  // namespace
@@ -118,7 +92,7 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
     fs::remove_all(root);
     ModemSim modems{{.numberA = "1001", .numberB = "1002", .ringMs = 1000}};
     ASSERT_TRUE(modems.ok()) << modems.error();
-    Side a(root, "a"), b(root, "b");
+    ProgramSide a = cardSide(root, "a"), b = cardSide(root, "b");
     writePicture(b.dir / "zoe.bmp");
 
     // The caller's book: Bee at 1002 in "Friends", beside another entry.
@@ -134,7 +108,7 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
         other.name = krl::Cp1252Text("Otto");
         other.phone = krl::Cp1252Text("555");
         book.addEntry(0, other);
-        ASSERT_TRUE(krl::AddressBookFile(files, a.book()).save(book).ok());
+        ASSERT_TRUE(krl::AddressBookFile(files, bookOf(a)).save(book).ok());
     }
 
     ProgramProcess answerer(KRL_PROGRAM,
@@ -145,8 +119,8 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
                           {"--port", modems.portA(), "--modem", "HayesModem.mdm", "--no-listen",
                            "--splash-ms", "300"},
                           a.env);
-    ASSERT_TRUE(waitFor([&] { return b.ask("status") == "Listening......"; })) << b.ask("status");
-    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Not Connected"; })) << a.ask("status");
+    ASSERT_TRUE(waitUntil([&] { return b.ask("status") == "Listening......"; })) << b.ask("status");
+    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Not Connected"; })) << a.ask("status");
     fillOwnCard(b, "Zoë Bee", "1002", "Café owner", (b.dir / "zoe.bmp").string(),
                 "e2e-entry-editor-own-card");
     fillOwnCard(a, "Ann Caller", "1001", "Rings from 1001", "", "");
@@ -157,17 +131,17 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
     EXPECT_EQ(a.ask("pick Bee"), "ok");
     EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-connect-dialog")), "ok");
     EXPECT_EQ(a.ask("click 1165"), "ok");
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         return a.ask("status") == "Connected" && b.ask("status") == "Connected";
     })) << a.ask("status")
         << " / " << b.ask("status") << " / " << a.ask("messages");
 
     // Both show the other's card; the caller also the picture that came after the card.
-    EXPECT_TRUE(waitFor([&] { return a.ask("remote").rfind("Zoë Bee\t1002\t", 0) == 0; }))
+    EXPECT_TRUE(waitUntil([&] { return a.ask("remote").rfind("Zoë Bee\t1002\t", 0) == 0; }))
         << a.ask("remote");
-    EXPECT_TRUE(waitFor([&] { return b.ask("remote").rfind("Ann Caller\t1001\t", 0) == 0; }))
+    EXPECT_TRUE(waitUntil([&] { return b.ask("remote").rfind("Ann Caller\t1001\t", 0) == 0; }))
         << b.ask("remote");
-    ASSERT_TRUE(waitFor([&] { return a.ask("remotepicture") == "1"; }, 3 * kWaitMs))
+    ASSERT_TRUE(waitUntil([&] { return a.ask("remotepicture") == "1"; }, 2 * kProgramWaitMs))
         << a.ask("remote");
     const std::string remote = a.ask("remote");
     const fs::path picture = remote.substr(remote.rfind('\t') + 1);
@@ -176,7 +150,7 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
     if (a.ask("card") != "1") {
         EXPECT_EQ(a.ask("command 29123"), "ok");
     }
-    EXPECT_TRUE(waitFor([&] { return a.ask("card") == "1"; }));
+    EXPECT_TRUE(waitUntil([&] { return a.ask("card") == "1"; }));
     EXPECT_EQ(a.ask("grab frame " + screenshot("e2e-caller-with-card")), "ok");
     if (b.ask("card") != "1") {
         EXPECT_EQ(b.ask("command 29123"), "ok");
@@ -188,16 +162,16 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
     ASSERT_TRUE(a.modalIs("Dialog237")) << a.ask("modal");
     EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-add-card-dialog")), "ok");
     EXPECT_EQ(a.ask("press ok"), "ok");
-    EXPECT_TRUE(waitFor([&] { return a.ask("modal").empty(); }));
+    EXPECT_TRUE(waitUntil([&] { return a.ask("modal").empty(); }));
     ASSERT_EQ(a.ask("command 4900"), "ok");
     ASSERT_TRUE(a.modalIs("Dialog198")) << a.ask("modal");
     EXPECT_EQ(a.ask("pick Zoë Bee"), "ok");
     EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-address-book")), "ok");
     EXPECT_EQ(a.ask("press cancel"), "ok");
-    EXPECT_TRUE(waitFor([&] { return a.ask("modal").empty(); }));
+    EXPECT_TRUE(waitUntil([&] { return a.ask("modal").empty(); }));
     {
         krl::PosixFileStore files;
-        const krl::AddressBookLoad load = krl::AddressBookFile(files, a.book()).load();
+        const krl::AddressBookLoad load = krl::AddressBookFile(files, bookOf(a)).load();
         EXPECT_EQ(load.message, 0);
         ASSERT_EQ(load.book.folders().size(), 1u);
         ASSERT_EQ(load.book.folders()[0].entries.size(), 3u);
@@ -208,18 +182,18 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
     }
     // Exit asks first during a call; the other side is told the call ended.
     EXPECT_EQ(a.ask("quit"), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.ask("messages") == "5180"; })) << a.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return a.ask("messages") == "5180"; })) << a.ask("messages");
     EXPECT_EQ(a.ask("answer yes"), "ok");
-    const int endA = caller.waitForExit(kWaitMs);
-    ASSERT_TRUE(waitFor([&] { return b.ask("messages") == "5080"; })) << b.ask("messages");
+    const int endA = caller.waitForExit(kProgramWaitMs);
+    ASSERT_TRUE(waitUntil([&] { return b.ask("messages") == "5080"; })) << b.ask("messages");
     EXPECT_EQ(b.ask("answer ok"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
-    const int endB = answerer.waitForExit(kWaitMs);
+    const int endB = answerer.waitForExit(kProgramWaitMs);
     EXPECT_NE(endA, -1);
     EXPECT_NE(endB, -1);
     // The dialled number is remembered.
-    std::ifstream ini(a.dir / "config" / "Brightmar" / "Kestrelcall.ini");
-    const std::string settings((std::istreambuf_iterator<char>(ini)), {});
+    const std::string settings =
+        krl::test::fileContents(a.dir / "config" / "Brightmar" / "Kestrelcall.ini");
     EXPECT_NE(settings.find("1002"), std::string::npos);
     fs::remove_all(root);
 }

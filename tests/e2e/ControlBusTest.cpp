@@ -5,29 +5,24 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <thread>
 
-#include "ProgramProcess.h"
+#include "ProgramSide.h"
 #include "support/LineSim.h"
 
+using krl::test::kProgramWaitMs;
 using krl::test::LineSim;
 using krl::test::ProgramProcess;
+using krl::test::ProgramSide;
+using krl::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr int kWaitMs = 45000;
-
-bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
-    return krl::test::waitUntil(condition, ms);
-}
 
 // Standard output of a shell command line, and its exit status.
 struct Output {
@@ -77,21 +72,16 @@ TEST(ControlBus, EveryCommandFromKrlctlGdbusAndBusctl) {
     ASSERT_NE(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr) << "run under dbus-run-session";
     const fs::path root = fs::temp_directory_path() / ("krl-e2e-bus-" + std::to_string(::getpid()));
     fs::remove_all(root);
-    fs::create_directories(root / "home");
-    fs::create_directories(root / "config");
     fs::create_directories(root / "received");
     LineSim cable({.baud = 57600});
     ASSERT_TRUE(cable.ok()) << cable.error();
-    const std::string channel = (root / "channel.sock").string();
-    auto ask = [&](const std::string& c) { return ProgramProcess::ask(channel, c); };
+    const ProgramSide copy(root, "copy", {}, "offscreen");
+    auto ask = [&](const std::string& c) { return copy.ask(c); };
     ProgramProcess program(
         KRL_PROGRAM, {"--port", cable.pathA(), "--modem", "SerialCable.mdm", "--splash-ms", "300"},
-        {{"KRL_HOME", (root / "home").string()},
-         {"XDG_CONFIG_HOME", (root / "config").string()},
-         {"KRL_TEST_CHANNEL", channel},
-         {"QT_QPA_PLATFORM", "offscreen"}});
-    ASSERT_TRUE(waitFor([&] { return !ask("state").empty(); }));
-    ASSERT_TRUE(waitFor([&] { return krlctl("request", "x").status == 0; }));
+        copy.env);
+    ASSERT_TRUE(waitUntil([&] { return !ask("state").empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return krlctl("request", "x").status == 0; }));
 
     // Requests: the status texts, the send request in any case, the receive one only exactly.
     EXPECT_EQ(krlctl("request", "[GetSendInfo]").out, "No Sending in process: \r\n");
@@ -103,10 +93,10 @@ TEST(ControlBus, EveryCommandFromKrlctlGdbusAndBusctl) {
 
     // Listen, in lower case, from each client in turn.
     EXPECT_EQ(krlctl("execute", "[listen]").status, 0);
-    EXPECT_TRUE(waitFor([&] { return ask("status") == "Listening......"; })) << ask("status");
+    EXPECT_TRUE(waitUntil([&] { return ask("status") == "Listening......"; })) << ask("status");
     // Listen again ends listening (the command toggles, as its menu entry does).
     EXPECT_EQ(gdbus("Execute", "[LISTEN]").out, "(true,)\n");
-    EXPECT_TRUE(waitFor([&] { return ask("state") == "0"; })) << ask("status");
+    EXPECT_TRUE(waitUntil([&] { return ask("state") == "0"; })) << ask("status");
 
     // Queue_File appends and starts nothing; without parentheses it does nothing.
     const fs::path one = root / "one file.txt";
@@ -118,7 +108,7 @@ TEST(ControlBus, EveryCommandFromKrlctlGdbusAndBusctl) {
     EXPECT_EQ(
         gdbus("Execute", "[Queue_File(" + one.string() + ")][queue_file " + two.string() + "]").out,
         "(true,)\n");
-    EXPECT_TRUE(waitFor([&] { return !ask("queued").empty(); }));
+    EXPECT_TRUE(waitUntil([&] { return !ask("queued").empty(); }));
     EXPECT_EQ(ask("queued"), one.string());
     EXPECT_EQ(ask("state"), "0");
 
@@ -134,7 +124,7 @@ TEST(ControlBus, EveryCommandFromKrlctlGdbusAndBusctl) {
         reinterpret_cast<void*>(1),
         [pid = static_cast<pid_t>(std::stol(started.out))](void*) { ::kill(pid, SIGTERM); });
     const std::string peerLog = "cat " + quoted((root / "peer.log").string());
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         return run(peerLog).out.find("waiting for a call") != std::string::npos;
     })) << run(peerLog).out;
 
@@ -146,12 +136,12 @@ TEST(ControlBus, EveryCommandFromKrlctlGdbusAndBusctl) {
         0);
     // While the first file travels, the send request names it with its progress.
     std::string during;
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(waitUntil([&] {
         during = krlctl("request", "[GetSendInfo]").out;
         return during.rfind("Sending: " + one.string() + "( ", 0) == 0 &&
                during.ends_with(" / 65536 )\r\n");
     })) << during;
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(waitUntil([&] {
         return ask("transfer history sent").find(three.string()) != std::string::npos;
     })) << ask("transfer history sent");
     const std::string history = ask("transfer history sent");
@@ -170,9 +160,9 @@ TEST(ControlBus, EveryCommandFromKrlctlGdbusAndBusctl) {
 
     // Exit during the call asks first. Without a running copy the client says so and fails.
     EXPECT_EQ(ask("quit"), "ok");
-    ASSERT_TRUE(waitFor([&] { return !ask("messages").empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !ask("messages").empty(); }));
     EXPECT_EQ(ask("answer yes"), "ok");
-    EXPECT_NE(program.waitForExit(kWaitMs), -1);
+    EXPECT_NE(program.waitForExit(kProgramWaitMs), -1);
     EXPECT_EQ(krlctl("request", "[GetSendInfo]").status, 1);
     EXPECT_EQ(krlctl("bogus", "x").status, 2);
     fs::remove_all(root);

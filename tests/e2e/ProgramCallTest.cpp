@@ -4,63 +4,22 @@
 // Run under xvfb-run (see CMakeLists.txt); windows are saved as pictures in the build tree.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <thread>
 
-#include "ProgramProcess.h"
+#include "ProgramSide.h"
 #include "fakes/TempFolder.h"
 #include "support/LineSim.h"
 
+using krl::test::kProgramWaitMs;
 using krl::test::LineSim;
 using krl::test::ProgramProcess;
+using krl::test::ProgramSide;
+using krl::test::screenshot;
+using krl::test::waitUntil;
 namespace fs = std::filesystem;
 
-namespace {
-
-constexpr int kWaitMs = 45000;  // generous: two programs on a loaded machine
-
-bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
-    return krl::test::waitUntil(condition, ms);
-}
-
-// A copy's folders, channel and environment.
-struct Side {
-    fs::path dir;
-    std::string channel;
-    std::map<std::string, std::string> env;
-
-    Side(const fs::path& root, const std::string& name) : dir(root / name) {
-        fs::create_directories(dir / "home");
-        fs::create_directories(dir / "config");
-        channel = (dir / "channel.sock").string();
-        env = {{"KRL_HOME", (dir / "home").string()},
-               {"XDG_CONFIG_HOME", (dir / "config").string()},
-               {"KRL_TEST_CHANNEL", channel},
-               {"QT_QPA_PLATFORM", "xcb"}};
-    }
-    std::string ask(const std::string& command) const {
-        return ProgramProcess::ask(channel, command);
-    }
-    std::string chat(const std::string& command) const { return ask("chat " + command); }
-    bool statusIs(const std::string& text) const { return ask("status") == text; }
-    bool showsMessage(const std::string& id) const {
-        const std::string list = " " + ask("messages") + " ";
-        return list.find(" " + id + " ") != std::string::npos;
-    }
-};
-
-std::string screenshot(const std::string& name) {
-    fs::create_directories(KRL_SCREENSHOT_DIR);
-    return std::string(KRL_SCREENSHOT_DIR) + "/" + name + ".png";
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(ProgramCall, TwoCopiesCallHangUpAndListenAgain) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
@@ -68,31 +27,31 @@ TEST(ProgramCall, TwoCopiesCallHangUpAndListenAgain) {
     const fs::path& root = home.path();
     LineSim cable;
     ASSERT_TRUE(cable.ok()) << cable.error();
-    Side a(root, "a"), b(root, "b");
+    ProgramSide a(root, "a"), b(root, "b");
 
     ProgramProcess listener(KRL_PROGRAM,
                             {"--port", cable.pathA(), "--modem", "SerialCable.mdm",
                              "--always-listen", "--splash-ms", "300"},
                             a.env);
-    ASSERT_TRUE(waitFor([&] { return a.statusIs("Listening......"); })) << a.ask("status");
+    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Listening......"); })) << a.ask("status");
     ProgramProcess caller(KRL_PROGRAM,
                           {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--always-listen",
                            "--dial", "--splash-ms", "300"},
                           b.env);
-    ASSERT_TRUE(waitFor([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
+    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
         << a.ask("status") << " / " << b.ask("status");
     EXPECT_EQ(a.ask("grab frame " + screenshot("e2e-listener-connected")), "ok");
     EXPECT_EQ(b.ask("grab frame " + screenshot("e2e-caller-connected")), "ok");
 
     // Ctrl+D asks 5190 on the caller; Yes ends the call and the listener says 5080.
     EXPECT_EQ(b.ask("key Ctrl+D"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5190"); })) << b.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5190"); })) << b.ask("messages");
     EXPECT_EQ(b.ask("grab message " + screenshot("e2e-message-5190")), "ok");
     EXPECT_EQ(b.ask("answer yes"), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.showsMessage("5080"); })) << a.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return a.showsMessage("5080"); })) << a.ask("messages");
     EXPECT_EQ(a.ask("grab message " + screenshot("e2e-message-5080")), "ok");
     // Both listen again by themselves, the listener with the message still open.
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(waitUntil([&] {
         return a.statusIs("Listening......") && b.statusIs("Listening......");
     })) << a.ask("status")
         << " / " << b.ask("status");
@@ -102,17 +61,17 @@ TEST(ProgramCall, TwoCopiesCallHangUpAndListenAgain) {
     const fs::path one = root / "a file with blanks.txt";
     const fs::path two = root / "second.bin";
     ProgramProcess second(KRL_PROGRAM, {one.string(), two.string()}, a.env);
-    const int status = second.waitForExit(kWaitMs);
+    const int status = second.waitForExit(kProgramWaitMs);
     ASSERT_NE(status, -1) << "the second copy did not end";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_TRUE(waitFor([&] { return !a.ask("queued").empty(); }));
+    EXPECT_TRUE(waitUntil([&] { return !a.ask("queued").empty(); }));
     EXPECT_EQ(a.ask("queued"), one.string() + "\t" + two.string());
 
     // Exit while listening hangs up without asking; both programs end.
     EXPECT_EQ(a.ask("quit"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
-    const int endA = listener.waitForExit(kWaitMs);
-    const int endB = caller.waitForExit(kWaitMs);
+    const int endA = listener.waitForExit(kProgramWaitMs);
+    const int endB = caller.waitForExit(kProgramWaitMs);
     EXPECT_TRUE(WIFEXITED(endA) && WEXITSTATUS(endA) == 0) << endA;
     EXPECT_TRUE(WIFEXITED(endB) && WEXITSTATUS(endB) == 0) << endB;
     // The settings were stored on the way out, each in its own home.
@@ -129,15 +88,15 @@ TEST(ProgramCall, FirstStartWizardLeadsToACall) {
     const fs::path& root = home.path();
     LineSim cable;
     ASSERT_TRUE(cable.ok()) << cable.error();
-    Side a(root, "a"), b(root, "b");
+    ProgramSide a(root, "a"), b(root, "b");
 
     ProgramProcess fresh(KRL_PROGRAM, {"--splash-ms", "300"}, a.env);
-    ASSERT_TRUE(waitFor([&] { return a.ask("modal") == "CSetupWizard Page132"; }))
+    ASSERT_TRUE(waitUntil([&] { return a.ask("modal") == "CSetupWizard Page132"; }))
         << a.ask("modal");
     EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-wizard-1-welcome")), "ok");
     auto next = [&](const std::string& page) {
         EXPECT_EQ(a.ask("press next"), "ok");
-        EXPECT_TRUE(waitFor([&] { return a.ask("modal") == "CSetupWizard " + page; }))
+        EXPECT_TRUE(waitUntil([&] { return a.ask("modal") == "CSetupWizard " + page; }))
             << a.ask("modal");
     };
     next("Page159");
@@ -156,25 +115,25 @@ TEST(ProgramCall, FirstStartWizardLeadsToACall) {
     EXPECT_EQ(a.ask("set 353 Alice"), "ok");
     EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-wizard-5-card")), "ok");
     EXPECT_EQ(a.ask("press finish"), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.statusIs("Listening......"); })) << a.ask("status");
+    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Listening......"); })) << a.ask("status");
 
     ProgramProcess caller(
         KRL_PROGRAM,
         {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--dial", "--splash-ms", "300"},
         b.env);
-    ASSERT_TRUE(waitFor([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
+    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
         << a.ask("status") << " / " << b.ask("status");
     EXPECT_EQ(a.ask("grab frame " + screenshot("e2e-wizard-copy-connected")), "ok");
 
     EXPECT_EQ(b.ask("key Ctrl+D"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5190"); })) << b.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5190"); })) << b.ask("messages");
     EXPECT_EQ(b.ask("answer yes"), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.showsMessage("5080"); })) << a.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return a.showsMessage("5080"); })) << a.ask("messages");
     EXPECT_EQ(a.ask("answer ok"), "ok");
     EXPECT_EQ(a.ask("quit"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
-    EXPECT_NE(fresh.waitForExit(kWaitMs), -1);
-    EXPECT_NE(caller.waitForExit(kWaitMs), -1);
+    EXPECT_NE(fresh.waitForExit(kProgramWaitMs), -1);
+    EXPECT_NE(caller.waitForExit(kProgramWaitMs), -1);
 }
 
 // Two copies in a call chat both ways: the first line opens the other side's window, each side
@@ -186,48 +145,49 @@ TEST(ProgramCall, ChatBothWaysWithCapture) {
     const fs::path& root = home.path();
     LineSim cable;
     ASSERT_TRUE(cable.ok()) << cable.error();
-    Side a(root, "a"), b(root, "b");
+    ProgramSide a(root, "a"), b(root, "b");
     ProgramProcess listener(
         KRL_PROGRAM, {"--port", cable.pathA(), "--modem", "SerialCable.mdm", "--splash-ms", "300"},
         a.env);
-    ASSERT_TRUE(waitFor([&] { return a.statusIs("Listening......"); })) << a.ask("status");
+    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Listening......"); })) << a.ask("status");
     ProgramProcess caller(
         KRL_PROGRAM,
         {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--dial", "--splash-ms", "300"},
         b.env);
-    ASSERT_TRUE(waitFor([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
+    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
         << a.ask("status") << " / " << b.ask("status");
 
-    EXPECT_EQ(b.chat("open"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.chat("title") == "Chat - Connected"; })) << b.chat("title");
+    EXPECT_EQ(b.ask("chat open"), "ok");
+    ASSERT_TRUE(waitUntil([&] { return b.ask("chat title") == "Chat - Connected"; }))
+        << b.ask("chat title");
     const fs::path capture = root / "captured chat.txt";
-    EXPECT_EQ(b.chat("capture " + capture.string()), "ok");
-    EXPECT_EQ(b.chat("say Hello <b>there</b>"), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.chat("window") == "1" && !a.chat("log").empty(); }));
-    EXPECT_EQ(a.chat("log"), "FF0000 << Hello <b>there</b>");
-    EXPECT_EQ(a.chat("say Caf\xc3\xa9 ok"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.chat("log").find("<< ") != std::string::npos; }));
-    EXPECT_EQ(b.chat("log"), "808080 >> Hello <b>there</b>\tFF0000 << Caf\xc3\xa9 ok");
-    EXPECT_EQ(a.chat("log"), "FF0000 << Hello <b>there</b>\t808080 >> Caf\xc3\xa9 ok");
-    EXPECT_EQ(a.chat("grab " + screenshot("e2e-chat-listener")), "ok");
-    EXPECT_EQ(b.chat("grab " + screenshot("e2e-chat-caller")), "ok");
+    EXPECT_EQ(b.ask("chat capture " + capture.string()), "ok");
+    EXPECT_EQ(b.ask("chat say Hello <b>there</b>"), "ok");
+    ASSERT_TRUE(
+        waitUntil([&] { return a.ask("chat window") == "1" && !a.ask("chat log").empty(); }));
+    EXPECT_EQ(a.ask("chat log"), "FF0000 << Hello <b>there</b>");
+    EXPECT_EQ(a.ask("chat say Caf\xc3\xa9 ok"), "ok");
+    ASSERT_TRUE(waitUntil([&] { return b.ask("chat log").find("<< ") != std::string::npos; }));
+    EXPECT_EQ(b.ask("chat log"), "808080 >> Hello <b>there</b>\tFF0000 << Caf\xc3\xa9 ok");
+    EXPECT_EQ(a.ask("chat log"), "FF0000 << Hello <b>there</b>\t808080 >> Caf\xc3\xa9 ok");
+    EXPECT_EQ(a.ask("chat grab " + screenshot("e2e-chat-listener")), "ok");
+    EXPECT_EQ(b.ask("chat grab " + screenshot("e2e-chat-caller")), "ok");
 
-    EXPECT_EQ(b.chat("capture off"), "ok");
-    std::ifstream in(capture, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(b.ask("chat capture off"), "ok");
+    const std::string text = krl::test::fileContents(capture);
     EXPECT_EQ(text.rfind("Chatting with : ??? on ", 0), 0u) << text;
     EXPECT_NE(text.find("\r\n>> Hello <b>there</b>\r\n<< Caf\xc3\xa9 ok\r\n"), std::string::npos)
         << text;
 
-    EXPECT_EQ(b.chat("close"), "ok");
-    EXPECT_TRUE(waitFor([&] { return b.chat("window") == "0"; }));
+    EXPECT_EQ(b.ask("chat close"), "ok");
+    EXPECT_TRUE(waitUntil([&] { return b.ask("chat window") == "0"; }));
     // Exit during the call asks first (5180); the other side hears of the disconnect.
     EXPECT_EQ(a.ask("quit"), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.showsMessage("5180"); })) << a.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return a.showsMessage("5180"); })) << a.ask("messages");
     EXPECT_EQ(a.ask("answer yes"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5080"); })) << b.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5080"); })) << b.ask("messages");
     EXPECT_EQ(b.ask("answer ok"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
-    EXPECT_NE(listener.waitForExit(kWaitMs), -1);
-    EXPECT_NE(caller.waitForExit(kWaitMs), -1);
+    EXPECT_NE(listener.waitForExit(kProgramWaitMs), -1);
+    EXPECT_NE(caller.waitForExit(kProgramWaitMs), -1);
 }

@@ -11,8 +11,11 @@
 
 namespace krl::test {
 
+// How long an end-to-end step waits for what a user would see: two programs on a loaded machine.
+inline constexpr int kProgramWaitMs = 90000;
+
 // Waits up to ms for what a user would see (polled every 50 ms); whether it came.
-inline bool waitUntil(const std::function<bool()>& condition, int ms) {
+inline bool waitUntil(const std::function<bool()>& condition, int ms = kProgramWaitMs) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!condition()) {
         if (std::chrono::steady_clock::now() >= until)

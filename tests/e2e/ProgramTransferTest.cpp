@@ -10,32 +10,22 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <random>
 #include <sstream>
 #include <thread>
 
-#include "ProgramProcess.h"
+#include "ProgramSide.h"
 #include "support/LineSim.h"
 
+using krl::test::kProgramWaitMs;
 using krl::test::LineSim;
 using krl::test::ProgramProcess;
+using krl::test::ProgramSide;
+using krl::test::screenshot;
+using krl::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr int kWaitMs = 90000;  // generous: two programs on a loaded machine
-
-bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
-    return krl::test::waitUntil(condition, ms);
-}
-
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void writeRandom(const fs::path& path, std::size_t size, unsigned seed) {
     std::mt19937 random(seed);
@@ -45,39 +35,18 @@ void writeRandom(const fs::path& path, std::size_t size, unsigned seed) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-struct Side {
-    fs::path dir;
-    std::string channel;
-    std::map<std::string, std::string> env;
-
-    Side(const fs::path& root, const std::string& name) : dir(root / name) {
-        fs::create_directories(dir / "home");
-        fs::create_directories(dir / "config/Brightmar");
-        // No video on connect (it would share the line with the files); received files are
-        // recorded, not opened.
-        std::ofstream(dir / "config/Brightmar/Kestrelcall.ini")
-            << "[software]\n"
-            << "Brightmar\\Kestrelcall\\1.000.0\\Video\\AutoSend=@ByteArray(\\0\\0)\n"
-            << "Brightmar\\Kestrelcall\\1.000.0\\Tonebay\\Flags="
-               "@ByteArray(\\x1\\x1\\0\\x1\\0\\0\\x1\\x1)\n";
-        channel = (dir / "channel.sock").string();
-        env = {{"KRL_HOME", (dir / "home").string()},
-               {"XDG_CONFIG_HOME", (dir / "config").string()},
-               {"KRL_TEST_CHANNEL", channel},
-               {"QT_QPA_PLATFORM", "xcb"}};
-    }
-    std::string ask(const std::string& command) const {
-        return ProgramProcess::ask(channel, command);
-    }
+// A copy that also answers about its transfers. No video on connect (it would share the line
+// with the files); received files are recorded, not opened.
+struct Side : ProgramSide {
+    Side(const fs::path& root, const std::string& name)
+        : ProgramSide(root, name,
+                      {"Video\\AutoSend=@ByteArray(\\0\\0)",
+                       "Tonebay\\Flags=@ByteArray(\\x1\\x1\\0\\x1\\0\\0\\x1\\x1)"}) {}
     std::string xfer(const std::string& command) const {
-        return ProgramProcess::ask(channel, command == "queued" ? command : "transfer " + command);
+        return ask(command == "queued" ? command : "transfer " + command);
     }
     fs::path received(const std::string& name) const { return dir / "home/Receive" / name; }
     bool connected() const { return ask("status") == "Connected"; }
-    bool showsMessage(const std::string& id) const {
-        const std::string list = " " + ask("messages") + " ";
-        return list.find(" " + id + " ") != std::string::npos;
-    }
     std::vector<std::string> history(const std::string& which) const {
         std::vector<std::string> lines;
         std::stringstream all(xfer("history " + which));
@@ -86,11 +55,6 @@ struct Side {
         return lines;
     }
 };
-
-std::string screenshot(const std::string& name) {
-    fs::create_directories(KRL_SCREENSHOT_DIR);
-    return std::string(KRL_SCREENSHOT_DIR) + "/" + name + ".png";
-}
 
 std::vector<std::string> programArgs(const std::string& port, bool dial) {
     std::vector<std::string> args{"--port",          port,          "--modem",
@@ -113,31 +77,31 @@ TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
 
     auto listener =
         std::make_unique<ProgramProcess>(KRL_PROGRAM, programArgs(cable.pathA(), false), a.env);
-    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
     auto caller =
         std::make_unique<ProgramProcess>(KRL_PROGRAM, programArgs(cable.pathB(), true), b.env);
-    ASSERT_TRUE(waitFor([&] { return a.connected() && b.connected(); }))
+    ASSERT_TRUE(waitUntil([&] { return a.connected() && b.connected(); }))
         << a.ask("status") << " / " << b.ask("status");
 
     // A 300 KB file dropped on the caller goes at once; the transfer window shows it moving.
     const fs::path big = root / "out/big file.bin";
     writeRandom(big, 300 * 1024, 1);
     ASSERT_EQ(b.xfer("drop\t" + big.string()), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.xfer("window") == "1"; }));
+    ASSERT_TRUE(waitUntil([&] { return b.xfer("window") == "1"; }));
     EXPECT_EQ(b.xfer("details 1"), "ok");
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         const std::string s = b.xfer("sending");
         return s.find("big file.bin") != std::string::npos && s.find("\t0%") == std::string::npos;
     })) << b.xfer("sending");
     // a's window opened by itself when the file was offered.
-    ASSERT_TRUE(waitFor([&] { return a.xfer("window") == "1"; }));
+    ASSERT_TRUE(waitUntil([&] { return a.xfer("window") == "1"; }));
     EXPECT_EQ(a.xfer("details 1"), "ok");
     std::this_thread::sleep_for(std::chrono::milliseconds(6000));  // a rate sample completes
     EXPECT_EQ(b.xfer("grab window " + screenshot("e2e-transfer-sending")), "ok");
     EXPECT_EQ(a.xfer("grab window " + screenshot("e2e-transfer-receiving")), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.history("sent").size() == 1; })) << b.xfer("sending");
-    ASSERT_TRUE(waitFor([&] { return a.history("received").size() == 1; }));
-    EXPECT_EQ(contents(a.received("big file.bin")), contents(big));
+    ASSERT_TRUE(waitUntil([&] { return b.history("sent").size() == 1; })) << b.xfer("sending");
+    ASSERT_TRUE(waitUntil([&] { return a.history("received").size() == 1; }));
+    EXPECT_EQ(krl::test::fileContents(a.received("big file.bin")), krl::test::fileContents(big));
 
     // A drop of three files: they go in the order given.
     std::vector<fs::path> three = {root / "out/one;two.txt", root / "out/zeta.dat",
@@ -148,12 +112,13 @@ TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
         drop += "\t" + three[i].string();
     }
     ASSERT_EQ(b.xfer(drop), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.history("received").size() == 4; }))
+    ASSERT_TRUE(waitUntil([&] { return a.history("received").size() == 4; }))
         << a.xfer("history received");
     const std::vector<std::string> sent = b.history("sent");
     ASSERT_EQ(sent.size(), 4u);
     for (std::size_t i = 0; i < three.size(); ++i) {
-        EXPECT_EQ(contents(a.received(three[i].filename().string())), contents(three[i]));
+        EXPECT_EQ(krl::test::fileContents(a.received(three[i].filename().string())),
+                  krl::test::fileContents(three[i]));
         EXPECT_EQ(sent[i + 1].substr(0, three[i].string().size()), three[i].string());
     }
     const std::vector<std::string> received = a.history("received");
@@ -164,36 +129,37 @@ TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
     // arrives under the name given in the Received File Exists dialog (a name another file has
     // is refused there).
     EXPECT_EQ(a.ask("command 32808"), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.ask("modal") == "CKestrelSettings"; })) << a.ask("modal");
+    ASSERT_TRUE(waitUntil([&] { return a.ask("modal") == "CKestrelSettings"; })) << a.ask("modal");
     EXPECT_EQ(a.ask("set 1247 0"), "ok");
     EXPECT_EQ(a.ask("press ok"), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.ask("modal").empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return a.ask("modal").empty(); }));
     EXPECT_EQ(b.xfer("show sent"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.xfer("modal") == "TransferHistoryDialog"; }));
+    ASSERT_TRUE(waitUntil([&] { return b.xfer("modal") == "TransferHistoryDialog"; }));
     EXPECT_EQ(b.xfer("rows"), "4");
     EXPECT_EQ(b.xfer("grab modal " + screenshot("e2e-transfer-history")), "ok");
     EXPECT_EQ(b.xfer("select 0"), "ok");
     EXPECT_EQ(b.xfer("press 1058"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5200"); })) << b.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5200"); })) << b.ask("messages");
     EXPECT_EQ(b.ask("answer ok"), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.xfer("modal") == "CFileExistsDialog"; })) << a.xfer("modal");
+    ASSERT_TRUE(waitUntil([&] { return a.xfer("modal") == "CFileExistsDialog"; }))
+        << a.xfer("modal");
     EXPECT_EQ(a.xfer("grab modal " + screenshot("e2e-transfer-exists")), "ok");
     EXPECT_EQ(a.xfer("set 1078 " + a.received("zeta.dat").string()), "ok");
     EXPECT_EQ(a.xfer("press ok"), "ok");
-    EXPECT_TRUE(waitFor([&] { return !a.xfer("note").empty(); }));
+    EXPECT_TRUE(waitUntil([&] { return !a.xfer("note").empty(); }));
     EXPECT_EQ(a.xfer("modal"), "CFileExistsDialog");
     const fs::path renamed = a.received("big copy.bin");
     EXPECT_EQ(a.xfer("set 1078 " + renamed.string()), "ok");
     EXPECT_EQ(a.xfer("press ok"), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.history("received").size() == 5; }));
-    EXPECT_EQ(contents(renamed), contents(big));
-    EXPECT_EQ(contents(a.received("zeta.dat")), contents(three[1]));
+    ASSERT_TRUE(waitUntil([&] { return a.history("received").size() == 5; }));
+    EXPECT_EQ(krl::test::fileContents(renamed), krl::test::fileContents(big));
+    EXPECT_EQ(krl::test::fileContents(a.received("zeta.dat")), krl::test::fileContents(three[1]));
     // Clear removes the selected line from the sent history.
     EXPECT_EQ(b.xfer("select 1"), "ok");
     EXPECT_EQ(b.xfer("press 1057"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.xfer("rows") == "3"; })) << b.xfer("rows");
+    ASSERT_TRUE(waitUntil([&] { return b.xfer("rows") == "3"; })) << b.xfer("rows");
     EXPECT_EQ(b.xfer("press 1060"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.xfer("modal").empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return b.xfer("modal").empty(); }));
     // Five sent, one cleared: the line the forward added while the dialog was open stays.
     EXPECT_EQ(b.history("sent").size(), 4u);
 
@@ -204,37 +170,37 @@ TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
     writeRandom(later, 200 * 1024, 7);
     writeRandom(after, 5000, 8);
     ASSERT_EQ(b.xfer("drop\t" + later.string() + "\t" + after.string()), "ok");
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         const std::string s = b.xfer("sending");
         return s.find("later.bin") != std::string::npos && s.find("\t0%") == std::string::npos;
     })) << b.xfer("sending");
     EXPECT_EQ(b.ask("quit"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5180"); })) << b.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5180"); })) << b.ask("messages");
     EXPECT_EQ(b.ask("answer yes"), "ok");
-    EXPECT_NE(caller->waitForExit(kWaitMs), -1);
-    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    EXPECT_NE(caller->waitForExit(kProgramWaitMs), -1);
+    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
     // The closing sender stopped its file first (5000), then hung up (5080).
-    EXPECT_TRUE(waitFor([&] { return a.showsMessage("5000"); })) << a.ask("messages");
+    EXPECT_TRUE(waitUntil([&] { return a.showsMessage("5000"); })) << a.ask("messages");
     for (int i = 0; i < 5 && !a.ask("messages").empty(); ++i) {
         a.ask("answer ok");
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     caller = std::make_unique<ProgramProcess>(KRL_PROGRAM, programArgs(cable.pathB(), true), b.env);
-    ASSERT_TRUE(waitFor([&] { return b.connected(); }));
+    ASSERT_TRUE(waitUntil([&] { return b.connected(); }));
     EXPECT_EQ(b.xfer("queued"), later.string() + "\t" + after.string());
     EXPECT_EQ(b.xfer("open"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.xfer("queued").empty(); })) << b.xfer("queued");
-    ASSERT_TRUE(waitFor([&] { return a.history("received").size() == 7; }));
-    EXPECT_EQ(contents(a.received("later.bin")), contents(later));
-    EXPECT_EQ(contents(a.received("after.txt")), contents(after));
+    ASSERT_TRUE(waitUntil([&] { return b.xfer("queued").empty(); })) << b.xfer("queued");
+    ASSERT_TRUE(waitUntil([&] { return a.history("received").size() == 7; }));
+    EXPECT_EQ(krl::test::fileContents(a.received("later.bin")), krl::test::fileContents(later));
+    EXPECT_EQ(krl::test::fileContents(a.received("after.txt")), krl::test::fileContents(after));
 
     EXPECT_EQ(b.ask("quit"), "ok");
-    if (waitFor([&] { return b.showsMessage("5180"); }, 10000))
+    if (waitUntil([&] { return b.showsMessage("5180"); }, 10000))
         b.ask("answer yes");
-    EXPECT_NE(caller->waitForExit(kWaitMs), -1);
+    EXPECT_NE(caller->waitForExit(kProgramWaitMs), -1);
     a.ask("answer ok");
     EXPECT_EQ(a.ask("quit"), "ok");
-    EXPECT_NE(listener->waitForExit(kWaitMs), -1);
+    EXPECT_NE(listener->waitForExit(kProgramWaitMs), -1);
     fs::remove_all(root);
 }
 
@@ -252,7 +218,7 @@ TEST(ProgramTransfer, FilesCrossBetweenTheProgramAndKrlcli) {
     ASSERT_TRUE(cable.ok()) << cable.error();
     Side a(root, "a");
     ProgramProcess program(KRL_PROGRAM, programArgs(cable.pathA(), false), a.env);
-    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
 
     const fs::path toProgram = root / "out/from krlcli.bin";
     writeRandom(toProgram, 120 * 1024, 21);
@@ -260,11 +226,12 @@ TEST(ProgramTransfer, FilesCrossBetweenTheProgramAndKrlcli) {
                           {"--modem", KRL_CABLE_MODEM, "--dial", "1", "--quiet", "send",
                            cable.pathB(), toProgram.string()},
                           {});
-    const int sent = sender.waitForExit(kWaitMs);
+    const int sent = sender.waitForExit(kProgramWaitMs);
     EXPECT_TRUE(WIFEXITED(sent) && WEXITSTATUS(sent) == 0) << sent;
-    ASSERT_TRUE(waitFor([&] { return a.history("received").size() == 1; }));
-    EXPECT_EQ(contents(a.received("from krlcli.bin")), contents(toProgram));
-    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    ASSERT_TRUE(waitUntil([&] { return a.history("received").size() == 1; }));
+    EXPECT_EQ(krl::test::fileContents(a.received("from krlcli.bin")),
+              krl::test::fileContents(toProgram));
+    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
     a.ask("answer ok");  // the peer's disconnect
 
     const fs::path toKrlcli = root / "out/from the program.bin";
@@ -276,14 +243,15 @@ TEST(ProgramTransfer, FilesCrossBetweenTheProgramAndKrlcli) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // krlcli waits for the call
     // Not connected: dropping the file dials.
     ASSERT_EQ(a.xfer("drop\t" + toKrlcli.string()), "ok");
-    const int received = listener.waitForExit(kWaitMs);
+    const int received = listener.waitForExit(kProgramWaitMs);
     EXPECT_TRUE(WIFEXITED(received) && WEXITSTATUS(received) == 0) << received;
-    EXPECT_EQ(contents(root / "in/from the program.bin"), contents(toKrlcli));
-    EXPECT_TRUE(waitFor([&] { return a.history("sent").size() == 1; }));
+    EXPECT_EQ(krl::test::fileContents(root / "in/from the program.bin"),
+              krl::test::fileContents(toKrlcli));
+    EXPECT_TRUE(waitUntil([&] { return a.history("sent").size() == 1; }));
 
     EXPECT_EQ(a.ask("quit"), "ok");
-    if (waitFor([&] { return a.showsMessage("5180"); }, 5000))
+    if (waitUntil([&] { return a.showsMessage("5180"); }, 5000))
         a.ask("answer yes");
-    EXPECT_NE(program.waitForExit(kWaitMs), -1);
+    EXPECT_NE(program.waitForExit(kProgramWaitMs), -1);
     fs::remove_all(root);
 }

@@ -4,58 +4,34 @@
 // resume and hold on both sides (the held window plays the hold clip); the statistics dialog
 // shows sane rates. Windows are saved as pictures in the build tree for a person to look at.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <map>
 #include <sstream>
 #include <thread>
 
-#include "ProgramProcess.h"
+#include "ProgramSide.h"
 #include "fakes/TempFolder.h"
 #include "support/LineSim.h"
 
+using krl::test::kProgramWaitMs;
 using krl::test::LineSim;
 using krl::test::ProgramProcess;
+using krl::test::ProgramSide;
+using krl::test::screenshot;
+using krl::test::waitUntil;
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWaitMs = 60000;  // generous: two programs with video on a loaded machine
-
-bool waitFor(const std::function<bool()>& condition, int ms = kWaitMs) {
-    return krl::test::waitUntil(condition, ms);
-}
-
-struct Side {
-    fs::path dir;
-    std::string channel;
-    std::map<std::string, std::string> env;
-
-    Side(const fs::path& root, const std::string& name, bool promptForVideo) : dir(root / name) {
-        fs::create_directories(dir / "home");
-        fs::create_directories(dir / "config/Brightmar");
-        channel = (dir / "channel.sock").string();
-        if (promptForVideo) {
-            std::ofstream(dir / "config/Brightmar/Kestrelcall.ini")
-                << "[software]\n"
-                << "Brightmar\\Kestrelcall\\1.000.0\\Video\\PromptWhenReceive=@ByteArray(\\x1\\0)"
-                   "\n";
-        }
-        env = {{"KRL_HOME", (dir / "home").string()},
-               {"XDG_CONFIG_HOME", (dir / "config").string()},
-               {"KRL_TEST_CHANNEL", channel},
-               {"QT_QPA_PLATFORM", "xcb"}};
-    }
-    std::string ask(const std::string& command) const {
-        return ProgramProcess::ask(channel, command);
-    }
-    std::string video(const std::string& command) const {
-        return ProgramProcess::ask(channel, "video " + command);
-    }
+// A copy that also answers about its video; one that prompts asks before it takes video.
+struct Side : ProgramSide {
+    Side(const fs::path& root, const std::string& name, bool promptForVideo)
+        : ProgramSide(root, name,
+                      promptForVideo ? std::vector<std::string>{"Video\\PromptWhenReceive="
+                                                                "@ByteArray(\\x1\\0)"}
+                                     : std::vector<std::string>{}) {}
+    std::string video(const std::string& command) const { return ask("video " + command); }
     // One value of the video state line.
     std::string value(const std::string& key) const {
         std::istringstream in(video("state"));
@@ -70,14 +46,10 @@ struct Side {
         std::string v = value(key);
         return v.empty() ? -1 : std::stol(v);
     }
-    bool showsMessage(const std::string& id) const {
-        const std::string list = " " + ask("messages") + " ";
-        return list.find(" " + id + " ") != std::string::npos;
-    }
     // More frames arrive within the wait.
     bool receivesMore() const {
         long before = number("received");
-        return waitFor([&] { return number("received") > before + 3; }, 20000);
+        return waitUntil([&] { return number("received") > before + 3; }, 20000);
     }
     bool receivesNothingFor(int ms) const {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // frames in flight
@@ -86,11 +58,6 @@ struct Side {
         return number("received") == before;
     }
 };
-
-std::string screenshot(const std::string& name) {
-    fs::create_directories(KRL_SCREENSHOT_DIR);
-    return std::string(KRL_SCREENSHOT_DIR) + "/" + name + ".png";
-}
 
 std::string field(const std::string& texts, const std::string& id) {
     std::string key = id + "=";
@@ -115,24 +82,24 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
                             {"--port", cable.pathA(), "--modem", "SerialCable.mdm",
                              "--always-listen", "--splash-ms", "300"},
                             a.env);
-    ASSERT_TRUE(waitFor([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
     ProgramProcess caller(KRL_PROGRAM,
                           {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--always-listen",
                            "--dial", "--splash-ms", "300"},
                           b.env);
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         return a.ask("status") == "Connected" && b.ask("status") == "Connected";
     })) << a.ask("status")
         << " / " << b.ask("status");
 
     // A starts video with the test pattern; B is asked and accepts.
     EXPECT_EQ(a.ask("command 4600"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5120"); })) << b.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5120"); })) << b.ask("messages");
     EXPECT_EQ(b.ask("grab message " + screenshot("video-5120-question")), "ok");
     EXPECT_EQ(b.ask("answer yes"), "ok");
     ASSERT_TRUE(b.receivesMore()) << b.video("state");
     const std::string first = b.video("picture remote");
-    ASSERT_TRUE(waitFor([&] { return b.video("picture remote") != first; }, 20000))
+    ASSERT_TRUE(waitUntil([&] { return b.video("picture remote") != first; }, 20000))
         << "B's picture of A does not move";
     EXPECT_EQ(a.value("localstatus"), "Sending");
     EXPECT_EQ(b.value("remotestatus"), "Receiving");
@@ -141,7 +108,7 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
     EXPECT_EQ(b.ask("command 4600"), "ok");
     ASSERT_TRUE(a.receivesMore()) << a.video("state");
     ASSERT_TRUE(b.receivesMore()) << b.video("state");
-    ASSERT_TRUE(waitFor([&] { return a.value("fps") != "0" && b.value("fps") != "0"; }))
+    ASSERT_TRUE(waitUntil([&] { return a.value("fps") != "0" && b.value("fps") != "0"; }))
         << a.video("state") << " / " << b.video("state");
     EXPECT_EQ(a.video("grab local " + screenshot("video-a-local")), "ok");
     EXPECT_EQ(a.video("grab remote " + screenshot("video-a-remote")), "ok");
@@ -152,7 +119,7 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
     // B's picture of A follows the record A sends.
     EXPECT_EQ(a.ask("command 1116"), "ok");
     std::string dialog;
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         dialog = a.video("dialog");
         return dialog.rfind("error", 0) != 0;
     })) << dialog;
@@ -160,7 +127,7 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
     EXPECT_NE(dialog.find("\t128 x 96"), std::string::npos) << dialog;
     EXPECT_EQ(a.video("grab dialog " + screenshot("video-a-format")), "ok");
     EXPECT_EQ(a.video("choose 128 x 96"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.video("picture remote").rfind("128 96 ", 0) == 0; }))
+    ASSERT_TRUE(waitUntil([&] { return b.video("picture remote").rfind("128 96 ", 0) == 0; }))
         << b.video("picture remote");
     EXPECT_TRUE(b.receivesMore()) << b.video("state");
     EXPECT_EQ(a.video("grab local " + screenshot("video-a-local-128x96")), "ok");
@@ -168,7 +135,7 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
 
     // B pauses what it receives: A stops sending to B, B's other direction goes on.
     EXPECT_EQ(b.video("pause remote"), "ok");
-    EXPECT_TRUE(waitFor([&] { return b.value("remotestatus") == "Pausing"; }));
+    EXPECT_TRUE(waitUntil([&] { return b.value("remotestatus") == "Pausing"; }));
     EXPECT_TRUE(b.receivesNothingFor(3000)) << b.video("state");
     EXPECT_TRUE(a.receivesMore()) << a.video("state");
     EXPECT_EQ(b.video("pause remote"), "ok");
@@ -182,7 +149,7 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
 
     // Hold from A: both directions stop and both windows say so; released, video returns.
     EXPECT_EQ(a.ask("command 32802"), "ok");
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         return a.value("localstatus") == "Hold_Call" && b.value("remotestatus") == "Put_on_Hold";
     })) << a.video("state")
         << " / " << b.video("state");
@@ -196,7 +163,7 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
     // The statistics dialog shows both directions' rates.
     EXPECT_EQ(a.ask("command 32856"), "ok");
     std::string texts;
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(waitUntil([&] {
         texts = a.video("statistics");
         return texts.rfind("error", 0) != 0;
     })) << texts;
@@ -216,12 +183,12 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
 
     // Hang up as a user would; both copies end.
     EXPECT_EQ(a.ask("key Ctrl+D"), "ok");
-    ASSERT_TRUE(waitFor([&] { return a.showsMessage("5190"); })) << a.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return a.showsMessage("5190"); })) << a.ask("messages");
     EXPECT_EQ(a.ask("answer yes"), "ok");
-    ASSERT_TRUE(waitFor([&] { return b.showsMessage("5080"); })) << b.ask("messages");
+    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5080"); })) << b.ask("messages");
     EXPECT_EQ(b.ask("answer ok"), "ok");
     EXPECT_EQ(a.ask("quit"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
-    listener.waitForExit(kWaitMs);
-    caller.waitForExit(kWaitMs);
+    listener.waitForExit(kProgramWaitMs);
+    caller.waitForExit(kProgramWaitMs);
 }

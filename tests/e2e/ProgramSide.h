@@ -1,0 +1,40 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ProgramProcess.h"
+
+namespace krl::test {
+
+// Where a window picture named name is saved (the build tree's screenshots folder).
+std::string screenshot(const std::string& name);
+
+// The whole contents of a file (empty when it cannot be read).
+std::string fileContents(const std::filesystem::path& path);
+
+// One copy's own folders (dir/home, dir/config), test channel and environment, and the questions
+// every end-to-end test asks it over that channel.
+struct ProgramSide {
+    std::filesystem::path dir;
+    std::string channel;
+    std::map<std::string, std::string> env;
+
+    // settings: lines under the program's settings key ("Video\\AutoSend=...") written to its
+    // settings file before it starts; platform: the Qt platform the copy runs on.
+    ProgramSide(const std::filesystem::path& root, const std::string& name,
+                const std::vector<std::string>& settings = {}, const std::string& platform = "xcb");
+
+    std::string ask(const std::string& command) const;
+    bool statusIs(const std::string& text) const { return ask("status") == text; }
+    // Whether the message with this id is among those the copy shows.
+    bool showsMessage(const std::string& id) const;
+    // Waits for the modal window with this name (empty: for none).
+    bool modalIs(const std::string& name, int ms = kProgramWaitMs) const;
+    // The copy's state for a failure message: its status, open messages and modal window.
+    std::string describe() const;
+};
+
+}  // namespace krl::test
