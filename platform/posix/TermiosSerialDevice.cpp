@@ -101,6 +101,7 @@ bool TermiosSerialDevice::open(const std::string& name) {
     // to it before it was opened (a relay keeps a pseudo-terminal's far end alive) is read.
     ::tcflush(fd, TCIOFLUSH);
     fd_ = fd;
+    hungUp_ = false;
     queue_.clear(ticks_.nowMs());
     queue_.setLineRateHint(0, ticks_.nowMs());
     return true;
@@ -159,13 +160,19 @@ long TermiosSerialDevice::read(std::uint8_t* buffer, std::size_t count) {
     if (count == 0)
         return 0;
     ssize_t got = ::read(fd_, buffer, count);
-    if (got > 0)
+    if (got > 0) {
+        hungUp_ = false;
         return static_cast<long>(got);
-    if (got < 0)
-        return (errno == EAGAIN || errno == EINTR) ? 0 : -1;
+    }
+    if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+        hungUp_ = false;
+        return 0;
+    }
     // A raw port with nothing waiting reads 0 bytes, and so does one that has been hung up
-    // (an unplugged adapter): only the latter also signals a hang-up.
-    return hungUp() ? -1 : 0;
+    // (an unplugged adapter): only the latter also signals a hang-up. A terminal whose far end
+    // is gone fails the read outright (EIO).
+    hungUp_ = got < 0 || hungUp();
+    return hungUp_ ? -1 : 0;
 }
 
 bool TermiosSerialDevice::waitWritable() const {
@@ -253,6 +260,7 @@ void TermiosSerialDevice::close() {
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
+    hungUp_ = false;
     queue_.setLineRateHint(0, ticks_.nowMs());
 }
 

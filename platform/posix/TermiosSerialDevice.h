@@ -44,7 +44,10 @@ public:
     bool setRts(bool on) override;
     void purge() override;
     void close() override;
-    int readNotifyHandle() const override { return fd_; }
+    // No descriptor to wait on once the line has hung up: a hung-up terminal is readable at
+    // every poll, so a caller waiting on it would spin. Reads go on from the caller's timer and
+    // give the descriptor back when the hang-up has cleared.
+    int readNotifyHandle() const override { return hungUp_ ? -1 : fd_; }
 
 private:
     bool hungUp() const;
@@ -54,6 +57,7 @@ private:
     const TickSource& ticks_;
     TermiosOptions options_;
     int fd_ = -1;
+    bool hungUp_ = false;
     OutputQueueEstimate queue_;
 };
 

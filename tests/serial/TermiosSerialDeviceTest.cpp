@@ -132,13 +132,28 @@ TEST_F(TermiosSerialDeviceTest, WriteToAPeerThatNeverReadsGivesUpShort) {
     EXPECT_LT(written, static_cast<long>(big.size()));
 }
 
-TEST_F(TermiosSerialDeviceTest, VanishedDeviceIsAnError) {
+// An unplugged adapter: reads and writes fail, and a caller that waits on the port's descriptor
+// between reads (as every pump loop does) is not woken again and again by the hang-up.
+TEST_F(TermiosSerialDeviceTest, VanishedDeviceIsAnErrorAndDoesNotWakeItsWaiter) {
     ASSERT_TRUE(device.open(pty->slavePath()));
     ASSERT_TRUE(device.configure(settings));
     pty->close();
     std::uint8_t buffer[16];
-    EXPECT_EQ(device.read(buffer, sizeof buffer), -1);
     EXPECT_EQ(device.write(buffer, sizeof buffer), -1);
+    int earlyWakeUps = 0;
+    for (int wait = 0; wait < 20; ++wait) {
+        pollfd p{device.readNotifyHandle(), POLLIN, 0};
+        if (::poll(&p, 1, 5) > 0)
+            ++earlyWakeUps;
+        EXPECT_EQ(device.read(buffer, sizeof buffer), -1);
+    }
+    EXPECT_LE(earlyWakeUps, 1);
+    EXPECT_TRUE(device.isOpen());
+    device.close();
+    ASSERT_TRUE(pty = PseudoTerminal::create());
+    ASSERT_TRUE(device.open(pty->slavePath()));
+    EXPECT_GE(device.readNotifyHandle(), 0);
+    EXPECT_EQ(device.read(buffer, sizeof buffer), 0);
 }
 
 // The estimate drains at the port rate, or at a modem's slower connect rate when hinted.
