@@ -351,7 +351,10 @@ void CallController::exit() {
             hangUpWithConfirmation(true, [this, watch, again](bool ended) {
                 if (!watch.alive())
                     return;
-                if (!ended) {
+                // Only a No while the call is still up keeps the program. A question whose
+                // call ended under it (the peer left, the line dropped) has nothing left to
+                // keep: the user's exit goes on.
+                if (!ended && FrameLogic::hangUpQuestion(connection_.displayState(), true)) {
                     exiting_ = false;
                     followState();
                     return;

@@ -191,6 +191,15 @@ void addFrameTestCommands(LineCommandServer& channel, CMainFrame& frame, CallCon
     channel.add(QStringLiteral("press"), [](const Words& w) {
         return w.size() == 2 ? pressDialogButton(w[1]) : QStringLiteral("error press BUTTON");
     });
+    // The visible top-level windows by class: what is left open when the program will not end.
+    channel.add(QStringLiteral("windows"), [](const Words&) {
+        QStringList names;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible())
+                names.append(QString::fromLatin1(w->metaObject()->className()));
+        }
+        return names.join(QLatin1Char(' '));
+    });
     channel.add(QStringLiteral("placeholders"), [](const Words&) {
         QStringList names;
         for (QWidget* w : QApplication::topLevelWidgets()) {

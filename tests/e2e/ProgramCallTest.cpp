@@ -71,9 +71,9 @@ TEST(ProgramCall, TwoCopiesCallHangUpAndListenAgain) {
     EXPECT_EQ(a.ask("quit"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
     const int endA = listener.waitForExit(kProgramWaitMs);
+    EXPECT_TRUE(WIFEXITED(endA) && WEXITSTATUS(endA) == 0) << endA << " " << a.describe();
     const int endB = caller.waitForExit(kProgramWaitMs);
-    EXPECT_TRUE(WIFEXITED(endA) && WEXITSTATUS(endA) == 0) << endA;
-    EXPECT_TRUE(WIFEXITED(endB) && WEXITSTATUS(endB) == 0) << endB;
+    EXPECT_TRUE(WIFEXITED(endB) && WEXITSTATUS(endB) == 0) << endB << " " << b.describe();
     // The settings were stored on the way out, each in its own home.
     EXPECT_TRUE(fs::exists(a.dir / "config/Brightmar/Kestrelcall.ini"));
     EXPECT_TRUE(fs::exists(b.dir / "config/Brightmar/Kestrelcall.ini"));
@@ -132,8 +132,8 @@ TEST(ProgramCall, FirstStartWizardLeadsToACall) {
     EXPECT_EQ(a.ask("answer ok"), "ok");
     EXPECT_EQ(a.ask("quit"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
-    EXPECT_NE(fresh.waitForExit(kProgramWaitMs), -1);
-    EXPECT_NE(caller.waitForExit(kProgramWaitMs), -1);
+    EXPECT_NE(fresh.waitForExit(kProgramWaitMs), -1) << a.describe();
+    EXPECT_NE(caller.waitForExit(kProgramWaitMs), -1) << b.describe();
 }
 
 // Two copies in a call chat both ways: the first line opens the other side's window, each side
@@ -188,6 +188,6 @@ TEST(ProgramCall, ChatBothWaysWithCapture) {
     ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5080"); })) << b.ask("messages");
     EXPECT_EQ(b.ask("answer ok"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
-    EXPECT_NE(listener.waitForExit(kProgramWaitMs), -1);
-    EXPECT_NE(caller.waitForExit(kProgramWaitMs), -1);
+    EXPECT_NE(listener.waitForExit(kProgramWaitMs), -1) << a.describe();
+    EXPECT_NE(caller.waitForExit(kProgramWaitMs), -1) << b.describe();
 }

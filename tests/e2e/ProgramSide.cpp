@@ -51,7 +51,8 @@ bool ProgramSide::modalIs(const std::string& name, int ms) const {
 
 std::string ProgramSide::describe() const {
     return dir.filename().string() + ": status \"" + ask("status") + "\", messages \"" +
-           ask("messages") + "\", modal \"" + ask("modal") + "\"";
+           ask("messages") + "\", modal \"" + ask("modal") + "\", windows \"" + ask("windows") +
+           "\"";
 }
 
 }  // namespace krl::test

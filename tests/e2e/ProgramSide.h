@@ -33,7 +33,8 @@ struct ProgramSide {
     bool showsMessage(const std::string& id) const;
     // Waits for the modal window with this name (empty: for none).
     bool modalIs(const std::string& name, int ms = kProgramWaitMs) const;
-    // The copy's state for a failure message: its status, open messages and modal window.
+    // The copy's state for a failure message: its status, open messages, modal window
+    // and visible windows.
     std::string describe() const;
 };
 

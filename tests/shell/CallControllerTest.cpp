@@ -298,6 +298,20 @@ TEST_F(CableCall, ExitAsksWhileConnectedAndClosesOnlyOnceNotConnected) {
     EXPECT_EQ(b.host.closed, 1);
 }
 
+// The peer leaves while the exit question is open and the question goes unanswered (closed
+// with the call): the user's exit still ends the program.
+TEST_F(CableCall, ExitGoesOnWhenTheCallEndsUnderItsQuestion) {
+    b.controller->exit();
+    ASSERT_EQ(b.presenter.ids(), std::vector<int>{5180});
+    a.controller->hangUpWithConfirmation(false, {});
+    a.presenter.answer(MessageAnswer::Yes);
+    run(clock, {&a, &b}, 3000);
+    ASSERT_NE(b.state(), ConnectionState::Connected);
+    b.presenter.answer(MessageAnswer::Cancel);
+    run(clock, {&a, &b}, 3000);
+    EXPECT_EQ(b.host.closed, 1);
+}
+
 // Told to end from outside (a termination signal) in the middle of a transfer: no question, the
 // file stops as for a closing program, the peer hears it and the disconnect, nothing is left
 // half-received, and the program closes once the line is down.
