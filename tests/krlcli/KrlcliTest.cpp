@@ -450,13 +450,19 @@ TEST_F(KrlcliTest, LastConfirmationArrivingWithTheDisconnectStillCountsWhole) {
     }
 }
 
-// The cable is pulled mid-transfer (the line process ends): both ends end the call at once
-// with the reason, the file counts as not whole and no partial file is left.
-TEST_F(KrlcliTest, PulledCableEndsBothEndsWithTheReason) {
+// The cable is pulled mid-transfer with video going (the line process ends, closing both
+// pseudo-terminals' far ends, as an unplugged adapter does): both ends end the call at once with
+// the reason, the file counts as not whole, its part stays for a later call, and a device that
+// is there again takes the next call.
+TEST_F(KrlcliTest, PulledCableEndsBothEndsWithTheReasonAndTheNextDeviceTakesACall) {
     startCable({.baud = 38400, .seed = 11, .durationSeconds = 600});
     const fs::path big = file("big.bin", 200000, 12);
-    Krlcli listener(listenArgs(), root / "listen");
-    Krlcli sender({"--stats", "--idle-minutes", "1", "send", cable->pathA(), big.string()},
+    const std::vector<std::string> video = {"--video", "test", "--video-seconds=600"};
+    std::vector<std::string> listenWithVideo = listenArgs();
+    listenWithVideo.insert(listenWithVideo.begin(), video.begin(), video.end());
+    Krlcli listener(listenWithVideo, root / "listen");
+    Krlcli sender({"--stats", "--idle-minutes", "1", video[0], video[1], video[2], "send",
+                   cable->pathA(), big.string()},
                   root / "send");
     ASSERT_TRUE(sender.waitFor("connected", true)) << sender.errors();
     ASSERT_TRUE(growsTo(root / "in" / "big.bin", 20000));
@@ -471,6 +477,14 @@ TEST_F(KrlcliTest, PulledCableEndsBothEndsWithTheReason) {
     EXPECT_NE(sender.output().find("files_ok=0 files_failed=1"), std::string::npos);
     EXPECT_FALSE(fs::exists(root / "in" / "big.bin"));
     EXPECT_EQ(partsIn(root / "in").size(), 1u) << "the line was lost: the part stays for later";
+
+    startCable({.baud = 115200, .seed = 12, .durationSeconds = 300});
+    const fs::path small = file("small.bin", 3000, 13);
+    Krlcli again(listenArgs({"--expect", "1"}), root / "listen2");
+    Krlcli second({"send", cable->pathA(), small.string()}, root / "send2");
+    EXPECT_EQ(second.wait(60), 0) << second.errors();
+    EXPECT_EQ(again.wait(60), 0) << again.errors();
+    EXPECT_EQ(slurp(root / "in" / "small.bin"), slurp(small));
 }
 
 // SIGTERM or SIGINT in the middle of a transfer closes krlcli as a closing program: the peer
