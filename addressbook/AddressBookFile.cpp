@@ -102,7 +102,7 @@ AddressBookLoad defaultBook(int message, bool damaged) {
 }  // namespace
 
 int AddressBookSave::message() const {
-    return writeMessage(error);
+    return saveMessage(error);
 }
 
 AddressBookFile::AddressBookFile(FileStore& files, std::string path)
@@ -126,8 +126,8 @@ AddressBookSave AddressBookFile::save(const AddressBook& book) const {
     // would lose every entry the user has.
     StoredFileRead existing = files_.read(path_, kMaxFileBytes);
     if (existing.error != 0 && existing.error != ENOENT && existing.error != EFBIG)
-        return {existing.error};
-    return {files_.replace(path_, encode(book))};
+        return {existing.error, path_};
+    return {files_.replace(path_, encode(book)), path_};
 }
 
 std::string AddressBookFile::encode(const AddressBook& book) {

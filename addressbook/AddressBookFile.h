@@ -23,8 +23,9 @@ struct AddressBookLoad {
 };
 
 struct AddressBookSave {
-    int error = 0;  // errno; the file on disk is unchanged when not 0
-    // 4110 (too many open files), 4080 (disk full) or 0.
+    int error = 0;     // errno; the file on disk is unchanged when not 0
+    std::string file;  // the file written, for the message's "%s"
+    // 4110 (too many open files), 4080 (disk full), 4090 (any other refusal) or 0.
     int message() const;
     bool ok() const { return error == 0; }
 };

@@ -69,4 +69,14 @@ inline int writeMessage(int error) {
     }
 }
 
+// The message a refused save of one of the program's own files (the queue, a history, the address
+// book) gives, or 0 when it went through: the user is told of every refusal, since the file on
+// disk then keeps its old lines. 4090 takes the file's path.
+inline int saveMessage(int error) {
+    if (error == 0)
+        return 0;
+    const int message = writeMessage(error);
+    return message != 0 ? message : transfer_message::kCannotCreate;
+}
+
 }  // namespace krl

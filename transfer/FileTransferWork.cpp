@@ -98,7 +98,7 @@ void FileTransferWork::store() {
 void FileTransferWork::report(const StoreResult& result) {
     if (result.ok() || result.message() == 0)
         return;
-    messages_.show(Message{result.message(), MessageKind::Error, std::nullopt, std::nullopt}, {});
+    messages_.show(result.shown(), {});
 }
 
 void FileTransferWork::queueChanged() {

@@ -91,19 +91,19 @@ std::vector<QueueItem> SendQueueFile::load() const {
 StoreResult SendQueueFile::save(const std::vector<QueueItem>& items) const {
     for (const QueueItem& item : items) {
         if (PathProblem problem = storedPathProblem(item.path); problem != PathProblem::None)
-            return {problem, 0};
+            return {problem, 0, path_};
     }
-    return {PathProblem::None, files_.replace(path_, encode(items))};
+    return {PathProblem::None, files_.replace(path_, encode(items)), path_};
 }
 
 StoreResult SendQueueFile::append(const QueueItem& item) const {
     if (PathProblem problem = storedPathProblem(item.path); problem != PathProblem::None)
-        return {problem, 0};
-    return {PathProblem::None, appendStoredLine(files_, path_, encodeLine(item))};
+        return {problem, 0, path_};
+    return {PathProblem::None, appendStoredLine(files_, path_, encodeLine(item)), path_};
 }
 
 StoreResult SendQueueFile::clear() const {
-    return {PathProblem::None, files_.replace(path_, {})};
+    return {PathProblem::None, files_.replace(path_, {}), path_};
 }
 
 std::string SendQueueFile::encode(const std::vector<QueueItem>& items) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+
+#include "base/MessagePresenter.h"
 #include "link/FileErrors.h"
 #include "transfer/StoredLine.h"
 
@@ -10,11 +13,13 @@ namespace krl {
 struct StoreResult {
     PathProblem path = PathProblem::None;  // a path that cannot be stored; nothing was written
     int error = 0;                         // errno of reading or replacing the file
+    std::string file;                      // the file written, for the message's "%s"
 
     bool ok() const { return path == PathProblem::None && error == 0; }
-    // The numbered message for a file error: 4110 (too many open files), 4080 (disk full), or 0
-    // for the causes that have no message of their own.
-    int message() const { return writeMessage(error); }
+    // The numbered message for a file error: 4110 (too many open files), 4080 (disk full),
+    // 4090 (any other refusal, with the file's path), or 0 when nothing was refused.
+    int message() const { return saveMessage(error); }
+    Message shown() const { return Message{message(), MessageKind::Error, file, std::nullopt}; }
 };
 
 }  // namespace krl

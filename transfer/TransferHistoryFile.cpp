@@ -57,18 +57,18 @@ std::vector<HistoryEntry> TransferHistoryFile::load() const {
 
 StoreResult TransferHistoryFile::append(const HistoryEntry& entry) const {
     if (PathProblem problem = storedPathProblem(entry.path); problem != PathProblem::None)
-        return {problem, 0};
-    return {PathProblem::None, appendStoredLine(files_, path_, encodeLine(entry))};
+        return {problem, 0, path_};
+    return {PathProblem::None, appendStoredLine(files_, path_, encodeLine(entry)), path_};
 }
 
 StoreResult TransferHistoryFile::rewrite(const std::vector<HistoryEntry>& entries) const {
     std::string bytes;
     for (const HistoryEntry& entry : entries) {
         if (PathProblem problem = storedPathProblem(entry.path); problem != PathProblem::None)
-            return {problem, 0};
+            return {problem, 0, path_};
         bytes += encodeLine(entry);
     }
-    return {PathProblem::None, files_.replace(path_, bytes)};
+    return {PathProblem::None, files_.replace(path_, bytes), path_};
 }
 
 std::string TransferHistoryFile::encodeLine(const HistoryEntry& entry) {

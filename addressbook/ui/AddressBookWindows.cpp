@@ -32,7 +32,8 @@ bool AddressBookWindows::edit(QWidget* parent, AddressBook& book,
     }
     const AddressBookSave saved = AddressBookFile(services_.files, services_.bookPath).save(book);
     if (!saved.ok() && saved.message() != 0)
-        showMessage(parent, saved.message(), MessageKind::Error);
+        showMessage(parent, saved.message(), MessageKind::Error,
+                    QString::fromStdString(saved.file));
     return true;
 }
 
@@ -60,7 +61,8 @@ void AddressBookWindows::addCard(QWidget* parent, const CardRecord& card) {
     CardImport::add(book, utf8ToCp1252(dialog.folderText().toStdString()).bytes(), stored);
     const AddressBookSave saved = AddressBookFile(services_.files, services_.bookPath).save(book);
     if (!saved.ok() && saved.message() != 0)
-        showMessage(parent, saved.message(), MessageKind::Error);
+        showMessage(parent, saved.message(), MessageKind::Error,
+                    QString::fromStdString(saved.file));
 }
 
 }  // namespace krl

@@ -167,6 +167,9 @@ TEST(AddressBookFile, AFullDiskOrAnUnreadableBookKeepsTheOldBook) {
     files.replaceError = ENOSPC;
     AddressBookFile file(files, "book");
     EXPECT_EQ(file.save(AddressBook::withDefaultFolder()).message(), 4080);
+    files.replaceError = EIO;
+    EXPECT_EQ(file.save(AddressBook::withDefaultFolder()).message(), 4090);
+    EXPECT_EQ(file.save(AddressBook::withDefaultFolder()).file, "book");
 
     // Unreadable, the book loads as the default folder, which must not be saved over it.
     files.replaceError = 0;
@@ -174,6 +177,7 @@ TEST(AddressBookFile, AFullDiskOrAnUnreadableBookKeepsTheOldBook) {
     AddressBookLoad loaded = file.load();
     EXPECT_EQ(loaded.book, AddressBook::withDefaultFolder());
     EXPECT_EQ(file.save(loaded.book).error, EACCES);
+    EXPECT_EQ(file.save(loaded.book).message(), 4090);
     EXPECT_EQ(files.files["book"], handWrittenBook());
 }
 

@@ -277,20 +277,32 @@ TEST(FileTransferWork, RecordsAndLaunchesAReceivedFileAsTheLaunchModeSays) {
     }
 }
 
-// A full disk when the history is written: 4080, the history file as it was, the queue intact.
-TEST(FileTransferWork, AFullDiskLosesNeitherTheQueueNorTheHistory) {
-    Transfer t;
-    t.work->addFiles({"/k/one", "/k/two"});
-    t.files.files[kPaths.sentHistory] = "/k/old;Text;Bob;date\r\n";
-    t.step();
-    t.files.replaceError = ENOSPC;
-    t.sides.setSend(SendState::Done, "/k/one");
-    t.step();
-    EXPECT_EQ(t.messages.ids(), (std::vector<int>{4080, 4080}));  // history, then queue
-    EXPECT_EQ(t.files.files[kPaths.sentHistory], "/k/old;Text;Bob;date\r\n");
-    t.files.replaceError = 0;
-    t.restart();
-    EXPECT_EQ(t.queued(), (std::vector<std::string>{"/k/one", "/k/two"}));
+// A refused write of the history and then the queue (a full disk, a read-only or failing disk,
+// no descriptor left): the user is told each time, by cause, the history file is as it was and
+// the queue comes back intact.
+TEST(FileTransferWork, ARefusedSaveIsToldAndLosesNeitherTheQueueNorTheHistory) {
+    struct Case {
+        int error;
+        int message;
+    };
+    for (Case c : {Case{ENOSPC, 4080}, Case{EACCES, 4090}, Case{EIO, 4090}, Case{EROFS, 4090},
+                   Case{EMFILE, 4110}}) {
+        SCOPED_TRACE(c.error);
+        Transfer t;
+        t.work->addFiles({"/k/one", "/k/two"});
+        t.files.files[kPaths.sentHistory] = "/k/old;Text;Bob;date\r\n";
+        t.step();
+        t.files.replaceError = c.error;
+        t.sides.setSend(SendState::Done, "/k/one");
+        t.step();
+        EXPECT_EQ(t.messages.ids(), (std::vector<int>{c.message, c.message}));  // history, queue
+        ASSERT_EQ(t.messages.shown.size(), 2u);
+        EXPECT_EQ(t.messages.shown[0].text, std::optional<std::string>(kPaths.sentHistory));
+        EXPECT_EQ(t.files.files[kPaths.sentHistory], "/k/old;Text;Bob;date\r\n");
+        t.files.replaceError = 0;
+        t.restart();
+        EXPECT_EQ(t.queued(), (std::vector<std::string>{"/k/one", "/k/two"}));
+    }
 }
 
 TEST(FileTransferWork, ClosingAsksOnlyWhileAFileMoves) {

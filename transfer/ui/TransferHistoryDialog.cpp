@@ -159,8 +159,7 @@ void TransferHistoryDialog::done(int result) {
         }
         const StoreResult stored = file.rewrite(now);
         if (!stored.ok() && stored.message() != 0)
-            messages_.show(
-                Message{stored.message(), MessageKind::Error, std::nullopt, std::nullopt}, {});
+            messages_.show(stored.shown(), {});
         removed_.clear();
     }
     QDialog::done(result);
