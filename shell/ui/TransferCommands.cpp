@@ -4,6 +4,7 @@
 #include "shell/CallController.h"
 #include "shell/CommandRegistry.h"
 #include "shell/ui/CMainFrame.h"
+#include "transfer/QueueItem.h"
 #include "transfer/ui/TransferFeature.h"
 
 namespace krl {
@@ -19,9 +20,11 @@ TransferCommands::TransferCommands(TransferFeature& transfer, CallController& ca
         [&transfer] { transfer.programClosing(); },
     });
     call_.addListener(this);
+    call_.setCardPictureQueue(this);
 }
 
 TransferCommands::~TransferCommands() {
+    call_.setCardPictureQueue(nullptr);
     call_.removeListener(this);
 }
 
@@ -49,6 +52,14 @@ void TransferCommands::fileOffered() {
 
 void TransferCommands::pumped(PumpResult result) {
     transfer_.pumped(result);
+}
+
+bool TransferCommands::queueCardPicture(const std::string& path) {
+    // The queue moves only while its window is there. At the head, the item is not sent as a
+    // file: the window hands it back as the send-card command, which sends it as a card picture.
+    transfer_.open();
+    return transfer_.work().add(QueueItem{path, std::string(kCardPictureType), kCardPicture},
+                                false);
 }
 
 }  // namespace krl

@@ -1,18 +1,19 @@
 #pragma once
 
+#include "shell/CallController.h"
 #include "shell/CallListener.h"
 
 namespace krl {
 
-class CallController;
 class CMainFrame;
 class CommandRegistry;
 class Settings;
 class TransferFeature;
 
 // The file transfer joined to the shell: it hears the call through the call controller, takes
-// the files handed to the main frame, and opens its window on File Transfer.
-class TransferCommands : private CallListener {
+// the files handed to the main frame, and opens its window on File Transfer. The own card's
+// picture waits in its queue while a file is being sent.
+class TransferCommands : private CallListener, private CardPictureQueue {
 public:
     TransferCommands(TransferFeature& transfer, CallController& call, Settings& settings,
                      CMainFrame& frame, CommandRegistry& commands);
@@ -27,6 +28,7 @@ private:
     void cardReceived(const BusinessCard& card) override;
     void fileOffered() override;
     void pumped(PumpResult result) override;
+    bool queueCardPicture(const std::string& path) override;
 
     TransferFeature& transfer_;
     CallController& call_;

@@ -239,6 +239,74 @@ TEST(CallController, TheOwnCardAndItsPictureGoOverOnConnect) {
     EXPECT_EQ(a.listener.cards.back().picture, a.controller->remoteCard()->picture);
 }
 
+// The file transfer window's queue as the card exchange sees it.
+struct RecordingPictureQueue : CardPictureQueue {
+    bool queueCardPicture(const std::string& path) override {
+        paths.push_back(path);
+        return true;
+    }
+    std::vector<std::string> paths;
+};
+
+// Send Now while a file is on its way: the card goes at once, the picture waits in the queue
+// behind the file and, handed back from the queue's head once the file is through, goes over
+// as a card picture into the other side's card folder.
+TEST(CallController, SendNowDuringAFileQueuesThePictureBehindIt) {
+    test::TempFolder dir;
+    dir.sub("a");
+    dir.sub("received");
+    const std::string picture((dir / "bob.bmp").string());
+    const std::string file((dir / "report.txt").string());
+    std::ofstream(picture, std::ios::binary) << std::string(5000, 'p');
+    std::ofstream(file, std::ios::binary) << std::string(40000, 'f');
+
+    ManualClock clock;
+    auto line = std::make_shared<test::FakeLine>();
+    test::FakeSerialDeviceFactory devices{line};
+    Side a{clock, devices, "cableA", "SerialCable.mdm", true, (dir / "a").string() + "/"};
+    Side b{clock, devices, "cableB", "SerialCable.mdm", false};
+    CardRecord own;
+    own.name = "Bob"_cp1252;
+    ASSERT_TRUE(own.setPicturePath(picture));
+    b.settings.update<GeneralSettings>([&](GeneralSettings& g) {
+        g.ownCard = own.toBytes();
+        g.cardFlags = 0;
+    });
+    RecordingPictureQueue queue;
+    b.controller->setCardPictureQueue(&queue);
+    a.controller->start();
+    b.controller->start();
+    run(clock, {&a, &b}, 300);
+    b.controller->dial();
+    run(clock, {&a, &b}, 500);
+    ASSERT_EQ(a.state(), ConnectionState::Connected);
+    a.controller->connection().protocol().receiver().control(ReceiveControl::Arm,
+                                                             (dir / "received").string());
+    FileSender& sender = b.controller->connection().protocol().sender();
+    ASSERT_EQ(sender.control(SendControl::Start, kOrdinaryFile, file), 1);
+    run(clock, {&a, &b}, 20);
+
+    b.controller->sendOwnCard();
+    run(clock, {&a, &b}, 100);
+    EXPECT_EQ(queue.paths, std::vector<std::string>{picture});
+    ASSERT_EQ(a.listener.cards.size(), 1u);
+    EXPECT_EQ(a.listener.cards[0].name, "Bob"_cp1252);
+
+    run(clock, {&a, &b}, 3000);
+    ASSERT_EQ(sender.status().state, static_cast<int>(SendState::Done));
+    EXPECT_EQ(b.listener.transfers, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "a" / "bob.bmp"));
+    sender.control(SendControl::Acknowledge);
+
+    b.controller->sendOwnCard();
+    run(clock, {&a, &b}, 3000);
+    EXPECT_EQ(b.listener.transfers, 1);
+    EXPECT_EQ(queue.paths.size(), 1u);
+    EXPECT_EQ(std::filesystem::file_size(dir / "received" / "report.txt"), 40000u);
+    EXPECT_EQ(std::filesystem::file_size(dir / "a" / "bob.bmp"), 5000u);
+    EXPECT_EQ(a.controller->remoteCard()->picture, (dir / "a" / "bob.bmp").string());
+}
+
 TEST_F(CableCall, DisconnectAsksAndEndsBothSidesInTheOnePath) {
     b.controller->toggleHold();
     run(clock, {&a, &b}, 100);
