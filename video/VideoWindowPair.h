@@ -46,8 +46,10 @@ public:
     // camera's Source and Format dialogs need it).
     virtual std::vector<std::string> cameraNames() { return {}; }
     // A card picture: the local (own card) or remote (address book entry) picture written as a
-    // bitmap to path; false, with the reason shown, when there is none.
-    virtual bool saveCardPicture(bool remote, const std::string& path) { return false; }
+    // bitmap to path and shown in the Snapshot dialog, where the user keeps it (under path or a
+    // name chosen there) or throws it away. The kept file; empty when thrown away or when there
+    // is no picture (the reason shown).
+    virtual std::string takeCardPicture(bool remote, const std::string& path) { return {}; }
     virtual bool capturing() const { return false; }
     virtual void showStatistics(std::uint32_t lineBitsPerSecond, const std::string& name,
                                 const std::string& phone) {}

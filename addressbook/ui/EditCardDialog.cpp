@@ -127,9 +127,9 @@ void EditCardDialog::takeSnapshot() {
         [](const std::string& p) { return QFile::exists(QFile::decodeName(p.c_str())); });
     if (path.empty())
         return;
-    const QString file = QFile::decodeName(path.c_str());
-    if (services_.snapshot(file))
-        setPicture(file);
+    const QString kept = services_.snapshot(QFile::decodeName(path.c_str()));
+    if (!kept.isEmpty())
+        setPicture(kept);
 }
 
 void EditCardDialog::accept() {

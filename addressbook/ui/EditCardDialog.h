@@ -40,10 +40,10 @@ public:
     struct Services {
         // The business-card folder (UTF-8), where snapshots are written.
         QString cardFolder;
-        // Writes a snapshot of the picture the card's snapshot takes (the local camera for the
-        // own card, the remote picture for an entry) to the path as a bitmap; false when there is
-        // none.
-        std::function<bool(const QString& path)> snapshot;
+        // Takes the card's snapshot (the local camera for the own card, the remote picture for
+        // an entry) as a bitmap under the path, through the Snapshot dialog: the file the user
+        // kept there, or empty when there was no picture or the user threw it away.
+        std::function<QString(const QString& path)> snapshot;
     };
 
     EditCardDialog(const CardRecord& card, const QString& title, std::optional<OwnCard> own,

@@ -31,16 +31,19 @@ CardRecord ownCard(const Settings& settings) {
     return CardRecord::fromBytes(g.ownCard.data(), g.ownCard.size());
 }
 
+QString takeCardPicture(VideoWindowPair& video, bool remote, const QString& path) {
+    return QFile::decodeName(video.takeCardPicture(remote, fileName(path)).c_str());
+}
+
 }  // namespace
 
 AddressBookCommands::AddressBookCommands(Services services) : services_(std::move(services)) {
     VideoWindowPair& video = services_.video;
     windows_ = std::make_unique<AddressBookWindows>(AddressBookWindows::Services{
         services_.files, services_.strings, fileName(services_.folders.addressBookFile()),
-        EditCardDialog::Services{services_.folders.businessCardsDir(),
-                                 [&video](const QString& path) {
-                                     return video.saveCardPicture(true, fileName(path));
-                                 }}});
+        EditCardDialog::Services{
+            services_.folders.businessCardsDir(),
+            [&video](const QString& path) { return takeCardPicture(video, true, path); }}});
     services_.call.addListener(this);
 }
 
@@ -109,7 +112,7 @@ void AddressBookCommands::editOwnCard() {
                                 services_.call.connection().state() == ConnectionState::Connected},
         EditCardDialog::Services{
             services_.folders.businessCardsDir(),
-            [&video](const QString& path) { return video.saveCardPicture(false, fileName(path)); }},
+            [&video](const QString& path) { return takeCardPicture(video, false, path); }},
         &services_.frame);
     const int result = dialog.exec();
     if (result != QDialog::Accepted && result != EditCardDialog::kSendNowResult)

@@ -83,7 +83,9 @@ struct Book {
     PosixFileStore files;
     std::string path = (dir.path() + "/AddressBook.krl").toStdString();
     AddressBookWindows windows{
-        {files, StringTable::builtIn(), path, {dir.path(), [](const QString&) { return false; }}}};
+        {files, StringTable::builtIn(), path, {dir.path(), [](const QString&) {
+                                                   return QString();
+                                               }}}};
 
     Book() {
         AddressBook book = AddressBook::withDefaultFolder();
@@ -158,11 +160,12 @@ TEST(AddressBookWindows, FolderNamesMustNotBeEmpty) {
 TEST(AddressBookWindows, ASnapshotIsNamedAfterTheCardInsideTheCardFolder) {
     QTemporaryDir dir;
     QStringList written;
+    bool keep = true;  // the Snapshot dialog's answer
     EditCardDialog::Services services{dir.path(), [&](const QString& path) {
                                           QImage image(8, 6, QImage::Format_RGB32);
                                           image.fill(Qt::yellow);
                                           written << path;
-                                          return image.save(path, "BMP");
+                                          return keep && image.save(path, "BMP") ? path : QString();
                                       }};
     CardRecord peer = card("../../etc/Ann", "555");
     EditCardDialog dialog(peer, QStringLiteral("Edit Address Book"), std::nullopt, services,
@@ -172,6 +175,11 @@ TEST(AddressBookWindows, ASnapshotIsNamedAfterTheCardInsideTheCardFolder) {
     ASSERT_EQ(written.size(), 2);
     EXPECT_EQ(written[0], dir.path() + QStringLiteral("/Ann.bmp"));
     EXPECT_EQ(written[1], dir.path() + QStringLiteral("/Ann1.bmp"));
+    // A snapshot thrown away in the Snapshot dialog leaves the card's picture as it was.
+    keep = false;
+    dialog.takeSnapshot();
+    EXPECT_EQ(dialog.card().picturePath(), written[1].toStdString());
+    keep = true;
     // Without a name: snapshot0, snapshot1, ...
     dialog.findChild<QLineEdit*>(QStringLiteral("id353"))->clear();
     dialog.takeSnapshot();

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -461,6 +462,33 @@ TEST_F(WindowPair, CtrlTTakesTheSnapshotOfTheFocusedVideoWindow) {
     press(windows.localWindow());
     EXPECT_EQ(shownOver, windows.localWindow());
     EXPECT_EQ(pictures(), 1);
+}
+
+// A card picture from the card editor goes through the Snapshot dialog too: kept under the
+// name the card gave it, or thrown away with nothing left behind.
+TEST_F(WindowPair, ACardPictureIsKeptOrThrownAwayInTheSnapshotDialog) {
+    const std::string cards = (home.path() + QStringLiteral("/cards")).toStdString();
+    std::filesystem::create_directories(cards);
+    videoCommand();
+    windows.idle();
+    // No picture received: the reason is shown and nothing is written.
+    int told = 0;
+    whenShown<MessageDialog>([&told](MessageDialog& d) {
+        told = d.definition().id;
+        d.close();
+    });
+    EXPECT_EQ(windows.takeCardPicture(true, cards + "/Ann.bmp"), "");
+    QTRY_COMPARE_WITH_TIMEOUT(told, 4230, kWaitMs);
+
+    whenShown<SnapshotDialog>([](SnapshotDialog& d) { static_cast<QDialog&>(d).reject(); });
+    EXPECT_EQ(windows.takeCardPicture(false, cards + "/Bob.bmp"), "");
+    EXPECT_TRUE(std::filesystem::is_empty(cards));
+
+    whenShown<SnapshotDialog>([](SnapshotDialog& d) { static_cast<QDialog&>(d).accept(); });
+    EXPECT_EQ(windows.takeCardPicture(false, cards + "/Bob.bmp"), cards + "/Bob.bmp");
+    EXPECT_EQ(
+        QImage(QString::fromStdString(cards + "/Bob.bmp")).size(),
+        QSize(windows.manager()->localPicture().width, windows.manager()->localPicture().height));
 }
 
 TEST(HoldAnimationClip, AClipLargerThanTheMemoryBudgetKeepsOnlyWhatFits) {

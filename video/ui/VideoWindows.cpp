@@ -1,6 +1,7 @@
 #include "video/ui/VideoWindows.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFileDialog>
 #include <QKeySequence>
 #include <QWidget>
@@ -220,39 +221,34 @@ void VideoWindows::toggleRecording() {
 }
 
 QString VideoWindows::takeSnapshot(bool remote) {
-    const bool have = remote ? manager_->remoteOpen() : manager_->localCapturing();
-    const Picture& picture = remote ? manager_->remotePicture() : manager_->localPicture();
-    if (!have || picture.empty()) {
-        showError(remote ? kNothingReceived : kNoLocalCapture);
-        return {};
-    }
     std::string folder = video_.snapshotDir.empty()
                              ? (std::filesystem::path(homeDir_) / "Snapshots").string()
                              : video_.snapshotDir;
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    std::string path = SnapshotFile::nextFreeName(folder);
+    return snapshotTo(remote, SnapshotFile::nextFreeName(folder),
+                      remote ? static_cast<QWidget*>(remote_) : local_);
+}
+
+std::string VideoWindows::takeCardPicture(bool remote, const std::string& path) {
+    // Over the card editor, which is the modal window open now.
+    QWidget* parent = QApplication::activeModalWidget();
+    return snapshotTo(remote, path, parent != nullptr ? parent : owner_).toStdString();
+}
+
+QString VideoWindows::snapshotTo(bool remote, const std::string& path, QWidget* parent) {
+    const bool have = remote ? manager_->remoteOpen() : manager_->localCapturing();
+    const Picture& picture = remote ? manager_->remotePicture() : manager_->localPicture();
+    if (!have || picture.empty()) {
+        showError(remote ? kNothingReceived : kNoLocalCapture);
+        return {};
+    }
     if (path.empty() || !BmpFile::write(path, picture))
         return {};
     // The shutter as the snapshot opens; silent without the file or a sound server.
     shutter_.playFile(
         QString::fromStdString((std::filesystem::path(homeDir_) / "vi_shutter.wav").string()));
-    return SnapshotDialog::run(remote ? static_cast<QWidget*>(remote_) : local_,
-                               QString::fromStdString(path));
-}
-
-bool VideoWindows::saveCardPicture(bool remote, const std::string& path) {
-    const bool have = remote ? manager_->remoteOpen() : manager_->localCapturing();
-    const Picture& picture = remote ? manager_->remotePicture() : manager_->localPicture();
-    if (!have || picture.empty()) {
-        showError(remote ? kNothingReceived : kNoLocalCapture);
-        return false;
-    }
-    if (!BmpFile::write(path, picture))
-        return false;
-    shutter_.playFile(
-        QString::fromStdString((std::filesystem::path(homeDir_) / "vi_shutter.wav").string()));
-    return true;
+    return SnapshotDialog::run(parent, QString::fromStdString(path));
 }
 
 std::vector<CommandId> VideoWindows::commands() const {

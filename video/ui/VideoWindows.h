@@ -52,7 +52,7 @@ public:
     void videoCommand(CommandId command) override;
     std::vector<std::string> cameraNames() override { return sources_.driverNames(); }
     bool capturing() const override;
-    bool saveCardPicture(bool remote, const std::string& path) override;
+    std::string takeCardPicture(bool remote, const std::string& path) override;
 
     // The Connection Statistics dialog's figures (name, phone and line speed come from the
     // main frame) and the dialog itself.
@@ -76,6 +76,9 @@ private:
     void toggleRecording();
     void applyOptions();
     void showError(int id);
+    // The local or remote picture written to path, the shutter, then the Snapshot dialog over
+    // parent; the kept file or empty.
+    QString snapshotTo(bool remote, const std::string& path, QWidget* parent);
     bool connected() const;
 
     QWidget* owner_;
