@@ -85,7 +85,9 @@ void FileSender::stop(StopCause cause) {
 TransferStatus FileSender::status() {
     TransferStatus s;
     s.state = active() ? static_cast<int>(SendState::ReadyForBlock) : static_cast<int>(state_);
-    s.kind = kind_;
+    // An idle sender holds no file: the kind of the last one (a card picture, which the file
+    // queue must not touch) would keep the queue from starting its next file.
+    s.kind = state_ == SendState::Idle ? kOrdinaryFile : kind_;
     s.path = path_;
     if (active()) {
         s.size = length_ == 0 ? 1 : length_;

@@ -26,9 +26,12 @@ namespace fs = std::filesystem;
 namespace {
 
 // No video on connect: live video takes the line and the card picture would crawl behind it (a
-// known limit of how the two share the line, not what this test is about).
+// known limit of how the two share the line, not what this test is about). Received files are
+// recorded, not opened.
 ProgramSide cardSide(const fs::path& root, const std::string& name) {
-    ProgramSide side(root, name, {"Video\\AutoSend=@ByteArray(\\0\\0)"});
+    ProgramSide side(root, name,
+                     {"Video\\AutoSend=@ByteArray(\\0\\0)",
+                      "Tonebay\\Flags=@ByteArray(\\x1\\x1\\0\\x1\\0\\0\\x1\\x1)"});
     fs::create_directories(side.dir / "home" / "data");
     return side;
 }
@@ -180,6 +183,33 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
         EXPECT_EQ(load.book.entry(*zoe).details, krl::utf8ToCp1252("Café owner"));
         EXPECT_EQ(load.book.entry(*zoe).picturePath(), picture.string());
     }
+    // Send Now while a file is on its way: the card goes at once, the picture waits in the
+    // transfer queue behind the file and then comes as a card picture, into the card folder.
+    fs::remove(picture);
+    const fs::path big = b.dir / "big.bin";
+    std::ofstream(big, std::ios::binary) << std::string(48 * 1024, 'x');
+    ASSERT_EQ(b.ask("transfer drop\t" + big.string()), "ok");
+    ASSERT_TRUE(waitUntil([&] {
+        return b.ask("transfer sending").find("big.bin") != std::string::npos;
+    })) << b.ask("transfer sending")
+        << " / " << b.ask("queued") << " / " << b.ask("modal");
+    ASSERT_EQ(b.ask("command 32840"), "ok");
+    ASSERT_TRUE(b.modalIs("Dialog211")) << b.ask("modal");
+    EXPECT_EQ(b.ask("click 3"), "ok");
+    EXPECT_TRUE(waitUntil([&] { return b.ask("modal").empty(); }));
+    EXPECT_EQ(b.ask("queued"), big.string() + "\t" + (b.dir / "zoe.bmp").string());
+    EXPECT_EQ(b.ask("transfer grab window " + screenshot("e2e-card-picture-queued")), "ok");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            std::error_code ec;
+            return fs::file_size(picture, ec) == fs::file_size(b.dir / "zoe.bmp");
+        },
+        2 * kProgramWaitMs))
+        << b.ask("queued");
+    EXPECT_EQ(fs::file_size(a.dir / "home" / "Receive" / "big.bin"), 48 * 1024u);
+    EXPECT_EQ(b.ask("queued"), "");
+    EXPECT_EQ(a.ask("remotepicture"), "1");
+
     // Exit asks first during a call; the other side is told the call ended.
     EXPECT_EQ(a.ask("quit"), "ok");
     ASSERT_TRUE(waitUntil([&] { return a.ask("messages") == "5180"; })) << a.ask("messages");

@@ -261,6 +261,12 @@ TEST_F(FileTransferTest, CardPicturesAndClipboardPackagesKeepTheirKind) {
     EXPECT_EQ(readFile(cards / "me.bmp"), data);
     EXPECT_FALSE(fs::exists(in / "me.bmp"));
     EXPECT_EQ(receiver().status().kind, kCardPicture);
+    EXPECT_EQ(sender().status().kind, kCardPicture);
+    // Once its end is taken, the sender holds no file and so no kind: the file queue, which
+    // leaves card pictures alone, starts its next file.
+    sender().control(SendControl::Acknowledge);
+    EXPECT_EQ(sender().status().state, static_cast<int>(SendState::Idle));
+    EXPECT_EQ(sender().status().kind, kOrdinaryFile);
 
     receiver().control(ReceiveControl::Arm, in.string());
     ASSERT_EQ(send(file("Text.clp", {'h', 'i'}), 1), SendState::Done);
