@@ -59,6 +59,30 @@ std::vector<Package> packagesOf(const QMimeData& data) {
     return out;
 }
 
+enum class Kind { Text, Picture };
+
+// Whether a clipboard format holds text or a picture (every form of one stands for the same
+// data: "text/plain;charset=utf-8" beside "text/plain", "image/png" beside Qt's own image).
+bool holds(const QString& format, Kind kind) {
+    return kind == Kind::Text ? format.startsWith(QLatin1String("text/plain"))
+                              : format.startsWith(QLatin1String("image/")) ||
+                                    format == QLatin1String("application/x-qt-image");
+}
+
+// Copies every format of old into `into` except those of the kind being restored. An image is
+// kept as an image (its bytes would be empty), and the X selection's own targets ("TARGETS",
+// "TIMESTAMP"), which are no data, are left out.
+void keepOthers(const QMimeData& old, Kind restored, QMimeData& into) {
+    for (const QString& f : old.formats()) {
+        if (holds(f, restored) || !f.contains(QLatin1Char('/')))
+            continue;
+        if (f == QLatin1String("application/x-qt-image"))
+            into.setImageData(old.imageData());
+        else
+            into.setData(f, old.data(f));
+    }
+}
+
 // Writes the whole file; 0 or the errno.
 int writeFile(const std::string& path, const std::string& bytes) {
     errno = 0;
@@ -139,12 +163,11 @@ bool ClipboardPackager::restore(QClipboard& clipboard, const std::string& path, 
     const QByteArray bytes = file.readAll();
     const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 
-    // What the clipboard holds already stays beside the restored format.
+    // What the clipboard holds already stays beside the restored format, but not the text or
+    // picture it replaces: a reader is served an older one's own forms before the received one.
     auto mime = std::make_unique<QMimeData>();
-    if (const QMimeData* old = clipboard.mimeData()) {
-        for (const QString& f : old->formats())
-            mime->setData(f, old->data(f));
-    }
+    if (const QMimeData* old = clipboard.mimeData())
+        keepOthers(*old, text ? Kind::Text : Kind::Picture, *mime);
     if (text) {
         const std::optional<std::string> utf8 = textFromPackage(view);
         if (!utf8)

@@ -1,13 +1,17 @@
 // Two real copies of the program on an X server, joined by a linesim cable: one listens, the
 // other dials with the serial cable script; the call is made, ended with Ctrl+D and Yes, and
 // both listen again. A third start with file names hands them to the running copy and ends.
+// Chat and the clipboard between two copies on displays of their own.
 // Run under xvfb-run (see CMakeLists.txt); windows are saved as pictures in the build tree.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <QImage>
 #include <filesystem>
+#include <fstream>
 
 #include "ProgramSide.h"
+#include "XServer.h"
 #include "fakes/TempFolder.h"
 #include "support/LineSim.h"
 
@@ -136,16 +140,23 @@ TEST(ProgramCall, FirstStartWizardLeadsToACall) {
     EXPECT_NE(caller.waitForExit(kProgramWaitMs), -1) << b.describe();
 }
 
-// Two copies in a call chat both ways: the first line opens the other side's window, each side
-// shows its own lines in grey and the other's in red, markup stays characters, and the capture
-// file holds the header and every line.
-TEST(ProgramCall, ChatBothWaysWithCapture) {
+// Two copies in a call, each on a display of its own as on two computers. They chat both ways:
+// the first line opens the other side's window, each side shows its own lines in grey and the
+// other's in red, markup stays characters, and the capture file holds the header and every
+// line. Text copied on one side is on the other's clipboard after Send Clipboard Contents, and
+// a picture copied there comes back the other way and joins that text.
+TEST(ProgramCall, ChatAndClipboardBetweenTwoComputers) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
     const krl::test::TempFolder home;
     const fs::path& root = home.path();
     LineSim cable;
     ASSERT_TRUE(cable.ok()) << cable.error();
-    ProgramSide a(root, "a"), b(root, "b");
+    const krl::test::XServer secondDisplay;
+    ASSERT_TRUE(secondDisplay.ok()) << secondDisplay.error();
+    // No video on connect: the packages would crawl behind it.
+    const std::vector<std::string> noVideo{"Video\\AutoSend=@ByteArray(\\0\\0)"};
+    ProgramSide a(root, "a", noVideo), b(root, "b", noVideo);
+    a.env["DISPLAY"] = secondDisplay.display();
     ProgramProcess listener(
         KRL_PROGRAM, {"--port", cable.pathA(), "--modem", "SerialCable.mdm", "--splash-ms", "300"},
         a.env);
@@ -178,6 +189,34 @@ TEST(ProgramCall, ChatBothWaysWithCapture) {
     EXPECT_EQ(text.rfind("Chatting with : ??? on ", 0), 0u) << text;
     EXPECT_NE(text.find("\r\n>> Hello <b>there</b>\r\n<< Caf\xc3\xa9 ok\r\n"), std::string::npos)
         << text;
+
+    // Text copied on b by another program arrives on a's clipboard.
+    const std::string copied = "Copied on b: Caf\xc3\xa9";
+    std::ofstream(root / "copied.txt") << copied;
+    ASSERT_TRUE(b.setClipboard("UTF8_STRING", root / "copied.txt"));
+    EXPECT_EQ(b.ask("transfer clipboard"), "ok");
+    EXPECT_TRUE(waitUntil([&] { return a.clipboard("UTF8_STRING") == copied; }))
+        << a.clipboard("UTF8_STRING") << "\n"
+        << a.describe();
+
+    // A picture copied on a arrives on b's clipboard pixel for pixel, beside b's text.
+    QImage picture(64, 48, QImage::Format_RGB888);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x * 4, y * 5, (x / 8 + y / 8) % 2 ? 255 : 0));
+    ASSERT_TRUE(picture.save(QString::fromStdString((root / "copied.png").string())));
+    ASSERT_TRUE(a.setClipboard("image/png", root / "copied.png"));
+    EXPECT_EQ(a.ask("transfer clipboard"), "ok");
+    QImage arrived;
+    EXPECT_TRUE(waitUntil([&] {
+        const std::string png = b.clipboard("image/png");
+        return arrived.loadFromData(reinterpret_cast<const uchar*>(png.data()),
+                                    static_cast<int>(png.size()));
+    })) << b.describe();
+    EXPECT_EQ(arrived.convertToFormat(QImage::Format_RGB888), picture);
+    arrived.save(QString::fromStdString(screenshot("e2e-clipboard-picture")));
+    EXPECT_EQ(b.clipboard("UTF8_STRING"), copied);
+    EXPECT_EQ(b.ask("transfer grab window " + screenshot("e2e-clipboard-transfer")), "ok");
 
     EXPECT_EQ(b.ask("chat close"), "ok");
     EXPECT_TRUE(waitUntil([&] { return b.ask("chat window") == "0"; }));

@@ -1,5 +1,6 @@
 #include "ProgramSide.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -47,6 +48,42 @@ bool ProgramSide::showsMessage(const std::string& id) const {
 
 bool ProgramSide::modalIs(const std::string& name, int ms) const {
     return waitUntil([&] { return ask("modal") == name; }, ms);
+}
+
+namespace {
+
+// A word for the shell, in single quotes.
+std::string quoted(const std::string& word) {
+    std::string out = "'";
+    for (char c : word)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+}  // namespace
+
+std::string ProgramSide::xclip(const std::string& arguments) const {
+    const auto own = env.find("DISPLAY");
+    const char* run = std::getenv("DISPLAY");
+    const std::string display = own != env.end() ? own->second : run ? run : "";
+    return "DISPLAY=" + quoted(display) + " timeout 30 xclip -selection clipboard " + arguments;
+}
+
+bool ProgramSide::setClipboard(const std::string& type, const fs::path& file) const {
+    return std::system((xclip("-t " + quoted(type) + " -i " + quoted(file.string())) +
+                        " </dev/null >/dev/null 2>&1")
+                           .c_str()) == 0 &&
+           waitUntil([&] { return clipboard("TARGETS").find(type) != std::string::npos; });
+}
+
+std::string ProgramSide::clipboard(const std::string& type) const {
+    const fs::path out = dir / "clipboard.out";
+    fs::remove(out);
+    if (std::system((xclip("-o -t " + quoted(type)) + " >" + quoted(out.string()) +
+                     " 2>/dev/null </dev/null")
+                        .c_str()) != 0)
+        return {};
+    return fileContents(out);
 }
 
 std::string ProgramSide::describe() const {

@@ -33,9 +33,19 @@ struct ProgramSide {
     bool showsMessage(const std::string& id) const;
     // Waits for the modal window with this name (empty: for none).
     bool modalIs(const std::string& name, int ms = kProgramWaitMs) const;
+    // The clipboard of the copy's display as another program sees it, through xclip. Sets it
+    // to the file's bytes under the type (xclip serves them until another program takes the
+    // clipboard or the display ends); false when xclip failed.
+    bool setClipboard(const std::string& type, const std::filesystem::path& file) const;
+    // What the clipboard gives under the type (empty when nothing or no owner answers).
+    std::string clipboard(const std::string& type) const;
     // The copy's state for a failure message: its status, open messages, modal window
     // and visible windows.
     std::string describe() const;
+
+private:
+    // The shell command that runs xclip on the copy's display.
+    std::string xclip(const std::string& arguments) const;
 };
 
 }  // namespace krl::test

@@ -1,5 +1,6 @@
 // The clipboard packaged and put back on the offscreen platform's clipboard: each send in a
-// folder of its own, text and pictures restored beside what the clipboard already holds.
+// folder of its own, text and pictures restored beside what the clipboard already holds, in
+// place of the picture or text it held.
 #include <gtest/gtest.h>
 
 #include <QClipboard>
@@ -84,16 +85,26 @@ TEST(ClipboardPackager, ReceivedPackagesJoinWhatTheClipboardHolds) {
     data.setImageData(picture());
     ASSERT_EQ(s.packager.send(&data), 2);
 
+    // The clipboard held another program's picture and text under the forms X programs offer
+    // them (and the selection's own targets), besides a format of its own.
     QClipboard& clipboard = *QGuiApplication::clipboard();
     auto* before = new QMimeData;
     before->setData(QStringLiteral("application/x-kept"), "kept");
+    before->setData(QStringLiteral("image/png"), "an older picture");
+    before->setData(QStringLiteral("text/plain;charset=utf-8"), "older text");
+    before->setData(QStringLiteral("TARGETS"), "atoms");
     clipboard.setMimeData(before);
-    EXPECT_TRUE(ClipboardPackager::restore(clipboard, s.queue[0].path, 1));
+    // The picture first: the text restored after it keeps it.
     EXPECT_TRUE(ClipboardPackager::restore(clipboard, s.queue[1].path, 2));
+    EXPECT_TRUE(ClipboardPackager::restore(clipboard, s.queue[0].path, 1));
     const QMimeData* now = clipboard.mimeData();
     EXPECT_EQ(now->text(), QString::fromUtf8("Caf\xc3\xa9 <b>x</b>"));
     EXPECT_EQ(qvariant_cast<QImage>(now->imageData()).convertToFormat(QImage::Format_RGB888),
               picture());
+    // What the older picture and text were offered under would be served before the received
+    // ones: they are gone. The rest stays.
+    EXPECT_EQ(now->formats(),
+              QStringList({"application/x-kept", "application/x-qt-image", "text/plain"}));
     EXPECT_EQ(now->data(QStringLiteral("application/x-kept")), QByteArray("kept"));
 
     // A picture package that is not one, a format not restored here, a file not there.
