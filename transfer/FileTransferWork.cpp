@@ -274,6 +274,7 @@ void FileTransferWork::finishReceive(const TransferStatus& status) {
     const std::string path = status.path;
     if (status.kind == kOrdinaryFile) {
         appendHistory(TransferSide::Receiving, {path, host_.typeName(path), party_, {}});
+        host_.fileArrived(path, party_);
         switch (settings_.launchMode) {
             case LaunchMode::Launch:
                 host_.launch(path);

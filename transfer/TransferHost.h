@@ -19,6 +19,9 @@ public:
     virtual void launch(const std::string& path) = 0;
     // A received clipboard package goes back onto the clipboard.
     virtual void restoreClipboard(const std::string& path, int format) = 0;
+    // An ordinary file arrived whole, from the party named (UTF-8, empty when unknown); the
+    // desktop may be told.
+    virtual void fileArrived(const std::string& /*path*/, const std::string& /*party*/) {}
     virtual void removeFile(const std::string& path) = 0;
     // The desktop's name for the file's type ("PNG image").
     virtual std::string typeName(const std::string& path) = 0;

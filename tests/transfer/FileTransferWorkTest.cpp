@@ -17,7 +17,7 @@ using test::RecordingPresenter;
 // The window and the program around the transfer, recorded.
 struct RecordingHost : TransferHost, TransferView {
     int dials = 0, disconnects = 0, cardsSent = 0;
-    std::vector<std::string> launched, removed, clipboard;
+    std::vector<std::string> launched, removed, clipboard, arrived;
     std::vector<SideProgress> sending, receiving;
     int clears[2] = {0, 0};
 
@@ -26,6 +26,9 @@ struct RecordingHost : TransferHost, TransferView {
     void sendOwnCard() override { ++cardsSent; }
     void launch(const std::string& path) override { launched.push_back(path); }
     void restoreClipboard(const std::string& path, int) override { clipboard.push_back(path); }
+    void fileArrived(const std::string& path, const std::string& party) override {
+        arrived.push_back(path + " from " + party);
+    }
     void removeFile(const std::string& path) override { removed.push_back(path); }
     std::string typeName(const std::string& path) override { return "type of " + path; }
     std::string historyDate(bool longDate) override { return longDate ? "long date" : "date"; }
@@ -272,9 +275,20 @@ TEST(FileTransferWork, RecordsAndLaunchesAReceivedFileAsTheLaunchModeSays) {
         EXPECT_EQ(t.history(TransferSide::Receiving),
                   (std::vector<HistoryEntry>{
                       {path, "type of " + path, "Zoë, CEO  /etc/passwd,x,y,z", "date"}}));
+        EXPECT_EQ(t.host.arrived,
+                  std::vector<std::string>{path + " from Zoë; CEO\r\n/etc/passwd;x;y;z"});
         EXPECT_EQ(t.sides.receive.state, static_cast<int>(ReceiveState::Ready));
         EXPECT_EQ(t.host.clears[1], 1);
     }
+
+    // A clipboard package goes onto the clipboard: no history line, no launch, no notice.
+    Transfer t;
+    t.sides.setReceive(ReceiveState::Complete, "/r/Text.clp", 1);
+    t.step();
+    EXPECT_EQ(t.host.clipboard, std::vector<std::string>{"/r/Text.clp"});
+    EXPECT_TRUE(t.history(TransferSide::Receiving).empty());
+    EXPECT_TRUE(t.host.launched.empty());
+    EXPECT_TRUE(t.host.arrived.empty());
 }
 
 // A refused write of the history and then the queue (a full disk, a read-only or failing disk,

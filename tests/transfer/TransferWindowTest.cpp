@@ -13,6 +13,7 @@
 #include "transfer/ui/CFileExistsDialog.h"
 #include "transfer/ui/CFileListCtrl.h"
 #include "transfer/ui/CFileTransfer.h"
+#include "transfer/ui/QtTransferHost.h"
 #include "transfer/ui/TransferHistoryDialog.h"
 #include "transfer/ui/TransferPane.h"
 
@@ -147,4 +148,35 @@ TEST(TransferHistoryDialog, ClearRemovesOnlyTheClearedLines) {
 }
 
 }  // namespace
+// A file that arrived while nobody looks at the transfer is told to the desktop: its name and
+// the sender's, as characters, never markup.
+TEST(QtTransferHost, TellsTheDesktopOfAFileThatArrivedUnwatched) {
+    struct Row {
+        bool watched;
+        std::string party;
+        QString body;  // empty: no notice
+    } rows[] = {
+        {false, "Jos\xc3\xa9 <b>", QString::fromUtf8("a&amp;b.txt from Jos\xc3\xa9 &lt;b&gt;")},
+        {false, "", QStringLiteral("a&amp;b.txt")},
+        {true, "Ann", QString()},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::pair<QString, QString>> notices;
+        QtTransferHost host(
+            {{},
+             {},
+             {},
+             [&](const QString& s, const QString& b) { notices.emplace_back(s, b); },
+             [&] { return row.watched; }});
+        host.fileArrived("/home/ann/Downloads/Kestrelcall/a&b.txt", row.party);
+        if (row.body.isEmpty()) {
+            EXPECT_TRUE(notices.empty());
+            continue;
+        }
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices[0].first, QStringLiteral("File received"));
+        EXPECT_EQ(notices[0].second, row.body);
+    }
+}
+
 }  // namespace krl

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMimeDatabase>
@@ -19,6 +20,16 @@ void QtTransferHost::launch(const std::string& path) {
 
 void QtTransferHost::restoreClipboard(const std::string& path, int format) {
     ClipboardPackager::restore(*QGuiApplication::clipboard(), path, format);
+}
+
+void QtTransferHost::fileArrived(const std::string& path, const std::string& party) {
+    if (!commands_.notify || (commands_.watched && commands_.watched()))
+        return;
+    QString body = QFileInfo(QString::fromStdString(path)).fileName();
+    if (!party.empty())
+        body += QStringLiteral(" from ") + QString::fromStdString(party);
+    // Escaped: a notification service may read markup in the body.
+    commands_.notify(QStringLiteral("File received"), body.toHtmlEscaped());
 }
 
 void QtTransferHost::removeFile(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <functional>
 
 #include "transfer/TransferHost.h"
@@ -14,6 +15,11 @@ public:
         std::function<void()> dial;
         std::function<void()> disconnect;
         std::function<void()> sendOwnCard;
+        // A desktop notification (summary, body).
+        std::function<void(const QString&, const QString&)> notify;
+        // Whether the user is looking at the transfer (its window shown and active): then no
+        // notification is needed.
+        std::function<bool()> watched;
     };
 
     explicit QtTransferHost(Commands commands) : commands_(std::move(commands)) {}
@@ -23,6 +29,7 @@ public:
     void sendOwnCard() override { run(commands_.sendOwnCard); }
     void launch(const std::string& path) override;
     void restoreClipboard(const std::string& path, int format) override;
+    void fileArrived(const std::string& path, const std::string& party) override;
     void removeFile(const std::string& path) override;
     std::string typeName(const std::string& path) override;
     std::string historyDate(bool longDate) override;

@@ -7,6 +7,7 @@
 #include "base/Cp1252.h"
 #include "connection/Connection.h"
 #include "platform/qt/ClipboardPackager.h"
+#include "platform/qt/DesktopNotifier.h"
 #include "resources/CommandId.h"
 #include "settings/Settings.h"
 #include "transfer/ui/CFileTransfer.h"
@@ -24,7 +25,15 @@ TransferFeature::TransferFeature(Services s)
       sides_(s.connection),
       host_(QtTransferHost::Commands{[this] { run_(static_cast<int>(CommandId::Dial)); },
                                      [this] { run_(static_cast<int>(CommandId::Disconnect)); },
-                                     [this] { run_(static_cast<int>(CommandId::SendOwnCard)); }}),
+                                     [this] { run_(static_cast<int>(CommandId::SendOwnCard)); },
+                                     [](const QString& summary, const QString& body) {
+                                         DesktopNotifier().notify(summary, body);
+                                     },
+                                     [this] {
+                                         return window_ && window_->isVisible() &&
+                                                !window_->isMinimized() &&
+                                                window_->isActiveWindow();
+                                     }}),
       existsQuestion_([this]() -> QWidget* {
           return window_ ? static_cast<QWidget*>(window_.data()) : frame_;
       }) {
