@@ -4,8 +4,8 @@
 #include <ctime>
 
 #include "connection/DialingWindow.h"
+#include "connection/IncomingCall.h"
 #include "connection/ModemCommand.h"
-#include "connection/RingSound.h"
 
 namespace krl {
 namespace {
@@ -552,8 +552,13 @@ void Connection::connectCommandSending() {
 }
 
 void Connection::ringHeard() {
-    if (ringSound_)
-        ringSound_->playRing();
+    if (incoming_)
+        incoming_->ringHeard();
+}
+
+void Connection::answering() {
+    if (incoming_)
+        incoming_->answering();
 }
 
 }  // namespace krl

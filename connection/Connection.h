@@ -17,7 +17,7 @@
 namespace krl {
 
 class DialingWindow;
-class RingSound;
+class IncomingCall;
 
 // Why dial() did not start a call.
 enum class DialRefusal {
@@ -66,7 +66,7 @@ public:
 
     // Optional collaborators; null is allowed for each.
     void setDialingWindow(DialingWindow* window) { dialingWindow_ = window; }
-    void setRingSound(RingSound* sound) { ringSound_ = sound; }
+    void setIncomingCall(IncomingCall* incoming) { incoming_ = incoming; }
     void setWallClock(const WallClock* clock) { wallClock_ = clock ? clock : &systemClock_; }
     // Called when the user gave up opening the port (answer Ok: show the port settings and try
     // again; Cancel: leave it), and with Cancel when the modem file cannot be read.
@@ -131,6 +131,7 @@ private:
     void scriptDisconnected() override;
     void connectCommandSending() override;
     void ringHeard() override;
+    void answering() override;
 
     // False when the modem file was refused (message shown, nothing started).
     bool startScript();
@@ -157,7 +158,7 @@ private:
     const WallClock* wallClock_ = &systemClock_;
     DialingWindow* dialingWindow_ = nullptr;
     bool dialingWindowOpen_ = false;
-    RingSound* ringSound_ = nullptr;
+    IncomingCall* incoming_ = nullptr;
     std::function<void(MessageAnswer)> onPortAbandoned_;
     std::function<void()> onListeningStopped_;
 

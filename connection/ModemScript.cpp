@@ -407,6 +407,7 @@ void ModemScript::onAnswerPrompt(MessageAnswer answer) {
 
 void ModemScript::answerCall() {
     host_.scriptLog("@Answer Connect Command");
+    host_.answering();
     startPhase(ScriptPhase::Connect, 10);
     runCommands();
 }

@@ -61,6 +61,8 @@ public:
     virtual void connectCommandSending() {}
     // A ring text arrived and the play-rings setting is on.
     virtual void ringHeard() {}
+    // The rings are counted (and answering, if asked, agreed): the answering commands start.
+    virtual void answering() {}
 };
 
 // Runs the commands of a modem description file: general, initialisation, then dialling or

@@ -61,10 +61,6 @@ bool FrameLogic::setupIncomplete(const CommsSettings& comms, const VideoSettings
     return comms.portName.empty() || comms.modemName.empty() || video.driver.empty();
 }
 
-bool FrameLogic::answeredWhileListening(ConnectionState before, ConnectionState now) {
-    return before == ConnectionState::Listening && now == ConnectionState::Connected;
-}
-
 ExitStep FrameLogic::exitStep(DisplayState state) {
     switch (state) {
         case DisplayState::NotConnected:

@@ -67,9 +67,6 @@ public:
     static ExitStep exitStep(DisplayState state);
     // The setup wizard runs at start while the port, the modem or the camera is unset.
     static bool setupIncomplete(const CommsSettings& comms, const VideoSettings& video);
-    // A call that was being listened for has been answered: the frame may be hidden or on
-    // another desktop, so the desktop is told.
-    static bool answeredWhileListening(ConnectionState before, ConnectionState now);
     // The question hang-up with confirmation asks, when it asks one.
     static std::optional<int> hangUpQuestion(DisplayState state, bool exiting);
     // The throttle: while connected every pass pumps; otherwise at most once per 100 ms.

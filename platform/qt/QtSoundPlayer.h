@@ -5,8 +5,6 @@
 #include <QUrl>
 #include <memory>
 
-#include "connection/RingSound.h"
-
 class QSoundEffect;
 
 namespace krl {
@@ -14,14 +12,14 @@ namespace krl {
 // Plays the program's wave files asynchronously: the ring while a call comes in (from the ring
 // file) and any other file named at the call (the page sound). A missing file or a machine
 // without sound plays nothing.
-class QtSoundPlayer : public QObject, public RingSound {
+class QtSoundPlayer : public QObject {
     Q_OBJECT
 
 public:
     explicit QtSoundPlayer(QString ringFile, QObject* parent = nullptr);
     ~QtSoundPlayer() override;
 
-    void playRing() override;
+    void playRing();
     void playFile(const QString& path);
 
 private:

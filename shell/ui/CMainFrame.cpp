@@ -101,7 +101,7 @@ CMainFrame::CMainFrame(FrameServices services,
 
     Connection& connection = call_.connection();
     connection.setDialingWindow(&dialing_);
-    connection.setRingSound(&sound_);
+    connection.setIncomingCall(&incoming_);
     call_.addListener(this);
     call_.addListener(&shortcut_);
     updateStatusLine();
@@ -112,7 +112,7 @@ CMainFrame::~CMainFrame() {
     call_.removeListener(&shortcut_);
     call_.removeListener(this);
     call_.connection().setDialingWindow(nullptr);
-    call_.connection().setRingSound(nullptr);
+    call_.connection().setIncomingCall(nullptr);
     call_.setVideoPair(nullptr);
 }
 
@@ -201,11 +201,7 @@ void CMainFrame::openLog() {
 
 // --- what the call controller tells -------------------------------------------------------
 
-void CMainFrame::callStateChanged(ConnectionState state) {
-    if (FrameLogic::answeredWhileListening(lastCallState_, state))
-        notifier_.notify(QStringLiteral("Kestrelcall"),
-                         QStringLiteral("A call is being answered."));
-    lastCallState_ = state;
+void CMainFrame::callStateChanged(ConnectionState) {
     updateStatusLine();
     updateButtons();
 }

@@ -15,6 +15,7 @@
 #include "shell/CallListener.h"
 #include "shell/CommandTable.h"
 #include "shell/FrameCommandState.h"
+#include "shell/ui/IncomingCallAlert.h"
 #include "shell/ui/SendToShortcut.h"
 #include "video/VideoWindowPair.h"
 
@@ -135,7 +136,7 @@ private:
     QtDialingWindow dialing_;
     QtSoundPlayer sound_;
     DesktopNotifier notifier_;
-    ConnectionState lastCallState_ = ConnectionState::NotConnected;
+    IncomingCallAlert incoming_{sound_, notifier_};
     SendToShortcut shortcut_;
 
     bool mayClose_ = false;

@@ -9,8 +9,8 @@
 #include "connection/CallLog.h"
 #include "connection/Connection.h"
 #include "connection/DialingWindow.h"
+#include "connection/IncomingCall.h"
 #include "connection/ModemCommand.h"
-#include "connection/RingSound.h"
 #include "fakes/FakeSerialDevice.h"
 #include "fakes/ManualClock.h"
 #include "fakes/RecordingPresenter.h"
@@ -48,10 +48,12 @@ public:
     void close() override { calls.push_back("close"); }
 };
 
-class CountingRing : public RingSound {
+class CountingIncomingCall : public IncomingCall {
 public:
     int rings = 0;
-    void playRing() override { ++rings; }
+    int answers = 0;
+    void ringHeard() override { ++rings; }
+    void answering() override { ++answers; }
 };
 
 // One connection on a scripted Hayes modem.
@@ -65,7 +67,7 @@ protected:
         settings.ringsCount = 2;
         conn.applySettings(settings);
         conn.setDialingWindow(&window);
-        conn.setRingSound(&ring);
+        conn.setIncomingCall(&incoming);
         conn.setWallClock(&wall);
         conn.setListeningStoppedHandler([this] { listeningStopped = true; });
         logPath = (logFolder / "connection.log").string();
@@ -103,7 +105,7 @@ protected:
     CommsSettings settings;
     FixedWallClock wall;
     RecordingWindow window;
-    CountingRing ring;
+    CountingIncomingCall incoming;
     Connection conn{factory, clock, StringTable::builtIn(), presenter};
     TempFolder logFolder;
     std::string logPath;
@@ -200,11 +202,14 @@ TEST_F(ModemCall, ListenAnswersAfterTheRingsAndToggling) {
     modem.ring();
     pumpFor(3000);
     EXPECT_EQ(conn.state(), ConnectionState::Listening);
+    EXPECT_EQ(incoming.answers, 0);
     modem.ring();
     auto results = pumpFor(1000);
     EXPECT_EQ(results, std::vector<PumpResult>{PumpResult::CallMade});
     EXPECT_EQ(conn.state(), ConnectionState::Connected);
-    EXPECT_EQ(ring.rings, 2);
+    // Each ring is heard; the user is told once, when the answering commands start.
+    EXPECT_EQ(incoming.rings, 2);
+    EXPECT_EQ(incoming.answers, 1);
 
     conn.hangUp();
     pumpFor(3000);
@@ -226,6 +231,8 @@ TEST_F(ModemCall, DeclinedCallHangsUpAndStopsListening) {
     pumpFor(500);
     EXPECT_EQ(presenter.ids(), std::vector<int>{5170});
     EXPECT_NE(conn.state(), ConnectionState::Connected);
+    EXPECT_EQ(incoming.rings, 1);
+    EXPECT_EQ(incoming.answers, 0);  // a declined call is not told as answered
     EXPECT_TRUE(listeningStopped);
     pumpFor(3000);
     EXPECT_EQ(conn.state(), ConnectionState::NotConnected);

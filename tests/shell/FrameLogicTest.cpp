@@ -70,11 +70,6 @@ TEST(FrameLogic, WizardRunsWhilePortModemOrCameraIsUnsetAndTheDesktopHearsOfAnAn
         EXPECT_TRUE(FrameLogic::setupIncomplete(comms, video)) << kept;
         *unset = kept;
     }
-    EXPECT_TRUE(
-        FrameLogic::answeredWhileListening(ConnectionState::Listening, ConnectionState::Connected));
-    // A call this side made is no news to its user.
-    EXPECT_FALSE(
-        FrameLogic::answeredWhileListening(ConnectionState::Dialling, ConnectionState::Connected));
 }
 
 TEST(FrameLogic, ExitWalksDownToNotConnected) {
