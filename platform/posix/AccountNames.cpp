@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <vector>
 
 namespace krl {
@@ -15,8 +16,29 @@ std::string accountFullName() {
     if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
         !found->pw_gecos)
         return {};
-    std::string gecos = found->pw_gecos;
-    return gecos.substr(0, gecos.find(','));
+    return fullNameFromGecos(found->pw_gecos, found->pw_name ? found->pw_name : "");
+}
+
+std::string fullNameFromGecos(std::string_view gecos, std::string_view login) {
+    gecos = gecos.substr(0, gecos.find(','));
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!gecos.empty() && blank(gecos.front()))
+        gecos.remove_prefix(1);
+    while (!gecos.empty() && blank(gecos.back()))
+        gecos.remove_suffix(1);
+    std::string name;
+    for (char c : gecos) {
+        if (c != '&') {
+            name += c;
+            continue;
+        }
+        std::string capitalised(login);
+        if (!capitalised.empty())
+            capitalised[0] =
+                static_cast<char>(std::toupper(static_cast<unsigned char>(capitalised[0])));
+        name += capitalised;
+    }
+    return name;
 }
 
 }  // namespace krl

@@ -35,7 +35,8 @@ SettingsCommands::SettingsCommands(Settings& settings, VideoWindowPair& video,
     : settings_(settings), video_(video), onVideoChanged_(std::move(onVideoChanged)) {}
 
 bool SettingsCommands::runSetupWizard(QWidget* owner) {
-    // No machine-wide installation record here: the company is not known.
+    // A Linux account records no company (the password database's comment field holds the name,
+    // room and phones only), so the card's details start blank.
     SetupWizardLogic logic(settings_.get<CommsSettings>(), settings_.get<VideoSettings>(),
                            settings_.get<GeneralSettings>(), accountFullName(), "");
     CSetupWizard wizard(std::move(logic),
