@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QVariant>
@@ -190,6 +191,27 @@ numbersDialedBytes(const std::vector<std::string>& list) {
     return out;
 }
 
+// Every line the store writes ends with a line break and is blank, a [group] or a key=value:
+// anything else was cut short or written by something other than a settings file.
+bool looksDamaged(const QByteArray& bytes) {
+    if (bytes.isEmpty())
+        return false;
+    if (!bytes.endsWith('\n') || bytes.contains('\0'))
+        return true;
+    for (const QByteArray& raw : bytes.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        const bool fits = line.isEmpty() || line.startsWith(';') || line.startsWith('#') ||
+                          (line.startsWith('[') && line.endsWith(']')) || line.contains('=');
+        if (!fits)
+            return true;
+    }
+    return false;
+}
+
+Message fileMessage(int id, const QString& path) {
+    return Message{id, MessageKind::Error, path.toStdString(), std::nullopt};
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore(const QString& iniPath, FrameMetrics metrics)
@@ -199,8 +221,57 @@ QString SettingsStore::fileName() const {
     return path_;
 }
 
+std::optional<Message> SettingsStore::examine() {
+    const QFileInfo info(path_);
+    if (!info.exists() && !info.isSymLink())
+        return std::nullopt;
+    // A FIFO is never opened: it would hold the one thread until something wrote to it.
+    QFile file(path_);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        leftAlone_ = true;
+        return fileMessage(kSettingsUnreadableMessage, path_);
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        leftAlone_ = true;
+        return fileMessage(kSettingsUnreadableMessage, path_);
+    }
+    constexpr auto kWriteBits =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if (!info.isWritable() || (info.permissions() & kWriteBits) == 0) {
+        readOnly_ = true;
+        return fileMessage(kSettingsReadOnlyMessage, path_);
+    }
+    if (!looksDamaged(bytes) && open()->status() != QSettings::FormatError)
+        return std::nullopt;
+    // Kept before anything replaces it; a copy left by an earlier start counts when it holds
+    // the same bytes, and one holding others is never written over.
+    const QString kept = path_ + QLatin1String(kDamagedSuffix);
+    QFile copy(kept);
+    if (copy.exists()) {
+        if (!copy.open(QIODevice::ReadOnly) || copy.readAll() != bytes) {
+            leftAlone_ = true;
+            return fileMessage(kSettingsUnreadableMessage, path_);
+        }
+    } else if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+               copy.write(bytes) != bytes.size() || !copy.flush()) {
+        copy.close();
+        QFile::remove(kept);
+        leftAlone_ = true;
+        return fileMessage(kSettingsUnreadableMessage, path_);
+    }
+    return fileMessage(kSettingsDamagedMessage, path_);
+}
+
+bool SettingsStore::mayWrite() const {
+    return !leftAlone_ && !readOnly_;
+}
+
 std::unique_ptr<QSettings> SettingsStore::open() const {
-    auto settings = std::make_unique<QSettings>(path_, QSettings::IniFormat);
+    // A file that could not be read is not opened again: an object over no file gives the
+    // defaults.
+    auto settings =
+        std::make_unique<QSettings>(leftAlone_ ? QString() : path_, QSettings::IniFormat);
     // Never write the file in place: a crash mid-write must leave the old file whole.
     settings->setAtomicSyncRequired(true);
     return settings;
@@ -237,6 +308,8 @@ GeneralSettings SettingsStore::loadGeneral(const std::string& defaultHome) const
 }
 
 bool SettingsStore::storeGeneral(const GeneralSettings& g) {
+    if (!mayWrite())
+        return false;
     auto settings = open();
     {
         GroupWriter key(*settings, subkey("General"));
@@ -259,6 +332,8 @@ PlacementRecord SettingsStore::loadPlacement() const {
 }
 
 bool SettingsStore::storePlacement(const PlacementRecord& placement) {
+    if (!mayWrite())
+        return false;
     auto settings = open();
     {
         GroupWriter key(*settings, subkey("General"));
@@ -322,6 +397,8 @@ CommsSettings SettingsStore::loadComms(const std::string& generalHome) const {
 }
 
 bool SettingsStore::storeComms(const CommsSettings& c) {
+    if (!mayWrite())
+        return false;
     auto settings = open();
     {
         GroupWriter key(*settings, subkey("Comms"));
@@ -371,6 +448,8 @@ TonebaySettings SettingsStore::loadTonebay(const std::string& generalHome) const
 }
 
 bool SettingsStore::storeTonebay(const TonebaySettings& t) {
+    if (!mayWrite())
+        return false;
     auto settings = open();
     {
         GroupWriter key(*settings, subkey("Tonebay"));
@@ -392,6 +471,8 @@ TransferWindowRecord SettingsStore::loadTransferWindow() const {
 }
 
 bool SettingsStore::storeTransferWindow(const TransferWindowRecord& record) {
+    if (!mayWrite())
+        return false;
     auto settings = open();
     {
         GroupWriter key(*settings, subkey("Tonebay"));
@@ -429,6 +510,8 @@ VideoSettings SettingsStore::loadVideo(const std::string& generalHome) const {
 }
 
 bool SettingsStore::storeVideo(const VideoSettings& v) {
+    if (!mayWrite())
+        return false;
     auto settings = open();
     {
         GroupWriter key(*settings, subkey("Video"));

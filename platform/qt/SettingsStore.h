@@ -2,9 +2,11 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/FrameMetrics.h"
+#include "base/MessagePresenter.h"
 #include "connection/CommsSettings.h"
 #include "settings/GeneralSettings.h"
 #include "shell/PlacementRecord.h"
@@ -16,6 +18,10 @@ class QSettings;
 
 namespace krl {
 
+inline constexpr int kSettingsUnreadableMessage = 4270;  // "The settings file (%s) cannot be read."
+inline constexpr int kSettingsDamagedMessage = 4280;     // "The settings file (%s) is damaged."
+inline constexpr int kSettingsReadOnlyMessage = 4290;    // "... is read-only."
+
 // The program's persistent settings: one INI file standing in for the registry key
 // software\Brightmar\Kestrelcall\1.000.0, with a group for the key and one for each of its
 // subkeys General, Comms, Tonebay and Video. Byte records are stored as byte arrays of their
@@ -25,8 +31,8 @@ namespace krl {
 // the wrong type or size counts as missing. A few defaults depend on whether the block's key
 // exists at all (TimeSlice, BaudeRate). Stores write every value of the block and replace the
 // file as a whole (written beside it, then renamed), so a crash never leaves it half-written.
-// A store that cannot write returns false and leaves the previous file as it was; nothing is
-// reported to the user.
+// A store that cannot write returns false and leaves the previous file as it was; what the user
+// is told comes from examine(), once, at start.
 class SettingsStore {
 public:
     // The group that stands for the registry key.
@@ -36,6 +42,21 @@ public:
     // decoration sizes the default window rectangles derive from.
     explicit SettingsStore(const QString& iniPath, FrameMetrics metrics = {});
     QString fileName() const;
+
+    // Looks at the file as it stands, before the first load, and tells what the user must know:
+    // - kSettingsUnreadableMessage, it cannot be read (no permission, or a folder or FIFO in its
+    // place): the store
+    //   leaves it alone from then on; loads give the defaults and stores fail;
+    // - kSettingsDamagedMessage, it is damaged (cut mid-line, or lines no settings file holds): its
+    // bytes are kept
+    //   beside it under kDamagedSuffix, then it is read as far as it goes and replaced by the
+    //   next store (the unreadable message instead when the copy cannot be made);
+    // - kSettingsReadOnlyMessage, it is read-only (no write permission bit, which counts for root
+    // too): loads read
+    //   it and stores fail;
+    // and nothing for a usable or missing file.
+    std::optional<Message> examine();
+    static constexpr const char* kDamagedSuffix = ".damaged";
 
     // defaultHome: the home folder to use when none is stored.
     GeneralSettings loadGeneral(const std::string& defaultHome) const;
@@ -76,9 +97,12 @@ private:
     // seen once must not colour the result of the next operation.
     std::unique_ptr<QSettings> open() const;
     static bool commit(QSettings& settings);
+    bool mayWrite() const;
 
     QString path_;
     FrameMetrics metrics_;
+    bool leftAlone_ = false;  // the file could not be read: never opened again
+    bool readOnly_ = false;
 };
 
 }  // namespace krl

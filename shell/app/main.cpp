@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
 
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     krl::SettingsStore store(krl::HomeFolders::settingsFile(env));
+    const std::optional<krl::Message> settingsFileMessage = store.examine();
     const krl::GeneralSettings stored =
         store.loadGeneral(krl::HomeFolders::resolveHome(env).toStdString());
     const QString home =
@@ -157,6 +158,9 @@ int main(int argc, char** argv) {
         });
     }
     phone.initInstance();
+    // Told once the window is up; the program goes on with what it could read.
+    if (settingsFileMessage)
+        messages.show(*settingsFileMessage, {});
     // Other programs drive file transfer through the session bus.
     krl::ControlBridge control(transfer, call, commands, settings);
     control.start();

@@ -303,18 +303,6 @@ TEST_F(SettingsStoreTest, AStoreThatCannotWriteFailsAndKeepsTheOldFile) {
     blocker.close();
     SettingsStore blocked(dir.filePath("blocked/Kestrelcall.ini"));
     EXPECT_FALSE(blocked.storeGeneral(blocked.loadGeneral(kHome)));
-
-    // A damaged file is read as far as it goes and replaced by the next store.
-    QDir().mkpath(dir.filePath("Brightmar"));
-    QFile damaged(iniPath());
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("[software\n\x01\x02=\xff\xfe\n[x");
-    damaged.close();
-    auto general = store.loadGeneral(kHome);
-    EXPECT_EQ(general.timeSlice, 100u);
-    general.timeSlice = 250;
-    EXPECT_TRUE(store.storeGeneral(general));
-    EXPECT_EQ(store.loadGeneral(kHome).timeSlice, 250u);
 }
 
 TEST_F(SettingsStoreTest, MachineValuesFallBackToABlank) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <QString>
 #include <cerrno>
 #include <functional>
 #include <string>
@@ -8,6 +10,7 @@
 #include "addressbook/AddressBookFile.h"
 #include "fakes/TempFolder.h"
 #include "platform/posix/PosixFileStore.h"
+#include "platform/qt/SettingsStore.h"
 #include "transfer/SendQueueFile.h"
 #include "transfer/TransferHistoryFile.h"
 
@@ -15,7 +18,8 @@ namespace krl {
 namespace {
 
 // The program's stored files, each through its own reader and writer over real files: how
-// many records a load gives, and the errno of adding one record.
+// many records a load gives, and the errno of adding one record. The settings file's records
+// are values set away from their defaults; the program examines it before every use.
 struct StoreFamily {
     std::string name;
     std::string goodBytes;    // two records
@@ -23,6 +27,30 @@ struct StoreFamily {
     std::function<std::size_t(FileStore&, const std::string&)> loadCount;
     std::function<int(FileStore&, const std::string&)> addOne;
 };
+
+const std::string kHome = "/home/u";
+
+SettingsStore examinedSettings(const std::string& path) {
+    SettingsStore store(QString::fromStdString(path));
+    store.examine();
+    return store;
+}
+
+std::size_t commsRecords(const CommsSettings& comms) {
+    return (comms.modemName == "Hayes") + (comms.xPos == 77) + (comms.outsideLinePrefix == "9");
+}
+
+// The file the store writes with two values set: ModemName early in it, x_pos last.
+std::string settingsBytes() {
+    test::TempFolder scratch;
+    const std::string path = (scratch / "s.ini").string();
+    SettingsStore store(QString::fromStdString(path));
+    CommsSettings comms = store.loadComms(kHome);
+    comms.modemName = "Hayes";
+    comms.xPos = 77;
+    store.storeComms(comms);
+    return test::readText(path);
+}
 
 std::vector<StoreFamily> families() {
     const std::string card1 =
@@ -59,6 +87,16 @@ std::vector<StoreFamily> families() {
              card.name = Cp1252Text(std::string("Cy"));
              book.addEntry(0, card);
              return file.save(book).error;
+         }},
+        {"settings", settingsBytes(), settingsBytes().find("x_pos") + 2,
+         [](FileStore&, const std::string& p) {
+             return commsRecords(examinedSettings(p).loadComms(kHome));
+         },
+         [](FileStore&, const std::string& p) {
+             SettingsStore store = examinedSettings(p);
+             CommsSettings comms = store.loadComms(kHome);
+             comms.outsideLinePrefix = "9";
+             return store.storeComms(comms) ? 0 : EACCES;
          }},
     };
 }
@@ -118,6 +156,53 @@ TEST(StoredFileFaults, AnAddressBookThatCannotBeReadIsReportedNotShownEmpty) {
     const std::string path = home.sub("AddressBook.krl").string();
     EXPECT_EQ(AddressBookFile(files, path).load().message, kInvalidAddressBookMessage);
     EXPECT_EQ(AddressBookFile(files, (home / "none").string()).load().message, 0);
+}
+
+// The settings file is examined at start: what the user is told names the file, a damaged one
+// is kept as it was beside it before the next store replaces it, and a file that cannot be
+// read or written is the same after a store. Without write bits a file is read-only for root
+// too, who can still read it.
+TEST(StoredFileFaults, ASettingsFileThatCannotBeUsedIsToldByNameAndKept) {
+    using namespace std::string_literals;
+    const std::string good = settingsBytes();
+    const bool root = ::geteuid() == 0;
+    struct Case {
+        std::string name;
+        std::string bytes;
+        mode_t mode;
+        int message;
+    };
+    for (const Case& c : {
+             Case{"usable", good, 0644, 0},
+             Case{"cut mid-line", good.substr(0, good.size() - 3), 0644, kSettingsDamagedMessage},
+             Case{"garbage", "\x7f"s + "ELF\2\1\1\0\0\0=\n"s, 0644, kSettingsDamagedMessage},
+             Case{"read-only", good, 0444, kSettingsReadOnlyMessage},
+             Case{"no permission", good, 0000,
+                  root ? kSettingsReadOnlyMessage : kSettingsUnreadableMessage},
+         }) {
+        SCOPED_TRACE(c.name);
+        test::TempFolder home;
+        const std::string path = (home / "Kestrelcall.ini").string();
+        test::writeText(path, c.bytes);
+        ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+        SettingsStore store(QString::fromStdString(path));
+        const std::optional<Message> told = store.examine();
+        EXPECT_EQ(told ? told->id : 0, c.message);
+        EXPECT_EQ(told ? *told->text : path, path);
+        CommsSettings comms = store.loadComms(kHome);
+        comms.outsideLinePrefix = "9";
+        const bool stored = store.storeComms(comms);
+        ::chmod(path.c_str(), 0644);
+        EXPECT_EQ(stored, c.message == 0 || c.message == kSettingsDamagedMessage);
+        if (c.message == kSettingsDamagedMessage) {
+            EXPECT_EQ(test::readText(path + SettingsStore::kDamagedSuffix), c.bytes);
+        }
+        if (!stored) {
+            EXPECT_EQ(test::readText(path), c.bytes);
+        } else {
+            EXPECT_EQ(examinedSettings(path).loadComms(kHome).outsideLinePrefix, "9");
+        }
+    }
 }
 
 }  // namespace
