@@ -1,6 +1,7 @@
 // The settings file as the program finds it on disk, whatever is in it: every block loads
 // within its rules (the defaults where a value is missing, damaged or of the wrong size), and
-// what loaded can be stored and loads again the same.
+// what loaded can be stored and loads again the same; the file the store writes is never judged
+// damaged.
 #include <unistd.h>
 
 #include <QString>
@@ -56,7 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
+    // A regular file the fuzzer may write is usable or damaged, never unreadable or read-only.
     krl::SettingsStore store(QString::fromStdString(path.string()));
+    const std::optional<krl::Message> told = store.examine();
+    require(!told || told->id == krl::kSettingsDamagedMessage);
     const Loaded l = loadAll(store);
     require(l.general.timeSlice != 0 && l.comms.timeSlice != 0 && l.tonebay.timeSlice != 0);
     require(!l.tonebay.recDir.empty() && l.tonebay.recDir.back() == '/');
@@ -73,6 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             back.comms.baudRate == l.comms.baudRate && back.tonebay.recDir == l.tonebay.recDir &&
             back.video.localVideo.toBytes() == l.video.localVideo.toBytes() &&
             back.general.ownCard == l.general.ownCard);
+    // What the store writes is never taken for a damaged file.
+    require(!krl::SettingsStore(QString::fromStdString(again.string())).examine());
+    fs::remove(path.string() + krl::SettingsStore::kDamagedSuffix);
     fs::remove(path);
     fs::remove(again);
     return 0;
