@@ -108,7 +108,11 @@ void CallController::idleStep() {
     PumpGuard::Scope scope(guard_);
     if (!scope.entered())
         return;
-    if (videoPair_)
+    // Video frames and file blocks each go out only while the line holds little, so whichever
+    // steps first at a drained line takes it: the two take turns at going first (video always
+    // first let a line-bound picture keep every file block waiting for the whole call).
+    videoFirst_ = !videoFirst_;
+    if (videoPair_ && videoFirst_)
         videoPair_->idle();
     const std::uint64_t now = ticks_.nowMs();
     if (FrameLogic::pumpDue(connection_.displayState(), now, lastPumpMs_)) {

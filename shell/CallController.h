@@ -162,6 +162,7 @@ private:
     CardPictureQueue* pictureQueue_ = nullptr;
     bool started_ = false;
     bool exiting_ = false;
+    bool videoFirst_ = false;  // whether this idle step lets video at the line before files
     bool listenPosted_ = false;
     bool questionOpen_ = false;
     bool modemDialogOpen_ = false;
