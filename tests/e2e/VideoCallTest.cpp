@@ -1,8 +1,9 @@
 // Two real copies of the program on an X server, joined by a linesim cable at 115200 baud,
 // with two-way video from the built-in test pattern: A offers, B is asked (message 5120) and
-// accepts, then B sends too; A picks a smaller picture in the Video Format dialog; pause,
-// resume and hold on both sides (the held window plays the hold clip); the statistics dialog
-// shows sane rates. Windows are saved as pictures in the build tree for a person to look at.
+// accepts, then B sends too, and a file A sends meanwhile shares the line with the pictures; A
+// picks a smaller picture in the Video Format dialog; pause, resume and hold on both sides (the
+// held window plays the hold clip); the statistics dialog shows sane rates. Windows are saved
+// as pictures in the build tree for a person to look at.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -114,6 +115,17 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
     EXPECT_EQ(a.video("grab remote " + screenshot("video-a-remote")), "ok");
     EXPECT_EQ(b.video("grab local " + screenshot("video-b-local")), "ok");
     EXPECT_EQ(b.video("grab remote " + screenshot("video-b-remote")), "ok");
+
+    // A file dropped while the pictures fill the line both ways shares it with them and
+    // arrives whole, with the pictures still moving.
+    const fs::path sent = root / "during-video.bin";
+    krl::test::writeFile(sent, krl::test::randomBytes(20000, 7));
+    ASSERT_EQ(a.ask("transfer drop\t" + sent.string()), "ok");
+    const fs::path arrived = b.dir / "home/Receive/during-video.bin";
+    EXPECT_TRUE(waitUntil(
+        [&] { return krl::test::fileContents(arrived) == krl::test::fileContents(sent); }, 60000))
+        << a.ask("transfer sending") << " / " << a.video("state");
+    ASSERT_TRUE(b.receivesMore()) << b.video("state");
 
     // A asks its camera for a smaller picture through the settings sheet's Format... button:
     // B's picture of A follows the record A sends.
