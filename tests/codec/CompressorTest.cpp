@@ -438,6 +438,16 @@ TEST(CompressorPieces, UnchangedFrameSendsNothingAndThresholdZeroSendsKeyFrames)
     EXPECT_EQ(pieces[0].bytes[3] & 1, 1);
 }
 
+// Feeds the first n bytes of out, piece by piece (length in bytes 1-2 of each), to e.
+void expandPieces(VCExpandInstance* e, std::vector<uint8_t>& out, uint32_t n,
+                  std::vector<uint8_t>& picture) {
+    for (uint32_t at = 0; at + 11 <= n;) {
+        const uint32_t len = (out[at + 1] << 8) | out[at + 2];
+        VCExpandBuffer(e, len, out.data() + at, picture.data());
+        at += len;
+    }
+}
+
 TEST(CompressorPieces, DroppedPiecesDoNotCountAsSent) {
     VCCompressInstance* c = VCCompressOpen();
     const auto h = bitmapHeader(176, 144, 24);
@@ -458,30 +468,16 @@ TEST(CompressorPieces, DroppedPiecesDoNotCountAsSent) {
         // Only about 700 bytes fit: later pieces of big frames are dropped.
         const uint32_t n = VCCompressBuffer(c, f == 0 ? 1 : 0, 0, frame.data(), out.data(), 700);
         ASSERT_LE(n, 700u);
-        for (uint32_t at = 0; at + 11 <= n;) {
-            const uint32_t len = (out[at + 1] << 8) | out[at + 2];
-            VCExpandBuffer(e, len, out.data() + at, picture.data());
-            at += len;
-        }
+        expandPieces(e, out, n, picture);
     }
     // The unsent blocks stay selected, so with room again the pictures converge: after a few
     // unlimited frames of the same input the receiver holds the input everywhere.
     const auto still = codectest::syntheticFrame(176, 144, 11);
     for (int f = 0; f < 3; ++f) {
-        const uint32_t n = VCCompressBuffer(c, 0, 0, still.data(), out.data(), 0);
-        for (uint32_t at = 0; at + 11 <= n;) {
-            const uint32_t len = (out[at + 1] << 8) | out[at + 2];
-            VCExpandBuffer(e, len, out.data() + at, picture.data());
-            at += len;
-        }
+        expandPieces(e, out, VCCompressBuffer(c, 0, 0, still.data(), out.data(), 0), picture);
     }
     VCExpandSetNextAllChanged(e);
-    const uint32_t n = VCCompressBuffer(c, 1, 0, still.data(), out.data(), 0);
-    for (uint32_t at = 0; at + 11 <= n;) {
-        const uint32_t len = (out[at + 1] << 8) | out[at + 2];
-        VCExpandBuffer(full, len, out.data() + at, reference.data());
-        at += len;
-    }
+    expandPieces(full, out, VCCompressBuffer(c, 1, 0, still.data(), out.data(), 0), reference);
     EXPECT_GT(codectest::psnr(picture.data(), reference.data(), picture.size()), 30.0);
     VCExpandClose(full);
     VCExpandClose(e);
