@@ -491,34 +491,35 @@ TEST_F(KrlcliTest, PulledCableEndsBothEndsWithTheReasonAndTheNextDeviceTakesACal
 // is told, the partial file removed. The ports run at the cable's rate, as on a real cable: a
 // pseudo-terminal cannot say what it still holds, so the last words are timed by the port rate.
 TEST_F(KrlcliTest, InterruptedEitherEndStopsTheTransferAndTellsThePeer) {
-    startCable({.baud = 38400, .seed = 13, .durationSeconds = 600});
     const fs::path big = file("big.bin", 200000, 14);
-    {
-        Krlcli listener(listenArgs({"--baud", "38400"}), root / "listen1");
-        Krlcli sender({"--baud", "38400", "send", cable->pathA(), big.string()}, root / "send1");
+    struct Case {
+        bool listenerInterrupted;
+        int signal;
+        std::vector<std::string> peerHears;
+    };
+    const Case cases[] = {
+        {true, SIGTERM, {"[Acknowledgment 5010]"}},
+        {false, SIGINT, {"[Acknowledgment 5000]", "the peer disconnected"}},
+    };
+    unsigned seed = 13;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.listenerInterrupted ? "listener interrupted" : "sender interrupted");
+        // A fresh cable each time: the last call's last words may still be on the old one.
+        startCable({.baud = 38400, .seed = seed++, .durationSeconds = 600});
+        const std::string n = std::to_string(seed);
+        Krlcli listener(listenArgs({"--baud", "38400"}), root / ("listen" + n));
+        Krlcli sender({"--baud", "38400", "send", cable->pathA(), big.string()},
+                      root / ("send" + n));
         ASSERT_TRUE(growsTo(root / "in" / "big.bin", 20000))
             << sender.errors() << listener.errors();
-        listener.signal(SIGTERM);
-        EXPECT_EQ(listener.wait(20), 128 + SIGTERM) << listener.errors();
-        EXPECT_EQ(sender.wait(20), 1) << sender.errors();
-        EXPECT_NE(listener.errors().find("big.bin: stopped, krlcli is closing"), std::string::npos);
-        EXPECT_NE(sender.errors().find("[Acknowledgment 5010]"), std::string::npos);
-        EXPECT_FALSE(fs::exists(root / "in" / "big.bin"));
-        EXPECT_TRUE(partsIn(root / "in").empty());
-    }
-    // A fresh cable: the first call's last words may still be on the old one.
-    startCable({.baud = 38400, .seed = 14, .durationSeconds = 600});
-    {
-        Krlcli listener(listenArgs({"--baud", "38400"}), root / "listen2");
-        Krlcli sender({"--baud", "38400", "send", cable->pathA(), big.string()}, root / "send2");
-        ASSERT_TRUE(growsTo(root / "in" / "big.bin", 20000))
-            << sender.errors() << listener.errors();
-        sender.signal(SIGINT);
-        EXPECT_EQ(sender.wait(20), 128 + SIGINT) << sender.errors();
-        EXPECT_EQ(listener.wait(20), 1) << listener.errors();
-        EXPECT_NE(sender.errors().find("big.bin: stopped, krlcli is closing"), std::string::npos);
-        EXPECT_NE(listener.errors().find("[Acknowledgment 5000]"), std::string::npos);
-        EXPECT_NE(listener.errors().find("the peer disconnected"), std::string::npos);
+        Krlcli& closing = c.listenerInterrupted ? listener : sender;
+        Krlcli& peer = c.listenerInterrupted ? sender : listener;
+        closing.signal(c.signal);
+        EXPECT_EQ(closing.wait(20), 128 + c.signal) << closing.errors();
+        EXPECT_EQ(peer.wait(20), 1) << peer.errors();
+        EXPECT_NE(closing.errors().find("big.bin: stopped, krlcli is closing"), std::string::npos);
+        for (const std::string& said : c.peerHears)
+            EXPECT_NE(peer.errors().find(said), std::string::npos) << peer.errors();
         EXPECT_FALSE(fs::exists(root / "in" / "big.bin"));
         EXPECT_TRUE(partsIn(root / "in").empty());
     }
