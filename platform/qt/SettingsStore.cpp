@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <optional>
 #include <set>
+#include <type_traits>
 
 namespace krl {
 
@@ -212,6 +213,142 @@ Message fileMessage(int id, const QString& path) {
     return Message{id, MessageKind::Error, path.toStdString(), std::nullopt};
 }
 
+// One record's values as a table that a single loader and a single storer walk, so a value is
+// named once and read and written with the same key. A text is taken when present and non-empty
+// (shortened to maxBytes when that is given); a number is handed to its setter, which keeps its
+// default for a value out of range; a flag is a two-byte value, any bit set meaning on.
+template <class Record>
+struct TextField {
+    const char* key;
+    std::size_t maxBytes;
+    std::string Record::*member;
+};
+
+template <class Record>
+struct DwordField {
+    const char* key;
+    std::uint32_t (*get)(const Record&);
+    void (*set)(Record&, std::uint32_t);
+};
+
+template <class Record>
+struct Bool2Field {
+    const char* key;
+    bool Record::*member;
+};
+
+template <class Record>
+struct FieldTable {
+    std::initializer_list<TextField<Record>> texts;
+    std::initializer_list<DwordField<Record>> dwords;
+    std::initializer_list<Bool2Field<Record>> flags = {};
+};
+
+template <class Record>
+void loadFields(const GroupReader& key, const FieldTable<Record>& table, Record& r) {
+    for (const auto& f : table.texts)
+        if (auto v = key.text(f.key, f.maxBytes))
+            r.*f.member = *v;
+    for (const auto& f : table.dwords)
+        if (auto v = key.dword(f.key))
+            f.set(r, *v);
+    for (const auto& f : table.flags)
+        r.*f.member = readBool2(key, f.key, r.*f.member);
+}
+
+template <class Record>
+void storeFields(GroupWriter& key, const FieldTable<Record>& table, const Record& r) {
+    for (const auto& f : table.texts)
+        key.text(f.key, r.*f.member);
+    for (const auto& f : table.dwords)
+        key.dword(f.key, f.get(r));
+    for (const auto& f : table.flags)
+        key.bytes(f.key, bool2(r.*f.member));
+}
+
+// A plain number or flag member: stored as it is, any stored value taken.
+template <class Record, class T, T Record::*member>
+constexpr DwordField<Record> plain(const char* key) {
+    return {key, [](const Record& r) { return static_cast<std::uint32_t>(r.*member); },
+            [](Record& r, std::uint32_t v) {
+                if constexpr (std::is_same_v<T, bool>)
+                    r.*member = v != 0;
+                else
+                    r.*member = static_cast<T>(v);
+            }};
+}
+
+const FieldTable<GeneralSettings> kGeneralFields{
+    {{"HomeDir", 0, &GeneralSettings::homeDir}},
+    {plain<GeneralSettings, std::uint32_t, &GeneralSettings::commandTimeOut>("CommandTimeOut")},
+};
+
+const FieldTable<CommsSettings> kCommsFields{
+    {
+        {"HomeDir", 0, &CommsSettings::homeDir},
+        {"ModemName", 63, &CommsSettings::modemName},
+        {"ModemFile", 0, &CommsSettings::modemFile},
+        {"PortName", 63, &CommsSettings::portName},
+        {"Outsidelineprefix", 19, &CommsSettings::outsideLinePrefix},
+    },
+    {
+        plain<CommsSettings, std::uint32_t, &CommsSettings::commandTimeOut>("CommandTimeOut"),
+        {"FileInActive", [](const CommsSettings& c) { return c.fileInActive; },
+         [](CommsSettings& c, std::uint32_t v) {
+             c.fileInActive = std::min(v, CommsSettings::kMaxFileInActive);
+         }},
+        // A missing value keeps the default too: the 56700 it once gave is no port speed (and
+        // a port that takes any rate would open at it). A rate of 0 would hang the line up
+        // rather than open it.
+        {"BaudeRate", [](const CommsSettings& c) { return c.baudRate; },
+         [](CommsSettings& c, std::uint32_t v) {
+             if (v != 0)
+                 c.baudRate = v;
+         }},
+        {"StopBits", [](const CommsSettings& c) { return std::uint32_t(c.stopBits); },
+         [](CommsSettings& c, std::uint32_t v) {
+             if (v <= 2)
+                 c.stopBits = static_cast<StopBits>(v);
+         }},
+        {"Parity", [](const CommsSettings& c) { return std::uint32_t(c.parity); },
+         [](CommsSettings& c, std::uint32_t v) {
+             if (v <= 4)
+                 c.parity = static_cast<Parity>(v);
+         }},
+        {"ByteSize", [](const CommsSettings& c) { return std::uint32_t(c.byteSize); },
+         [](CommsSettings& c, std::uint32_t v) {
+             if (v >= 5 && v <= 8)
+                 c.byteSize = static_cast<std::uint8_t>(v);
+         }},
+        {"RingsCount", [](const CommsSettings& c) { return c.ringsCount; },
+         [](CommsSettings& c, std::uint32_t v) {
+             c.ringsCount = std::clamp(v, CommsSettings::kMinRings, CommsSettings::kMaxRings);
+         }},
+        plain<CommsSettings, bool, &CommsSettings::promptBeforeAnswer>("PromptBeforeAnswer"),
+        plain<CommsSettings, bool, &CommsSettings::alwaysListen>("AlwaysListen"),
+        plain<CommsSettings, bool, &CommsSettings::speakerOff>("SpeakerOff"),
+        plain<CommsSettings, bool, &CommsSettings::playRings>("PlayRings"),
+        plain<CommsSettings, std::int32_t, &CommsSettings::xPos>("x_pos"),
+        plain<CommsSettings, std::int32_t, &CommsSettings::yPos>("y_pos"),
+    },
+};
+
+const FieldTable<TonebaySettings> kTonebayFields{
+    {{"HomeDir", 0, &TonebaySettings::homeDir}},
+    {plain<TonebaySettings, std::uint32_t, &TonebaySettings::commandTimeOut>("CommandTimeOut")},
+};
+
+const FieldTable<VideoSettings> kVideoFields{
+    {{"Driver", 255, &VideoSettings::driver}},
+    {},
+    {
+        {"AutoSend", &VideoSettings::autoSend},
+        {"PromptWhenReceive", &VideoSettings::promptWhenReceive},
+        {"ShowVideoWhenRun", &VideoSettings::showVideoWhenRun},
+        {"RemoteAlwaysOnTop", &VideoSettings::remoteAlwaysOnTop},
+    },
+};
+
 }  // namespace
 
 SettingsStore::SettingsStore(const QString& iniPath, FrameMetrics metrics)
@@ -294,10 +431,7 @@ GeneralSettings SettingsStore::loadGeneral(const std::string& defaultHome) const
                                 GeneralSettings::kTimeSliceWhenValueMissing);
     if (!key.exists())
         return g;
-    if (auto home = key.text("HomeDir"))
-        g.homeDir = *home;
-    if (auto v = key.dword("CommandTimeOut"))
-        g.commandTimeOut = *v;
+    loadFields(key, kGeneralFields, g);
     if (auto flags = key.bytes("Flags", 5, GeneralSettings::kFlagsBytes))
         g.flagsFromBytes(data(*flags), size(*flags));
     if (auto card = key.bytes("Busniss Card", GeneralSettings::kOwnCardBytes))
@@ -313,9 +447,8 @@ bool SettingsStore::storeGeneral(const GeneralSettings& g) {
     auto settings = open();
     {
         GroupWriter key(*settings, subkey("General"));
-        key.text("HomeDir", g.homeDir);
+        storeFields(key, kGeneralFields, g);
         key.dword("TimeSlice", g.timeSlice);
-        key.dword("CommandTimeOut", g.commandTimeOut);
         key.bytes("Flags", g.flagsToBytes());
         key.bytes("Busniss Card", g.ownCard);
         key.bytes("Chat Settings", g.chat.toBytes());
@@ -351,45 +484,7 @@ CommsSettings SettingsStore::loadComms(const std::string& generalHome) const {
                                 CommsSettings::kTimeSliceWhenValueMissing);
     if (!key.exists())
         return c;
-    if (auto v = key.text("HomeDir"))
-        c.homeDir = *v;
-    if (auto v = key.text("ModemName", 63))
-        c.modemName = *v;
-    if (auto v = key.text("ModemFile"))
-        c.modemFile = *v;
-    if (auto v = key.text("PortName", 63))
-        c.portName = *v;
-    if (auto v = key.text("Outsidelineprefix", 19))
-        c.outsideLinePrefix = *v;
-    if (auto v = key.dword("CommandTimeOut"))
-        c.commandTimeOut = *v;
-    if (auto v = key.dword("FileInActive"))
-        c.fileInActive = std::min(*v, CommsSettings::kMaxFileInActive);
-    // A missing value reads as the default too: the 56700 it once gave is no port speed (and a
-    // port that takes any rate would open at it). A rate of 0 would hang the line up rather
-    // than open it.
-    if (auto v = key.dword("BaudeRate"); v && *v != 0)
-        c.baudRate = *v;
-    if (auto v = key.dword("StopBits"); v && *v <= 2)
-        c.stopBits = static_cast<StopBits>(*v);
-    if (auto v = key.dword("Parity"); v && *v <= 4)
-        c.parity = static_cast<Parity>(*v);
-    if (auto v = key.dword("ByteSize"); v && *v >= 5 && *v <= 8)
-        c.byteSize = static_cast<std::uint8_t>(*v);
-    if (auto v = key.dword("RingsCount"))
-        c.ringsCount = std::clamp(*v, CommsSettings::kMinRings, CommsSettings::kMaxRings);
-    if (auto v = key.dword("PromptBeforeAnswer"))
-        c.promptBeforeAnswer = *v != 0;
-    if (auto v = key.dword("AlwaysListen"))
-        c.alwaysListen = *v != 0;
-    if (auto v = key.dword("SpeakerOff"))
-        c.speakerOff = *v != 0;
-    if (auto v = key.dword("PlayRings"))
-        c.playRings = *v != 0;
-    if (auto v = key.dword("x_pos"))
-        c.xPos = static_cast<std::int32_t>(*v);
-    if (auto v = key.dword("y_pos"))
-        c.yPos = static_cast<std::int32_t>(*v);
+    loadFields(key, kCommsFields, c);
     if (auto b = key.bytes("NumbersDialed",
                            CommsSettings::kNumbersDialedSlots * CommsSettings::kNumberSlotBytes))
         c.numbersDialed = readNumbersDialed(*b);
@@ -402,25 +497,8 @@ bool SettingsStore::storeComms(const CommsSettings& c) {
     auto settings = open();
     {
         GroupWriter key(*settings, subkey("Comms"));
-        key.text("HomeDir", c.homeDir);
-        key.text("ModemName", c.modemName);
-        key.text("ModemFile", c.modemFile);
-        key.text("PortName", c.portName);
-        key.text("Outsidelineprefix", c.outsideLinePrefix);
+        storeFields(key, kCommsFields, c);
         key.dword("TimeSlice", c.timeSlice);
-        key.dword("CommandTimeOut", c.commandTimeOut);
-        key.dword("FileInActive", c.fileInActive);
-        key.dword("BaudeRate", c.baudRate);
-        key.dword("StopBits", std::uint32_t(c.stopBits));
-        key.dword("Parity", std::uint32_t(c.parity));
-        key.dword("ByteSize", std::uint32_t(c.byteSize));
-        key.dword("RingsCount", c.ringsCount);
-        key.dword("PromptBeforeAnswer", std::uint32_t(c.promptBeforeAnswer));
-        key.dword("AlwaysListen", std::uint32_t(c.alwaysListen));
-        key.dword("SpeakerOff", std::uint32_t(c.speakerOff));
-        key.dword("PlayRings", std::uint32_t(c.playRings));
-        key.dword("x_pos", c.xPos);
-        key.dword("y_pos", c.yPos);
         key.bytes("NumbersDialed", numbersDialedBytes(c.numbersDialed));
     }
     return commit(*settings);
@@ -435,11 +513,8 @@ TonebaySettings SettingsStore::loadTonebay(const std::string& generalHome) const
                                 TonebaySettings::kTimeSliceWhenValueMissing);
     std::optional<std::string> recDir;
     if (key.exists()) {
-        if (auto v = key.text("HomeDir"))
-            t.homeDir = *v;
+        loadFields(key, kTonebayFields, t);
         recDir = key.text("RecDir");
-        if (auto v = key.dword("CommandTimeOut"))
-            t.commandTimeOut = *v;
         if (auto flags = key.bytes("Flags", 8, TonebaySettings::kFlagsBytes))
             t.flagsFromBytes(data(*flags), size(*flags));
     }
@@ -453,10 +528,9 @@ bool SettingsStore::storeTonebay(const TonebaySettings& t) {
     auto settings = open();
     {
         GroupWriter key(*settings, subkey("Tonebay"));
-        key.text("HomeDir", t.homeDir);
+        storeFields(key, kTonebayFields, t);
         key.text("RecDir", t.recDir);
         key.dword("TimeSlice", t.timeSlice);
-        key.dword("CommandTimeOut", t.commandTimeOut);
         key.bytes("Flags", t.flagsToBytes());
     }
     return commit(*settings);
@@ -489,16 +563,11 @@ VideoSettings SettingsStore::loadVideo(const std::string& generalHome) const {
     auto settings = open();
     GroupReader key(*settings, subkey("Video"));
     if (key.exists()) {
-        if (auto s = key.text("Driver", 255))
-            v.driver = *s;
+        loadFields(key, kVideoFields, v);
         if (auto b = key.bytes("LocalVideo", VideoSettingsRecord::kByteSize))
             v.localVideo = *VideoSettingsRecord::fromBytes(data(*b), size(*b));
         if (auto b = key.bytes("RemoteVideo", VideoSettingsRecord::kByteSize))
             v.remoteVideo = *VideoSettingsRecord::fromBytes(data(*b), size(*b));
-        v.autoSend = readBool2(key, "AutoSend", v.autoSend);
-        v.promptWhenReceive = readBool2(key, "PromptWhenReceive", v.promptWhenReceive);
-        v.showVideoWhenRun = readBool2(key, "ShowVideoWhenRun", v.showVideoWhenRun);
-        v.remoteAlwaysOnTop = readBool2(key, "RemoteAlwaysOnTop", v.remoteAlwaysOnTop);
         if (auto b = key.bytes("lPos", ScreenRect::kByteSize))
             v.localWindow = *ScreenRect::fromBytes(data(*b), size(*b));
         if (auto b = key.bytes("rPos", ScreenRect::kByteSize))
@@ -515,13 +584,9 @@ bool SettingsStore::storeVideo(const VideoSettings& v) {
     auto settings = open();
     {
         GroupWriter key(*settings, subkey("Video"));
-        key.text("Driver", v.driver);
+        storeFields(key, kVideoFields, v);
         key.bytes("LocalVideo", v.localVideo.toBytes());
         key.bytes("RemoteVideo", v.remoteVideo.toBytes());
-        key.bytes("AutoSend", bool2(v.autoSend));
-        key.bytes("PromptWhenReceive", bool2(v.promptWhenReceive));
-        key.bytes("ShowVideoWhenRun", bool2(v.showVideoWhenRun));
-        key.bytes("RemoteAlwaysOnTop", bool2(v.remoteAlwaysOnTop));
         key.bytes("lPos", v.localWindow.toBytes());
         key.bytes("rPos", v.remoteWindow.toBytes());
     }

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <cstdlib>
 
 #include "platform/qt/SettingsStore.h"
 
@@ -35,6 +36,16 @@ protected:
         QSettings raw(iniPath(), QSettings::IniFormat);
         raw.setValue(SettingsStore::kRootGroup + "/" + subkey + "/" + name, value);
         raw.sync();
+    }
+
+    // Every block loaded from one store and stored into another (or the same) one.
+    static void copyEveryBlock(const SettingsStore& from, SettingsStore& to) {
+        ASSERT_TRUE(to.storeGeneral(from.loadGeneral(kHome)));
+        ASSERT_TRUE(to.storePlacement(from.loadPlacement()));
+        ASSERT_TRUE(to.storeComms(from.loadComms(kHome)));
+        ASSERT_TRUE(to.storeTonebay(from.loadTonebay(kHome)));
+        ASSERT_TRUE(to.storeTransferWindow(from.loadTransferWindow()));
+        ASSERT_TRUE(to.storeVideo(from.loadVideo(kHome)));
     }
 
     QVariant readRaw(const QString& subkey, const QString& name) {
@@ -78,6 +89,8 @@ TEST_F(SettingsStoreTest, DefaultsThatDependOnTheKeyExisting) {
     EXPECT_EQ(comms.portName, "COM2");
     // A port speed of 56700 exists nowhere: a key without the value reads as 57600 too.
     EXPECT_EQ(comms.baudRate, 57600u);
+    ASSERT_TRUE(store.storeComms(comms));
+    EXPECT_EQ(readRaw("Comms", "BaudeRate").toString(), "57600");
     EXPECT_EQ(comms.timeSlice, 200u);
     EXPECT_EQ(store.loadGeneral(kHome).timeSlice, 200u);
     auto tonebay = store.loadTonebay(kHome);
@@ -151,15 +164,19 @@ TEST_F(SettingsStoreTest, EveryBlockSurvivesARoundTrip) {
     video.remoteWindow = {-5, -6, 7, 8};
     ASSERT_TRUE(store.storeVideo(video));
     EXPECT_EQ(store.loadVideo(kHome), video);
+
+    // The whole file read back and written anew by a second store is the same text.
+    auto fileText = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    SettingsStore copy{dir.filePath("copy.ini"), metrics()};
+    copyEveryBlock(store, copy);
+    EXPECT_EQ(fileText(copy.fileName()), fileText(iniPath()));
 }
 
 TEST_F(SettingsStoreTest, ByteRecordsKeepTheirSizes) {
-    ASSERT_TRUE(store.storeGeneral(store.loadGeneral(kHome)));
-    ASSERT_TRUE(store.storePlacement(store.loadPlacement()));
-    ASSERT_TRUE(store.storeComms(store.loadComms(kHome)));
-    ASSERT_TRUE(store.storeTonebay(store.loadTonebay(kHome)));
-    ASSERT_TRUE(store.storeTransferWindow(store.loadTransferWindow()));
-    ASSERT_TRUE(store.storeVideo(store.loadVideo(kHome)));
+    copyEveryBlock(store, store);
 
     const struct {
         const char* subkey;
