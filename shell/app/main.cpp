@@ -32,6 +32,7 @@
 #include "shell/ui/ProgramCommands.h"
 #include "shell/ui/QtCallHost.h"
 #include "shell/ui/TransferCommands.h"
+#include "shell/ui/UserGuide.h"
 #include "transfer/ui/TransferFeature.h"
 #include "video/ui/VideoWindows.h"
 
@@ -129,7 +130,8 @@ int main(int argc, char** argv) {
                                krl::HomeFolders::sentHistoryFile(transferHome).toStdString(),
                                krl::HomeFolders::receivedHistoryFile(transferHome).toStdString()},
         QDir(transferHome).filePath(QStringLiteral("vi_copy.avi")), &frame,
-        [&frame](int command) { frame.runCommand(static_cast<krl::CommandId>(command)); }});
+        [&frame](int command) { frame.runCommand(static_cast<krl::CommandId>(command)); },
+        [] { krl::UserGuide().open(krl::HelpWindow::FileTransfer); }});
     krl::TransferCommands transferCommands(transfer, call, settings, frame, commands);
     krl::PosixFileStore files;
     krl::AddressBookCommands addressBook({frame, call, settings, strings, folders, files,
@@ -137,6 +139,8 @@ int main(int argc, char** argv) {
                                           [&host] { return host.editModemSettings(); }});
     addressBook.addTo(commands);
     messages.setMainWindow(&frame);
+    QObject::connect(&messages, &krl::DialogMessagePresenter::helpRequested,
+                     [] { krl::UserGuide().open(krl::HelpWindow::Messages); });
     host.setWindow(&frame);
     host.setCloseProgram([&frame, &chat] {
         chat.closeWindow();

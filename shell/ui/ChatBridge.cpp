@@ -32,7 +32,7 @@ ChatBridge::ChatBridge(CallController& call, Settings& settings, const StringTab
     : call_(call), settings_(settings) {
     ChatWindows::Services services{
         ChatWindow::Services{*this, strings, messages, askCaptureFile,
-                             [] { UserGuide().open(QStringLiteral("chat.html")); }},
+                             [] { UserGuide().open(HelpWindow::Chat); }},
         [this] {
             const ChatWindowRecord& r = settings_.get<GeneralSettings>().chat;
             return ChatPlacement{QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)),

@@ -41,7 +41,7 @@ bool SettingsCommands::runSetupWizard(QWidget* owner) {
                            settings_.get<GeneralSettings>(), accountFullName(), "");
     CSetupWizard wizard(std::move(logic),
                         {portChoices(SysfsSerialPortLister()), video_.cameraNames(), {}}, owner);
-    wizard.setHelp([](WizardPage) { UserGuide().open(QStringLiteral("wizard.html")); });
+    wizard.setHelp([](WizardPage) { UserGuide().open(HelpWindow::Wizard); });
     if (wizard.exec() != QDialog::Accepted)
         return false;
     const SetupWizardLogic& done = wizard.logic();
@@ -61,9 +61,10 @@ bool SettingsCommands::openSettingsSheet(SheetPage page, QWidget* owner) {
         [this](int control) { video_.videoCommand(static_cast<CommandId>(control)); }};
     CKestrelSettings sheet(std::move(blocks), page, std::move(choices), owner);
     sheet.setHelp([](SheetPage shown) {
-        static const char* const kParts[] = {"kestrelcall", "camera", "remote", "transfer"};
-        UserGuide().open(QStringLiteral("settings.html#") +
-                         QLatin1String(kParts[static_cast<int>(shown)]));
+        static constexpr HelpWindow kPages[] = {
+            HelpWindow::SettingsKestrelcall, HelpWindow::SettingsCamera, HelpWindow::SettingsRemote,
+            HelpWindow::SettingsTransfer};
+        UserGuide().open(kPages[static_cast<int>(shown)]);
     });
     if (sheet.exec() != QDialog::Accepted)
         return false;
@@ -94,7 +95,7 @@ void addSettingsCommands(CommandRegistry& commands, QWidget& owner, Settings& se
         });
     }
     commands.add(CommandId::SetupWizard, [windows, &owner] { windows->runSetupWizard(&owner); });
-    commands.add(CommandId::HelpTopics, [] { UserGuide().open(QStringLiteral("index.html")); });
+    commands.add(CommandId::HelpTopics, [] { UserGuide().open(HelpWindow::MainFrame); });
 }
 
 }  // namespace krl

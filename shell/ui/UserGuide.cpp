@@ -27,4 +27,9 @@ bool UserGuide::open(const QString& page) const {
     return QDesktopServices::openUrl(url);
 }
 
+bool UserGuide::open(HelpWindow window) const {
+    const std::string_view page = helpPage(window);
+    return open(QString::fromUtf8(page.data(), static_cast<qsizetype>(page.size())));
+}
+
 }  // namespace krl

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "shell/HelpPages.h"
+
 namespace krl {
 
 // The program's own user guide: HTML pages installed beside it (share/kestrelcall/help), one
@@ -15,6 +17,8 @@ public:
     // page: a file name of the guide ("wizard.html"), optionally with "#part". False when the
     // page is not there or no browser took it.
     bool open(const QString& page) const;
+    // The page of the window that asked.
+    bool open(HelpWindow window) const;
     QString folder() const { return folder_; }
 
 private:

@@ -22,6 +22,7 @@ TransferFeature::TransferFeature(Services s)
       animationFile_(std::move(s.animationFile)),
       frame_(s.frame),
       run_(std::move(s.run)),
+      help_(std::move(s.help)),
       sides_(s.connection),
       host_(QtTransferHost::Commands{[this] { run_(static_cast<int>(CommandId::Dial)); },
                                      [this] { run_(static_cast<int>(CommandId::Disconnect)); },
@@ -72,7 +73,7 @@ CFileTransfer* TransferFeature::open() {
             [this] { run_(static_cast<int>(CommandId::Listen)); },
             [this] { run_(static_cast<int>(CommandId::OptionsTransfer)); },
             [this] { run_(static_cast<int>(CommandId::OpenLog)); },
-            [this] { run_(static_cast<int>(CommandId::HelpTopics)); },
+            help_,
             [this](TransferSide side) { showHistory(side); },
             [this] { sendClipboard(); },
         };

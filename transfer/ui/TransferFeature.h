@@ -41,6 +41,8 @@ public:
         QWidget* frame;
         // Runs one of the program's commands as its menu entry would.
         std::function<void(int command)> run;
+        // Opens the user guide at the transfer window's page.
+        std::function<void()> help;
     };
 
     explicit TransferFeature(Services services);
@@ -77,6 +79,7 @@ private:
     QString animationFile_;
     QWidget* frame_;
     std::function<void(int)> run_;
+    std::function<void()> help_;
     PosixFileStore files_;
     ConnectionTransferSides sides_;
     QtTransferHost host_;
