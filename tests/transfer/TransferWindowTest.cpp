@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include "fakes/FakeFileStore.h"
@@ -138,6 +139,10 @@ TEST(TransferHistoryDialog, ClearRemovesOnlyTheClearedLines) {
     EXPECT_EQ(w.files.replacements, 0);
     TransferHistoryDialog d(TransferSide::Sending, w.work, w.host, w.messages, record);
     EXPECT_EQ(d.list()->topLevelItemCount(), 3);
+    int helpAsked = 0;
+    QObject::connect(&d, &TransferHistoryDialog::helpRequested, [&helpAsked] { ++helpAsked; });
+    d.findChild<QPushButton*>(QStringLiteral("id57670"))->click();
+    EXPECT_EQ(helpAsked, 1);
     w.files.files["s"] += "/k/d;T;Di;d\r\n";
     d.list()->selectRow(1);
     d.clearSelected();

@@ -123,6 +123,10 @@ void TransferFeature::showHistory(TransferSide side) {
                                       : TransferWindowRecord{};
     QWidget* parent = window_ ? static_cast<QWidget*>(window_.data()) : frame_;
     TransferHistoryDialog dialog(side, *work_, host_, messages_, record, parent);
+    connect(&dialog, &TransferHistoryDialog::helpRequested, this, [this] {
+        if (help_)
+            help_();
+    });
     dialog.exec();
     if (settings_.has<TransferWindowRecord>())
         settings_.set(record);

@@ -72,10 +72,12 @@ TransferHistoryDialog::TransferHistoryDialog(TransferSide side, FileTransferWork
     forward_ = button(QStringLiteral("&Forward"), Forward);
     clear_ = button(QStringLiteral("Clea&r"), Clear);
     QPushButton* close = button(QStringLiteral("&Close"), CloseButton);
+    QPushButton* help = button(QStringLiteral("&Help"), HelpButton);
     connect(view_, &QPushButton::clicked, this, &TransferHistoryDialog::view);
     connect(forward_, &QPushButton::clicked, this, &TransferHistoryDialog::forward);
     connect(clear_, &QPushButton::clicked, this, &TransferHistoryDialog::clearSelected);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(help, &QPushButton::clicked, this, &TransferHistoryDialog::helpRequested);
     auto* del = new QShortcut(QKeySequence::Delete, list_);
     connect(del, &QShortcut::activated, this, &TransferHistoryDialog::clearSelected);
 
@@ -95,6 +97,7 @@ TransferHistoryDialog::TransferHistoryDialog(TransferSide side, FileTransferWork
         buttons->addWidget(b);
     buttons->addStretch(1);
     buttons->addWidget(close);
+    buttons->addWidget(help);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_, 1);
     layout->addLayout(buttons);

@@ -24,7 +24,14 @@ class TransferHistoryDialog : public QDialog {
     Q_OBJECT
 
 public:
-    enum Control { Clear = 1057, Forward = 1058, View = 1059, CloseButton = 1060, List = 1061 };
+    enum Control {
+        Clear = 1057,
+        Forward = 1058,
+        View = 1059,
+        CloseButton = 1060,
+        List = 1061,
+        HelpButton = 57670
+    };
 
     TransferHistoryDialog(TransferSide side, FileTransferWork& work, TransferHost& host,
                           MessagePresenter& messages, TransferWindowRecord& record,
@@ -36,6 +43,10 @@ public:
     void clearSelected();
 
     void done(int result) override;
+
+signals:
+    // The Help button.
+    void helpRequested();
 
 private:
     void updateButtons();
