@@ -124,6 +124,13 @@ bool looksDamaged(const QByteArray& bytes) {
     return false;
 }
 
+// Without a write bit a file is read-only for root too, whom access() lets write anything.
+bool hasWriteBits(const QFileInfo& info) {
+    constexpr auto kWriteBits =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return (info.permissions() & kWriteBits) != 0;
+}
+
 Message fileMessage(int id, const QString& path) {
     return Message{id, MessageKind::Error, path.toStdString(), std::nullopt};
 }
@@ -288,9 +295,7 @@ std::optional<Message> SettingsStore::examine() {
         leftAlone_ = true;
         return fileMessage(kSettingsUnreadableMessage, path_);
     }
-    constexpr auto kWriteBits =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (!info.isWritable() || (info.permissions() & kWriteBits) == 0) {
+    if (!info.isWritable() || !hasWriteBits(info)) {
         readOnly_ = true;
         return fileMessage(kSettingsReadOnlyMessage, path_);
     }
@@ -316,7 +321,14 @@ std::optional<Message> SettingsStore::examine() {
 }
 
 bool SettingsStore::mayWrite() const {
-    return !leftAlone_ && !readOnly_;
+    if (leftAlone_ || readOnly_)
+        return false;
+    // Made read-only while the program ran (the stores at exit come long after examine()): Qt's
+    // own check asks access(), which lets root write anything, and the rename that replaces the
+    // file needs only the folder's permission.
+    // Checked before any value is set, as a settings object writes them when it is destroyed.
+    const QFileInfo info(path_);
+    return !info.exists() || hasWriteBits(info);
 }
 
 std::unique_ptr<QSettings> SettingsStore::open() const {

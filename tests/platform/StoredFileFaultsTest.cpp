@@ -171,6 +171,7 @@ TEST(StoredFileFaults, ASettingsFileThatCannotBeUsedIsToldByNameAndKept) {
         std::string bytes;
         mode_t mode;
         int message;
+        bool modeAfterStart = false;  // set between examine() and the store, as at exit
     };
     for (const Case& c : {
              Case{"usable", good, 0644, 0},
@@ -179,21 +180,28 @@ TEST(StoredFileFaults, ASettingsFileThatCannotBeUsedIsToldByNameAndKept) {
              Case{"read-only", good, 0444, kSettingsReadOnlyMessage},
              Case{"no permission", good, 0000,
                   root ? kSettingsReadOnlyMessage : kSettingsUnreadableMessage},
+             Case{"made read-only after start", good, 0444, 0, true},
          }) {
         SCOPED_TRACE(c.name);
         test::TempFolder home;
         const std::string path = (home / "Kestrelcall.ini").string();
         test::writeText(path, c.bytes);
-        ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+        if (!c.modeAfterStart) {
+            ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+        }
         SettingsStore store(QString::fromStdString(path));
         const std::optional<Message> told = store.examine();
+        if (c.modeAfterStart) {
+            ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+        }
         EXPECT_EQ(told ? told->id : 0, c.message);
         EXPECT_EQ(told ? *told->text : path, path);
         CommsSettings comms = store.loadComms(kHome);
         comms.outsideLinePrefix = "9";
         const bool stored = store.storeComms(comms);
         ::chmod(path.c_str(), 0644);
-        EXPECT_EQ(stored, c.message == 0 || c.message == kSettingsDamagedMessage);
+        EXPECT_EQ(stored,
+                  !c.modeAfterStart && (c.message == 0 || c.message == kSettingsDamagedMessage));
         if (c.message == kSettingsDamagedMessage) {
             EXPECT_EQ(test::readText(path + SettingsStore::kDamagedSuffix), c.bytes);
         }
