@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <vector>
 
 namespace krl {
@@ -39,6 +40,23 @@ std::string fullNameFromGecos(std::string_view gecos, std::string_view login) {
         name += capitalised;
     }
     return name;
+}
+
+std::string accountCompanyName() {
+    const char* organization = std::getenv("ORGANIZATION");
+    return organization ? companyFromOrganization(organization) : std::string();
+}
+
+std::string companyFromOrganization(std::string_view organization) {
+    organization = organization.substr(0, organization.find_first_of("\r\n"));
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!organization.empty() && blank(organization.front()))
+        organization.remove_prefix(1);
+    while (!organization.empty() && blank(organization.back()))
+        organization.remove_suffix(1);
+    if (organization.starts_with('/'))
+        return {};
+    return std::string(organization);
 }
 
 }  // namespace krl

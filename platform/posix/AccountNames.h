@@ -14,4 +14,13 @@ std::string accountFullName();
 // letter (the convention finger and chfn keep).
 std::string fullNameFromGecos(std::string_view gecos, std::string_view login);
 
+// The company the account states, from the ORGANIZATION environment value (what news and mail
+// readers put in their Organization header); empty without one. The password database records
+// no company.
+std::string accountCompanyName();
+
+// The company an ORGANIZATION value gives: its first line without surrounding blanks. A value
+// that is a file's path (readers accept one in its place) gives none: a card shows no paths.
+std::string companyFromOrganization(std::string_view organization);
+
 }  // namespace krl

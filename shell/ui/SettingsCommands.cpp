@@ -36,9 +36,10 @@ SettingsCommands::SettingsCommands(Settings& settings, VideoWindowPair& video,
 
 bool SettingsCommands::runSetupWizard(QWidget* owner) {
     // A Linux account records no company (the password database's comment field holds the name,
-    // room and phones only), so the card's details start blank.
+    // room and phones only): the card's details start with what ORGANIZATION says, else blank.
     SetupWizardLogic logic(settings_.get<CommsSettings>(), settings_.get<VideoSettings>(),
-                           settings_.get<GeneralSettings>(), accountFullName(), "");
+                           settings_.get<GeneralSettings>(), accountFullName(),
+                           accountCompanyName());
     CSetupWizard wizard(std::move(logic),
                         {portChoices(SysfsSerialPortLister()), video_.cameraNames(), {}}, owner);
     wizard.setHelp([](WizardPage) { UserGuide().open(HelpWindow::Wizard); });

@@ -25,5 +25,17 @@ TEST(AccountNames, FullNameIsTheFirstPartOfTheCommentField) {
         EXPECT_EQ(fullNameFromGecos(c.gecos, c.login), c.name) << c.gecos;
 }
 
+TEST(AccountNames, CompanyIsTheFirstLineOfTheOrganizationValue) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Brightmar Ltd", "Brightmar Ltd"},
+        {"  Brightmar Ltd \t", "Brightmar Ltd"},
+        {"Brightmar Ltd\nsecond line", "Brightmar Ltd"},
+        {"", ""},
+        {"/etc/organization", ""},  // a file's path is not a company
+    };
+    for (const auto& [organization, company] : cases)
+        EXPECT_EQ(companyFromOrganization(organization), company) << organization;
+}
+
 }  // namespace
 }  // namespace krl
