@@ -17,6 +17,10 @@ enum class HelpWindow {
     SettingsCamera,
     SettingsRemote,
     SettingsTransfer,
+    Video,
+    AddressBook,
+    AddressBookEntry,
+    AddressBookCards,
 };
 
 struct HelpPage {
@@ -24,7 +28,7 @@ struct HelpPage {
     std::string_view page;  // file of the guide, optionally "#part" (an id on that page)
 };
 
-inline constexpr std::array<HelpPage, 9> kHelpPages{{
+inline constexpr std::array<HelpPage, 13> kHelpPages{{
     {HelpWindow::MainFrame, "index.html"},
     {HelpWindow::Messages, "messages.html"},
     {HelpWindow::Chat, "chat.html"},
@@ -34,6 +38,10 @@ inline constexpr std::array<HelpPage, 9> kHelpPages{{
     {HelpWindow::SettingsCamera, "settings.html#camera"},
     {HelpWindow::SettingsRemote, "settings.html#remote"},
     {HelpWindow::SettingsTransfer, "settings.html#transfer"},
+    {HelpWindow::Video, "video.html"},
+    {HelpWindow::AddressBook, "addressbook.html#book"},
+    {HelpWindow::AddressBookEntry, "addressbook.html#entry"},
+    {HelpWindow::AddressBookCards, "addressbook.html#cards"},
 }};
 
 constexpr std::string_view helpPage(HelpWindow window) {

@@ -111,14 +111,18 @@ int main(int argc, char** argv) {
     krl::FfmpegCaptureFactory sources;
     krl::CommandRegistry commands;
     krl::VideoWindows* video = nullptr;
-    krl::CMainFrame frame(krl::FrameServices{call, settings, messages, commands, strings, folders},
-                          [&ticks, &strings, &sources, &call, &video](QWidget* owner) {
-                              // The windows' Hold button is the call's Hold.
-                              auto windows = std::make_unique<krl::VideoWindows>(
-                                  owner, ticks, strings, sources, [&call] { call.toggleHold(); });
-                              video = windows.get();
-                              return windows;
-                          });
+    krl::CMainFrame frame(
+        krl::FrameServices{call, settings, messages, commands, strings, folders},
+        [&ticks, &strings, &sources, &call, &commands, &video](QWidget* owner) {
+            // The windows' Hold button is the call's Hold.
+            auto windows = std::make_unique<krl::VideoWindows>(
+                owner, ticks, strings, sources,
+                krl::VideoWindows::Requests{[&call] { call.toggleHold(); },
+                                            [&commands](krl::CommandId id) { commands.run(id); },
+                                            [](krl::HelpWindow w) { krl::UserGuide().open(w); }});
+            video = windows.get();
+            return windows;
+        });
     krl::addProgramCommands(commands, frame, call, settings, frame.videoPair());
     krl::ChatBridge chat(call, settings, strings, messages);
     chat.addCommands(commands);

@@ -370,7 +370,13 @@ protected:
     Connection connection{devices, clock, StringTable::builtIn(), presenter};
     QTemporaryDir home;
     FfmpegCaptureFactory sources;
-    VideoWindows windows{nullptr, clock, StringTable::builtIn(), sources, {}};
+    std::vector<CommandId> frameCommands;
+    std::vector<std::string_view> helpPages;
+    VideoWindows windows{
+        nullptr, clock, StringTable::builtIn(), sources,
+        VideoWindows::Requests{{},
+                               [this](CommandId id) { frameCommands.push_back(id); },
+                               [this](HelpWindow w) { helpPages.push_back(helpPage(w)); }}};
     VideoSettings video;
 
     void SetUp() override {
@@ -425,6 +431,20 @@ TEST_F(WindowPair, TheSheetsFormatButtonReachesTheLocalWindowAndTheChoiceLastsTh
     video.localVideo.set(VideoSetting::Height, 96);
     videoCommand();
     EXPECT_EQ(localSize(), std::make_pair(128u, 96u));
+}
+
+// Each window's Options opens the settings sheet at its own page; Help opens the video page.
+TEST_F(WindowPair, OptionsAndHelpOfEachWindowReachTheFrame) {
+    videoCommand();
+    for (const QString& text : {QStringLiteral("&Options"), QStringLiteral("&Help")}) {
+        for (VideoButtonRow* row :
+             {windows.localWindow()->buttons(), windows.remoteWindow()->buttons()}) {
+            chooseInMenu(text);
+            row->menuButton()->click();
+        }
+    }
+    EXPECT_EQ(frameCommands, (std::vector{CommandId::OptionsCamera, CommandId::OptionsRemote}));
+    EXPECT_EQ(helpPages, (std::vector<std::string_view>{"video.html", "video.html"}));
 }
 
 // Ctrl+T takes the snapshot of the video window that has the focus.

@@ -24,6 +24,7 @@ constexpr int kPause = 32816;
 constexpr int kOptions = 32819;
 constexpr int kRecord = 32820;
 constexpr int kSnapshot = 32822;
+constexpr int kHelp = 57670;
 
 QAction* addEntry(QMenu& menu, const QString& text, int id, const LocalMenuRules::Entry& rule,
                   bool checkable = false) {
@@ -112,6 +113,7 @@ void CLocalVideoWnd::fillMenu(QMenu& menu) {
     addEntry(menu, QStringLiteral("&Options"), kOptions, {});
     addEntry(menu, QStringLiteral("&Record to file"), kRecord, rules.record, true);
     addEntry(menu, QStringLiteral("&Take a snapshot\tCtrl+t"), kSnapshot, rules.snapshot);
+    addEntry(menu, QStringLiteral("&Help"), kHelp, {});
 }
 
 void CLocalVideoWnd::openMenu(const QPoint& at) {
@@ -156,6 +158,10 @@ void CLocalVideoWnd::openMenu(const QPoint& at) {
         case kSnapshot:
             if (actions_.snapshot)
                 actions_.snapshot();
+            break;
+        case kHelp:
+            if (actions_.help)
+                actions_.help();
             break;
         default:
             break;

@@ -30,6 +30,7 @@ public:
         std::function<void()> snapshot;
         std::function<void()> toggleRecording;
         std::function<void()> options;
+        std::function<void()> help;
         std::function<void()> captureFailed;  // message 4210
         // The Video Source or Video Format dialog changed the driver or the local record.
         std::function<void(const std::string& driver, const VideoSettingsRecord&)> sourceChanged;

@@ -154,6 +154,7 @@ void CRemoteVideoWnd::openMenu(const QPoint& at) {
     top->setChecked(onTop_);
     QAction* controls = menu.addAction(panel_->isVisible() ? QStringLiteral("Hide Video Controls")
                                                            : QStringLiteral("Show Video Controls"));
+    QAction* help = menu.addAction(QStringLiteral("&Help"));
     QAction* chosen = menu.exec(at);
     if (chosen == pause) {
         step_.togglePause();
@@ -170,6 +171,8 @@ void CRemoteVideoWnd::openMenu(const QPoint& at) {
     } else if (chosen == controls) {
         panel_->setVisible(!panel_->isVisible());
         adjustSize();
+    } else if (chosen == help && actions_.help) {
+        actions_.help();
     }
     refresh();
 }

@@ -22,6 +22,7 @@ public:
         std::function<void()> snapshot;
         std::function<void()> hold;
         std::function<void()> options;
+        std::function<void()> help;
         std::function<void(bool)> alwaysOnTopChanged;
         std::function<bool()> connected;  // the Hold button is there only during a call
     };

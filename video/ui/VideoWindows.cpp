@@ -38,10 +38,10 @@ constexpr int kNothingReceived = 4230;
 }  // namespace
 
 VideoWindows::VideoWindows(QWidget* owner, const TickSource& ticks, const StringTable& strings,
-                           CaptureSourceFactory& sources, std::function<void()> holdCommand)
+                           CaptureSourceFactory& sources, Requests requests)
     : owner_(owner),
       ticks_(ticks),
-      holdCommand_(std::move(holdCommand)),
+      requests_(std::move(requests)),
       sources_(sources),
       messages_(std::make_unique<DialogMessagePresenter>(owner, strings)),
       offerPrompt_(std::make_unique<VideoOfferPrompt>(*messages_)),
@@ -73,8 +73,18 @@ void VideoWindows::setup(Connection& connection, const VideoSettings& video,
         connection.protocol().setLocalVideoListener(call_.get());
         connection.protocol().setRemoteVideoListener(call_.get());
         auto hold = [this] {
-            if (holdCommand_)
-                holdCommand_();
+            if (requests_.hold)
+                requests_.hold();
+        };
+        auto command = [this](CommandId id) {
+            return [this, id] {
+                if (requests_.command)
+                    requests_.command(id);
+            };
+        };
+        auto help = [this] {
+            if (requests_.help)
+                requests_.help(HelpWindow::Video);
         };
         auto isConnected = [this] { return connected(); };
         CLocalVideoWnd::Actions localActions;
@@ -82,6 +92,8 @@ void VideoWindows::setup(Connection& connection, const VideoSettings& video,
         localActions.hold = hold;
         localActions.snapshot = [this] { takeSnapshot(false); };
         localActions.toggleRecording = [this] { toggleRecording(); };
+        localActions.options = command(CommandId::OptionsCamera);
+        localActions.help = help;
         localActions.captureFailed = [this] { showError(kCameraFailed); };
         localActions.sourceChanged = [this](const std::string& driver,
                                             const VideoSettingsRecord& record) {
@@ -97,6 +109,8 @@ void VideoWindows::setup(Connection& connection, const VideoSettings& video,
         CRemoteVideoWnd::Actions remoteActions;
         remoteActions.snapshot = [this] { takeSnapshot(true); };
         remoteActions.hold = hold;
+        remoteActions.options = command(CommandId::OptionsRemote);
+        remoteActions.help = help;
         remoteActions.alwaysOnTopChanged = [this](bool on) { video_.remoteAlwaysOnTop = on; };
         remoteActions.connected = isConnected;
         remote_ = new CRemoteVideoWnd(call_->remote(), *manager_, std::move(remoteActions));

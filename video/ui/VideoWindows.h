@@ -9,6 +9,8 @@
 
 #include "base/TickSource.h"
 #include "platform/qt/QtSoundPlayer.h"
+#include "resources/CommandId.h"
+#include "shell/HelpPages.h"
 #include "video/CaptureSource.h"
 #include "video/PictureSize.h"
 #include "video/RemoteVideoStep.h"
@@ -35,9 +37,15 @@ class VideoOfferPrompt;
 // and the call's video messages.
 class VideoWindows : public QObject, public VideoWindowPair {
 public:
+    // What the windows' buttons and menus ask of the rest of the program.
+    struct Requests {
+        std::function<void()> hold;              // the call's Hold
+        std::function<void(CommandId)> command;  // a main frame command (the settings pages)
+        std::function<void(HelpWindow)> help;    // the user guide at a window's page
+    };
     // ticks, strings and sources are the program's (main() makes them) and outlive the pair.
     VideoWindows(QWidget* owner, const TickSource& ticks, const StringTable& strings,
-                 CaptureSourceFactory& sources, std::function<void()> holdCommand);
+                 CaptureSourceFactory& sources, Requests requests);
     ~VideoWindows() override;
 
     void idle() override;
@@ -83,7 +91,7 @@ private:
 
     QWidget* owner_;
     const TickSource& ticks_;
-    std::function<void()> holdCommand_;
+    Requests requests_;
     Connection* connection_ = nullptr;
     VideoSettings video_;
     std::string homeDir_;
