@@ -63,7 +63,9 @@ AddressBookDialog::AddressBookDialog(AddressBook& book,
     auto* add = named(new QPushButton(QStringLiteral("&Add..."), this), kAdd);
     edit_ = named(new QPushButton(QStringLiteral("&Edit..."), this), kEdit);
     remove_ = named(new QPushButton(QStringLiteral("&Remove"), this), kRemove);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* buttons = new QDialogButtonBox(
+        QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
+    named(buttons->button(QDialogButtonBox::Help), kHelp);
 
     auto* side = new QVBoxLayout;
     side->addWidget(picture_, 0, Qt::AlignHCenter);
@@ -82,6 +84,10 @@ AddressBookDialog::AddressBookDialog(AddressBook& book,
     connect(remove_, &QPushButton::clicked, this, &AddressBookDialog::removeSelected);
     connect(buttons, &QDialogButtonBox::accepted, this, &AddressBookDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] {
+        if (cards_.help)
+            cards_.help(HelpWindow::AddressBook);
+    });
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this] { selectionChanged(); });
     connect(tree_, &QTreeWidget::customContextMenuRequested, this, &AddressBookDialog::treeMenu);
     connect(tree_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {

@@ -31,6 +31,7 @@ public:
     static constexpr int kAdd = 1201;
     static constexpr int kEdit = 1216;
     static constexpr int kRemove = 1057;
+    static constexpr int kHelp = 57670;
     static constexpr int kMsgRemove = 5150;
 
     AddressBookDialog(AddressBook& book, const std::optional<std::string>& selectName,

@@ -29,7 +29,8 @@ CardTransferDialog::CardTransferDialog(Hooks hooks, int timeSliceMs, QWidget* pa
     stop_ = new QPushButton(QStringLiteral("Stop"), this);
     stop_->setObjectName(QStringLiteral("id%1").arg(kStop));
     stop_->setEnabled(false);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close | QDialogButtonBox::Help, this);
+    buttons->button(QDialogButtonBox::Help)->setObjectName(QStringLiteral("id%1").arg(kHelp));
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Sending:"), sending_);
     form->addRow(QStringLiteral("Receiving:"), receiving_);
@@ -38,6 +39,10 @@ CardTransferDialog::CardTransferDialog(Hooks hooks, int timeSliceMs, QWidget* pa
     layout->addWidget(stop_, 0, Qt::AlignRight);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &CardTransferDialog::reject);
+    connect(buttons, &QDialogButtonBox::helpRequested, this, [this] {
+        if (hooks_.help)
+            hooks_.help(HelpWindow::AddressBookCards);
+    });
     connect(stop_, &QPushButton::clicked, this, &CardTransferDialog::stop);
     connect(&timer_, &QTimer::timeout, this, &CardTransferDialog::tick);
     timer_.start(timeSliceMs > 0 ? timeSliceMs : 100);

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "addressbook/CardTransferProgress.h"
+#include "shell/HelpPages.h"
 
 class QProgressBar;
 class QPushButton;
@@ -21,6 +22,7 @@ public:
     static constexpr int kSending = 1250;
     static constexpr int kReceiving = 1251;
     static constexpr int kStop = 1105;
+    static constexpr int kHelp = 57670;
 
     struct Hooks {
         std::function<void()> pump;
@@ -31,6 +33,7 @@ public:
         std::function<void(int)> controlSend;
         std::function<void()> stopReceiving;
         std::function<void()> disconnect;
+        std::function<void(HelpWindow)> help;  // the user guide at this dialog's page
     };
 
     CardTransferDialog(Hooks hooks, int timeSliceMs, QWidget* parent);

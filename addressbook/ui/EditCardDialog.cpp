@@ -56,7 +56,9 @@ EditCardDialog::EditCardDialog(const CardRecord& card, const QString& title,
         named(new QCheckBox(QStringLiteral("Send Business &Card whenever you connect."), this),
               kSendOnConnect);
     sendNow_ = named(new QPushButton(QStringLiteral("Send &Now"), this), kSendNow);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* buttons = new QDialogButtonBox(
+        QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Help, this);
+    named(buttons->button(QDialogButtonBox::Help), kHelp);
     buttons->addButton(sendNow_, QDialogButtonBox::ActionRole);
     ok_ = buttons->button(QDialogButtonBox::Ok);
 
@@ -94,6 +96,12 @@ EditCardDialog::EditCardDialog(const CardRecord& card, const QString& title,
     connect(sendOnConnect_, &QCheckBox::toggled, this, [this] { ok_->setEnabled(true); });
     connect(buttons, &QDialogButtonBox::accepted, this, &EditCardDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // The own card has its part of the guide; any other card is an address book entry.
+    const HelpWindow page = own ? HelpWindow::AddressBookCards : HelpWindow::AddressBookEntry;
+    connect(buttons, &QDialogButtonBox::helpRequested, this, [this, page] {
+        if (services_.help)
+            services_.help(page);
+    });
     connect(sendNow_, &QPushButton::clicked, this, [this] { finish(kSendNowResult); });
     connect(browse, &QPushButton::clicked, this, &EditCardDialog::browse);
     connect(snapshot, &QPushButton::clicked, this, &EditCardDialog::takeSnapshot);

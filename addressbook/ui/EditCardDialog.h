@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "addressbook/CardRecord.h"
+#include "shell/HelpPages.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -32,6 +33,7 @@ public:
     static constexpr int kSendOnConnect = 1223;
     static constexpr int kSendNow = 3;
     static constexpr int kSendNowResult = 3;
+    static constexpr int kHelp = 57670;
 
     struct OwnCard {
         bool sendOnConnect = false;
@@ -44,6 +46,9 @@ public:
         // an entry) as a bitmap under the path, through the Snapshot dialog: the file the user
         // kept there, or empty when there was no picture or the user threw it away.
         std::function<QString(const QString& path)> snapshot;
+        // Opens the user guide at a window's page (the Help buttons of the address book's
+        // dialogs).
+        std::function<void(HelpWindow)> help;
     };
 
     EditCardDialog(const CardRecord& card, const QString& title, std::optional<OwnCard> own,

@@ -17,6 +17,7 @@
 #include "shell/ConnectChoice.h"
 #include "shell/ui/CConnectDialog.h"
 #include "shell/ui/CMainFrame.h"
+#include "shell/ui/UserGuide.h"
 #include "video/VideoWindowPair.h"
 
 namespace krl {
@@ -35,6 +36,10 @@ QString takeCardPicture(VideoWindowPair& video, bool remote, const QString& path
     return QFile::decodeName(video.takeCardPicture(remote, fileName(path)).c_str());
 }
 
+void openGuide(HelpWindow window) {
+    UserGuide().open(window);
+}
+
 }  // namespace
 
 AddressBookCommands::AddressBookCommands(Services services) : services_(std::move(services)) {
@@ -43,7 +48,8 @@ AddressBookCommands::AddressBookCommands(Services services) : services_(std::mov
         services_.files, services_.strings, fileName(services_.folders.addressBookFile()),
         EditCardDialog::Services{
             services_.folders.businessCardsDir(),
-            [&video](const QString& path) { return takeCardPicture(video, true, path); }}});
+            [&video](const QString& path) { return takeCardPicture(video, true, path); },
+            openGuide}});
     services_.call.addListener(this);
 }
 
@@ -112,7 +118,8 @@ void AddressBookCommands::editOwnCard() {
                                 services_.call.connection().state() == ConnectionState::Connected},
         EditCardDialog::Services{
             services_.folders.businessCardsDir(),
-            [&video](const QString& path) { return takeCardPicture(video, false, path); }},
+            [&video](const QString& path) { return takeCardPicture(video, false, path); },
+            openGuide},
         &services_.frame);
     const int result = dialog.exec();
     if (result != QDialog::Accepted && result != EditCardDialog::kSendNowResult)
@@ -144,7 +151,8 @@ void AddressBookCommands::cardTransferStarted() {
             call.connection().protocol().sender().control(static_cast<SendControl>(command));
         },
         [&call] { call.connection().protocol().receiver().control(ReceiveControl::Stop); },
-        [&call] { call.forcedHangUp(); }};
+        [&call] { call.forcedHangUp(); },
+        openGuide};
     auto* dialog = new CardTransferDialog(std::move(hooks),
                                           int(services_.settings.get<GeneralSettings>().timeSlice),
                                           &services_.frame);

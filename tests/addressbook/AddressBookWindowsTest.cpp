@@ -78,14 +78,27 @@ void agreeToNextMessage() {
     });
 }
 
+// The pages of the user guide the dialogs' Help buttons asked for.
+struct HelpAsked {
+    std::vector<std::string_view> pages;
+    std::function<void(HelpWindow)> opener() {
+        return [this](HelpWindow w) { pages.push_back(helpPage(w)); };
+    }
+    void click(QWidget* dialog) {
+        dialog->findChild<QPushButton*>(QStringLiteral("id57670"))->click();
+    }
+};
+
 struct Book {
     QTemporaryDir dir;
     PosixFileStore files;
     std::string path = (dir.path() + "/AddressBook.krl").toStdString();
+    HelpAsked help;
     AddressBookWindows windows{
-        {files, StringTable::builtIn(), path, {dir.path(), [](const QString&) {
-                                                   return QString();
-                                               }}}};
+        {files,
+         StringTable::builtIn(),
+         path,
+         {dir.path(), [](const QString&) { return QString(); }, help.opener()}}};
 
     Book() {
         AddressBook book = AddressBook::withDefaultFolder();
@@ -106,9 +119,11 @@ TEST(AddressBookWindows, CancelLeavesTheFileAndOkStoresTheChanges) {
     AddressBook book = b.load();
 
     // Remove the folder "People" (with its two entries, after one question), then Cancel.
-    onNextModal([](QWidget* w) {
+    onNextModal([&b](QWidget* w) {
         auto* dialog = qobject_cast<AddressBookDialog*>(w);
         ASSERT_TRUE(dialog);
+        b.help.click(dialog);
+        EXPECT_EQ(b.help.pages, std::vector<std::string_view>{"addressbook.html#book"});
         dialog->select(0);
         agreeToNextMessage();
         dialog->removeSelected();
@@ -161,12 +176,14 @@ TEST(AddressBookWindows, ASnapshotIsNamedAfterTheCardInsideTheCardFolder) {
     QTemporaryDir dir;
     QStringList written;
     bool keep = true;  // the Snapshot dialog's answer
-    EditCardDialog::Services services{dir.path(), [&](const QString& path) {
+    EditCardDialog::Services services{dir.path(),
+                                      [&](const QString& path) {
                                           QImage image(8, 6, QImage::Format_RGB32);
                                           image.fill(Qt::yellow);
                                           written << path;
                                           return keep && image.save(path, "BMP") ? path : QString();
-                                      }};
+                                      },
+                                      {}};
     CardRecord peer = card("../../etc/Ann", "555");
     EditCardDialog dialog(peer, QStringLiteral("Edit Address Book"), std::nullopt, services,
                           nullptr);
@@ -188,6 +205,26 @@ TEST(AddressBookWindows, ASnapshotIsNamedAfterTheCardInsideTheCardFolder) {
     EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("id3"))->isVisibleTo(&dialog));
     dialog.findChild<QLineEdit*>(QStringLiteral("id353"))->setText(QStringLiteral("Ann"));
     screenshot(&dialog, "edit-card-dialog.png");
+}
+
+// An entry's editor opens the entry part of the guide, the own card's editor and the
+// Transferring Business Card dialog the part on the own card.
+TEST(AddressBookWindows, EachCardDialogsHelpOpensItsPartOfTheGuide) {
+    HelpAsked help;
+    EditCardDialog::Services services{QString(), {}, help.opener()};
+    EditCardDialog entry(card("Ann", "555"), QStringLiteral("Edit Address Book"), std::nullopt,
+                         services, nullptr);
+    help.click(&entry);
+    EditCardDialog own(card("Me", "555"), QStringLiteral("Your Business Card"),
+                       EditCardDialog::OwnCard{}, services, nullptr);
+    help.click(&own);
+    CardTransferDialog::Hooks hooks;
+    hooks.help = help.opener();
+    CardTransferDialog transfer(std::move(hooks), 100, nullptr);
+    help.click(&transfer);
+    EXPECT_EQ(help.pages,
+              (std::vector<std::string_view>{"addressbook.html#entry", "addressbook.html#cards",
+                                             "addressbook.html#cards"}));
 }
 
 TEST(AddressBookWindows, AReceivedCardIsAddedToAFolderOrUpdatesItsEntry) {
