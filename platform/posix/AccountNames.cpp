@@ -9,6 +9,20 @@
 
 namespace krl {
 
+namespace {
+
+// Spaces and tabs around a field typed by hand into the account or the environment.
+std::string_view trimBlanks(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
 std::string accountFullName() {
     long size = sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
@@ -22,11 +36,7 @@ std::string accountFullName() {
 
 std::string fullNameFromGecos(std::string_view gecos, std::string_view login) {
     gecos = gecos.substr(0, gecos.find(','));
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!gecos.empty() && blank(gecos.front()))
-        gecos.remove_prefix(1);
-    while (!gecos.empty() && blank(gecos.back()))
-        gecos.remove_suffix(1);
+    gecos = trimBlanks(gecos);
     std::string name;
     for (char c : gecos) {
         if (c != '&') {
@@ -49,11 +59,7 @@ std::string accountCompanyName() {
 
 std::string companyFromOrganization(std::string_view organization) {
     organization = organization.substr(0, organization.find_first_of("\r\n"));
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!organization.empty() && blank(organization.front()))
-        organization.remove_prefix(1);
-    while (!organization.empty() && blank(organization.back()))
-        organization.remove_suffix(1);
+    organization = trimBlanks(organization);
     if (organization.starts_with('/'))
         return {};
     return std::string(organization);
