@@ -3,31 +3,12 @@
 #include <string>
 
 #include "fakes/FakeFileStore.h"
-#include "fakes/TempFolder.h"
-#include "platform/posix/PosixFileStore.h"
 #include "transfer/SendQueueFile.h"
 
 namespace krl {
 namespace {
 
 using test::FakeFileStore;
-
-// A clipboard package and a card picture still queued at close go out after a restart as what
-// they were, not as ordinary files.
-TEST(SendQueueFile, KeepsEveryItemsKindAcrossARestart) {
-    test::TempFolder home;
-    PosixFileStore files;
-    SendQueueFile queue(files, (home.path() / "KrlQFile.krl").string());
-    const std::string temp = (home.path() / "Temp").string();
-    std::vector<QueueItem> items = {
-        {"/home/ann/report;final.pdf", "PDF document", kOrdinaryFile},
-        {temp + "/Text.clp", std::string(kClipboardPackageType), 1},
-        {temp + "/OemText.clp", std::string(kClipboardPackageType), 7},
-        {"/home/ann/Business Cards/ann.bmp", std::string(kCardPictureType), kCardPicture},
-    };
-    ASSERT_TRUE(queue.save(items).ok());
-    EXPECT_EQ(queue.load(), items);
-}
 
 TEST(SendQueueFile, WritesLinesThatReadersOfPathAndTypeStillRead) {
     FakeFileStore files;

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "base/Cp1252.h"
 #include "fakes/FakeFileStore.h"
 #include "transfer/TransferHistoryFile.h"
 
@@ -10,25 +9,6 @@ namespace krl {
 namespace {
 
 using test::FakeFileStore;
-
-// The peer chooses its own name. Written as it stands, a ';' would shift the fields and a
-// CR LF would forge a line that View launches and Forward sends to the next peer.
-TEST(TransferHistoryFile, APeersNameCanNeitherShiftFieldsNorForgeALine) {
-    FakeFileStore files;
-    TransferHistoryFile history(files, "h");
-    std::string peerName =
-        cp1252ToUtf8(Cp1252Text("Mallory;x\r\n/home/ann/.ssh/id_rsa;t;Eve;today"));
-    HistoryEntry sent{"/home/ann/notes;v2.txt", "Text", peerName, "07/12/2026  21:40:00"};
-    ASSERT_TRUE(history.append(sent).ok());
-    ASSERT_TRUE(history.append({"/b.txt", "Text", "Bob", "today"}).ok());
-
-    auto entries = history.load();
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].path, "/home/ann/notes;v2.txt");
-    EXPECT_EQ(entries[0].party, "Mallory,x  /home/ann/.ssh/id_rsa,t,Eve,today");
-    EXPECT_EQ(entries[0].date, sent.date);
-    EXPECT_EQ(entries[1].path, "/b.txt");
-}
 
 // Reading and writing back on every close of the history dialog must not wear the lines down.
 TEST(TransferHistoryFile, RewritingChangesNoLineHoweverLongItsFields) {
