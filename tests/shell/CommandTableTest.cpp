@@ -25,49 +25,39 @@ CommandUi ui(CommandId id, ConnectionState s, ConnectType type = ConnectType::Mo
     return CommandTable::ui(id, c);
 }
 
-int n(ConnectionState s) {
-    return static_cast<int>(s);
-}
-
 }  // namespace
 
 TEST(CommandTable, CallCommandsFollowTheConnectionState) {
-    for (ConnectionState s : kAll) {
-        SCOPED_TRACE(n(s));
-        EXPECT_EQ(ui(CommandId::Dial, s).enabled, n(s) <= 3);
-        EXPECT_EQ(ui(CommandId::Disconnect, s).enabled, n(s) == 4 || n(s) == 5);
-        EXPECT_EQ(ui(CommandId::Hold, s).enabled, n(s) == 5);
-        EXPECT_EQ(ui(CommandId::AddToAddressBook, s).enabled, n(s) == 5);
+    const struct {
+        ConnectionState state;
+        bool dial, disconnect;
+        CommandUi listen;
+    } rows[] = {
+        {ConnectionState::NotConnected, true, false, {true, "&Listen"}},
+        {ConnectionState::OpeningPort, true, false, {true, "Stop &Listening"}},
+        {ConnectionState::Initialising, true, false, {true, "Stop &Listening"}},
+        {ConnectionState::Listening, true, false, {true, "Stop &Listening"}},
+        {ConnectionState::Dialling, false, true, {false, "&Listen"}},
+        {ConnectionState::Connected, false, true, {false, "&Listen"}},
+        {ConnectionState::HangingUp, false, false, {true, "&Listen"}},
+    };
+    for (const auto& row : rows) {
+        const ConnectionState s = row.state;
+        const bool connected = s == ConnectionState::Connected;
+        SCOPED_TRACE(static_cast<int>(s));
+        EXPECT_EQ(ui(CommandId::Dial, s).enabled, row.dial);
+        EXPECT_EQ(ui(CommandId::Disconnect, s).enabled, row.disconnect);
+        EXPECT_EQ(ui(CommandId::Listen, s), row.listen);
+        EXPECT_EQ(ui(CommandId::Hold, s).enabled, connected);
+        EXPECT_EQ(ui(CommandId::AddToAddressBook, s).enabled, connected);
         for (ConnectType t : {ConnectType::Modem, ConnectType::SerialCable, ConnectType::Dsvd})
-            EXPECT_EQ(ui(CommandId::Pickup, s, t).enabled, t == ConnectType::Dsvd && n(s) <= 3);
+            EXPECT_EQ(ui(CommandId::Pickup, s, t).enabled, t == ConnectType::Dsvd && row.dial);
+        // Page names the remote party only while connected.
+        const CommandUi page = connected ? CommandUi{true, "P&age Ann Lee\tCtrl+A"}
+                                         : CommandUi{false, "P&age\tCtrl+A"};
+        EXPECT_EQ(ui(CommandId::Page, s, ConnectType::Modem, "Ann Lee"), page);
     }
-}
-
-TEST(CommandTable, ListenTogglesItsTextAndIsOffDuringACall) {
-    for (ConnectionState s : kAll) {
-        SCOPED_TRACE(n(s));
-        const CommandUi got = ui(CommandId::Listen, s);
-        if (n(s) >= 1 && n(s) <= 3) {
-            EXPECT_EQ(got, (CommandUi{true, "Stop &Listening"}));
-        } else if (n(s) == 4 || n(s) == 5) {
-            EXPECT_EQ(got, (CommandUi{false, "&Listen"}));
-        } else {
-            EXPECT_EQ(got, (CommandUi{true, "&Listen"}));
-        }
-    }
-}
-
-TEST(CommandTable, PageNamesTheRemotePartyOnlyWhileConnected) {
-    for (ConnectionState s : kAll) {
-        SCOPED_TRACE(n(s));
-        const CommandUi named = ui(CommandId::Page, s, ConnectType::Modem, "Ann Lee");
-        if (s == ConnectionState::Connected) {
-            EXPECT_EQ(named, (CommandUi{true, "P&age Ann Lee\tCtrl+A"}));
-            EXPECT_EQ(ui(CommandId::Page, s), (CommandUi{true, std::nullopt}));
-        } else {
-            EXPECT_EQ(named, (CommandUi{false, "P&age\tCtrl+A"}));
-        }
-    }
+    EXPECT_EQ(ui(CommandId::Page, ConnectionState::Connected), (CommandUi{true, std::nullopt}));
 }
 
 TEST(CommandTable, WindowAndHelpCommandsAreAlwaysThere) {
