@@ -267,19 +267,27 @@ void changeEveryPage(QWidget* sheet) {
     control<QCheckBox>(sheet, 1081)->setChecked(true);
 }
 
-TEST(MainFrameWindow, SettingsSheetStoresEveryPageOnOkAndLeavesTheFileAloneOnCancel) {
+// The settings sheet and the setup wizard leave the settings file byte for byte on Cancel and
+// store what they changed on OK, as the next start reads it.
+TEST(MainFrameWindow, SettingsSheetAndWizardStoreOnOkAndLeaveTheFileAloneOnCancel) {
     Copy copy;
     CMainFrame& f = *copy.frame;
     ASSERT_TRUE(copy.settings.storeAll());
     const QByteArray before = fileBytes(copy.store.fileName());
     ASSERT_FALSE(before.isEmpty());
-
     auto isSheet = [](QWidget* w) { return qobject_cast<CKestrelSettings*>(w) != nullptr; };
+    auto isWizard = [](QWidget* w) { return qobject_cast<CSetupWizard*>(w) != nullptr; };
     whenShown(isSheet, [](QWidget* w) {
         changeEveryPage(w);
         static_cast<QDialog*>(w)->reject();
     });
     copy.action(CommandId::Options)->trigger();
+    whenShown(isWizard, [](QWidget* w) {
+        static_cast<CSetupWizard*>(w)->next();
+        control<QComboBox>(w, 1077)->setEditText("/dev/ttyUSB7");
+        static_cast<CSetupWizard*>(w)->reject();
+    });
+    f.runCommand(CommandId::SetupWizard);
     EXPECT_EQ(fileBytes(copy.store.fileName()), before);
 
     // The transfer window's Options opens the sheet on its File Transfer page.
@@ -291,35 +299,20 @@ TEST(MainFrameWindow, SettingsSheetStoresEveryPageOnOkAndLeavesTheFileAloneOnCan
     f.runCommand(CommandId::OptionsTransfer);
     EXPECT_TRUE(copy.comms().alwaysListen);  // the connection's block follows at once
 
-    // As the next start reads them.
-    SettingsStore again(copy.store.fileName());
-    Settings reread;
-    addStoredBlocks(reread, again, copy.dir.filePath(QStringLiteral("home")).toStdString());
-    EXPECT_TRUE(reread.get<CommsSettings>().alwaysListen);
-    EXPECT_FALSE(reread.get<GeneralSettings>().allowPaging);
-    const VideoSettings& v = reread.get<VideoSettings>();
-    EXPECT_EQ(v.localVideo.get(VideoSetting::AcceptPeerSize), 1u);
-    EXPECT_EQ(v.remoteVideo.get(VideoSetting::RefreshPercentage), 5u);
-    EXPECT_TRUE(v.remoteAlwaysOnTop);
-    EXPECT_EQ(v.driver, "None");
-    EXPECT_EQ(reread.get<TonebaySettings>().launchMode, LaunchMode::Launch);
-    EXPECT_TRUE(reread.get<TonebaySettings>().clearQueueAfterDisconnecting);
-}
-
-TEST(MainFrameWindow, SetupWizardFinishStoresTheBlocksAndCancelNothing) {
-    Copy copy;
-    CMainFrame& f = *copy.frame;
-    ASSERT_TRUE(copy.settings.storeAll());
-    const QByteArray before = fileBytes(copy.store.fileName());
-    auto isWizard = [](QWidget* w) { return qobject_cast<CSetupWizard*>(w) != nullptr; };
-    whenShown(isWizard, [](QWidget* w) {
-        auto* wizard = static_cast<CSetupWizard*>(w);
-        wizard->next();
-        control<QComboBox>(w, 1077)->setEditText("/dev/ttyUSB7");
-        wizard->reject();
-    });
-    f.runCommand(CommandId::SetupWizard);
-    EXPECT_EQ(fileBytes(copy.store.fileName()), before);
+    {  // as the next start reads them
+        SettingsStore again(copy.store.fileName());
+        Settings reread;
+        addStoredBlocks(reread, again, copy.dir.filePath(QStringLiteral("home")).toStdString());
+        EXPECT_TRUE(reread.get<CommsSettings>().alwaysListen);
+        EXPECT_FALSE(reread.get<GeneralSettings>().allowPaging);
+        const VideoSettings& v = reread.get<VideoSettings>();
+        EXPECT_EQ(v.localVideo.get(VideoSetting::AcceptPeerSize), 1u);
+        EXPECT_EQ(v.remoteVideo.get(VideoSetting::RefreshPercentage), 5u);
+        EXPECT_TRUE(v.remoteAlwaysOnTop);
+        EXPECT_EQ(v.driver, "None");
+        EXPECT_EQ(reread.get<TonebaySettings>().launchMode, LaunchMode::Launch);
+        EXPECT_TRUE(reread.get<TonebaySettings>().clearQueueAfterDisconnecting);
+    }
 
     whenShown(isWizard, [](QWidget* w) {
         auto* wizard = static_cast<CSetupWizard*>(w);
