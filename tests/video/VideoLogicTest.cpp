@@ -170,16 +170,26 @@ TEST(VideoPane, HostileFramesDoNotHurtTheDisplay) {
             seed = seed * 1103515245 + 12345;
             b = static_cast<std::uint8_t>(seed >> 16);
         }
-        if (f.size() > 3 && i % 3 == 0) {
-            f[0] = 1;
+        // Every third frame is bare noise for the splitter; the others are one piece claiming
+        // the whole frame, so the noise reaches the own-format reader (with a header it accepts:
+        // a valid quantiser and any grid up to 22 x 18 blocks) or the H.263 reader.
+        if (f.size() > 11 && i % 3 != 0) {
+            f[0] = i % 3 == 1 ? 1 : 0;
             f[1] = 0;
-            f[2] = static_cast<std::uint8_t>(i % 3 == 0 ? 0 : f.size());
+            f[2] = static_cast<std::uint8_t>(f.size());
+            if (f[0] == 1) {
+                f[4] = static_cast<std::uint8_t>(1 + f[4] % 32);
+                f[5] = static_cast<std::uint8_t>(1 + f[5] % 22);
+                f[6] = static_cast<std::uint8_t>(1 + f[6] % 18);
+                f[7] = 0;
+            }
         }
         receiver.enqueueFrame(f);
         receiver.expandNext();
     }
     EXPECT_EQ(receiver.display().bits.size(), receiver.display().imageBytes());
     EXPECT_LE(receiver.display().width, 176);
+    EXPECT_LE(receiver.display().height, 144);
 }
 
 TEST(VideoPane, PaletteDisplaySwitchesToEightBitsAfterTenFrames) {
