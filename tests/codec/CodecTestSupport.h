@@ -1,11 +1,14 @@
 #pragma once
-// Helpers shared by the codec tests: bitmap headers, attribute entries and synthetic footage.
+// Helpers shared by the codec tests: bitmap headers, attribute entries, a compressor and an
+// expander set up for 24-bit pictures, and synthetic footage.
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "Compressor.h"
+#include "Expander.h"
 #include "brmh263.h"
 
 namespace codectest {
@@ -29,6 +32,33 @@ inline MetaAttribute word(uint16_t id, uint32_t value) {
 
 inline MetaAttribute block(uint16_t id, const void* data, size_t length) {
     return MetaAttribute{id, static_cast<uint16_t>(length), reinterpret_cast<uintptr_t>(data)};
+}
+
+// The compressor takes width x height pictures of bitCount bits, with the further entries.
+inline bool setFormat(brm::Compressor& c, int width, int height, int bitCount = 24,
+                      std::vector<MetaAttribute> more = {}) {
+    const BrmBitmapInfoHeader h = bitmapHeader(width, height, bitCount);
+    std::vector<MetaAttribute> list = {block(VC_C_FORMAT, &h, sizeof h)};
+    list.insert(list.end(), more.begin(), more.end());
+    return c.setAttributes(static_cast<uint32_t>(list.size()), list.data());
+}
+
+// The expander draws 24-bit pictures of width x height, from packets if asked.
+inline bool drawTrueColour(brm::Expander& e, int width, int height, bool packets = false) {
+    const BrmBitmapInfoHeader h = bitmapHeader(width, height, 24);
+    const MetaAttribute list[] = {block(VC_E_FORMAT, &h, sizeof h), word(VC_E_OUTPUT_MODE, 1),
+                                  word(VC_E_PACKETS, packets ? 1 : 0)};
+    return e.setAttributes(3, list);
+}
+
+// Pseudo-random bytes, the same for the same seed.
+inline std::vector<uint8_t> noise(size_t size, uint32_t seed) {
+    std::vector<uint8_t> bytes(size);
+    for (auto& b : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(seed >> 24);
+    }
+    return bytes;
 }
 
 // A moving scene in 24-bit bottom-up rows (blue, green, red): a smooth background with a

@@ -14,6 +14,8 @@ namespace {
 using namespace brm;
 using codectest::bitmapHeader;
 using codectest::block;
+using codectest::drawTrueColour;
+using codectest::setFormat;
 using codectest::word;
 
 struct CapturedPiece {
@@ -28,15 +30,6 @@ std::vector<CapturedPiece> codeFrame(Compressor& c, const std::vector<uint8_t>& 
         return true;
     }));
     return pieces;
-}
-
-bool setFormat(Compressor& c, int width, int height, int bitCount = 24,
-               std::vector<MetaAttribute> more = {}) {
-    static BrmBitmapInfoHeader h;
-    h = bitmapHeader(width, height, bitCount);
-    std::vector<MetaAttribute> list = {block(VC_C_FORMAT, &h, sizeof h)};
-    list.insert(list.end(), more.begin(), more.end());
-    return c.setAttributes(static_cast<uint32_t>(list.size()), list.data());
 }
 
 TEST(CompressorSetup, CropWindowFollowsTheSourceAndRequest) {
@@ -183,11 +176,6 @@ struct BudgetedCompressor {
                       {word(VC_C_LUMA_ONLY, 1), word(VC_C_Q_MIDPOINT, 100), word(VC_C_QUALITY, 50),
                        word(VC_C_CHANGE, 60), word(VC_C_FRAME_BYTES, frameBytes),
                        word(VC_C_KEY_BYTES, keyBytes)}));
-        uint32_t seed = 7;
-        for (auto& b : noise) {
-            seed = seed * 1103515245u + 12345u;
-            b = static_cast<uint8_t>(seed >> 24);
-        }
         key = codeFrame(c, noise, true);
     }
     // Codes the noise with its first `blocks` blocks (in raster order) inverted.
@@ -208,7 +196,7 @@ struct BudgetedCompressor {
         return codeFrame(c, changed, false);
     }
     Compressor c;
-    std::vector<uint8_t> noise = std::vector<uint8_t>(176 * 144 * 3);
+    std::vector<uint8_t> noise = codectest::noise(176 * 144 * 3, 7);
     std::vector<CapturedPiece> key;
 };
 
@@ -297,48 +285,6 @@ TEST(CompressorCoder, StaleRefreshFillsHalfOfWhatTheBudgetAffords) {
     EXPECT_EQ((second[0].bytes[7] << 8) | second[0].bytes[8], static_cast<int>(firstLimit));
 }
 
-class SequenceTest : public ::testing::TestWithParam<int> {};
-
-// Compresses a moving sequence and expands every piece: the expander's picture must stay
-// identical to the compressor's own copy of what the receiver holds.
-TEST_P(SequenceTest, ExpanderPictureMatchesTheCompressorsReference) {
-    const int mode = GetParam();
-    Compressor c;
-    ASSERT_TRUE(setFormat(c, 176, 144, 24,
-                          {word(VC_C_MODE, static_cast<uint32_t>(mode)), word(VC_C_QUALITY, 60),
-                           word(VC_C_CHANGE, 60), word(VC_C_FRAME_BYTES, 900),
-                           word(VC_C_KEY_BYTES, 4000), word(VC_C_MAX_PIECE, 600)}));
-    c.keepReceiverCopy(true);
-    Expander e;
-    const auto out = bitmapHeader(176, 144, 24);
-    const MetaAttribute outAttrs[] = {block(VC_E_FORMAT, &out, sizeof out),
-                                      word(VC_E_OUTPUT_MODE, 1), word(VC_E_PACKETS, 1)};
-    ASSERT_TRUE(e.setAttributes(3, outAttrs));
-    std::vector<uint8_t> picture(176 * 144 * 3);
-    int drawn = 0;
-    for (int f = 0; f < 30; ++f) {
-        const auto frame = codectest::syntheticFrame(176, 144, f);
-        const auto pieces = codeFrame(c, frame, f == 0 || f == 17);
-        for (const auto& p : pieces) {
-            const uint32_t r =
-                e.expand(p.bytes.data(), static_cast<uint32_t>(p.bytes.size()), picture.data());
-            EXPECT_EQ(r == VC_FRAME_DRAWN || r == VC_FRAME_DRAWN_NEW_SIZE, !p.more) << f;
-            drawn += r == VC_FRAME_DRAWN || r == VC_FRAME_DRAWN_NEW_SIZE;
-        }
-        EXPECT_EQ(e.lastError(), 0u);
-        const size_t bytes = static_cast<size_t>(c.layout().totalBlocks) * 64;
-        ASSERT_TRUE(std::equal(c.receiverPicture().begin(), c.receiverPicture().begin() + bytes,
-                               e.planes().begin()))
-            << "frame " << f;
-        if (mode == 1) {
-            EXPECT_EQ(c.receiverPicture(), c.lastSent());
-        }
-    }
-    EXPECT_GE(drawn, 20);
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, SequenceTest, ::testing::Values(0, 1, 2));
-
 TEST(CompressorPieces, UnlimitedBufferCallStaysWithinTheSizeItAnnounces) {
     // 144x144 keeps full chroma (972 blocks); noise at quantiser 1 needs far more than 50000
     // bytes, cut into pieces of at most 50011.
@@ -347,12 +293,7 @@ TEST(CompressorPieces, UnlimitedBufferCallStaysWithinTheSizeItAnnounces) {
     const MetaAttribute attrs[] = {block(VC_C_FORMAT, &h, sizeof h), word(VC_C_QUALITY, 100),
                                    word(VC_C_FULL_CHROMA, 1)};
     ASSERT_EQ(VCCompressSetAttributes(c, 3, attrs), 1);
-    std::vector<uint8_t> noise(144 * 144 * 3);
-    uint32_t seed = 1;
-    for (auto& b : noise) {
-        seed = seed * 1103515245u + 12345u;
-        b = static_cast<uint8_t>(seed >> 24);
-    }
+    const auto noise = codectest::noise(144 * 144 * 3, 1);
     const uint32_t announced = VCCompressBuffer(c, 1, 0, noise.data(), nullptr, 0);
     std::vector<uint8_t> out(announced + 4096, 0xa5);
     const uint32_t n = VCCompressBuffer(c, 1, 0, noise.data(), out.data(), 0);
@@ -392,10 +333,7 @@ TEST(CompressorPieces, APieceStoppedAmongTheTrailingOneBitsIsTheLast) {
         setFormat(c, 176, 144, 24,
                   {word(VC_C_LUMA_ONLY, 1), word(VC_C_CHANGE, 60), word(VC_C_MAX_PIECE, 24)}));
     Expander e;
-    const auto out = bitmapHeader(176, 144, 24);
-    const MetaAttribute outAttrs[] = {block(VC_E_FORMAT, &out, sizeof out),
-                                      word(VC_E_OUTPUT_MODE, 1)};
-    ASSERT_TRUE(e.setAttributes(2, outAttrs));
+    ASSERT_TRUE(drawTrueColour(e, 176, 144));
     std::vector<uint8_t> picture(176 * 144 * 3);
     const auto still = greyPicture(176, 144, 90);
     for (const auto& p : codeFrame(c, still, true)) {
@@ -533,9 +471,7 @@ TEST(CompressorPieces, H263QuantiserNeverPassesThirtyOne) {
     const uint32_t pquant = (head >> 8) & 31;
     EXPECT_EQ(pquant, 31u);
     Expander e;
-    const auto out = bitmapHeader(176, 144, 24);
-    const MetaAttribute attrs[] = {block(VC_E_FORMAT, &out, sizeof out), word(VC_E_OUTPUT_MODE, 1)};
-    ASSERT_TRUE(e.setAttributes(2, attrs));
+    ASSERT_TRUE(drawTrueColour(e, 176, 144));
     std::vector<uint8_t> picture(176 * 144 * 3);
     EXPECT_EQ(e.expand(p.data(), static_cast<uint32_t>(p.size()), picture.data()),
               static_cast<uint32_t>(VC_FRAME_DRAWN_NEW_SIZE));
