@@ -170,9 +170,7 @@ TEST_F(ExpanderTest, PaletteOutputMatchesGreysWithinTheWindow) {
 TEST_F(ExpanderTest, PaletteFromThePictureKeepsFirstAppearanceOrder) {
     // Twelve distinct colours, one per block column pair, through a colour raw picture.
     Compressor c;
-    const auto h = bitmapHeader(176, 144, 24);
-    const MetaAttribute attrs[] = {block(VC_C_FORMAT, &h, sizeof h), word(VC_C_MODE, 1)};
-    ASSERT_TRUE(c.setAttributes(2, attrs));
+    ASSERT_TRUE(codectest::setFormat(c, 176, 144, 24, {word(VC_C_MODE, 1)}));
     std::vector<uint8_t> bits(176 * 144 * 3);
     for (int y = 0; y < 144; ++y) {
         for (int x = 0; x < 176; ++x) {
