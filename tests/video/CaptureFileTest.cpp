@@ -1,9 +1,7 @@
 // Recording pictures into an AVI file and playing it back as the video source, through FFmpeg.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -12,6 +10,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "PictureCompare.h"
 #include "base/SteadyTickSource.h"
 #include "fakes/ManualClock.h"
 #include "fakes/TempFolder.h"
@@ -22,20 +21,8 @@ extern "C" {
 namespace {
 
 using namespace krl;
+using videotest::lumaPsnr;
 namespace fs = std::filesystem;
-
-double lumaPsnr(const Picture& a, const Picture& b) {
-    double se = 0;
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) {
-            const std::uint8_t* p = a.pixelTopDown(x, y);
-            const std::uint8_t* q = b.pixelTopDown(x, y);
-            double d = (0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2]) -
-                       (0.114 * q[0] + 0.587 * q[1] + 0.299 * q[2]);
-            se += d * d;
-        }
-    return se == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * a.width * a.height / se);
-}
 
 class CaptureFile : public ::testing::Test {
 protected:

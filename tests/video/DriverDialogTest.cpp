@@ -16,7 +16,7 @@ std::vector<PictureSize> sizes(std::initializer_list<PictureSize> list) {
     return list;
 }
 
-TEST(CaptureFormats, LargeFramesAreOfferedScaledIntoEachBoxKeepingTheirShape) {
+TEST(CaptureFormats, OfferedSizesFitTheBoxKeepTheirShapeAndSkipNonsense) {
     const auto offered = CaptureFormats::offered(sizes({{640, 480}, {1280, 720}}));
     // 4:3 frames fill 176 wide only at 132 lines, cut to a multiple of 8; 16:9 ones stay flat.
     const auto expected = sizes(
@@ -28,9 +28,7 @@ TEST(CaptureFormats, LargeFramesAreOfferedScaledIntoEachBoxKeepingTheirShape) {
         EXPECT_EQ(s.width % 8, 0);
         EXPECT_EQ(s.height % 8, 0);
     }
-}
-
-TEST(CaptureFormats, SmallFramesAsTheyAreAndNonsenseSizesIgnored) {
+    // Small frames as they are; nonsense sizes ignored.
     EXPECT_EQ(CaptureFormats::offered(sizes({{160, 120}, {0, 480}, {-5, 10}, {160, 120}})),
               sizes({{160, 120}}));
     EXPECT_EQ(CaptureFormats::offered(CaptureFormats::standardSizes()),
@@ -41,15 +39,13 @@ TEST(CaptureFormats, SmallFramesAsTheyAreAndNonsenseSizesIgnored) {
         EXPECT_TRUE(s.width <= 176 && s.height >= 8) << s.width << "x" << s.height;
 }
 
-TEST(CaptureFormats, TheCameraOpensAtTheSmallestFrameThatGivesThePicture) {
+TEST(CaptureFormats, TheCameraFrameAndTheDialogsPreselectionForAPictureSize) {
     const auto device = sizes({{1280, 960}, {640, 480}, {1280, 720}, {320, 240}});
     EXPECT_EQ(CaptureFormats::deviceSizeFor(device, {160, 120}), (PictureSize{320, 240}));
     EXPECT_EQ(CaptureFormats::deviceSizeFor(device, {160, 88}), (PictureSize{1280, 720}));
     EXPECT_FALSE(CaptureFormats::deviceSizeFor(device, {176, 144}).has_value());
     EXPECT_FALSE(CaptureFormats::deviceSizeFor({}, {160, 120}).has_value());
-}
-
-TEST(CaptureFormats, TheDialogPreselectsTheSizeInUseOrTheLargestSmallerOne) {
+    // The dialog preselects the size in use, or the largest smaller one.
     const auto offered = CaptureFormats::standardSizes();  // 176x144, 160x120, 128x96, 96x72
     EXPECT_EQ(CaptureFormats::indexFor(offered, {160, 120}), 1);
     EXPECT_EQ(CaptureFormats::indexFor(offered, {150, 100}), 2);
@@ -69,19 +65,16 @@ protected:
         step.step(20);
         ASSERT_EQ(port.frames.size(), 1u);
     }
-    std::pair<std::uint32_t, std::uint32_t> size(const VideoSettingsRecord& r) const {
-        return {r.get(VideoSetting::Width), r.get(VideoSetting::Height)};
-    }
 };
 
 TEST_F(SourceChosen, ANewSizeReopensThePaneAndTellsThePeerWhatTheCameraDelivers) {
     startSending();
     EXPECT_TRUE(step.sourceChosen("Camera A", {176, 144}));
     // The camera's 4:3 frames give 176x128, not the 176x144 asked for.
-    EXPECT_EQ(size(step.record()), std::make_pair(176u, 128u));
+    EXPECT_EQ(sizeOf(step.record()), std::make_pair(176u, 128u));
     EXPECT_TRUE(device.sendingOpen);
     ASSERT_EQ(port.count("<MyVideoSettings>"), 1);
-    EXPECT_EQ(size(port.settingsSent.back()), std::make_pair(176u, 128u));
+    EXPECT_EQ(sizeOf(port.settingsSent.back()), std::make_pair(176u, 128u));
     // The next frame is a whole picture at the new size.
     step.step(30);
     ASSERT_EQ(port.keys.size(), 2u);
@@ -92,14 +85,14 @@ TEST_F(SourceChosen, ANewSizeReopensThePaneAndTellsThePeerWhatTheCameraDelivers)
 TEST_F(SourceChosen, NothingGoesToThePeerWhileHeldOrWithoutACall) {
     step.setHoldMark(1, true);
     EXPECT_TRUE(step.sourceChosen("Camera A", {128, 96}));
-    EXPECT_EQ(size(step.record()), std::make_pair(128u, 96u));
+    EXPECT_EQ(sizeOf(step.record()), std::make_pair(128u, 96u));
     port.isConnected = false;
     step.setHoldMark(1, false);
     EXPECT_TRUE(step.sourceChosen("Camera A", {96, 72}));
     EXPECT_EQ(port.count("<MyVideoSettings>"), 0);
 }
 
-TEST_F(SourceChosen, ADriverThatFailsGivesTheOldOneBack) {
+TEST_F(SourceChosen, ADriverThatFailsGivesTheOldOneBackOrEndsCapturingWhenThatFailsToo) {
     startSending();
     device.brokenDrivers = {"Camera B"};
     EXPECT_FALSE(step.sourceChosen("Camera B", {160, 120}));
@@ -108,16 +101,15 @@ TEST_F(SourceChosen, ADriverThatFailsGivesTheOldOneBack) {
     EXPECT_EQ(step.state(), CaptureState::Camera);
     EXPECT_TRUE(step.isSending());
     EXPECT_TRUE(device.sendingOpen);
-}
 
-TEST_F(SourceChosen, WhenNoDriverStartsCapturingAndSendingEnd) {
-    startSending();
+    // When the old one fails too, capturing and sending end.
     device.brokenDrivers = {"Camera A", "Camera B"};
+    const int settingsSent = port.count("<MyVideoSettings>");
     EXPECT_FALSE(step.sourceChosen("Camera B", {160, 120}));
     EXPECT_EQ(step.state(), CaptureState::Open);
     EXPECT_FALSE(step.isSending());
     EXPECT_EQ(port.count("<CloseMyVideo>"), 1);
-    EXPECT_EQ(port.count("<MyVideoSettings>"), 0);
+    EXPECT_EQ(port.count("<MyVideoSettings>"), settingsSent);
 }
 
 // "None" itself is chosen through the dialog in the window test.
@@ -127,7 +119,7 @@ TEST_F(SourceChosen, AChoiceOutsideCameraCaptureWaitsForTheNextStart) {
     EXPECT_TRUE(step.sourceChosen("Camera B", {128, 96}));
     EXPECT_TRUE(device.restarts.empty());
     EXPECT_EQ(step.options().driver, "Camera B");
-    EXPECT_EQ(size(step.record()), std::make_pair(128u, 96u));
+    EXPECT_EQ(sizeOf(step.record()), std::make_pair(128u, 96u));
 }
 
 TEST_F(SourceChosen, APausedCameraIsTakenAgainAndStaysPaused) {

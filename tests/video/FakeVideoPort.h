@@ -164,6 +164,10 @@ public:
     }
 };
 
+inline std::pair<std::uint32_t, std::uint32_t> sizeOf(const VideoSettingsRecord& r) {
+    return {r.get(VideoSetting::Width), r.get(VideoSetting::Height)};
+}
+
 // A local window's step over the fakes, with the settings record a window starts with.
 class LocalStepTest : public ::testing::Test {
 protected:

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
-#include <fstream>
 
+#include "PictureCompare.h"
 #include "fakes/TempFolder.h"
 #include "video/BmpFile.h"
+#include "video/FramePacer.h"
 #include "video/PieceSplitter.h"
 #include "video/SettingsChange.h"
 #include "video/SnapshotFile.h"
@@ -55,7 +55,7 @@ TEST(PieceSplitter, SplitsBackToBackPiecesAndStopsAtHostileLengths) {
     EXPECT_EQ(PieceSplitter::split(over).size(), 1u);
 }
 
-TEST(VideoRates, FramesPerSecondKeepsBothDecimals) {
+TEST(VideoRates, FiguresKeepTheirDecimalsAndLimits) {
     EXPECT_EQ(VideoRates::formatFramesPerSecond(12, 5000), "2.40");
     EXPECT_EQ(VideoRates::formatFramesPerSecond(21, 10000), "2.10");
     EXPECT_EQ(VideoRates::formatFramesPerSecond(41, 20000), "2.05");
@@ -67,9 +67,7 @@ TEST(VideoRates, FramesPerSecondKeepsBothDecimals) {
     EXPECT_EQ(VideoRates::bytesPerFrame(5000000000ull, 1000), 5000000u);
     EXPECT_EQ(VideoRates::transferCps(3000000000ull, 3000000), 1000000u);
     EXPECT_EQ(VideoRates::transferCps(1000, 999), 0u);
-}
-
-TEST(VideoRates, UtilisationIsCappedAndALineOfZeroIsFullWhenUsed) {
+    // Utilisation is capped, and a line of speed 0 is full once anything is sent.
     EXPECT_EQ(VideoRates::utilisationPercent(100, 1000, 0, 28800), 27u);  // 1000 B/s of 3600
     EXPECT_EQ(VideoRates::utilisationPercent(1000, 10000, 5000, 9600), 100u);
     EXPECT_EQ(VideoRates::utilisationPercent(10, 100, 0, 0), 100u);
@@ -122,21 +120,6 @@ TEST(SettingsChange, CompressorValuesOrRebuild) {
     EXPECT_EQ(SettingsChange::between(a, b, false).kind, SettingsChange::Kind::Rebuild);
 }
 
-double psnrY(const Picture& a, const Picture& b) {
-    double se = 0;
-    std::size_t n = 0;
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) {
-            const std::uint8_t* p = a.pixelTopDown(x, y);
-            const std::uint8_t* q = b.pixelTopDown(x, y);
-            double ya = 0.114 * p[0] + 0.587 * p[1] + 0.299 * p[2];
-            double yb = 0.114 * q[0] + 0.587 * q[1] + 0.299 * q[2];
-            se += (ya - yb) * (ya - yb);
-            ++n;
-        }
-    return se == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * double(n) / se);
-}
-
 TEST(VideoPane, CompressedFramesExpandToTheSourcePicture) {
     VideoSettingsRecord r;
     r.values = {2, 40, 80, 160, 120, 1, 1, 0, 0, 0, 0, 0};
@@ -155,7 +138,7 @@ TEST(VideoPane, CompressedFramesExpandToTheSourcePicture) {
     }
     EXPECT_EQ(receiver.framesExpanded(), 6u);
     EXPECT_EQ(receiver.display().width, 160);
-    EXPECT_GT(psnrY(receiver.display(), source), 28.0);
+    EXPECT_GT(videotest::lumaPsnr(receiver.display(), source), 28.0);
 }
 
 TEST(VideoPane, HostileFramesDoNotHurtTheDisplay) {
@@ -283,19 +266,13 @@ TEST_F(TempDir, SnapshotCancelLeavesNothingAndNeverTouchesTheUsersFiles) {
     EXPECT_EQ(read(dir / "keep.bmp"), "new");
 }
 
-}  // namespace
-
-#include "video/FramePacer.h"
-
-namespace {
-
 TEST(FramePacer, FileFramesFollowTheClock) {
     const std::uint64_t at15 = 1000000 / 15;  // 66666 us
-    EXPECT_EQ(krl::FramePacer::framesToAdvance(5, at15, 190000), 3u);
-    EXPECT_EQ(krl::FramePacer::framesToAdvance(5, at15, 60000), 0u);
-    EXPECT_EQ(krl::FramePacer::framesToAdvance(5, at15, at15), 1u);
-    EXPECT_EQ(krl::FramePacer::framesToAdvance(0, at15, 0), 1u);
-    EXPECT_EQ(krl::FramePacer::framesToAdvance(9, 0, 0), 1u);
+    EXPECT_EQ(FramePacer::framesToAdvance(5, at15, 190000), 3u);
+    EXPECT_EQ(FramePacer::framesToAdvance(5, at15, 60000), 0u);
+    EXPECT_EQ(FramePacer::framesToAdvance(5, at15, at15), 1u);
+    EXPECT_EQ(FramePacer::framesToAdvance(0, at15, 0), 1u);
+    EXPECT_EQ(FramePacer::framesToAdvance(9, 0, 0), 1u);
 }
 
 }  // namespace

@@ -131,18 +131,6 @@ TEST_F(LocalStep, HoldGrabsPreviewOnlyAndReleaseAsksForAKeyFrame) {
     EXPECT_TRUE(port.keys[1]);
 }
 
-TEST_F(LocalStep, UnansweredOfferIsRepeatedAfterAMinute) {
-    ASSERT_TRUE(step.open());
-    ASSERT_TRUE(step.startCapture(0));
-    step.step(1000);
-    EXPECT_EQ(port.count("<VideoOpen>"), 1);
-    step.step(61000);
-    EXPECT_EQ(port.count("<VideoOpen>"), 1);
-    step.step(61001);
-    EXPECT_EQ(port.count("<VideoOpen>"), 2);
-    EXPECT_EQ(port.out, OutgoingVideoState::Offered);
-}
-
 TEST_F(LocalStep, DeclineOrCloseByThePeerStopsSending) {
     startSending();
     port.out = OutgoingVideoState::ClosedByPeer;

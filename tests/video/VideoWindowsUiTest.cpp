@@ -29,7 +29,6 @@
 #include "platform/ffmpeg/VideoFileReader.h"
 #include "resources/StringTable.h"
 #include "video/LocalVideoStep.h"
-#include "video/TestPatternSource.h"
 #include "video/VideoCall.h"
 #include "video/VideoManager.h"
 #include "video/VideoSettings.h"
@@ -49,27 +48,6 @@ namespace {
 using namespace videotest;
 
 constexpr int kWaitMs = 10000;
-
-// Only the built-in test pattern: the windows run the real video manager over it.
-class PatternOnly : public CaptureSourceFactory {
-public:
-    std::vector<std::string> driverNames() override { return {kTestPattern}; }
-    std::unique_ptr<CaptureSource> openDriver(const std::string& name, int w, int h) override {
-        if (name != kTestPattern)
-            return nullptr;
-        return std::make_unique<TestPatternSource>(w, h);
-    }
-    std::unique_ptr<CaptureSource> openFile(const std::string&, int, int, bool,
-                                            std::string& error) override {
-        error = "no files here";
-        return nullptr;
-    }
-    std::unique_ptr<FrameRecorder> openRecorder(const std::string&, int, int, int,
-                                                std::string& error) override {
-        error = "no recording here";
-        return nullptr;
-    }
-};
 
 // Acts on the first visible top-level widget of type T once it is up (a modal dialog or a
 // menu runs its own loop, so the test answers it from a timer).
@@ -114,14 +92,10 @@ QAction* entry(QMenu& menu, int id) {
     return nullptr;
 }
 
-std::pair<std::uint32_t, std::uint32_t> size(const VideoSettingsRecord& r) {
-    return {r.get(VideoSetting::Width), r.get(VideoSetting::Height)};
-}
-
 class LocalWindow : public ::testing::Test {
 protected:
     krl::test::ManualClock clock;
-    PatternOnly sources;
+    FfmpegCaptureFactory sources;
     VideoManager manager{sources, clock};
     FakeVideoPort port;
     LocalVideoStep step{port, manager};
@@ -226,7 +200,7 @@ TEST_F(LocalWindow, VideoFormatTakesTheChosenSizeAndTellsThePeer) {
     window->videoFormat();
     EXPECT_EQ(offered, QStringList({"176 x 144", "160 x 120", "128 x 96", "96 x 72"}));
     ASSERT_EQ(port.count("<MyVideoSettings>"), 1);
-    EXPECT_EQ(size(port.settingsSent.back()), std::make_pair(128u, 96u));
+    EXPECT_EQ(sizeOf(port.settingsSent.back()), std::make_pair(128u, 96u));
     EXPECT_EQ(window->picture()->size(), QSize(128, 96));
     // The camera delivers pictures of the new size.
     clock.advance(100);
@@ -256,7 +230,7 @@ TEST_F(LocalWindow, VideoSourceNoneStopsTheCameraAndGreysCapture) {
 class RemoteWindow : public ::testing::Test {
 protected:
     krl::test::ManualClock clock;
-    PatternOnly sources;
+    FfmpegCaptureFactory sources;
     VideoManager manager{sources, clock};
     FakeVideoPort port;
     DialogMessagePresenter messages{nullptr, StringTable::builtIn()};
@@ -391,7 +365,7 @@ protected:
         ASSERT_EQ(windows.call()->local().state(), CaptureState::Camera);
     }
     std::pair<std::uint32_t, std::uint32_t> localSize() const {
-        return size(windows.call()->local().record());
+        return sizeOf(windows.call()->local().record());
     }
 };
 
