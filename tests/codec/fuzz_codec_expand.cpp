@@ -1,7 +1,7 @@
 // Feeds arbitrary pieces to the expander: own-format pieces, raw pieces, H.263 pictures and
 // packets. The first byte picks the output settings; the rest is a series of pieces, each
-// preceded by a two-byte big-endian length (0: the rest of the input). The kept corpus starts
-// from real frames of every coding mode (tests/codec/CodecFuzzSeeds.cpp).
+// preceded by a two-byte big-endian length (0: the rest of the input). The kept corpus started
+// from real frames of every coding mode.
 
 #include <cstdint>
 #include <cstring>
