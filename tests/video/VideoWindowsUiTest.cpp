@@ -485,7 +485,7 @@ TEST_F(WindowPair, ACardPictureIsKeptOrThrownAwayInTheSnapshotDialog) {
         QSize(windows.manager()->localPicture().width, windows.manager()->localPicture().height));
 }
 
-TEST(HoldAnimationClip, AClipLargerThanTheMemoryBudgetKeepsOnlyWhatFits) {
+TEST(HoldAnimationClip, KeepsWhatFitsTheMemoryBudgetAndShowsTextWithoutAClip) {
     VideoFileReader whole;
     ASSERT_TRUE(whole.open(QStringLiteral(KRL_HOLD_CLIP)));
     EXPECT_EQ(whole.frameCount(), 16);
@@ -497,9 +497,8 @@ TEST(HoldAnimationClip, AClipLargerThanTheMemoryBudgetKeepsOnlyWhatFits) {
     VideoFileReader tiny(1);
     ASSERT_TRUE(tiny.open(QStringLiteral(KRL_HOLD_CLIP)));
     EXPECT_EQ(tiny.frameCount(), 1);
-}
 
-TEST(HoldAnimationClip, AMissingClipSaysSoInWords) {
+    // A missing clip says so in words.
     HoldAnimation animation;
     EXPECT_FALSE(animation.open(QStringLiteral("/nonexistent/vi_hold.avi")));
     animation.play();
