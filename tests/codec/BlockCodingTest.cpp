@@ -97,31 +97,27 @@ TEST(Transform, ForwardIsEightTimesTheOrthonormalDct) {
     }
 }
 
-TEST(Transform, FlatBlockCodesItsDcAndReconstructsByTheFormula) {
+TEST(Transform, FlatBlocksTransformExactlyAndRebuildByTheFormula) {
     uint8_t flat[64];
     std::fill(std::begin(flat), std::end(flat), 77);
     int32_t f[64];
     forwardDct(flat, 8, f);
     EXPECT_EQ(f[0], 64 * 77);
-    for (int i = 1; i < 64; ++i) {
-        EXPECT_EQ(f[i], 0);
+    EXPECT_EQ(std::count(f + 1, f + 64, 0), 63);
+    // A DC level L rebuilds as the inverse transform of DC 8 L + 4 (L + 1/2, rounded up),
+    // through the general path and the shortcut for flat blocks alike.
+    for (const int level : {1, 77, 128, 254}) {
+        int32_t dcOnly[64] = {8 * level + 4};
+        uint8_t viaIdct[64];
+        inverseDct(dcOnly, viaIdct, 8);
+        EXPECT_EQ(std::count(viaIdct, viaIdct + 64, level + 1), 64) << level;
+        const int16_t noAc[64] = {};
+        uint8_t out[64];
+        BlockCodec::reconstruct(level, noAc, 8, out, 8);
+        EXPECT_EQ(std::memcmp(out, viaIdct, 64), 0) << level;
+        BlockCodec::reconstructFlat(level, out, 8);
+        EXPECT_EQ(std::memcmp(out, viaIdct, 64), 0) << level;
     }
-    QuantisedBlock b;
-    BlockCodec::quantise(flat, 8, 8, b);
-    EXPECT_FALSE(b.hasAc());
-    // The level is the rounded mean, 77: coded 0, 1, then 01001101.
-    EXPECT_EQ(b.dcLevel, 77);
-    EXPECT_EQ(codeBlock(b), "0101001101");
-    // It rebuilds as what the inverse transform makes of DC 620 (8 x 77 + 4).
-    int32_t dcOnly[64] = {620};
-    uint8_t viaIdct[64];
-    inverseDct(dcOnly, viaIdct, 8);
-    uint8_t out[64];
-    BlockCodec::reconstruct(b.dcLevel, b.levels, 8, out, 8);
-    EXPECT_EQ(std::memcmp(out, viaIdct, 64), 0);
-    EXPECT_EQ(viaIdct[27], 78);
-    BlockCodec::reconstructFlat(77, out, 8);
-    EXPECT_EQ(std::memcmp(out, viaIdct, 64), 0);
 }
 
 TEST(Transform, AcReconstructionRoundsByTheQuantiserParity) {
