@@ -206,7 +206,7 @@ protected:
     }
 };
 
-TEST_F(RemoteStep, AcceptsWithoutPromptAndShowsFrames) {
+TEST_F(RemoteStep, AcceptsWithoutPromptShowsFramesAndLimitsThePeersSize) {
     port.in = IncomingVideoState::Offered;
     step.step(100);
     EXPECT_EQ(question.asked, 0);
@@ -221,6 +221,18 @@ TEST_F(RemoteStep, AcceptsWithoutPromptAndShowsFrames) {
     receive(40, 1100);
     EXPECT_EQ(step.framesPerSecondText(), "3.00");
     EXPECT_EQ(step.bytesPerFrameText(), "40");
+
+    // The size the peer reports is limited; the sliders' values are sent.
+    VideoSettingsRecord reported;
+    reported.values = {2, 40, 40, 320, 240, 0, 0, 0, 0, 0, 0, 0};
+    step.peerReported(reported);
+    step.step(1200);
+    ASSERT_EQ(device.applied.size(), 1u);
+    EXPECT_EQ(sizeOf(step.record()), std::make_pair(176u, 144u));
+    step.setSliders(90, 1);
+    EXPECT_EQ(step.record().get(VideoSetting::PictureQuality), 80u);
+    EXPECT_EQ(step.record().get(VideoSetting::ChangeSensitivity), 2u);
+    EXPECT_EQ(port.settingsSent.back(), step.record());
 }
 
 TEST_F(RemoteStep, AnAnswerAfterTheCallMovedOnDoesNothing) {
@@ -285,22 +297,6 @@ TEST_F(RemoteStep, HoldAndCloseByThePeerOrByTheWindow) {
     step.close();
     EXPECT_EQ(port.count("<CloseYourVideo>"), 1);
     EXPECT_EQ(step.state(), RemoteWindowState::Closed);
-}
-
-TEST_F(RemoteStep, PeerSizeIsLimitedAndSlidersAreSent) {
-    port.in = IncomingVideoState::Offered;
-    step.step(0);
-    VideoSettingsRecord reported;
-    reported.values = {2, 40, 40, 320, 240, 0, 0, 0, 0, 0, 0, 0};
-    step.peerReported(reported);
-    step.step(1);
-    ASSERT_EQ(device.applied.size(), 1u);
-    EXPECT_EQ(step.record().get(VideoSetting::Width), 176u);
-    EXPECT_EQ(step.record().get(VideoSetting::Height), 144u);
-    step.setSliders(90, 1);
-    EXPECT_EQ(step.record().get(VideoSetting::PictureQuality), 80u);
-    EXPECT_EQ(step.record().get(VideoSetting::ChangeSensitivity), 2u);
-    EXPECT_EQ(port.settingsSent.back(), step.record());
 }
 
 }  // namespace
