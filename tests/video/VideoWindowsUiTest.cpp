@@ -165,6 +165,7 @@ TEST_F(LocalWindow, SendFromTheMenuOffersOnceOnTheStepsClock) {
     ASSERT_TRUE(step.open());
     ASSERT_TRUE(step.startCapture(clock.nowMs()));
     window->refresh();
+    const std::uint64_t offeredAt = clock.nowMs();
     chooseInMenu(QStringLiteral("&Send"));
     QContextMenuEvent open(QContextMenuEvent::Mouse, QPoint(5, 5),
                            window->mapToGlobal(QPoint(5, 5)));
@@ -174,8 +175,11 @@ TEST_F(LocalWindow, SendFromTheMenuOffersOnceOnTheStepsClock) {
         clock.advance(5);
         step.step(clock.nowMs());
     }
+    // Unanswered, it is said again once a whole minute has passed.
+    clock.set(offeredAt + 60000);
+    step.step(clock.nowMs());
     EXPECT_EQ(port.count("<VideoOpen>"), 1);
-    clock.advance(LocalVideoStep::kAnnounceAgainMs);
+    clock.advance(1);
     step.step(clock.nowMs());
     EXPECT_EQ(port.count("<VideoOpen>"), 2);
 }
