@@ -1,12 +1,8 @@
-// Longer than our other files on purpose: the receiving side is one state machine over one open
-// file, and the stop-and-wait and windowed receipts share its states, its write loop and its
-// clean-up on every way a transfer can end; split, each half would need the other's internals.
 #include "link/FileReceiver.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "base/MessagePresenter.h"
 #include "base/ReceivedName.h"
@@ -28,29 +24,16 @@ std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-std::string folderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The block check value of the first `length` bytes of the file; nothing when they cannot be
-// read.
-std::optional<std::uint32_t> checkOfFirst(TransferFile& file, std::uint64_t length) {
-    BlockCheckValue v;
-    std::uint8_t buffer[65536];
-    std::uint64_t at = 0;
-    while (at < length) {
-        auto want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, length - at));
-        int error = 0;
-        long got = file.readAt(at, buffer, want, error);
-        if (got <= 0)
-            return std::nullopt;
-        v.add({buffer, static_cast<std::size_t>(got)});
-        at += static_cast<std::uint64_t>(got);
-    }
-    return v.value();
+// The data of a received block into `out` (kMaxFileBlockPayload bytes); nothing when the block
+// holds more than 3071 stuffed or 3070 data bytes: it is damaged and must not reach the buffers.
+std::optional<std::size_t> blockData(const std::uint8_t* payload, std::size_t length,
+                                     std::uint8_t* out) {
+    if (length > frame::kMaxFileBlockPayload)
+        return std::nullopt;
+    const std::size_t size = unstuffFileBlock({payload, length}, out);
+    if (size > frame::kMaxFileBlockData)
+        return std::nullopt;
+    return size;
 }
 
 }  // namespace
@@ -61,7 +44,7 @@ FileReceiver::FileReceiver(ProtocolPort& port, const CommandTags& tags, MessageP
 FileReceiver::~FileReceiver() {
     liveness_.end();
     if (state_ == ReceiveState::Receiving) {
-        if (part_)
+        if (partial_.active())
             keepPartialFile();  // the call ends with the program: a later call continues
         else
             discardPartialFile();
@@ -223,55 +206,34 @@ void FileReceiver::createTarget() {
         refuseAndReset();
         return;
     }
-    sendCommand(static_cast<int>(LinkCommand::OkForSend));
-    written_ = 0;
-    runningSum_ = 0xFFFFFFFFu;
-    state_ = ReceiveState::Receiving;
-    lastBlockMs_ = lastConfirmMs_ = port_.nowMs();
-    firstTryMs_ = longestGapMs_ = 0;
-    lastBlockLength_ = 0;
-    rate_.start(port_.nowMs());
+    startReceiving(0);
 }
 
 bool FileReceiver::openPart() {
-    const std::string folder = folderOf(path_);
-    ResumeStore::prune(folder, std::filesystem::file_time_type::clock::now());
-    partId_ = {offeredName_, size_, offeredDate_};
-    auto part = ResumeStore::find(folder, partId_);
-    if (!part)
+    auto opened = partial_.open(*files_, path_, {offeredName_, size_, offeredDate_});
+    if (!opened)
         return false;
-    int error = 0;
-    std::unique_ptr<TransferFile> file = files_->openPart(part->partPath, error);
-    if (!file)
-        return false;
-    // A part that holds the whole file still takes its last byte over the line, so that the
-    // transfer ends as every transfer does.
-    std::uint64_t held = std::min(part->held, size_ - 1);
-    auto check = checkOfFirst(*file, held);
-    if (!check) {
-        held = 0;
-        check = BlockCheckValue::kStart;
-    }
-    if (file->truncate(held) != 0)
-        return false;
-    file_ = std::move(file);
-    part_ = std::move(part);
+    file_ = std::move(opened->file);
     held_.clear();
-    held_.add(0, held);
+    held_.add(0, opened->held);
     blocksStarted_ = windowedTransfer_ = false;
     resumedFrom_ = 0;
-    const std::string take = extension::commandPayload({extension::Verb::Take, held, *check});
+    const std::string take =
+        extension::commandPayload({extension::Verb::Take, opened->held, opened->check});
     port_.writeCommand(take);
     port_.logSent(take);
+    startReceiving(opened->held);
+    return true;
+}
+
+void FileReceiver::startReceiving(std::uint64_t held) {
     sendCommand(static_cast<int>(LinkCommand::OkForSend));
     written_ = held;
     runningSum_ = 0xFFFFFFFFu;
     state_ = ReceiveState::Receiving;
-    lastBlockMs_ = lastConfirmMs_ = port_.nowMs();
-    firstTryMs_ = longestGapMs_ = 0;
-    lastBlockLength_ = 0;
+    lastBlockMs_ = port_.nowMs();
+    repeats_.start(lastBlockMs_);
     rate_.start(port_.nowMs());
-    return true;
 }
 
 void FileReceiver::startPlainIntoPart() {
@@ -283,20 +245,9 @@ void FileReceiver::startPlainIntoPart() {
     held_.clear();
 }
 
-bool FileReceiver::finishPart() {
-    if (::rename(part_->partPath.c_str(), path_.c_str()) != 0)
-        return false;
-    ::unlink(part_->infoPath.c_str());
-    ::rmdir(std::filesystem::path(part_->infoPath).parent_path().c_str());  // when empty
-    part_.reset();
-    return true;
-}
-
 bool FileReceiver::writeAt(const std::uint8_t* data, std::size_t length, std::uint64_t offset) {
     if (int error = length > 0 ? file_->writeAt(offset, data, length) : 0; error != 0) {
-        sendCommand(static_cast<int>(LinkCommand::DoNotSend));
-        fail(ReceiveState::Failed);
-        showWriteError(error);
+        failOnWriteError(error);
         return false;
     }
     bytesWritten_ += length;
@@ -307,7 +258,7 @@ int FileReceiver::closeWholeFile() {
     std::unique_ptr<TransferFile> file = std::move(file_);
     if (int error = file->close(); error != 0)
         return error;
-    if (part_ && !finishPart())
+    if (partial_.active() && !partial_.finish(path_))
         return errno != 0 ? errno : EIO;
     return 0;
 }
@@ -317,12 +268,9 @@ void FileReceiver::onWindowedBlock(const CheckField& check, const std::uint8_t* 
     if (blocksStarted_ && !windowedTransfer_)
         return;  // a stop-and-wait transfer is under way: a stray block of an earlier one
     std::uint8_t data[frame::kMaxFileBlockPayload];
-    std::size_t size = 0;
-    if (length <= frame::kMaxFileBlockPayload)
-        size = unstuffFileBlock({payload, length}, data);
-    auto header = length <= frame::kMaxFileBlockPayload && size <= frame::kMaxFileBlockData
-                      ? extension::readBlock(check, data, size)
-                      : std::nullopt;
+    const auto taken = blockData(payload, length, data);
+    const std::size_t size = taken.value_or(0);
+    auto header = taken ? extension::readBlock(check, data, size) : std::nullopt;
     lastBlockMs_ = port_.nowMs();
     if (!header) {
         // Not answered: the sender sends it again when a later block's confirmation shows
@@ -359,9 +307,7 @@ void FileReceiver::onWindowedBlock(const CheckField& check, const std::uint8_t* 
     const bool finished = written_ >= size_;
     if (finished) {
         if (int error = closeWholeFile(); error != 0) {
-            sendCommand(static_cast<int>(LinkCommand::DoNotSend));
-            fail(ReceiveState::Failed);
-            showWriteError(error);
+            failOnWriteError(error);
             return;
         }
     }
@@ -402,7 +348,7 @@ void FileReceiver::onBlock(const CheckField& check, const std::uint8_t* payload,
     // A windowed block can come only from a copy we answered with TAKE (its field holds 'W' where
     // every stop-and-wait block holds a NUL).
     if (extension::isWindowedBlock(check)) {
-        if (state_ == ReceiveState::Receiving && part_) {
+        if (state_ == ReceiveState::Receiving && partial_.active()) {
             onWindowedBlock(check, payload, length);
             return;
         }
@@ -411,42 +357,34 @@ void FileReceiver::onBlock(const CheckField& check, const std::uint8_t* payload,
             return;
         }
     }
-    if (state_ == ReceiveState::Receiving && part_ && !blocksStarted_)
+    if (state_ == ReceiveState::Receiving && partial_.active() && !blocksStarted_)
         startPlainIntoPart();
     if (state_ != ReceiveState::Receiving) {
         answerStrayBlock(check, payload, length);
         return;
     }
-    // A block never holds more than 3071 stuffed or 3070 data bytes; anything larger is
-    // damaged and must not reach the buffers.
     std::uint8_t data[frame::kMaxFileBlockPayload];
-    std::size_t size = 0;
-    bool fits = length <= frame::kMaxFileBlockPayload;
-    if (fits)
-        size = unstuffFileBlock({payload, length}, data);
-    fits = fits && size <= frame::kMaxFileBlockData;
-    std::uint32_t value = fits ? BlockCheckValue::of({data, size}) : 0;
+    const auto taken = blockData(payload, length, data);
+    const std::size_t size = taken.value_or(0);
+    std::uint32_t value = taken ? BlockCheckValue::of({data, size}) : 0;
     lastBlockMs_ = port_.nowMs();
-    // When the sender's first try after our last confirmation arrived: a block sent again
-    // after a damaged try is still judged by how soon that first try came.
-    if (firstTryMs_ == 0)
-        firstTryMs_ = lastBlockMs_;
-    if (!fits || value != readCheckField(check)) {
+    // A block sent again after a damaged try is still judged by how soon that first try came.
+    repeats_.blockArrived(lastBlockMs_);
+    if (!taken || value != readCheckField(check)) {
         sendCommand(static_cast<int>(LinkCommand::BlockNotOk));
         ++damaged_;
         port_.noteDamagedFrame();
         return;
     }
-    if (isRepeatOfLastBlock(data, size, value)) {
+    if (repeats_.isRepeat(data, size, value, timeoutMs_)) {
         // The sender did not see our confirmation and sent the same block again: confirm it
         // again, write it once.
         ++repeated_;
         sendCommand(static_cast<int>(LinkCommand::BlockOk));
-        lastConfirmMs_ = port_.nowMs();
-        firstTryMs_ = 0;
+        repeats_.confirmed(port_.nowMs());
         return;
     }
-    longestGapMs_ = std::max(longestGapMs_, firstTryMs_ - lastConfirmMs_);
+    repeats_.takeNew();
     acceptBlock(data, size, value);
 }
 
@@ -459,37 +397,18 @@ void FileReceiver::answerStrayBlock(const CheckField& check, const std::uint8_t*
     // meanwhile; no new offer has come). Any other block means the sender believes in a
     // transfer this side does not have (our refusal was lost, or we gave up waiting): tell it
     // to stop, or it would send that block again for ever.
-    if (length > frame::kMaxFileBlockPayload)
-        return;
     std::uint8_t data[frame::kMaxFileBlockPayload];
-    std::size_t size = unstuffFileBlock({payload, length}, data);
-    if (size > frame::kMaxFileBlockData ||
-        BlockCheckValue::of({data, size}) != readCheckField(check))
+    const auto size = blockData(payload, length, data);
+    if (!size || BlockCheckValue::of({data, *size}) != readCheckField(check))
         return;
     bool afterWholeFile = state_ == ReceiveState::Complete || state_ == ReceiveState::Ready;
-    if (afterWholeFile && lastFileWhole_ && lastBlockLength_ != 0 && size == lastBlockLength_ &&
-        std::memcmp(data, lastBlock_.data(), size) == 0) {
+    if (afterWholeFile && lastFileWhole_ && repeats_.isLastBlock(data, *size)) {
         ++repeated_;
         sendCommand(static_cast<int>(LinkCommand::BlockOk));
         return;
     }
     if (state_ != ReceiveState::Deciding)
         sendCommand(static_cast<int>(LinkCommand::DoNotSend));
-}
-
-bool FileReceiver::isRepeatOfLastBlock(const std::uint8_t* data, std::size_t length,
-                                       std::uint32_t value) const {
-    // Blocks carry no number, and equal content alone cannot tell a repeat from the next block
-    // (a file of zeros has every block alike). Timing can: the sender sends the next block as
-    // soon as our confirmation reaches it, so it comes one block time after it, as every block
-    // of this transfer so far did; a block sent again comes only after the sender's
-    // confirmation time-out. The bound is the shorter of half our own time-out (the sender's
-    // is normally the same setting) and half as long again as the slowest block so far.
-    if (lastBlockLength_ == 0 || length != lastBlockLength_ || value != lastBlockValue_)
-        return false;
-    std::uint64_t gap = firstTryMs_ - lastConfirmMs_;
-    std::uint64_t bound = std::min(timeoutMs_ / 2, longestGapMs_ + longestGapMs_ / 2 + kGapSlackMs);
-    return gap > bound && std::memcmp(data, lastBlock_.data(), length) == 0;
 }
 
 void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std::uint32_t value) {
@@ -510,25 +429,26 @@ void FileReceiver::acceptBlock(const std::uint8_t* data, std::size_t length, std
         return;
     written_ += toWrite;
     rate_.add(toWrite);
-    std::memcpy(lastBlock_.data(), data, length);
-    lastBlockLength_ = length;
-    lastBlockValue_ = value;
+    repeats_.remember(data, length, value);
     bool finished = !sizeKnown_ || written_ >= size_;
     if (finished) {
         // The data must be handed over whole before the sender hears that the file arrived.
         if (int error = closeWholeFile(); error != 0) {
-            sendCommand(static_cast<int>(LinkCommand::DoNotSend));
-            fail(ReceiveState::Failed);
-            showWriteError(error);
+            failOnWriteError(error);
             return;
         }
     }
     sendCommand(static_cast<int>(LinkCommand::BlockOk));
-    lastConfirmMs_ = port_.nowMs();
-    firstTryMs_ = 0;
+    repeats_.confirmed(port_.nowMs());
     runningSum_ += value;
     if (finished)
         complete();
+}
+
+void FileReceiver::failOnWriteError(int error) {
+    sendCommand(static_cast<int>(LinkCommand::DoNotSend));
+    fail(ReceiveState::Failed);
+    showWriteError(error);
 }
 
 void FileReceiver::showWriteError(int error) {
@@ -611,7 +531,7 @@ void FileReceiver::resetForCall() {
     question_ = Question::None;
     ++ticket_;
     if (state_ == ReceiveState::Receiving) {
-        if (part_)
+        if (partial_.active())
             keepPartialFile();  // the last call ended without a word: continue in a later one
         else
             discardPartialFile();
@@ -626,7 +546,7 @@ void FileReceiver::resetForCall() {
 
 void FileReceiver::fail(ReceiveState state, bool keepPart) {
     bool wasReceiving = state_ == ReceiveState::Receiving;
-    if (wasReceiving && keepPart && part_)
+    if (wasReceiving && keepPart && partial_.active())
         keepPartialFile();
     else if (wasReceiving)
         discardPartialFile();
@@ -638,9 +558,8 @@ void FileReceiver::fail(ReceiveState state, bool keepPart) {
 
 void FileReceiver::discardPartialFile() {
     closeFile();
-    if (part_) {
-        ResumeStore::remove(*part_);
-        part_.reset();
+    if (partial_.active()) {
+        partial_.remove();
         return;
     }
     if (!path_.empty())
@@ -649,9 +568,7 @@ void FileReceiver::discardPartialFile() {
 
 void FileReceiver::keepPartialFile() {
     closeFile();
-    if (!ResumeStore::keep(*part_, partId_, written_))
-        ResumeStore::remove(*part_);
-    part_.reset();
+    partial_.keep(written_);
 }
 
 void FileReceiver::closeFile() {
@@ -667,9 +584,9 @@ void FileReceiver::resetFields() {
     sizeKnown_ = false;
     size_ = written_ = 0;
     runningSum_ = 0xFFFFFFFFu;
-    lastBlockLength_ = 0;
+    repeats_.forget();
     lastFileWhole_ = false;
-    part_.reset();
+    partial_.forget();
     held_.clear();
     blocksStarted_ = windowedTransfer_ = false;
     resumedFrom_ = 0;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,9 +10,10 @@
 #include "base/LivenessToken.h"
 #include "link/Frame.h"
 #include "link/HeldRanges.h"
+#include "link/PartialFile.h"
 #include "link/ProtocolPort.h"
 #include "link/ReceiveQuestions.h"
-#include "link/ResumeStore.h"
+#include "link/RepeatedBlockCheck.h"
 #include "link/TransferFiles.h"
 #include "link/TransferRate.h"
 #include "link/TransferStates.h"
@@ -98,22 +98,23 @@ private:
     void createTarget();
     void acceptBlock(const std::uint8_t* data, std::size_t length, std::uint32_t value);
     void answerStrayBlock(const CheckField& check, const std::uint8_t* payload, std::size_t length);
-    bool isRepeatOfLastBlock(const std::uint8_t* data, std::size_t length,
-                             std::uint32_t value) const;
     void complete();
     // Ends a transfer that is under way. keepPart: the call was lost (not stopped by anyone),
     // so a partial file of the extension stays for a later call.
     void fail(ReceiveState state, bool keepPart = false);
+    // Tells the sender, ends the transfer as failed and shows the write error.
+    void failOnWriteError(int error);
     void showWriteError(int error);
     void discardPartialFile();
     void keepPartialFile();
     bool openPart();
+    // The offer is accepted: blocks are taken from byte `held` on.
+    void startReceiving(std::uint64_t held);
     void onWindowedBlock(const CheckField& check, const std::uint8_t* data, std::size_t length);
     void confirmLateWindowedBlock(const CheckField& check, const std::uint8_t* data,
                                   std::size_t length);
     bool writeAt(const std::uint8_t* data, std::size_t length, std::uint64_t offset);
     void startPlainIntoPart();
-    bool finishPart();
     // Closes the file that arrived whole (moving a partial file to its name): 0 or the errno.
     int closeWholeFile();
     void closeFile();
@@ -149,21 +150,12 @@ private:
     std::uint64_t damaged_ = 0;
     std::uint64_t repeated_ = 0;
 
-    // The last block written, to recognise the same block sent again after its confirmation
-    // was lost.
-    std::array<std::uint8_t, frame::kMaxFileBlockData> lastBlock_{};
-    std::size_t lastBlockLength_ = 0;
-    std::uint32_t lastBlockValue_ = 0;
-    bool lastFileWhole_ = false;       // the last transfer completed and no offer came since
-    std::uint64_t lastConfirmMs_ = 0;  // when we last confirmed a block (or accepted the offer)
-    std::uint64_t firstTryMs_ = 0;     // first block frame after that, 0 until one came
-    std::uint64_t longestGapMs_ = 0;   // slowest confirmation-to-next-block time of the transfer
-    static constexpr std::uint64_t kGapSlackMs = 200;
+    RepeatedBlockCheck repeats_;
+    bool lastFileWhole_ = false;  // the last transfer completed and no offer came since
 
     // The extension: the partial file being written, its identity and what it holds.
     bool extension_ = false;
-    std::optional<ResumeStore::Part> part_;
-    PartIdentity partId_;
+    PartialFile partial_;
     std::string offeredDate_;
     std::string offeredName_;
     HeldRanges held_;
