@@ -1,13 +1,9 @@
-// Longer than our other files on purpose: this is the whole of krlcli's life as one peer (its
-// poll loop, stop signals, sending, receiving, outbox, chat and the summary), kept in one place
-// so that a script writer can read what the tool does from start to end.
 #include "tools/krlcli/CliPeer.h"
 
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 
 #include "base/Cp1252.h"
@@ -26,7 +22,6 @@ constexpr int kIdleWaitMs = 20;
 constexpr int kVideoWaitMs = 2;
 constexpr std::uint64_t kProgressEveryMs = 250;
 constexpr std::uint64_t kTransferGraceMs = 120000;
-constexpr int kOutboxTries = 3;
 
 bool isFinalSend(SendState s) {
     return s == SendState::StoppedByReceiver || s == SendState::Done || s == SendState::Failed ||
@@ -36,44 +31,6 @@ bool isFinalSend(SendState s) {
 bool isFinalReceive(ReceiveState s) {
     return s == ReceiveState::Complete || s == ReceiveState::StoppedBySender ||
            s == ReceiveState::StoppedByUser || s == ReceiveState::Failed;
-}
-
-std::string sendStateText(SendState s, StopCause cause) {
-    switch (s) {
-        case SendState::Done:
-            return "sent";
-        case SendState::StoppedByReceiver:
-            return "refused or stopped by the receiver";
-        case SendState::StoppedByUser:
-            return cause == StopCause::LineFailure ? "cut off, the line was lost"
-                   : cause == StopCause::Closing   ? "stopped, krlcli is closing"
-                                                   : "stopped";
-        case SendState::Failed:
-            return "failed";
-        case SendState::PeerDisconnected:
-            return "cut off, the peer disconnected";
-        default:
-            return "unfinished";
-    }
-}
-
-std::string receiveStateText(ReceiveState s, StopCause cause) {
-    switch (s) {
-        case ReceiveState::Complete:
-            return "received";
-        case ReceiveState::StoppedBySender:
-            return "stopped by the sender";
-        case ReceiveState::StoppedByUser:
-            return cause == StopCause::LineFailure ? "cut off, the line was lost"
-                   : cause == StopCause::Closing   ? "stopped, krlcli is closing"
-                                                   : "stopped";
-        case ReceiveState::Failed:
-            return "failed";
-        case ReceiveState::PeerDisconnected:
-            return "cut off, the peer disconnected";
-        default:
-            return "unfinished";
-    }
 }
 
 // Chat text on the wire ends each line with CR LF; on a terminal a line ends with LF.
@@ -113,6 +70,7 @@ CliPeer::CliPeer(const CliOptions& options, std::ostream& err, std::ostream& out
       messages_(StringTable::builtIn(), err, MessageAnswer::Cancel),
       modem_(!options.modemFile.empty()),
       session_(devices_, ticks_, StringTable::builtIn(), messages_),
+      outbox_(options.outbox),
       progress_(err, !options.quiet && (options.progress || ::isatty(STDERR_FILENO) == 1)) {}
 
 void CliPeer::say(const std::string& text) {
@@ -151,10 +109,10 @@ int CliPeer::run() {
         return 128 + stoppedBy_;
     if (lineLost_ && !(options_.mode == CliMode::Listen && peerGone_))
         return kExitNoPeer;
-    bool allSent =
-        options_.mode != CliMode::Send || (filesOk_ == static_cast<int>(options_.files.size()));
-    bool expected = options_.expectFiles < 0 || filesOk_ >= options_.expectFiles;
-    return filesFailed_ == 0 && allSent && expected ? kExitOk : kExitTransferFailed;
+    bool allSent = options_.mode != CliMode::Send ||
+                   (summary_.whole() == static_cast<int>(options_.files.size()));
+    bool expected = options_.expectFiles < 0 || summary_.whole() >= options_.expectFiles;
+    return summary_.failed() == 0 && allSent && expected ? kExitOk : kExitTransferFailed;
 }
 
 void CliPeer::applyCallSettings() {
@@ -382,16 +340,8 @@ void CliPeer::afterPoll() {
     }
 }
 
-// One line of the figures so far, for a script that watches a long call.
 void CliPeer::runningStats() {
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "krlcli-running ms=%llu files_ok=%d files_failed=%d bytes=%llu resent=%ld "
-                  "damaged=%ld",
-                  static_cast<unsigned long long>(ticks_.nowMs()), filesOk_, filesFailed_,
-                  static_cast<unsigned long long>(bytesOk_), session_.resentBlocks(),
-                  session_.damagedFrames());
-    out_ << text;
+    out_ << summary_.runningLine(ticks_.nowMs(), lineFigures());
     if (video_)
         out_ << " " << video_->runningFigures();
     out_ << "\n" << std::flush;
@@ -437,29 +387,27 @@ void CliPeer::accountSentFile() {
     const bool callOver = session_.state() != ConnectionState::Connected;
     if (!isFinalSend(s) && !callOver)
         return;
-    lastEndMs_ = ticks_.nowMs();
-    // An outbox file that did not go is tried again (a damaged offer is refused, for one), up
-    // to kOutboxTries times, while the call goes on; not before the peer's receiver has given up
-    // a transfer whose acceptance we did not hear (twice the command time-out), or it refuses
-    // the new offer while it still waits for the old one.
-    const bool again = !options_.outbox.empty() && !callOver && s != SendState::Done &&
-                       s != SendState::PeerDisconnected && ++tries_[current_] < kOutboxTries;
-    if (again)
-        retryAtMs_[current_] = ticks_.nowMs() + 2 * options_.commandTimeoutMs + 5000;
+    summary_.transferEnded(ticks_.nowMs());
+    // An outbox file that did not go is tried again (a damaged offer is refused, for one) while
+    // the call goes on; not before the peer's receiver has given up a transfer whose acceptance
+    // we did not hear (twice the command time-out), or it refuses the new offer while it still
+    // waits for the old one.
+    const bool again =
+        !options_.outbox.empty() && !callOver && s != SendState::Done &&
+        s != SendState::PeerDisconnected &&
+        outbox_.tryAgainLater(current_, ticks_.nowMs() + 2 * options_.commandTimeoutMs + 5000);
     if (s == SendState::Done) {
-        ++filesOk_;
         std::error_code ec;
-        bytesOk_ += fs::file_size(current_, ec);
+        summary_.fileWhole(fs::file_size(current_, ec));
     } else if (!again) {
-        ++filesFailed_;
+        summary_.filesFailed(1);
     }
     say(current_ + ": " +
-        (isFinalSend(s) ? sendStateText(s, sender.stopCause()) : std::string("cut off")) +
+        (isFinalSend(s) ? sendOutcomeText(s, sender.stopCause()) : std::string("cut off")) +
         (again ? ", trying again" : ""));
     if (!options_.outbox.empty() && !again) {
-        fileAway(current_, s == SendState::Done);
-        tries_.erase(current_);
-        retryAtMs_.erase(current_);
+        if (std::string problem = outbox_.done(current_, s == SendState::Done); !problem.empty())
+            say(problem);
     }
     sending_ = false;
     if (isFinalSend(s) && s != SendState::PeerDisconnected)
@@ -476,8 +424,7 @@ void CliPeer::driveSender() {
     if (!sending_ && callGoesOn && sender.state() == SendState::Idle) {
         current_ = nextFileToSend();
         if (!current_.empty()) {
-            if (firstStartMs_ == 0)
-                firstStartMs_ = ticks_.nowMs();
+            summary_.transferStarted(ticks_.nowMs());
             sender.control(SendControl::Start, kOrdinaryFile, fs::absolute(current_).string());
             sending_ = true;
         }
@@ -489,56 +436,20 @@ void CliPeer::driveSender() {
     }
 }
 
-// The next file of the command line, or the first by name in the outbox (looked at no more
-// than once a second: a video call polls every few milliseconds). Empty when there is none.
+// The next file of the command line, or of the outbox. Empty when there is none.
 std::string CliPeer::nextFileToSend() {
     if (options_.outbox.empty())
         return nextFile_ < options_.files.size() ? options_.files[nextFile_++] : std::string();
-    std::uint64_t now = ticks_.nowMs();
-    if (outboxLookedAtMs_ != 0 && now - outboxLookedAtMs_ < 1000)
-        return {};
-    outboxLookedAtMs_ = now;
-    std::string first;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(options_.outbox, ec)) {
-        std::string name = entry.path().filename().string();
-        if (name.empty() || name[0] == '.' || !entry.is_regular_file(ec))
-            continue;
-        auto retry = retryAtMs_.find(entry.path().string());
-        if (retry != retryAtMs_.end() && now < retry->second)
-            continue;
-        if (first.empty() || entry.path().string() < first)
-            first = entry.path().string();
-    }
-    return first;
+    return outbox_.next(ticks_.nowMs());
 }
 
 // Files still waiting in the outbox when the call ends did not go: they count as failed.
 void CliPeer::countOutboxLeft() {
     if (options_.outbox.empty())
         return;
-    int left = 0;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(options_.outbox, ec)) {
-        std::string name = entry.path().filename().string();
-        if (!name.empty() && name[0] != '.' && entry.is_regular_file(ec))
-            ++left;
-    }
-    if (left > 0) {
-        filesFailed_ += left;
+    if (int left = outbox_.left(); left > 0) {
+        summary_.filesFailed(left);
         say(std::to_string(left) + " file(s) left in the outbox");
-    }
-}
-
-// Moves a file of the outbox that has been sent (or has failed) out of the way.
-void CliPeer::fileAway(const std::string& path, bool sent) {
-    fs::path folder = fs::path(options_.outbox) / (sent ? "sent" : "failed");
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    fs::rename(path, folder / fs::path(path).filename(), ec);
-    if (ec) {
-        say("cannot move " + path + " out of the outbox: " + ec.message());
-        fs::remove(path, ec);
     }
 }
 
@@ -554,16 +465,14 @@ void CliPeer::driveReceiver() {
 }
 
 void CliPeer::receiveEnded(ReceiveState state, const std::string& path, int kind) {
-    lastEndMs_ = ticks_.nowMs();
-    resumedFrom_ += session_.protocol().receiver().resumedFrom();
-    if (state == ReceiveState::Complete) {
-        ++filesOk_;
-        bytesOk_ += session_.protocol().receiver().status().bytesDone;
-    } else {
-        ++filesFailed_;
-    }
+    summary_.transferEnded(ticks_.nowMs());
+    summary_.resumed(session_.protocol().receiver().resumedFrom());
+    if (state == ReceiveState::Complete)
+        summary_.fileWhole(session_.protocol().receiver().status().bytesDone);
+    else
+        summary_.filesFailed(1);
     say((path.empty() ? std::string("file") : path) + ": " +
-        receiveStateText(state, session_.protocol().receiver().stopCause()));
+        receiveOutcomeText(state, session_.protocol().receiver().stopCause()));
 }
 
 void CliPeer::showProgress() {
@@ -574,15 +483,13 @@ void CliPeer::showProgress() {
     LinkProtocol& p = session_.protocol();
     if (p.sender().active()) {
         TransferStatus s = p.sender().status();
-        if (firstStartMs_ == 0)
-            firstStartMs_ = now;
+        summary_.transferStarted(now);
         double secs = static_cast<double>(p.sender().elapsedMs()) / 1000.0;
         progress_.show("> " + std::string(namePartOf(s.path)), s.bytesDone, s.size,
                        secs > 0 ? static_cast<double>(p.sender().bytesSinceStart()) / secs : 0);
     } else if (p.receiver().active()) {
         TransferStatus s = p.receiver().status();
-        if (firstStartMs_ == 0)
-            firstStartMs_ = now;
+        summary_.transferStarted(now);
         double secs = static_cast<double>(p.receiver().elapsedMs()) / 1000.0;
         progress_.show("< " + std::string(namePartOf(s.path)), s.bytesDone, s.size,
                        secs > 0 ? static_cast<double>(p.receiver().bytesSinceStart()) / secs : 0);
@@ -605,7 +512,8 @@ bool CliPeer::finished() {
         case CliMode::Send:
             return !sending_ && nextFile_ >= options_.files.size() && greeted_;
         case CliMode::Listen:
-            return options_.expectFiles >= 0 && filesOk_ + filesFailed_ >= options_.expectFiles &&
+            return options_.expectFiles >= 0 &&
+                   summary_.whole() + summary_.failed() >= options_.expectFiles &&
                    !session_.protocol().receiver().active();
         case CliMode::Chat:
             return inputDone_;
@@ -613,31 +521,18 @@ bool CliPeer::finished() {
     return true;
 }
 
+LineFigures CliPeer::lineFigures() {
+    return {session_.resentBlocks(), session_.damagedFrames(),
+            session_.protocol().sender().dataBytesSent(),
+            session_.protocol().sender().largestWindow()};
+}
+
 void CliPeer::report() {
     if (video_)
         video_->report(options_.stats);
-    double secs = lastEndMs_ > firstStartMs_ && firstStartMs_ != 0
-                      ? static_cast<double>(lastEndMs_ - firstStartMs_) / 1000.0
-                      : 0.0;
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "%d file(s) whole, %d not, %llu bytes in %.2f s, %llu block(s) re-sent, "
-                  "%llu damaged frame(s)",
-                  filesOk_, filesFailed_, static_cast<unsigned long long>(bytesOk_), secs,
-                  static_cast<unsigned long long>(session_.resentBlocks()),
-                  static_cast<unsigned long long>(session_.damagedFrames()));
-    say(text);
-    if (options_.stats) {
-        std::snprintf(text, sizeof text,
-                      "krlcli-stats files_ok=%d files_failed=%d bytes=%llu seconds=%.3f "
-                      "resent=%ld damaged=%ld data_sent=%llu resumed_from=%llu window=%d\n",
-                      filesOk_, filesFailed_, static_cast<unsigned long long>(bytesOk_), secs,
-                      session_.resentBlocks(), session_.damagedFrames(),
-                      static_cast<unsigned long long>(session_.protocol().sender().dataBytesSent()),
-                      static_cast<unsigned long long>(resumedFrom_),
-                      session_.protocol().sender().largestWindow());
-        out_ << text << std::flush;
-    }
+    say(summary_.summaryLine(lineFigures()));
+    if (options_.stats)
+        out_ << summary_.statsLine(lineFigures()) << std::flush;
 }
 
 void CliPeer::cardArrived() {

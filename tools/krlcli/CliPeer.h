@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -16,8 +15,10 @@
 #include "link/ReceiveQuestions.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/posix/StopSignals.h"
+#include "tools/krlcli/CallSummary.h"
 #include "tools/krlcli/CliOptions.h"
 #include "tools/krlcli/CliVideo.h"
+#include "tools/krlcli/Outbox.h"
 #include "tools/krlcli/ProgressLine.h"
 
 namespace krl::cli {
@@ -70,12 +71,12 @@ private:
     void accountSentFile();
     void driveSender();
     std::string nextFileToSend();
-    void fileAway(const std::string& path, bool sent);
     void countOutboxLeft();
     void runningStats();
     void driveReceiver();
     void showProgress();
     bool finished();
+    LineFigures lineFigures();
     void report();
     void say(const std::string& text);
     bool startVideo();
@@ -92,6 +93,8 @@ private:
     CommsSettings comms_;
     bool portAbandoned_ = false;
     Connection session_;
+    Outbox outbox_;
+    CallSummary summary_;
     ProgressLine progress_;
     std::unique_ptr<CliVideo> video_;  // with --video
 
@@ -103,20 +106,11 @@ private:
     std::string inputLine_;
     std::size_t nextFile_ = 0;
     std::string current_;  // the file being sent
-    std::uint64_t outboxLookedAtMs_ = 0;
-    std::map<std::string, int> tries_;                // outbox files that failed, and how often
-    std::map<std::string, std::uint64_t> retryAtMs_;  // not tried again before
     std::uint64_t lastStatsMs_ = 0;
     std::uint64_t videoEndMs_ = 0;
     bool sending_ = false;
     bool stopSendDone_ = false;
     bool stopReceiveDone_ = false;
-    int filesOk_ = 0;
-    int filesFailed_ = 0;
-    std::uint64_t bytesOk_ = 0;
-    std::uint64_t firstStartMs_ = 0;
-    std::uint64_t lastEndMs_ = 0;
-    std::uint64_t resumedFrom_ = 0;  // bytes of received files that earlier calls had left
     std::uint64_t lastProgressMs_ = 0;
 };
 
