@@ -1,5 +1,3 @@
-// Longer than our other files on purpose: one Hayes command interpreter, its S-registers and the
-// call states a test needs, kept together like the modem manual it follows.
 #include "tools/linesim/HayesModem.h"
 
 #include <cctype>
@@ -8,75 +6,13 @@
 
 namespace krl::linesim {
 
-namespace {
-
-const char* resultText(HayesModem::Result r) {
-    switch (r) {
-        case HayesModem::Result::Ok:
-            return "OK";
-        case HayesModem::Result::Connect:
-            return "CONNECT";
-        case HayesModem::Result::Ring:
-            return "RING";
-        case HayesModem::Result::NoCarrier:
-            return "NO CARRIER";
-        case HayesModem::Result::Error:
-            return "ERROR";
-        case HayesModem::Result::NoDialtone:
-            return "NO DIALTONE";
-        case HayesModem::Result::Busy:
-            return "BUSY";
-        case HayesModem::Result::NoAnswer:
-            return "NO ANSWER";
-    }
-    return "ERROR";
-}
-
-// Reads an optional decimal number at line[i]; absent reads as 0. -1 when it is absurdly long.
-int readNumber(const std::string& line, std::size_t& i) {
-    int value = 0;
-    int digits = 0;
-    while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i]))) {
-        if (++digits > 5)
-            return -1;
-        value = value * 10 + (line[i] - '0');
-        ++i;
-    }
-    return value;
-}
-
-}  // namespace
-
 HayesModem::HayesModem(Line& line, Timing timing) : line_(line), timing_(timing) {
     resetToDefaults();
 }
 
 void HayesModem::resetToDefaults() {
-    s_.fill(0);
-    s_[2] = '+';  // escape character
-    s_[3] = 13;   // carriage return
-    s_[4] = 10;   // line feed
-    s_[5] = 8;    // backspace
-    s_[6] = 2;    // seconds to wait for the dial tone
-    s_[7] = 50;   // seconds to wait for the carrier after dialling
-    s_[8] = 2;    // comma pause, seconds
-    s_[9] = 6;    // carrier detect time, tenths
-    // Tenths of a second without carrier before the modem hangs up. Two seconds, so that a
-    // short fade on the line never ends a call.
-    s_[10] = 20;
-    s_[11] = 95;  // tone dialling speed, ms
-    s_[12] = 50;  // escape guard time, fiftieths of a second
-    // Seconds a hang-up waits for data already sent to reach the far modem (error-controlled
-    // calls clear down only once the buffers are empty).
-    s_[38] = 20;
-    echo_ = true;
-    quiet_ = false;
-    verbose_ = true;
-    resultLevel_ = 4;
-    dcdMode_ = 1;
-    dtrMode_ = 2;
-    prefix_ = Prefix::None;
-    lineBuffer_.clear();
+    settings_.restore();
+    commandLine_.clear();
 }
 
 // ---------------------------------------------------------------- from the computer
@@ -104,45 +40,18 @@ void HayesModem::fromDte(const std::uint8_t* data, std::size_t count, std::uint6
 }
 
 void HayesModem::commandByte(std::uint8_t c, std::uint64_t now) {
-    if (echo_)
+    if (settings_.echo)
         emit(c);
     const char ch = static_cast<char>(c & 0x7F);
-    switch (prefix_) {
-        case Prefix::None:
-            if (ch == 'A' || ch == 'a')
-                prefix_ = Prefix::GotA;
+    switch (commandLine_.add(ch, static_cast<char>(settings_.s[3]),
+                             static_cast<char>(settings_.s[5]))) {
+        case AtCommandLine::Event::LineEnded:
+            executeLine(commandLine_.line(), now);
             break;
-        case Prefix::GotA:
-            if (ch == 'T' || ch == 't') {
-                prefix_ = Prefix::InLine;
-                lineBuffer_.clear();
-                lineOverflow_ = false;
-            } else if (ch == '/') {
-                prefix_ = Prefix::None;
-                executeLine(lastLine_, now);
-            } else if (ch != 'A' && ch != 'a') {
-                prefix_ = Prefix::None;
-            }
+        case AtCommandLine::Event::Overflowed:
+            emitResult(Result::Error);
             break;
-        case Prefix::InLine:
-            if (ch == static_cast<char>(s_[3])) {
-                prefix_ = Prefix::None;
-                if (lineOverflow_) {
-                    emitResult(Result::Error);
-                } else {
-                    lastLine_ = lineBuffer_;
-                    executeLine(lineBuffer_, now);
-                }
-            } else if (ch == static_cast<char>(s_[5])) {
-                if (!lineBuffer_.empty())
-                    lineBuffer_.pop_back();
-            } else if (static_cast<unsigned char>(ch) >= 32) {
-                if (lineBuffer_.size() < 255) {
-                    lineBuffer_.push_back(ch);
-                } else {
-                    lineOverflow_ = true;
-                }
-            }
+        case AtCommandLine::Event::None:
             break;
     }
 }
@@ -175,7 +84,7 @@ bool HayesModem::runCommands(const std::string& text, std::uint64_t now, Result&
             case 'A':
                 return answer(now, result);
             case 'H':
-                n = readNumber(line, i);
+                n = readAtNumber(line, i);
                 if (n == 0) {
                     if (state_ != State::Command) {
                         endCall(true);
@@ -190,7 +99,7 @@ bool HayesModem::runCommands(const std::string& text, std::uint64_t now, Result&
                 }
                 break;
             case 'O':
-                n = readNumber(line, i);
+                n = readAtNumber(line, i);
                 if (n < 0 || n > 1)
                     return fail();
                 if (!callUp()) {
@@ -203,124 +112,24 @@ bool HayesModem::runCommands(const std::string& text, std::uint64_t now, Result&
                 result = Result::Connect;
                 return true;
             case 'Z':
-                if (readNumber(line, i) < 0)
+                if (readAtNumber(line, i) < 0)
                     return fail();
                 if (state_ != State::Command)
                     endCall(true);
                 offHook_ = false;
                 resetToDefaults();
                 return true;
-            case 'E':
-            case 'Q':
-            case 'V':
-                n = readNumber(line, i);
-                if (n < 0 || n > 1)
-                    return fail();
-                (c == 'E' ? echo_ : c == 'Q' ? quiet_ : verbose_) = (n == 1);
-                break;
-            case 'X':
-                n = readNumber(line, i);
-                if (n < 0 || n > 4)
-                    return fail();
-                resultLevel_ = n;
-                break;
-            case 'M':
-            case 'L':
-                n = readNumber(line, i);
-                if (n < 0 || n > 3)
-                    return fail();
-                break;
-            case 'B':
-            case 'C':
-            case 'F':
-            case 'K':
-            case 'N':
-            case 'P':
-            case 'R':
-            case 'T':
-            case 'U':
-            case 'W':
-            case 'Y':
-                // Accepted and without effect here (protocol, speaker, dial mode, ...).
-                if (readNumber(line, i) < 0)
-                    return fail();
-                break;
-            case 'I':
-                n = readNumber(line, i);
-                if (n < 0 || n > 9)
-                    return fail();
-                emitText(n == 0 ? "28800" : "Kestrelcall linesim modem");
-                break;
-            case 'S': {
-                n = readNumber(line, i);
-                if (n < 0 || n > 255)
-                    return fail();
-                if (i < line.size() && line[i] == '=') {
-                    ++i;
-                    const int v = readNumber(line, i);
-                    if (v < 0 || v > 255)
-                        return fail();
-                    s_[static_cast<std::size_t>(n)] = static_cast<std::uint8_t>(v);
-                } else if (i < line.size() && line[i] == '?') {
-                    ++i;
-                    char value[4];
-                    const unsigned v = s_[static_cast<std::size_t>(n)];
-                    value[0] = static_cast<char>('0' + v / 100);
-                    value[1] = static_cast<char>('0' + v / 10 % 10);
-                    value[2] = static_cast<char>('0' + v % 10);
-                    value[3] = 0;
-                    emitText(value);
-                } else {
-                    return fail();
-                }
-                break;
-            }
-            case '&': {
-                if (i >= line.size() || !std::isalpha(static_cast<unsigned char>(line[i]))) {
-                    return fail();
-                }
-                const char sub = line[i++];
-                n = readNumber(line, i);
-                if (n < 0)
-                    return fail();
-                if (sub == 'C') {
-                    if (n > 1)
-                        return fail();
-                    dcdMode_ = n;
-                } else if (sub == 'D') {
-                    if (n > 3)
-                        return fail();
-                    dtrMode_ = n;
-                } else if (sub == 'F') {
-                    resetToDefaults();
-                } else if (sub == 'V') {
-                    emitText("E" + std::to_string(echo_) + " Q" + std::to_string(quiet_) + " V" +
-                             std::to_string(verbose_) + " X" + std::to_string(resultLevel_) +
-                             " &C" + std::to_string(dcdMode_) + " &D" + std::to_string(dtrMode_) +
-                             " S0=" + std::to_string(s_[0]));
-                }
-                // &K, &Q, &S, &W and the rest: accepted, no effect.
-                break;
-            }
-            case '\\':
-            case '%':
-                if (i >= line.size() || !std::isalpha(static_cast<unsigned char>(line[i]))) {
-                    return fail();
-                }
-                ++i;
-                if (readNumber(line, i) < 0)
-                    return fail();
-                break;
-            case '+':
-            case '#':
-            case '*':
-            case '-':
-                // Extended-syntax commands (+MS=..., #CID=...): accepted up to the next ';'.
-                while (i < line.size() && line[i] != ';')
-                    ++i;
-                break;
             default:
-                return fail();
+                switch (settings_.run(c, line, i, out_)) {
+                    case HayesSettings::Outcome::Refused:
+                        return fail();
+                    case HayesSettings::Outcome::Restored:
+                        commandLine_.clear();
+                        break;
+                    case HayesSettings::Outcome::Done:
+                        break;
+                }
+                break;
         }
     }
     return true;
@@ -363,7 +172,7 @@ bool HayesModem::answer(std::uint64_t now, Result& result) {
     ringing_ = false;
     const std::uint32_t rate = line_.answerCall(*this);
     if (rate == 0) {
-        s_[1] = 0;
+        settings_.s[1] = 0;
         result = Result::NoCarrier;
         return true;
     }
@@ -374,16 +183,16 @@ bool HayesModem::answer(std::uint64_t now, Result& result) {
 void HayesModem::enterHandshake(std::uint32_t rate, std::uint64_t now) {
     offHook_ = true;
     ringing_ = false;
-    s_[1] = 0;
+    settings_.s[1] = 0;
     rate_ = rate;
     state_ = State::Handshake;
     stateSince_ = now;
 }
 
 void HayesModem::onlineBytes(const std::uint8_t* data, std::size_t count, std::uint64_t now) {
-    const std::uint64_t guard = guardMs();
+    const std::uint64_t guard = settings_.guardMs();
     for (std::size_t i = 0; i < count; ++i) {
-        const bool escapeChar = s_[2] <= 127 && data[i] == s_[2];
+        const bool escapeChar = settings_.s[2] <= 127 && data[i] == settings_.s[2];
         if (escapeChar && plusCount_ == 0 && now - lastDataMs_ >= guard) {
             plusCount_ = 1;
             lastPlusMs_ = now;
@@ -405,7 +214,7 @@ void HayesModem::setDtr(bool on, std::uint64_t now) {
     dtr_ = on;
     if (!dropped || !powered_)
         return;
-    switch (dtrMode_) {
+    switch (settings_.dtrMode) {
         case 1:
             if (state_ == State::Online) {
                 state_ = State::OnlineCommand;
@@ -452,7 +261,7 @@ void HayesModem::tick(std::uint64_t now) {
             }
             break;
         case State::WaitingAnswer:
-            if (now - dialStartMs_ >= static_cast<std::uint64_t>(s_[7]) * 1000) {
+            if (now - dialStartMs_ >= static_cast<std::uint64_t>(settings_.s[7]) * 1000) {
                 endCall(true);
                 emitResult(Result::NoAnswer);
             }
@@ -466,18 +275,18 @@ void HayesModem::tick(std::uint64_t now) {
             }
             break;
         case State::Online:
-            if (plusCount_ == 3 && now - lastPlusMs_ >= guardMs()) {
+            if (plusCount_ == 3 && now - lastPlusMs_ >= settings_.guardMs()) {
                 plusCount_ = 0;
                 state_ = State::OnlineCommand;
-                prefix_ = Prefix::None;
+                commandLine_.clear();
                 emitResult(Result::Ok);
             }
             break;
         default:
             break;
     }
-    if (callUp() && carrierLost_ && s_[10] != 255 &&
-        now - carrierLostSince_ >= static_cast<std::uint64_t>(s_[10]) * 100) {
+    if (callUp() && carrierLost_ && settings_.s[10] != 255 &&
+        now - carrierLostSince_ >= static_cast<std::uint64_t>(settings_.s[10]) * 100) {
         endCall(true);
         emitResult(Result::NoCarrier);
     }
@@ -485,10 +294,10 @@ void HayesModem::tick(std::uint64_t now) {
         rangOnce_ = true;
         lastRingMs_ = now;
         nextRingMs_ = now + timing_.ringIntervalMs;
-        if (s_[1] < 255)
-            ++s_[1];
+        if (settings_.s[1] < 255)
+            ++settings_.s[1];
         emitResult(Result::Ring);
-        if (s_[0] > 0 && s_[1] >= s_[0] && autoAnswerAllowed()) {
+        if (settings_.s[0] > 0 && settings_.s[1] >= settings_.s[0] && autoAnswerAllowed()) {
             Result result = Result::Ok;
             if (answer(now, result))
                 emitResult(result);
@@ -498,7 +307,7 @@ void HayesModem::tick(std::uint64_t now) {
 
 bool HayesModem::autoAnswerAllowed() const {
     // With DTR watched (&D2, &D3) a modem whose computer is not there does not pick up.
-    return dtr_ || dtrMode_ < 2;
+    return dtr_ || settings_.dtrMode < 2;
 }
 
 // ---------------------------------------------------------------- from the exchange
@@ -513,7 +322,7 @@ void HayesModem::incomingCall(std::uint64_t now) {
 
 void HayesModem::callWithdrawn(std::uint64_t) {
     ringing_ = false;
-    s_[1] = 0;
+    settings_.s[1] = 0;
 }
 
 void HayesModem::callAnswered(std::uint32_t rate, std::uint64_t now) {
@@ -586,42 +395,13 @@ void HayesModem::endCall(bool tellLine) {
     carrierLost_ = false;
     plusCount_ = 0;
     rate_ = 0;
-    prefix_ = Prefix::None;
-    lineBuffer_.clear();
+    commandLine_.clear();
 }
 
 // ---------------------------------------------------------------- output
 
 void HayesModem::emitResult(Result result) {
-    if (quiet_)
-        return;
-    if (resultLevel_ < 4) {
-        const bool dialtone = resultLevel_ >= 2;
-        const bool busy = resultLevel_ >= 3;
-        if ((result == Result::NoDialtone && !dialtone) ||
-            ((result == Result::Busy || result == Result::NoAnswer) && !busy)) {
-            result = Result::NoCarrier;
-        }
-    }
-    if (!verbose_) {
-        const std::string code = std::to_string(static_cast<int>(result));
-        out_.insert(out_.end(), code.begin(), code.end());
-        emit(s_[3]);
-        return;
-    }
-    std::string text = resultText(result);
-    if (result == Result::Connect && resultLevel_ > 0 && rate_ > 0) {
-        text += " " + std::to_string(rate_);
-    }
-    emitText(text);
-}
-
-void HayesModem::emitText(const std::string& text) {
-    emit(s_[3]);
-    emit(s_[4]);
-    out_.insert(out_.end(), text.begin(), text.end());
-    emit(s_[3]);
-    emit(s_[4]);
+    settings_.printResult(result, rate_, out_);
 }
 
 std::vector<std::uint8_t> HayesModem::takeDteOutput() {
@@ -634,7 +414,7 @@ std::uint32_t HayesModem::modemLines(std::uint64_t now) const {
     if (!powered_)
         return 0;
     std::uint32_t lines = modem_line::kCts | modem_line::kDsr;
-    if (dcdMode_ == 0 || (callUp() && !carrierLost_))
+    if (settings_.dcdMode == 0 || (callUp() && !carrierLost_))
         lines |= modem_line::kDcd;
     if (ringing_ && rangOnce_ && now - lastRingMs_ < timing_.ringOnMs)
         lines |= modem_line::kRing;

@@ -1,10 +1,12 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tools/linesim/AtCommandLine.h"
+#include "tools/linesim/HayesSettings.h"
 
 namespace krl::linesim {
 
@@ -45,16 +47,7 @@ public:
         OnlineCommand,  // call up, taking AT commands after the escape sequence
     };
 
-    enum class Result : std::uint8_t {
-        Ok = 0,
-        Connect = 1,
-        Ring = 2,
-        NoCarrier = 3,
-        Error = 4,
-        NoDialtone = 6,
-        Busy = 7,
-        NoAnswer = 8,
-    };
+    using Result = HayesResult;
 
     HayesModem(Line& line, Timing timing);
     explicit HayesModem(Line& line) : HayesModem(line, Timing{}) {}
@@ -90,7 +83,9 @@ public:
     bool offHook() const { return offHook_; }
     bool ringing() const { return ringing_; }
     std::uint32_t connectRate() const { return rate_; }
-    std::uint8_t sRegister(std::size_t n) const { return n < s_.size() ? s_[n] : 0; }
+    std::uint8_t sRegister(std::size_t n) const {
+        return n < settings_.s.size() ? settings_.s[n] : 0;
+    }
 
 private:
     void resetToDefaults();
@@ -105,14 +100,12 @@ private:
     // Back on-hook in command mode; tellLine when the exchange still holds the modem in a call.
     void endCall(bool tellLine);
     void emitResult(Result result);
-    void emitText(const std::string& text);
     void emit(std::uint8_t c) { out_.push_back(c); }
     bool inCommandMode() const {
         return state_ == State::Command || state_ == State::OnlineCommand;
     }
     bool callUp() const { return state_ == State::Online || state_ == State::OnlineCommand; }
     bool autoAnswerAllowed() const;
-    std::uint64_t guardMs() const { return static_cast<std::uint64_t>(s_[12]) * 20; }
 
     Line& line_;
     Timing timing_;
@@ -120,21 +113,8 @@ private:
     State state_ = State::Command;
     bool offHook_ = false;
 
-    // Settings (ATZ / AT&F restore them).
-    std::array<std::uint8_t, 256> s_{};
-    bool echo_ = true;
-    bool quiet_ = false;
-    bool verbose_ = true;
-    int resultLevel_ = 4;  // ATX
-    int dcdMode_ = 1;      // AT&C
-    int dtrMode_ = 2;      // AT&D
-
-    // Command line assembly.
-    enum class Prefix : std::uint8_t { None, GotA, InLine };
-    Prefix prefix_ = Prefix::None;
-    std::string lineBuffer_;
-    std::string lastLine_;
-    bool lineOverflow_ = false;
+    HayesSettings settings_;  // ATZ and AT&F restore them
+    AtCommandLine commandLine_;
 
     // Call.
     bool dtr_ = true;
