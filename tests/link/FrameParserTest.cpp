@@ -41,16 +41,6 @@ protected:
 
 }  // namespace
 
-TEST_F(FrameParserTest, TwoFramesInOneReadAreBothDeliveredInOrder) {
-    auto got = pump(concat({commandBytes("<HELLO>"), frameBytes(5, {'h', 'i'})}));
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(got[0].type, FrameType::Command);
-    EXPECT_EQ(got[0].payload, "<HELLO>");
-    EXPECT_EQ(got[1].type, FrameType::Chat);
-    EXPECT_EQ(got[1].payload, "hi");
-    EXPECT_EQ(parser.held(), 0u);
-}
-
 TEST_F(FrameParserTest,
        AFrameSplitAtAnyBytePositionEvenInItsHeaderIsDeliveredOnceAfterTheLastPart) {
     CheckField check = {'1', '2', '3'};
@@ -136,7 +126,7 @@ TEST_F(FrameParserTest, WithoutItsEndByteOnlyACheckedFrameIsDeliveredAndForItsCh
     EXPECT_EQ(got[0].payload, "<C>");
 }
 
-TEST_F(FrameParserTest, PartialFrameSurvivesSlowLinesAndIsGivenUpAfterTenSilentSeconds) {
+TEST_F(FrameParserTest, PartialFramesSurviveSlowLinesAndAreGivenUpAfterTenSilentSeconds) {
     const auto wire = commandBytes("<CANCELHOLDCALL>");
     // One byte every 2 s: slow, but never silent long enough.
     for (std::size_t i = 0; i + 2 < wire.size(); ++i) {
@@ -158,16 +148,12 @@ TEST_F(FrameParserTest, PartialFrameSurvivesSlowLinesAndIsGivenUpAfterTenSilentS
     now += 1;
     pump({});
     EXPECT_EQ(parser.held(), 0u);
-    // And the link goes on.
-    EXPECT_EQ(pump(commandBytes("<OKHello>")).size(), 1u);
-}
-
-TEST_F(FrameParserTest, CutHeaderLeftFromBeforeASilenceDoesNotSpoilTheNextFrame) {
+    // A cut header is given up too: joined to it, the next frame would read as a 513-byte
+    // command.
     pump({0x01, 0x02, 0x00});
     now += FrameParser::kStaleGiveUpMs;
     pump({});
     EXPECT_EQ(parser.held(), 0u);
-    // Joined to it, this frame would have read as a 513-byte command.
     auto got = pump(commandBytes("<OKHello>"));
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].payload, "<OKHello>");

@@ -15,15 +15,10 @@
 
 using namespace krl;
 using krl::test::commandBytes;
-using krl::test::concat;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes bytesOf(std::string_view s) {
-    return {s.begin(), s.end()};
-}
 
 // The recording engine with the hooks a test steers: a disconnect seen by the transfer layer,
 // a poll from inside a hook; call resets, read failures and transfer steps counted.
@@ -84,13 +79,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(LinkEngineTest, NineCharacterCommandIsSixteenBytesOnTheWire) {
-    EXPECT_EQ(a.sendCommand(LinkCommand::HelloOk), 16);
-    ASSERT_EQ(writesOfA().size(), 1u);
-    EXPECT_EQ(writesOfA()[0],
-              concat({{0x01, 0x02, 0x00, 0x09, 0x00}, bytesOf("<OKHello>"), {0x01, 0x00}}));
-}
 
 TEST_F(LinkEngineTest, GreetingCarriesTheProductFieldsByteForByte) {
     a.callReset();
