@@ -77,11 +77,6 @@ protected:
         }
         return true;
     }
-    static bool finished(Copy& c) {
-        auto s = c.sender().state();
-        return s != SendState::FileSet && s != SendState::Offered &&
-               s != SendState::ReadyForBlock && s != SendState::AwaitingConfirmation;
-    }
 
     TempFolder tmp;
     Copy a{tmp.path() / "a"}, b{tmp.path() / "b"};
@@ -100,7 +95,7 @@ TEST_F(ExtensionCableTest, FilesBothWaysThroughDelayBitErrorsAndLostBytes) {
     writeFile(tmp.path() / "toA.bin", toA);
     a.sender().control(SendControl::Start, kOrdinaryFile, (tmp.path() / "toB.bin").string());
     b.sender().control(SendControl::Start, kOrdinaryFile, (tmp.path() / "toA.bin").string());
-    ASSERT_TRUE(pumpUntil([&] { return finished(a) && finished(b); }, 240));
+    ASSERT_TRUE(pumpUntil([&] { return sendEnded(a.sender()) && sendEnded(b.sender()); }, 240));
     pumpUntil([] { return false; }, 1);  // the last confirmations settle
     EXPECT_EQ(a.sender().state(), SendState::Done);
     EXPECT_EQ(b.sender().state(), SendState::Done);
@@ -128,7 +123,7 @@ TEST_F(ExtensionCableTest, CallDroppedMidFileContinuesInTheNextCall) {
     call(line);
     a.sender().control(SendControl::Acknowledge);
     a.sender().control(SendControl::Start, kOrdinaryFile, file.string());
-    ASSERT_TRUE(pumpUntil([&] { return finished(a); }, 120));
+    ASSERT_TRUE(pumpUntil([&] { return sendEnded(a.sender()); }, 120));
     EXPECT_EQ(a.sender().state(), SendState::Done);
     EXPECT_EQ(readFile(b.in / "long.bin"), data);
     EXPECT_GE(b.receiver().resumedFrom(), 90000u);

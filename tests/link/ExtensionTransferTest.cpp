@@ -43,15 +43,10 @@ protected:
         writeFile(out / name, data);
         return out / name;
     }
-    bool sending() {
-        auto s = pair.a.protocol.sender().state();
-        return s == SendState::FileSet || s == SendState::Offered ||
-               s == SendState::ReadyForBlock || s == SendState::AwaitingConfirmation;
-    }
     SendState send(const fs::path& f) {
         sender().control(SendControl::Acknowledge);
         EXPECT_EQ(sender().control(SendControl::Start, kOrdinaryFile, f.string()), 1);
-        bool ended = pair.runUntil([&] { return !sending(); });
+        bool ended = pair.runUntil([&] { return sendEnded(sender()); });
         pair.exchange();
         if (!ended)
             ADD_FAILURE() << "still sending at " << sender().status().bytesDone << " of "
@@ -213,7 +208,7 @@ TEST_F(ExtensionTransferTest, TakeLostOnTheWayFallsBackToStopAndWaitFromTheStart
     };
     sender().control(SendControl::Acknowledge);
     sender().control(SendControl::Start, kOrdinaryFile, f.string());
-    pair.runUntil([&] { return !sending(); });
+    pair.runUntil([&] { return sendEnded(sender()); });
     pair.exchange();
     ASSERT_EQ(sender().state(), SendState::Done);
     EXPECT_EQ(readFile(in / "t.bin"), data);

@@ -61,6 +61,11 @@ private:
     ManualClock& clock_;
 };
 
+// True once the sender's file has ended, however it ended.
+inline bool sendEnded(const FileSender& sender) {
+    return sender.state() != SendState::FileSet && !sender.active();
+}
+
 class ScriptedExistsQuestion : public FileExistsQuestion {
 public:
     void ask(const std::string& proposedPath, Answer answer) override {

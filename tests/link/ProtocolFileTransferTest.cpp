@@ -54,11 +54,7 @@ protected:
     SendState send(const fs::path& file, int kind = kOrdinaryFile) {
         sender().control(SendControl::Acknowledge);
         EXPECT_EQ(sender().control(SendControl::Start, kind, file.string()), 1);
-        pair.runUntil([&] {
-            auto s = sender().state();
-            return s != SendState::FileSet && s != SendState::Offered &&
-                   s != SendState::ReadyForBlock && s != SendState::AwaitingConfirmation;
-        });
+        pair.runUntil([&] { return sendEnded(sender()); });
         // Let the last confirmation's effects settle on both sides.
         pair.exchange();
         return sender().state();
