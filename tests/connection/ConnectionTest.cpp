@@ -85,6 +85,12 @@ protected:
         }
         return results;
     }
+    // Starts listening and lets the set-up commands run.
+    void listenReady() {
+        conn.listen();
+        pumpFor(1000);
+        ASSERT_EQ(conn.state(), ConnectionState::Listening);
+    }
     void connectByDial() {
         conn.dial("555-1234", "Bob");
         auto results = pumpFor(2000);
@@ -196,9 +202,7 @@ TEST_F(ModemCall, AnUnansweredDialWritesNoConnectOrDisconnectLine) {
 }
 
 TEST_F(ModemCall, ListenAnswersAfterTheRingsAndToggling) {
-    conn.listen();
-    pumpFor(1000);
-    ASSERT_EQ(conn.state(), ConnectionState::Listening);
+    listenReady();
     modem.ring();
     pumpFor(3000);
     EXPECT_EQ(conn.state(), ConnectionState::Listening);
@@ -213,8 +217,7 @@ TEST_F(ModemCall, ListenAnswersAfterTheRingsAndToggling) {
 
     conn.hangUp();
     pumpFor(3000);
-    conn.listen();
-    pumpFor(1000);
+    listenReady();
     conn.listen();  // the same command while listening hangs up and stops listening
     EXPECT_EQ(conn.state(), ConnectionState::HangingUp);
     EXPECT_TRUE(listeningStopped);
@@ -225,8 +228,7 @@ TEST_F(ModemCall, DeclinedCallHangsUpAndStopsListening) {
     settings.ringsCount = 1;
     conn.applySettings(settings);
     presenter.autoAnswer = MessageAnswer::No;
-    conn.listen();
-    pumpFor(1000);
+    listenReady();
     modem.ring();
     pumpFor(500);
     EXPECT_EQ(presenter.ids(), std::vector<int>{5170});
@@ -239,8 +241,7 @@ TEST_F(ModemCall, DeclinedCallHangsUpAndStopsListening) {
 }
 
 TEST_F(ModemCall, DialWhileListeningSkipsTheSetUpCommands) {
-    conn.listen();
-    pumpFor(1000);
+    listenReady();
     std::size_t before = modem.commands.size();
     conn.dial("77");
     EXPECT_EQ(conn.state(), ConnectionState::Listening);
@@ -267,8 +268,7 @@ TEST_F(ModemCall, ShortCarrierGlitchSurvivesALongLossEndsTheCall) {
 }
 
 TEST_F(ModemCall, ModemSwitchedOffResetsTheConnection) {
-    conn.listen();
-    pumpFor(1000);
+    listenReady();
     modem.poweredOn = false;
     auto results = pumpFor(300);
     EXPECT_EQ(results, std::vector<PumpResult>{PumpResult::ModemOff});
@@ -348,9 +348,7 @@ TEST_F(ModemCall, GreetingNeverAnsweredEndsWithPeerSilent) {
 }
 
 TEST_F(ModemCall, NewSettingsWhileListeningTakeTheRingsAndResendSpeakerOff) {
-    conn.listen();
-    pumpFor(1000);
-    ASSERT_EQ(conn.state(), ConnectionState::Listening);
+    listenReady();
     settings.speakerOff = true;
     settings.ringsCount = 1;
     conn.applySettings(settings);
@@ -361,8 +359,7 @@ TEST_F(ModemCall, NewSettingsWhileListeningTakeTheRingsAndResendSpeakerOff) {
 }
 
 TEST_F(ModemCall, DialWhileHangingUpFinishesTheHangUpFirst) {
-    conn.listen();
-    pumpFor(1000);
+    listenReady();
     modem.silent = true;  // the disconnect command now waits for an answer that never comes
     conn.hangUp();
     ASSERT_EQ(conn.state(), ConnectionState::HangingUp);
@@ -423,8 +420,7 @@ TEST_F(ModemCall, ConnectSpeedIsTheLineRateUntilTheHangUpHasDrained) {
     modem.answerReply = "\r\nCONNECT\r\n";
     settings.ringsCount = 1;
     conn.applySettings(settings);
-    conn.listen();
-    pumpFor(1000);
+    listenReady();
     modem.ring();
     pumpFor(1000);
     ASSERT_EQ(conn.state(), ConnectionState::Connected);
@@ -442,9 +438,7 @@ TEST_F(ModemCall, ClosingMidCallTellsThePeerAndHangsTheModemUp) {
     EXPECT_FALSE(modem.dtr);
     EXPECT_EQ(modem.commands.back(), "ATH0");
 
-    conn.listen();
-    pumpFor(1000);
-    ASSERT_EQ(conn.state(), ConnectionState::Listening);
+    listenReady();
     const std::size_t before = modem.commands.size();
     conn.closeCall();
     pumpFor(3000);
@@ -547,6 +541,15 @@ protected:
         ASSERT_TRUE(to.protocol().receiver().active());
     }
 
+    // Closes one end a third of the way through a file from A to B: the other end hears it.
+    void closeMidTransfer(Connection& closing) {
+        sendHalfway(a, b);
+        closing.closeCall();
+        EXPECT_EQ(pump(1000), std::vector<PumpResult>{PumpResult::PeerDisconnected});
+        EXPECT_EQ(closing.state(), ConnectionState::NotConnected);
+        EXPECT_TRUE(krl::test::filesBelow(in).empty());
+    }
+
     TempFolder tmp;
     std::filesystem::path in;
     ManualClock clock;
@@ -578,26 +581,16 @@ TEST_F(CableCall, AFailedPortEndsTheCallAtOnceWithTheReason) {
         EXPECT_NE(name.find(ResumeStore::kFolderName), std::string::npos) << name;
 }
 
-// Closing one end mid-transfer stops its side as the user would, tells the peer and hangs up;
-// the partial file is removed whichever end received it.
-TEST_F(CableCall, ClosingEitherEndMidTransferStopsTellsThePeerAndHangsUp) {
-    sendHalfway(a, b);
-    b.closeCall();
-    auto results = pump(1000);
-    EXPECT_EQ(results, std::vector<PumpResult>{PumpResult::PeerDisconnected});
-    EXPECT_EQ(b.state(), ConnectionState::NotConnected);
+// Closing either end mid-transfer stops its side as the user would, tells the peer and hangs
+// up; the partial file is removed whichever end received it.
+TEST_F(CableCall, ClosingTheReceivingEndStopsTheSenderAndHangsUp) {
+    closeMidTransfer(b);
     EXPECT_EQ(a.protocol().sender().state(), SendState::StoppedByReceiver);
     EXPECT_EQ(b.protocol().receiver().stopCause(), StopCause::Closing);
-    EXPECT_TRUE(krl::test::filesBelow(in).empty());
 }
 
 TEST_F(CableCall, ClosingTheSendingEndStopsTheReceiverAndRemovesItsPartialFile) {
-    sendHalfway(a, b);
-    a.closeCall();
-    auto results = pump(1000);
-    EXPECT_EQ(results, std::vector<PumpResult>{PumpResult::PeerDisconnected});
-    EXPECT_EQ(a.state(), ConnectionState::NotConnected);
+    closeMidTransfer(a);
     EXPECT_EQ(b.protocol().receiver().state(), ReceiveState::StoppedBySender);
     EXPECT_EQ(a.protocol().sender().stopCause(), StopCause::Closing);
-    EXPECT_TRUE(krl::test::filesBelow(in).empty());
 }
