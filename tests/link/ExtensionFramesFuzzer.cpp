@@ -31,12 +31,16 @@ struct Receiving {
         krl::ReceiveOptions options;
         options.overwriteExisting = true;
         side.protocol.setReceiveOptions(options);
+        arm();
+        require(side.protocol.extensionActive());
+    }
+    // A new call in which the peer announces the extension and offers the file.
+    void arm() {
         side.protocol.resetCall();
         side.protocol.receiver().control(krl::ReceiveControl::Arm, tmp.sub("in").string());
         side.protocol.onCommandFrame("<HELLO>");
         side.protocol.onCommandFrame(krl::extension::commandPayload({krl::extension::Verb::Here}));
         side.protocol.onCommandFrame("<Send NF><Name><f.bin><Size><   20000><Date><1,2>");
-        require(side.protocol.extensionActive());
     }
 };
 
@@ -54,15 +58,8 @@ void checkCommand(std::string_view payload) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static Receiving r;
     krl::FileReceiver& receiver = r.side.protocol.receiver();
-    if (receiver.state() != krl::ReceiveState::Receiving) {
-        r.side.protocol.resetCall();
-        r.side.protocol.receiver().control(krl::ReceiveControl::Arm,
-                                           (r.tmp.path() / "in").string());
-        r.side.protocol.onCommandFrame("<HELLO>");
-        r.side.protocol.onCommandFrame(
-            krl::extension::commandPayload({krl::extension::Verb::Here}));
-        r.side.protocol.onCommandFrame("<Send NF><Name><f.bin><Size><   20000><Date><1,2>");
-    }
+    if (receiver.state() != krl::ReceiveState::Receiving)
+        r.arm();
     // Pieces: a selector byte, a 16-bit length, then that many bytes.
     std::size_t at = 0;
     while (at + 3 <= size) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "FrameBytes.h"
 #include "ProtocolFakes.h"
 #include "fakes/TempFolder.h"
 #include "link/BlockCheckValue.h"
@@ -29,25 +30,13 @@ void write(const fs::path& path, const std::string& text) {
     write(path, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
-// One frame as the wire carries it.
-void appendWire(std::vector<std::uint8_t>& out, const SentFrame& f) {
-    const auto type = static_cast<std::uint16_t>(f.type);
-    const auto length = static_cast<std::uint16_t>(f.payload.size());
-    out.insert(out.end(),
-               {frame::kStartByte, static_cast<std::uint8_t>(type & 0xFF),
-                static_cast<std::uint8_t>(type >> 8), static_cast<std::uint8_t>(length & 0xFF),
-                static_cast<std::uint8_t>(length >> 8)});
-    if (frame::hasCheckField(f.type))
-        out.insert(out.end(), f.check.begin(), f.check.end());
-    out.insert(out.end(), f.payload.begin(), f.payload.end());
-    out.insert(out.end(), {frame::kStartByte, 0});
-}
-
 // fuzz_link_parser: the wire bytes in chunks of 64 (control byte 0x3F before each).
 std::vector<std::uint8_t> parserInput(const std::vector<SentFrame>& frames) {
     std::vector<std::uint8_t> wire, out;
-    for (const auto& f : frames)
-        appendWire(wire, f);
+    for (const auto& f : frames) {
+        const auto bytes = frameBytes(static_cast<std::uint16_t>(f.type), f.payload, &f.check);
+        wire.insert(wire.end(), bytes.begin(), bytes.end());
+    }
     for (std::size_t at = 0; at < wire.size(); at += 64) {
         out.push_back(0x3F);
         out.insert(out.end(), wire.begin() + static_cast<long>(at),
