@@ -18,10 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-CheckField checkFieldFor(const std::vector<std::uint8_t>& data) {
-    return fileBlockCheckField(BlockCheckValue::of(data));
-}
-
 class FileTransferTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -519,7 +515,7 @@ TEST_F(HostileOfferTest, OfferWithoutSizeTakesTheFirstBlock) {
     offer("<Send NF><Name><nosize.txt>");
     ASSERT_EQ(receiver().state(), ReceiveState::Receiving);
     std::vector<std::uint8_t> block = {'a', 'b', 'c'};
-    receiver().onBlock(checkFieldFor(block), block.data(), block.size());
+    receiver().onBlock(fileBlockCheckField(BlockCheckValue::of(block)), block.data(), block.size());
     EXPECT_EQ(receiver().state(), ReceiveState::Complete);
     EXPECT_EQ(readFile(in / "nosize.txt"), block);
 }
