@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "fakes/TempFolder.h"
 #include "platform/qt/HomeFolders.h"
 
 using namespace krl;
@@ -17,15 +18,12 @@ QProcessEnvironment env(std::initializer_list<std::pair<const char*, QString>> v
     return e;
 }
 
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
+void writeFile(const QString& path, std::string_view content) {
+    test::writeText(path.toStdString(), content);
 }
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+std::string readFile(const QString& path) {
+    return test::readText(path.toStdString());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 
+#include "fakes/TempFolder.h"
 #include "platform/qt/SettingsStore.h"
 
 using namespace krl;
@@ -166,13 +167,10 @@ TEST_F(SettingsStoreTest, EveryBlockSurvivesARoundTrip) {
     EXPECT_EQ(store.loadVideo(kHome), video);
 
     // The whole file read back and written anew by a second store is the same text.
-    auto fileText = [](const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
     SettingsStore copy{dir.filePath("copy.ini"), metrics()};
     copyEveryBlock(store, copy);
-    EXPECT_EQ(fileText(copy.fileName()), fileText(iniPath()));
+    EXPECT_EQ(test::readText(copy.fileName().toStdString()),
+              test::readText(iniPath().toStdString()));
 }
 
 TEST_F(SettingsStoreTest, ByteRecordsKeepTheirSizes) {
@@ -315,9 +313,7 @@ TEST_F(SettingsStoreTest, StoresReplaceTheFileWhole) {
 
 TEST_F(SettingsStoreTest, AStoreThatCannotWriteFailsAndKeepsTheOldFile) {
     // The settings folder's place is taken by a plain file: nothing can be written there.
-    QFile blocker(dir.filePath("blocked"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    test::writeText(dir.filePath("blocked").toStdString(), "");
     SettingsStore blocked(dir.filePath("blocked/Kestrelcall.ini"));
     EXPECT_FALSE(blocked.storeGeneral(blocked.loadGeneral(kHome)));
 }
