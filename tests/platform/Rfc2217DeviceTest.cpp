@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -102,6 +103,16 @@ std::string readDevice(SerialDevice& device, std::size_t count) {
         got.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n));
     }
     return got;
+}
+
+// Polls every 5 ms until `done` holds or the wait runs out; whether it held.
+bool waitUntil(const std::function<bool()>& done) {
+    for (const auto deadline = Clock::now() + kWait; !done();) {
+        if (Clock::now() >= deadline)
+            return false;
+        ::poll(nullptr, 0, 5);
+    }
+    return true;
 }
 
 const std::string kIac = "\xff";
@@ -202,18 +213,12 @@ TEST(Rfc2217Device, EscapesBothWaysReadsModemStateAndReportsALostServer) {
     const std::string data = "x\xffy";
     EXPECT_EQ(device.write(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()), 3);
 
-    const auto deadline = Clock::now() + kWait;
-    while (device.modemStatus() != (modem_line::kCts | modem_line::kDsr) &&
-           Clock::now() < deadline) {
-        ::poll(nullptr, 0, 20);
-    }
-    EXPECT_EQ(device.modemStatus(), modem_line::kCts | modem_line::kDsr);
+    EXPECT_TRUE(
+        waitUntil([&] { return device.modemStatus() == (modem_line::kCts | modem_line::kDsr); }));
     device.purge();
     std::uint8_t buffer[16];
     long n = 0;
-    while ((n = device.read(buffer, sizeof buffer)) == 0 && Clock::now() < deadline) {
-        ::poll(nullptr, 0, 20);
-    }
+    waitUntil([&] { return (n = device.read(buffer, sizeof buffer)) != 0; });
     EXPECT_EQ(n, -1);                    // the server has gone: a failure, not silence
     EXPECT_EQ(device.modemStatus(), 0);  // and the modem with it
     EXPECT_EQ(device.write(buffer, 1), -1);
@@ -278,11 +283,7 @@ TEST(Rfc2217Device, HeldByCtsOrSuspendTheDataWaitsInTheOutputQueue) {
     std::string whileSuspended;
     std::string afterResume;
     std::string withoutFlowControl;
-    auto waitStep = [&](int n) {
-        const auto deadline = Clock::now() + kWait;
-        while (step.load() < n && Clock::now() < deadline)
-            ::poll(nullptr, 0, 5);
-    };
+    auto waitStep = [&](int n) { waitUntil([&] { return step.load() >= n; }); };
     // Everything that arrives within a short while (nothing should, while held).
     auto drain = [](int fd) {
         std::string got;
@@ -333,10 +334,7 @@ TEST(Rfc2217Device, HeldByCtsOrSuspendTheDataWaitsInTheOutputQueue) {
     };
     // Polls the device (as the program's passes do) until its modem lines read `lines`.
     auto waitLines = [&](long lines) {
-        const auto deadline = Clock::now() + kWait;
-        while (device.modemStatus() != lines && Clock::now() < deadline)
-            ::poll(nullptr, 0, 5);
-        return device.modemStatus() == lines;
+        return waitUntil([&] { return device.modemStatus() == lines; });
     };
     const long up = modem_line::kDsr | modem_line::kDcd;
     ASSERT_TRUE(device.open(url(listener.port())));
@@ -350,10 +348,7 @@ TEST(Rfc2217Device, HeldByCtsOrSuspendTheDataWaitsInTheOutputQueue) {
     EXPECT_EQ(device.outputQueueBytes(), 5);
     step = 1;
     ASSERT_TRUE(waitLines(up | modem_line::kCts));
-    const auto deadline = Clock::now() + kWait;
-    while (device.outputQueueBytes() != 0 && Clock::now() < deadline)
-        ::poll(nullptr, 0, 5);
-    EXPECT_EQ(device.outputQueueBytes(), 0);
+    EXPECT_TRUE(waitUntil([&] { return device.outputQueueBytes() == 0; }));
 
     step = 2;
     ASSERT_TRUE(waitLines(up | modem_line::kCts | modem_line::kRing));
@@ -367,11 +362,10 @@ TEST(Rfc2217Device, HeldByCtsOrSuspendTheDataWaitsInTheOutputQueue) {
     ASSERT_TRUE(device.configure(settings));
     ASSERT_EQ(write("third"), 5);
     step = 4;
-    const auto sent = Clock::now() + kWait;
-    while (step.load() < 5 && Clock::now() < sent) {
+    waitUntil([&] {
         device.outputQueueBytes();
-        ::poll(nullptr, 0, 5);
-    }
+        return step.load() >= 5;
+    });
     device.close();
     server.join();
     EXPECT_EQ(beforeRelease.find("first"), std::string::npos);
@@ -434,13 +428,7 @@ protected:
 
     // ser2net takes a moment to listen.
     bool openDevice(Rfc2217Device& device) {
-        const auto deadline = Clock::now() + kWait;
-        while (Clock::now() < deadline) {
-            if (device.open(url(port_)))
-                return true;
-            ::poll(nullptr, 0, 100);
-        }
-        return false;
+        return waitUntil([&] { return device.open(url(port_)); });
     }
 
     termios slaveSettings() {
@@ -474,13 +462,11 @@ TEST_F(Ser2netTest, LineSettingsReachThePort) {
         settings.stopBits = stopBits;
         ASSERT_TRUE(device.configure(settings));
         const bool twoStop = stopBits == StopBits::Two;
-        const auto deadline = Clock::now() + kWait;
-        termios t = slaveSettings();
-        while ((cfgetospeed(&t) != speed || ((t.c_cflag & CSTOPB) != 0) != twoStop) &&
-               Clock::now() < deadline) {
-            ::poll(nullptr, 0, 50);
+        termios t{};
+        waitUntil([&] {
             t = slaveSettings();
-        }
+            return cfgetospeed(&t) == speed && ((t.c_cflag & CSTOPB) != 0) == twoStop;
+        });
         EXPECT_EQ(cfgetospeed(&t), speed) << baud;
         EXPECT_EQ((t.c_cflag & CSTOPB) != 0, twoStop) << baud;
     }
