@@ -17,6 +17,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -103,6 +104,11 @@ std::string readDevice(SerialDevice& device, std::size_t count) {
         got.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n));
     }
     return got;
+}
+
+// Writes the text to the device; what its write returned.
+long writeText(SerialDevice& device, std::string_view text) {
+    return device.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
 // Polls every 5 ms until `done` holds or the wait runs out; whether it held.
@@ -210,8 +216,7 @@ TEST(Rfc2217Device, EscapesBothWaysReadsModemStateAndReportsALostServer) {
     EXPECT_EQ(readDevice(device, 3),
               "a\xff"
               "b");
-    const std::string data = "x\xffy";
-    EXPECT_EQ(device.write(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()), 3);
+    EXPECT_EQ(writeText(device, "x\xffy"), 3);
 
     EXPECT_TRUE(
         waitUntil([&] { return device.modemStatus() == (modem_line::kCts | modem_line::kDsr); }));
@@ -329,9 +334,6 @@ TEST(Rfc2217Device, HeldByCtsOrSuspendTheDataWaitsInTheOutputQueue) {
                 thread.join();
         }
     } join{server};
-    auto write = [&](const std::string& text) {
-        return device.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-    };
     // Polls the device (as the program's passes do) until its modem lines read `lines`.
     auto waitLines = [&](long lines) {
         return waitUntil([&] { return device.modemStatus() == lines; });
@@ -343,7 +345,7 @@ TEST(Rfc2217Device, HeldByCtsOrSuspendTheDataWaitsInTheOutputQueue) {
     ASSERT_TRUE(device.configure(settings));
     ASSERT_TRUE(waitLines(up));
 
-    ASSERT_EQ(write("first"), 5);
+    ASSERT_EQ(writeText(device, "first"), 5);
     clock.advance(10000);  // long past the line time of five bytes
     EXPECT_EQ(device.outputQueueBytes(), 5);
     step = 1;
@@ -352,7 +354,7 @@ TEST(Rfc2217Device, HeldByCtsOrSuspendTheDataWaitsInTheOutputQueue) {
 
     step = 2;
     ASSERT_TRUE(waitLines(up | modem_line::kCts | modem_line::kRing));
-    ASSERT_EQ(write("second"), 6);
+    ASSERT_EQ(writeText(device, "second"), 6);
     clock.advance(10000);
     EXPECT_EQ(device.outputQueueBytes(), 6);
     step = 3;
@@ -360,7 +362,7 @@ TEST(Rfc2217Device, HeldByCtsOrSuspendTheDataWaitsInTheOutputQueue) {
     ASSERT_TRUE(waitLines(up));
     settings.ctsRtsFlowControl = false;
     ASSERT_TRUE(device.configure(settings));
-    ASSERT_EQ(write("third"), 5);
+    ASSERT_EQ(writeText(device, "third"), 5);
     step = 4;
     waitUntil([&] {
         device.outputQueueBytes();
@@ -486,8 +488,7 @@ TEST_F(Ser2netTest, DataBothWaysControlLinesPurgeAndReopen) {
             all.push_back(static_cast<char>(b));
     }
     all += "end of block";
-    ASSERT_EQ(device.write(reinterpret_cast<const std::uint8_t*>(all.data()), all.size()),
-              static_cast<long>(all.size()));
+    ASSERT_EQ(writeText(device, all), static_cast<long>(all.size()));
     EXPECT_EQ(recvUntil(pty_->masterFd(), "end of block"), all);
 
     writeMaster(all);
@@ -499,8 +500,7 @@ TEST_F(Ser2netTest, DataBothWaysControlLinesPurgeAndReopen) {
     EXPECT_TRUE(device.setDtr(true));
     EXPECT_TRUE(device.setRts(true));
     const std::string after = "after the control lines \xff";
-    ASSERT_EQ(device.write(reinterpret_cast<const std::uint8_t*>(after.data()), after.size()),
-              static_cast<long>(after.size()));
+    ASSERT_EQ(writeText(device, after), static_cast<long>(after.size()));
     EXPECT_EQ(recvUntil(pty_->masterFd(), after), after);
 
     // What has arrived and not been read is gone after a purge.
@@ -517,8 +517,7 @@ TEST_F(Ser2netTest, DataBothWaysControlLinesPurgeAndReopen) {
     Rfc2217Device again(clock_);
     ASSERT_TRUE(openDevice(again));
     const std::string hello = "hello again";
-    ASSERT_EQ(again.write(reinterpret_cast<const std::uint8_t*>(hello.data()), hello.size()),
-              static_cast<long>(hello.size()));
+    ASSERT_EQ(writeText(again, hello), static_cast<long>(hello.size()));
     EXPECT_EQ(recvUntil(pty_->masterFd(), hello), hello);
 }
 
