@@ -70,6 +70,7 @@ protected:
         conn.setIncomingCall(&incoming);
         conn.setWallClock(&wall);
         conn.setListeningStoppedHandler([this] { listeningStopped = true; });
+        conn.setPortOpenAbandonedHandler([this](MessageAnswer a) { abandoned.push_back(a); });
         logPath = (logFolder / "connection.log").string();
         ASSERT_TRUE(conn.openLog(logPath));
     }
@@ -116,6 +117,7 @@ protected:
     TempFolder logFolder;
     std::string logPath;
     bool listeningStopped = false;
+    std::vector<MessageAnswer> abandoned;
 };
 
 }  // namespace
@@ -297,8 +299,6 @@ TEST_F(ModemCall, MandatoryInitFailureStopsListening) {
 TEST_F(ModemCall, PortOpenRetriesOnePumpAtATimeUntilAbandoned) {
     modem.failOpen = true;
     presenter.autoAnswer = MessageAnswer::Retry;
-    std::vector<MessageAnswer> abandoned;
-    conn.setPortOpenAbandonedHandler([&](MessageAnswer a) { abandoned.push_back(a); });
     conn.dial("1");
     EXPECT_EQ(presenter.ids(), std::vector<int>{4000});
     EXPECT_EQ(presenter.shown[0].text, "COM1");
@@ -398,8 +398,6 @@ TEST_F(ModemCall, ACallAnsweredFromTheQuestionIsReportedByTheNextPump) {
 TEST_F(ModemCall, AnUnreadableModemFileStartsNothing) {
     settings.modemFile = "/nonexistent/Modem.mdm";
     conn.applySettings(settings);
-    std::vector<MessageAnswer> abandoned;
-    conn.setPortOpenAbandonedHandler([&](MessageAnswer a) { abandoned.push_back(a); });
     conn.dial("1", "Bob");
     EXPECT_TRUE(pumpFor(500).empty());
     EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
