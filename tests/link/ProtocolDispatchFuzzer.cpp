@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     side.protocol.video().setIncomingState(krl::IncomingVideoState::Receiving);
 
     // Frames: one type byte, a 16-bit length, that many bytes (cut at the end of the input).
-    // The kept corpus starts from a real call's frames (tests/link/LinkFuzzSeeds.cpp).
+    // The kept corpus starts from a real call's frames.
     std::size_t pos = 0;
     while (pos + 3 <= size) {
         std::uint8_t type = data[pos] % 5;
