@@ -395,18 +395,6 @@ TEST_F(ModemCall, ACallAnsweredFromTheQuestionIsReportedByTheNextPump) {
     EXPECT_TRUE(pumpFor(100).empty());
 }
 
-TEST_F(ModemCall, AnUnreadableModemFileStartsNothing) {
-    settings.modemFile = "/nonexistent/Modem.mdm";
-    conn.applySettings(settings);
-    conn.dial("1", "Bob");
-    EXPECT_TRUE(pumpFor(500).empty());
-    EXPECT_EQ(conn.state(), ConnectionState::NotConnected);
-    EXPECT_EQ(modem.opens, 0);
-    EXPECT_EQ(abandoned, std::vector<MessageAnswer>{MessageAnswer::Cancel});
-    EXPECT_EQ(window.calls.back(), "close");
-    EXPECT_TRUE(listeningStopped);
-}
-
 // A bare CONNECT tells no speed: the port's own rate stands (a hint of 0).
 TEST_F(ModemCall, ABareConnectLeavesTheLineAtThePortRate) {
     modem.answerReply = "\r\nCONNECT\r\n";
@@ -456,9 +444,10 @@ TEST_F(ModemCall, DialRefusesANumberTooLongToDialWhole) {
     EXPECT_EQ(modem.commands.back(), "ATDT+44 20 79460958 111111111111");
 }
 
-// A modem file that lacks what a call needs is refused when the call starts, naming the file
-// and what it lacks: nothing is sent to the modem and no call is reported.
-TEST_F(ModemCall, ModemFileThatLacksWhatTheCallNeedsIsRefused) {
+// A modem file that cannot be read or lacks what a call needs is refused when the call starts,
+// naming the file and what it lacks: nothing is sent to the modem, no call is reported, the
+// dialling window closes and listening stops.
+TEST_F(ModemCall, ModemFileThatCannotBeReadOrLacksWhatTheCallNeedsIsRefused) {
     TempFolder tmp;
     struct Case {
         const char* text;
@@ -466,6 +455,7 @@ TEST_F(ModemCall, ModemFileThatLacksWhatTheCallNeedsIsRefused) {
         const char* lack;
     };
     const Case cases[] = {
+        {nullptr, true, "cannot be read"},
         {"", true, "no [Modem] section, no Type in [Modem], no dial command"},
         {"\x7f\x01garbage\n\xff", false, "no [Modem] section"},
         {"[Modem]\nName=X\n[Connect Commands]\nCommand1=ATD|\n", true, "no Type in [Modem]"},
@@ -475,12 +465,16 @@ TEST_F(ModemCall, ModemFileThatLacksWhatTheCallNeedsIsRefused) {
          "no dial command (Command1 in [Connect Commands])"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        const std::string path = (tmp.path() / "bad.mdm").string();
-        std::ofstream(path, std::ios::binary) << c.text;
+        SCOPED_TRACE(c.text ? c.text : "no file");
+        const std::string path = (tmp.path() / (c.text ? "bad.mdm" : "none.mdm")).string();
+        if (c.text)
+            std::ofstream(path, std::ios::binary) << c.text;
         settings.modemFile = path;
         conn.applySettings(settings);
         presenter.shown.clear();
+        abandoned.clear();
+        window.calls.clear();
+        listeningStopped = false;
         if (c.dial)
             EXPECT_EQ(conn.dial("123"), DialRefusal::UnusableModemFile);
         else
@@ -492,6 +486,9 @@ TEST_F(ModemCall, ModemFileThatLacksWhatTheCallNeedsIsRefused) {
         const std::string text = presenter.shown[0].text.value_or("");
         EXPECT_NE(text.find(path), std::string::npos) << text;
         EXPECT_NE(text.find(c.lack), std::string::npos) << text;
+        EXPECT_EQ(abandoned, std::vector<MessageAnswer>{MessageAnswer::Cancel});
+        EXPECT_EQ(window.calls.empty() ? "" : window.calls.back(), c.dial ? "close" : "");
+        EXPECT_TRUE(listeningStopped);
     }
 }
 
