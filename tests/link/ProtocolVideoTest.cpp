@@ -53,7 +53,7 @@ protected:
     VideoFrameQueue queueB;
 };
 
-TEST_F(VideoTest, FramesArriveOnlyOnceTheOpeningIsAccepted) {
+TEST_F(VideoTest, FramesArriveOnlyOnceTheOpeningIsAcceptedAndADeclineClosesTheSender) {
     pair.a.protocol.openVideo(true);
     pair.exchange();
     std::vector<std::uint8_t> early(100, 7);
@@ -61,6 +61,12 @@ TEST_F(VideoTest, FramesArriveOnlyOnceTheOpeningIsAccepted) {
     pair.exchange();
     EXPECT_TRUE(queueB.empty());
     EXPECT_EQ(pair.b.port.damaged, 0);
+    // Declined, the sending side is closed.
+    pair.b.protocol.sendCommand(LinkCommand::NoVideoOpen);
+    pair.exchange();
+    EXPECT_EQ(pair.a.protocol.video().outgoing(), OutgoingVideoState::ClosedByPeer);
+    pair.a.protocol.openVideo(false);
+    EXPECT_EQ(pair.a.protocol.video().outgoing(), OutgoingVideoState::Idle);
 
     openAtoB();
     std::vector<std::uint8_t> frame(1000, 0x5A);
@@ -69,16 +75,6 @@ TEST_F(VideoTest, FramesArriveOnlyOnceTheOpeningIsAccepted) {
     ASSERT_EQ(queueB.size(), 1u);
     EXPECT_EQ(queueB.take(), frame);
     EXPECT_EQ(videoB.queued, 1);
-}
-
-TEST_F(VideoTest, DeclineClosesTheSendingSide) {
-    pair.a.protocol.openVideo(true);
-    pair.exchange();
-    pair.b.protocol.sendCommand(LinkCommand::NoVideoOpen);
-    pair.exchange();
-    EXPECT_EQ(pair.a.protocol.video().outgoing(), OutgoingVideoState::ClosedByPeer);
-    pair.a.protocol.openVideo(false);
-    EXPECT_EQ(pair.a.protocol.video().outgoing(), OutgoingVideoState::Idle);
 }
 
 TEST_F(VideoTest, PauseResumeAndClose) {
