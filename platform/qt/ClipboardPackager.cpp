@@ -62,9 +62,11 @@ std::vector<Package> packagesOf(const QMimeData& data) {
 enum class Kind { Text, Picture };
 
 // Whether a clipboard format holds text or a picture (every form of one stands for the same
-// data: "text/plain;charset=utf-8" beside "text/plain", "image/png" beside Qt's own image).
+// data: "text/plain;charset=utf-8" and "text/html" beside "text/plain", "image/png" beside Qt's
+// own image). An older text's rich form left beside received plain text would be what an editor
+// pastes.
 bool holds(const QString& format, Kind kind) {
-    return kind == Kind::Text ? format.startsWith(QLatin1String("text/plain"))
+    return kind == Kind::Text ? format.startsWith(QLatin1String("text/"))
                               : format.startsWith(QLatin1String("image/")) ||
                                     format == QLatin1String("application/x-qt-image");
 }

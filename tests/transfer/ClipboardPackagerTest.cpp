@@ -92,6 +92,7 @@ TEST(ClipboardPackager, ReceivedPackagesJoinWhatTheClipboardHolds) {
     before->setData(QStringLiteral("application/x-kept"), "kept");
     before->setData(QStringLiteral("image/png"), "an older picture");
     before->setData(QStringLiteral("text/plain;charset=utf-8"), "older text");
+    before->setData(QStringLiteral("text/html"), "<p>older text</p>");
     before->setData(QStringLiteral("TARGETS"), "atoms");
     clipboard.setMimeData(before);
     // The picture first: the text restored after it keeps it.
@@ -101,8 +102,8 @@ TEST(ClipboardPackager, ReceivedPackagesJoinWhatTheClipboardHolds) {
     EXPECT_EQ(now->text(), QString::fromUtf8("Caf\xc3\xa9 <b>x</b>"));
     EXPECT_EQ(qvariant_cast<QImage>(now->imageData()).convertToFormat(QImage::Format_RGB888),
               picture());
-    // What the older picture and text were offered under would be served before the received
-    // ones: they are gone. The rest stays.
+    // What the older picture and text were offered under (the text's rich form too) would be
+    // served before the received ones: they are gone. The rest stays.
     EXPECT_EQ(now->formats(),
               QStringList({"application/x-kept", "application/x-qt-image", "text/plain"}));
     EXPECT_EQ(now->data(QStringLiteral("application/x-kept")), QByteArray("kept"));
