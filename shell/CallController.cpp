@@ -1,6 +1,7 @@
 #include "shell/CallController.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "addressbook/CardRecord.h"
 #include "settings/GeneralSettings.h"
@@ -297,6 +298,14 @@ void CallController::endCall(CallEnd why, bool tellPeer) {
     offerNoticed_ = false;
     each([why](CallListener& l) { l.callEnded(why); });
     followState();
+    // A hang-up question still open asks about a call that is gone: whoever waits for it (the
+    // exit) goes on now, and the answer that comes later changes nothing.
+    if (questionOpen_) {
+        questionOpen_ = false;
+        ++question_;
+        if (std::function<void(bool)> done = std::exchange(questionDone_, {}))
+            done(true);
+    }
 }
 
 void CallController::hangUpWithConfirmation(bool exiting, std::function<void(bool)> done) {
@@ -313,23 +322,26 @@ void CallController::hangUpWithConfirmation(bool exiting, std::function<void(boo
         return;
     }
     questionOpen_ = true;
+    questionDone_ = std::move(done);
     const LivenessToken::Watch watch = liveness_.watch();
     messages_.show(Message{*question, MessageKind::Confirmation, std::nullopt, std::nullopt},
-                   [this, watch, done = std::move(done)](MessageAnswer answer) {
+                   [this, watch, asked = ++question_](MessageAnswer answer) {
                        if (!watch.alive())
                            return;
                        CallController& c = *this;
+                       // The call ended under the question and its waiter was told then.
+                       if (asked != c.question_)
+                           return;
                        c.questionOpen_ = false;
+                       std::function<void(bool)> waiter = std::exchange(c.questionDone_, {});
                        if (answer != MessageAnswer::Yes) {
-                           if (done)
-                               done(false);
+                           if (waiter)
+                               waiter(false);
                            return;
                        }
-                       // The call may have ended while the question was open (the pump runs
-                       // under it): the peer is told only when it is still there.
                        c.endCall(CallEnd::HungUp, true);
-                       if (done)
-                           done(true);
+                       if (waiter)
+                           waiter(true);
                    });
 }
 

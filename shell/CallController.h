@@ -90,8 +90,10 @@ public:
     // card goes at once; its picture follows, or waits in the queue while a file is being sent.
     void sendOwnCard();
     // Hang-up with confirmation 5190 (5180 when exiting); done(true) once the call is ended,
-    // done(false) when the user kept it. Only one question at a time: a second request while
-    // one is open is answered false at once.
+    // done(false) when the user kept it. A call that ends while the question is open (the peer
+    // left, the line dropped) ends the wait too: done(true) then, and the answer is ignored.
+    // Only one question at a time: a second request while one is open is answered false at
+    // once.
     void hangUpWithConfirmation(bool exiting, std::function<void(bool)> done = {});
     // Forced hang-up: no question (the dialing window's Hangup).
     void forcedHangUp();
@@ -165,6 +167,10 @@ private:
     bool videoFirst_ = false;  // whether this idle step lets video at the line before files
     bool listenPosted_ = false;
     bool questionOpen_ = false;
+    // The open hang-up question: its number (an answer to an earlier one is ignored) and
+    // whoever waits for its outcome.
+    std::uint64_t question_ = 0;
+    std::function<void(bool)> questionDone_;
     bool modemDialogOpen_ = false;
     bool offerNoticed_ = false;
     std::optional<ConnectionState> lastState_;
