@@ -143,6 +143,9 @@ void Connection::listen() {
         listeningStops();
         return;
     }
+    // A run that starts from here listens, whatever an earlier attempt was for.
+    if (state_ == ConnectionState::NotConnected)
+        goal_ = ScriptGoal::Listen;
     startScript();
 }
 
@@ -204,7 +207,9 @@ void Connection::tryOpenPort() {
             return;
         c.openQuestionOpen_ = false;
         if (answer == MessageAnswer::Ok || answer == MessageAnswer::Cancel) {
+            // The attempt is over: what it was for goes with it (a later listen must not dial).
             c.state_ = ConnectionState::NotConnected;
+            c.goal_ = ScriptGoal::Listen;
             c.closeDialingWindow();
             if (c.onPortAbandoned_)
                 c.onPortAbandoned_(answer);

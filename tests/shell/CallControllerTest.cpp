@@ -455,6 +455,32 @@ TEST(CallController, PortThatWillNotOpenAsksOneQuestionAndOpensOneModemDialog) {
     EXPECT_EQ(s.state(), ConnectionState::NotConnected);
 }
 
+// A dial given up at the port question leaves nothing behind: the next Listen listens, and the
+// copy listening at the other end of the cable hears no call.
+TEST(CallController, ListenAfterAGivenUpDialPlacesNoCall) {
+    ManualClock clock;
+    auto line = std::make_shared<test::FakeLine>();
+    line->a.failed = true;
+    test::FakeSerialDeviceFactory devices{line};
+    Side s{clock, devices, "cableA", "SerialCable.mdm", false};
+    Side peer{clock, devices, "cableB", "SerialCable.mdm", true};
+    s.controller->start();
+    peer.controller->start();
+    s.controller->dial();
+    run(clock, {&s, &peer}, 300);
+    ASSERT_EQ(s.presenter.ids(), std::vector<int>{4000});
+    ASSERT_EQ(peer.state(), ConnectionState::Listening);
+    line->a.failed = false;
+    s.presenter.answer(MessageAnswer::Cancel);
+    run(clock, {&s, &peer}, 300);
+
+    s.controller->listenCommand();
+    run(clock, {&s, &peer}, 3000);
+    EXPECT_EQ(s.state(), ConnectionState::Listening);
+    EXPECT_EQ(peer.state(), ConnectionState::Listening);
+    EXPECT_EQ(peer.listener.made, 0);
+}
+
 // Carrier loss on a modem call takes the same way out as a hang-up.
 TEST(CallController, CarrierLossEndsTheVideoAndClearsTheHoldMarks) {
     ManualClock clock;
