@@ -1,14 +1,20 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace krl::byte_record {
 
-// Helpers for the fixed-size byte records kept in the settings file. Numbers are 32-bit
-// little-endian; texts are zero-terminated within their field.
+// The fixed-size byte records kept in the settings file and sent to the peer. Numbers are 32-bit
+// little-endian; texts are zero-terminated within their field. A record's fields are named once,
+// in a Layout that one reader and one writer walk.
 
 inline void putU32(std::uint8_t* at, std::uint32_t value) {
     for (int k = 0; k < 4; ++k)
@@ -59,6 +65,139 @@ inline std::string getText(const std::uint8_t* at, std::size_t fieldSize) {
     while (n < fieldSize && at[n] != 0)
         ++n;
     return std::string(reinterpret_cast<const char*>(at), n);
+}
+
+// One field of a record: how many bytes it takes and how its value is read from and written to
+// them.
+template <class R>
+struct Field {
+    std::size_t width;
+    void (*get)(R&, const std::uint8_t*);
+    void (*put)(const R&, std::uint8_t*);
+};
+
+// A record's fields, one after the other from its first byte; the bytes after the last field, up
+// to size, carry nothing and are written as zeros. A stored record is read when it holds at least
+// its fields and at most size bytes.
+template <class R>
+struct Layout {
+    using Record = R;
+    std::size_t size;
+    std::initializer_list<Field<R>> fields;
+
+    constexpr std::size_t fieldsEnd() const {
+        std::size_t end = 0;
+        for (const Field<R>& f : fields)
+            end += f.width;
+        return end;
+    }
+    constexpr bool fits(std::size_t length) const {
+        return length >= fieldsEnd() && length <= size;
+    }
+
+    // at: fieldsEnd() bytes at least.
+    void read(R& r, const std::uint8_t* at) const {
+        for (const Field<R>& f : fields) {
+            f.get(r, at);
+            at += f.width;
+        }
+    }
+    // at: size bytes.
+    void write(const R& r, std::uint8_t* at) const {
+        std::fill_n(at, size, std::uint8_t(0));
+        for (const Field<R>& f : fields) {
+            f.put(r, at);
+            at += f.width;
+        }
+    }
+};
+
+// The whole record in its stored form; N is the layout's size.
+template <std::size_t N, class R>
+std::array<std::uint8_t, N> toBytes(const Layout<R>& layout, const R& r) {
+    std::array<std::uint8_t, N> out{};
+    layout.write(r, out.data());
+    return out;
+}
+
+// Nothing unless the stored record fits the layout.
+template <class R>
+std::optional<R> fromBytes(const Layout<R>& layout, const std::uint8_t* bytes, std::size_t length) {
+    if (bytes == nullptr || !layout.fits(length))
+        return std::nullopt;
+    R r{};
+    layout.read(r, bytes);
+    return r;
+}
+
+namespace detail {
+template <class>
+struct Member;
+template <class R, class T>
+struct Member<T R::*> {
+    using Record = R;
+    using Type = T;
+};
+}  // namespace detail
+
+template <auto M>
+using RecordOf = typename detail::Member<decltype(M)>::Record;
+template <auto M>
+using TypeOf = typename detail::Member<decltype(M)>::Type;
+
+// A 32-bit number, signed or unsigned, or an array of them.
+template <auto M>
+constexpr Field<RecordOf<M>> number() {
+    using R = RecordOf<M>;
+    using T = TypeOf<M>;
+    if constexpr (std::is_integral_v<T>) {
+        static_assert(sizeof(T) == 4);
+        return {4, [](R& r, const std::uint8_t* at) { r.*M = static_cast<T>(getU32(at)); },
+                [](const R& r, std::uint8_t* at) { putU32(at, static_cast<std::uint32_t>(r.*M)); }};
+    } else {
+        using V = typename T::value_type;
+        static_assert(sizeof(V) == 4);
+        return {4 * std::tuple_size_v<T>,
+                [](R& r, const std::uint8_t* at) {
+                    for (V& v : r.*M) {
+                        v = static_cast<V>(getU32(at));
+                        at += 4;
+                    }
+                },
+                [](const R& r, std::uint8_t* at) {
+                    for (V v : r.*M) {
+                        putU32(at, static_cast<std::uint32_t>(v));
+                        at += 4;
+                    }
+                }};
+    }
+}
+
+// One byte kept as it is, but for the bits outside Mask, which are neither read nor written.
+template <auto M, std::uint8_t Mask = 0xFF>
+constexpr Field<RecordOf<M>> byte() {
+    using R = RecordOf<M>;
+    return {1, [](R& r, const std::uint8_t* at) { r.*M = static_cast<std::uint8_t>(at[0] & Mask); },
+            [](const R& r, std::uint8_t* at) { at[0] = static_cast<std::uint8_t>(r.*M & Mask); }};
+}
+
+// A yes or no over Width bytes: any bit set means yes; written as 1 in the first byte.
+template <auto M, std::size_t Width = 1>
+constexpr Field<RecordOf<M>> flag() {
+    using R = RecordOf<M>;
+    return {Width,
+            [](R& r, const std::uint8_t* at) {
+                r.*M = std::any_of(at, at + Width, [](std::uint8_t b) { return b != 0; });
+            },
+            [](const R& r, std::uint8_t* at) { at[0] = r.*M ? 1 : 0; }};
+}
+
+// A text in a field of Width bytes (see putText and getText).
+template <auto M, std::size_t Width>
+constexpr Field<RecordOf<M>> text() {
+    using R = RecordOf<M>;
+    return {Width, [](R& r, const std::uint8_t* at) { r.*M = getText(at, Width); },
+            [](const R& r, std::uint8_t* at) { putText(at, Width, r.*M); }};
 }
 
 }  // namespace krl::byte_record

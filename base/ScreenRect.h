@@ -19,24 +19,24 @@ struct ScreenRect {
     std::int32_t right = 0;
     std::int32_t bottom = 0;
 
-    std::array<std::uint8_t, kByteSize> toBytes() const {
-        std::array<std::uint8_t, kByteSize> out{};
-        byte_record::putI32(&out[0], left);
-        byte_record::putI32(&out[4], top);
-        byte_record::putI32(&out[8], right);
-        byte_record::putI32(&out[12], bottom);
-        return out;
-    }
+    static const byte_record::Layout<ScreenRect> kLayout;
 
+    std::array<std::uint8_t, kByteSize> toBytes() const {
+        return byte_record::toBytes<kByteSize>(kLayout, *this);
+    }
     // Nothing unless exactly kByteSize bytes are given.
     static std::optional<ScreenRect> fromBytes(const std::uint8_t* bytes, std::size_t length) {
-        if (bytes == nullptr || length != kByteSize)
-            return std::nullopt;
-        return ScreenRect{byte_record::getI32(bytes), byte_record::getI32(bytes + 4),
-                          byte_record::getI32(bytes + 8), byte_record::getI32(bytes + 12)};
+        return byte_record::fromBytes(kLayout, bytes, length);
     }
 
     bool operator==(const ScreenRect&) const = default;
 };
+
+inline constexpr byte_record::Layout<ScreenRect> ScreenRect::kLayout{
+    kByteSize,
+    {byte_record::number<&ScreenRect::left>(), byte_record::number<&ScreenRect::top>(),
+     byte_record::number<&ScreenRect::right>(), byte_record::number<&ScreenRect::bottom>()}};
+static_assert(ScreenRect::kLayout.size == ScreenRect::kByteSize &&
+              ScreenRect::kLayout.fieldsEnd() == ScreenRect::kByteSize);
 
 }  // namespace krl

@@ -31,33 +31,31 @@ struct ChatWindowRecord {
         return r;
     }
 
-    std::array<std::uint8_t, kByteSize> toBytes() const {
-        std::array<std::uint8_t, kByteSize> out{};
-        byte_record::putI32(&out[0], left);
-        byte_record::putI32(&out[4], top);
-        byte_record::putI32(&out[8], right);
-        byte_record::putI32(&out[12], bottom);
-        byte_record::putI32(&out[16], reserved);
-        byte_record::putText(&out[20], kPathBytes, capturePath);
-        return out;
-    }
+    static const byte_record::Layout<ChatWindowRecord> kLayout;
 
+    std::array<std::uint8_t, kByteSize> toBytes() const {
+        return byte_record::toBytes<kByteSize>(kLayout, *this);
+    }
     // Nothing unless exactly kByteSize bytes are given.
     static std::optional<ChatWindowRecord> fromBytes(const std::uint8_t* bytes,
                                                      std::size_t length) {
-        if (bytes == nullptr || length != kByteSize)
-            return std::nullopt;
-        ChatWindowRecord r;
-        r.left = byte_record::getI32(bytes);
-        r.top = byte_record::getI32(bytes + 4);
-        r.right = byte_record::getI32(bytes + 8);
-        r.bottom = byte_record::getI32(bytes + 12);
-        r.reserved = byte_record::getI32(bytes + 16);
-        r.capturePath = byte_record::getText(bytes + 20, kPathBytes);
-        return r;
+        return byte_record::fromBytes(kLayout, bytes, length);
     }
 
     bool operator==(const ChatWindowRecord&) const = default;
 };
+
+inline constexpr byte_record::Layout<ChatWindowRecord> ChatWindowRecord::kLayout{
+    kByteSize,
+    {
+        byte_record::number<&ChatWindowRecord::left>(),
+        byte_record::number<&ChatWindowRecord::top>(),
+        byte_record::number<&ChatWindowRecord::right>(),
+        byte_record::number<&ChatWindowRecord::bottom>(),
+        byte_record::number<&ChatWindowRecord::reserved>(),
+        byte_record::text<&ChatWindowRecord::capturePath, ChatWindowRecord::kPathBytes>(),
+    }};
+static_assert(ChatWindowRecord::kLayout.size == ChatWindowRecord::kByteSize &&
+              ChatWindowRecord::kLayout.fieldsEnd() == ChatWindowRecord::kByteSize);
 
 }  // namespace krl

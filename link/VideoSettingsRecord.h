@@ -1,9 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+
+#include "base/ByteRecord.h"
 
 namespace krl {
 
@@ -36,28 +39,15 @@ struct VideoSettingsRecord {
     std::uint32_t get(VideoSetting s) const { return values[static_cast<std::size_t>(s)]; }
     void set(VideoSetting s, std::uint32_t v) { values[static_cast<std::size_t>(s)] = v; }
 
-    std::array<std::uint8_t, kByteSize> toBytes() const {
-        std::array<std::uint8_t, kByteSize> out{};
-        for (std::size_t i = 0; i < kValueCount; ++i) {
-            for (std::size_t k = 0; k < 4; ++k)
-                out[i * 4 + k] = static_cast<std::uint8_t>(values[i] >> (8 * k));
-        }
-        return out;
-    }
+    static const byte_record::Layout<VideoSettingsRecord> kLayout;
 
+    std::array<std::uint8_t, kByteSize> toBytes() const {
+        return byte_record::toBytes<kByteSize>(kLayout, *this);
+    }
     // Nothing when fewer than 48 bytes are given; extra bytes are ignored.
     static std::optional<VideoSettingsRecord> fromBytes(const std::uint8_t* bytes,
                                                         std::size_t length) {
-        if (bytes == nullptr || length < kByteSize)
-            return std::nullopt;
-        VideoSettingsRecord r;
-        for (std::size_t i = 0; i < kValueCount; ++i) {
-            std::uint32_t v = 0;
-            for (std::size_t k = 0; k < 4; ++k)
-                v |= std::uint32_t(bytes[i * 4 + k]) << (8 * k);
-            r.values[i] = v;
-        }
-        return r;
+        return byte_record::fromBytes(kLayout, bytes, std::min(length, kByteSize));
     }
 
     // Width and height as far as the picture can go; applied to whatever comes from the peer.
@@ -70,5 +60,10 @@ struct VideoSettingsRecord {
 
     bool operator==(const VideoSettingsRecord&) const = default;
 };
+
+inline constexpr byte_record::Layout<VideoSettingsRecord> VideoSettingsRecord::kLayout{
+    kByteSize, {byte_record::number<&VideoSettingsRecord::values>()}};
+static_assert(VideoSettingsRecord::kLayout.size == VideoSettingsRecord::kByteSize &&
+              VideoSettingsRecord::kLayout.fieldsEnd() == VideoSettingsRecord::kByteSize);
 
 }  // namespace krl

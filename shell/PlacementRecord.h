@@ -67,29 +67,33 @@ struct PlacementRecord {
         restored = 1;
     }
 
-    std::array<std::uint8_t, kByteSize> toBytes() const {
-        std::array<std::uint8_t, kByteSize> out{};
-        const std::int32_t fields[] = {left,       top,       width,    height,        topMargin,
-                                       leftMargin, secondRow, restored, cardPanelShown};
-        for (std::size_t i = 0; i < 9; ++i)
-            byte_record::putI32(&out[i * 4], fields[i]);
-        return out;
-    }
+    static const byte_record::Layout<PlacementRecord> kLayout;
 
+    std::array<std::uint8_t, kByteSize> toBytes() const {
+        return byte_record::toBytes<kByteSize>(kLayout, *this);
+    }
     // Nothing unless exactly kByteSize bytes are given.
     static std::optional<PlacementRecord> fromBytes(const std::uint8_t* bytes, std::size_t length) {
-        if (bytes == nullptr || length != kByteSize)
-            return std::nullopt;
-        PlacementRecord r;
-        std::int32_t* fields[] = {&r.left,      &r.top,       &r.width,
-                                  &r.height,    &r.topMargin, &r.leftMargin,
-                                  &r.secondRow, &r.restored,  &r.cardPanelShown};
-        for (std::size_t i = 0; i < 9; ++i)
-            *fields[i] = byte_record::getI32(bytes + i * 4);
-        return r;
+        return byte_record::fromBytes(kLayout, bytes, length);
     }
 
     bool operator==(const PlacementRecord&) const = default;
 };
+
+inline constexpr byte_record::Layout<PlacementRecord> PlacementRecord::kLayout{
+    kByteSize,
+    {
+        byte_record::number<&PlacementRecord::left>(),
+        byte_record::number<&PlacementRecord::top>(),
+        byte_record::number<&PlacementRecord::width>(),
+        byte_record::number<&PlacementRecord::height>(),
+        byte_record::number<&PlacementRecord::topMargin>(),
+        byte_record::number<&PlacementRecord::leftMargin>(),
+        byte_record::number<&PlacementRecord::secondRow>(),
+        byte_record::number<&PlacementRecord::restored>(),
+        byte_record::number<&PlacementRecord::cardPanelShown>(),
+    }};
+static_assert(PlacementRecord::kLayout.size == PlacementRecord::kByteSize &&
+              PlacementRecord::kLayout.fieldsEnd() == PlacementRecord::kByteSize);
 
 }  // namespace krl

@@ -13,7 +13,6 @@ namespace krl {
 // 32-bit signed numbers, 60 bytes. The file transfer window reads and writes it itself.
 struct TransferWindowRecord {
     static constexpr std::size_t kByteSize = 60;
-    static constexpr std::size_t kFieldCount = 15;
     // In left: no position saved. In a first column width: the widths are computed.
     static constexpr std::int32_t kUnset = -1;
 
@@ -28,57 +27,34 @@ struct TransferWindowRecord {
     std::array<std::int32_t, 4> sentColumns{kUnset, kUnset, kUnset, kUnset};
     std::array<std::int32_t, 4> receivedColumns{kUnset, kUnset, kUnset, kUnset};
 
-    std::array<std::uint8_t, kByteSize> toBytes() const {
-        std::array<std::uint8_t, kByteSize> out{};
-        auto fields = ordered();
-        for (std::size_t i = 0; i < kFieldCount; ++i)
-            byte_record::putI32(&out[i * 4], fields[i]);
-        return out;
-    }
+    static const byte_record::Layout<TransferWindowRecord> kLayout;
 
+    std::array<std::uint8_t, kByteSize> toBytes() const {
+        return byte_record::toBytes<kByteSize>(kLayout, *this);
+    }
     // Nothing unless exactly kByteSize bytes are given.
     static std::optional<TransferWindowRecord> fromBytes(const std::uint8_t* bytes,
                                                          std::size_t length) {
-        if (bytes == nullptr || length != kByteSize)
-            return std::nullopt;
-        std::array<std::int32_t, kFieldCount> f{};
-        for (std::size_t i = 0; i < kFieldCount; ++i)
-            f[i] = byte_record::getI32(bytes + i * 4);
-        TransferWindowRecord r;
-        r.left = f[0];
-        r.top = f[1];
-        r.width = f[2];
-        r.height = f[3];
-        r.detailsShown = f[4];
-        r.queueColumn1Width = f[5];
-        r.queueColumn0Width = f[6];
-        for (std::size_t i = 0; i < 4; ++i) {
-            r.sentColumns[i] = f[7 + i];
-            r.receivedColumns[i] = f[11 + i];
-        }
-        return r;
+        return byte_record::fromBytes(kLayout, bytes, length);
     }
 
     bool operator==(const TransferWindowRecord&) const = default;
-
-private:
-    std::array<std::int32_t, kFieldCount> ordered() const {
-        return {left,
-                top,
-                width,
-                height,
-                detailsShown,
-                queueColumn1Width,
-                queueColumn0Width,
-                sentColumns[0],
-                sentColumns[1],
-                sentColumns[2],
-                sentColumns[3],
-                receivedColumns[0],
-                receivedColumns[1],
-                receivedColumns[2],
-                receivedColumns[3]};
-    }
 };
+
+inline constexpr byte_record::Layout<TransferWindowRecord> TransferWindowRecord::kLayout{
+    kByteSize,
+    {
+        byte_record::number<&TransferWindowRecord::left>(),
+        byte_record::number<&TransferWindowRecord::top>(),
+        byte_record::number<&TransferWindowRecord::width>(),
+        byte_record::number<&TransferWindowRecord::height>(),
+        byte_record::number<&TransferWindowRecord::detailsShown>(),
+        byte_record::number<&TransferWindowRecord::queueColumn1Width>(),
+        byte_record::number<&TransferWindowRecord::queueColumn0Width>(),
+        byte_record::number<&TransferWindowRecord::sentColumns>(),
+        byte_record::number<&TransferWindowRecord::receivedColumns>(),
+    }};
+static_assert(TransferWindowRecord::kLayout.size == TransferWindowRecord::kByteSize &&
+              TransferWindowRecord::kLayout.fieldsEnd() == TransferWindowRecord::kByteSize);
 
 }  // namespace krl
