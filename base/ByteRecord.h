@@ -200,4 +200,30 @@ constexpr Field<RecordOf<M>> text() {
             [](const R& r, std::uint8_t* at) { putText(at, Width, r.*M); }};
 }
 
+// Bytes kept as they are, an array of them.
+template <auto M>
+constexpr Field<RecordOf<M>> raw() {
+    using R = RecordOf<M>;
+    constexpr std::size_t n = std::tuple_size_v<TypeOf<M>>;
+    return {n, [](R& r, const std::uint8_t* at) { std::copy_n(at, n, (r.*M).begin()); },
+            [](const R& r, std::uint8_t* at) { std::copy_n((r.*M).begin(), n, at); }};
+}
+
+// A record of its own, laid out by its type's kLayout.
+template <auto M>
+constexpr Field<RecordOf<M>> record() {
+    using R = RecordOf<M>;
+    using T = TypeOf<M>;
+    return {T::kLayout.size, [](R& r, const std::uint8_t* at) { T::kLayout.read(r.*M, at); },
+            [](const R& r, std::uint8_t* at) { T::kLayout.write(r.*M, at); }};
+}
+
+// All of a record's fields as one field of the same record, taking the layout's whole size.
+template <const auto& L>
+constexpr Field<typename std::remove_cvref_t<decltype(L)>::Record> all() {
+    using R = typename std::remove_cvref_t<decltype(L)>::Record;
+    return {L.size, [](R& r, const std::uint8_t* at) { L.read(r, at); },
+            [](const R& r, std::uint8_t* at) { L.write(r, at); }};
+}
+
 }  // namespace krl::byte_record

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/ByteRecord.h"
 #include "chat/ChatWindowRecord.h"
 
 namespace krl {
@@ -43,28 +44,8 @@ struct GeneralSettings {
 
     bool sendCardOnConnect() const { return (cardFlags & kSendCardOnConnect) != 0; }
 
-    std::array<std::uint8_t, kFlagsBytes> flagsToBytes() const {
-        std::array<std::uint8_t, kFlagsBytes> out{};
-        out[0] = flagsByte0;
-        out[1] = cardFlags & kSendCardOnConnect;
-        out[2] = flagsByte2;
-        out[3] = flagsByte3;
-        out[4] = allowPaging ? 1 : 0;
-        return out;
-    }
-
-    // Takes the option bytes from a stored Flags value; bytes beyond the fifth are ignored.
-    // Returns false, changing nothing, when fewer than five bytes are given.
-    bool flagsFromBytes(const std::uint8_t* bytes, std::size_t length) {
-        if (bytes == nullptr || length < 5)
-            return false;
-        flagsByte0 = bytes[0];
-        cardFlags = bytes[1] & kSendCardOnConnect;
-        flagsByte2 = bytes[2];
-        flagsByte3 = bytes[3];
-        allowPaging = bytes[4] != 0;
-        return true;
-    }
+    // The Flags value: the five option bytes, the rest of its kFlagsBytes carrying nothing.
+    static const byte_record::Layout<GeneralSettings> kFlagsLayout;
 
     // An empty chat capture path becomes the receive folder followed by "chat.txt"; recDir
     // ends with a separator.
@@ -75,5 +56,15 @@ struct GeneralSettings {
 
     bool operator==(const GeneralSettings&) const = default;
 };
+
+inline constexpr byte_record::Layout<GeneralSettings> GeneralSettings::kFlagsLayout{
+    kFlagsBytes,
+    {
+        byte_record::byte<&GeneralSettings::flagsByte0>(),
+        byte_record::byte<&GeneralSettings::cardFlags, GeneralSettings::kSendCardOnConnect>(),
+        byte_record::byte<&GeneralSettings::flagsByte2>(),
+        byte_record::byte<&GeneralSettings::flagsByte3>(),
+        byte_record::flag<&GeneralSettings::allowPaging>(),
+    }};
 
 }  // namespace krl

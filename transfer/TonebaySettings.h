@@ -1,9 +1,10 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "base/ByteRecord.h"
 
 namespace krl {
 
@@ -36,37 +37,30 @@ struct TonebaySettings {
     bool overwriteExisting = true;
     LaunchMode launchMode = LaunchMode::Ask;
 
-    std::array<std::uint8_t, kFlagsBytes> flagsToBytes() const {
-        std::array<std::uint8_t, kFlagsBytes> out{};
-        out[0] = autoSend;
-        out[1] = sendOnAdding;
-        out[2] = confirmBeforeConnecting;
-        out[3] = flagsByte3;
-        out[4] = clearQueueAfterDisconnecting;
-        out[5] = longDate;
-        out[6] = overwriteExisting;
-        out[7] = static_cast<std::uint8_t>(launchMode);
-        return out;
-    }
-
-    // Takes the option bytes from a stored Flags value; bytes beyond the eighth are ignored.
-    // Returns false, changing nothing, when fewer than eight bytes are given. A launch mode
-    // this program does not know becomes Ask, so nothing is launched without the user.
-    bool flagsFromBytes(const std::uint8_t* bytes, std::size_t length) {
-        if (bytes == nullptr || length < 8)
-            return false;
-        autoSend = bytes[0] != 0;
-        sendOnAdding = bytes[1] != 0;
-        confirmBeforeConnecting = bytes[2] != 0;
-        flagsByte3 = bytes[3];
-        clearQueueAfterDisconnecting = bytes[4] != 0;
-        longDate = bytes[5] != 0;
-        overwriteExisting = bytes[6] != 0;
-        launchMode = bytes[7] <= 2 ? static_cast<LaunchMode>(bytes[7]) : LaunchMode::Ask;
-        return true;
-    }
+    // The Flags value: the eight option bytes, the rest of its kFlagsBytes carrying nothing.
+    static const byte_record::Layout<TonebaySettings> kFlagsLayout;
 
     bool operator==(const TonebaySettings&) const = default;
 };
+
+inline constexpr byte_record::Layout<TonebaySettings> TonebaySettings::kFlagsLayout{
+    kFlagsBytes,
+    {
+        byte_record::flag<&TonebaySettings::autoSend>(),
+        byte_record::flag<&TonebaySettings::sendOnAdding>(),
+        byte_record::flag<&TonebaySettings::confirmBeforeConnecting>(),
+        byte_record::byte<&TonebaySettings::flagsByte3>(),
+        byte_record::flag<&TonebaySettings::clearQueueAfterDisconnecting>(),
+        byte_record::flag<&TonebaySettings::longDate>(),
+        byte_record::flag<&TonebaySettings::overwriteExisting>(),
+        // A launch mode this program does not know becomes Ask: nothing is launched unasked.
+        {1,
+         [](TonebaySettings& t, const std::uint8_t* at) {
+             t.launchMode = at[0] <= 2 ? static_cast<LaunchMode>(at[0]) : LaunchMode::Ask;
+         },
+         [](const TonebaySettings& t, std::uint8_t* at) {
+             at[0] = static_cast<std::uint8_t>(t.launchMode);
+         }},
+    }};
 
 }  // namespace krl

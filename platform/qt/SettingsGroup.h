@@ -4,7 +4,6 @@
 #include <QSettings>
 #include <QString>
 #include <QVariant>
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -93,10 +92,8 @@ public:
     void text(const char* name, const std::string& value) {
         settings_.setValue(QLatin1String(name), QString::fromStdString(value));
     }
-    template <std::size_t N>
-    void bytes(const char* name, const std::array<std::uint8_t, N>& value) {
-        settings_.setValue(QLatin1String(name),
-                           QByteArray(reinterpret_cast<const char*>(value.data()), N));
+    void bytes(const char* name, const QByteArray& value) {
+        settings_.setValue(QLatin1String(name), value);
     }
 
 private:

@@ -29,26 +29,6 @@ QString subkey(const char* name) {
     return SettingsStore::kRootGroup + QLatin1Char('/') + name;
 }
 
-const std::uint8_t* data(const QByteArray& b) {
-    return reinterpret_cast<const std::uint8_t*>(b.constData());
-}
-
-std::size_t size(const QByteArray& b) {
-    return static_cast<std::size_t>(b.size());
-}
-
-// The pump and timer period: 100 when the key is missing, 200 when only the value is; a stored 0
-// would divide the script time-outs, so it gives the default too.
-std::uint32_t loadTimeSlice(const GroupReader& key, std::uint32_t whenKeyMissing,
-                            std::uint32_t whenValueMissing) {
-    if (!key.exists())
-        return whenKeyMissing;
-    std::uint32_t value = key.dword("TimeSlice").value_or(whenValueMissing);
-    if (value == 0)
-        return whenKeyMissing;
-    return std::min(value, kMaxTimeSlice);
-}
-
 std::string joinPath(const std::string& folder, const std::string& name) {
     if (folder.empty() || folder.back() == '/')
         return folder + name;
@@ -61,37 +41,15 @@ std::string withTrailingSeparator(std::string folder) {
     return folder;
 }
 
-// The video options are two-byte values; any bit set means on.
-bool readBool2(const GroupReader& key, const char* name, bool fallback) {
-    auto b = key.bytes(name, 2);
-    if (!b)
-        return fallback;
-    return (*b)[0] != 0 || (*b)[1] != 0;
-}
-
-std::array<std::uint8_t, 2> bool2(bool value) {
-    return {std::uint8_t(value ? 1 : 0), 0};
-}
-
-std::vector<std::string> readNumbersDialed(const QByteArray& b) {
-    std::vector<std::string> numbers;
-    for (std::size_t slot = 0; slot < CommsSettings::kNumbersDialedSlots; ++slot) {
-        std::string n = byte_record::getText(data(b) + slot * CommsSettings::kNumberSlotBytes,
-                                             CommsSettings::kNumberSlotBytes);
-        n = std::string(byte_record::truncateUtf8(n, CommsSettings::kNumberSlotBytes - 1));
-        if (!n.empty())
-            numbers.push_back(std::move(n));
-    }
-    return numbers;
-}
+constexpr std::size_t kNumbersDialedBytes =
+    CommsSettings::kNumbersDialedSlots * CommsSettings::kNumberSlotBytes;
 
 // The list may have grown past what the value holds: the ten most recent distinct numbers are
 // kept (the list grows at its end), each shortened to 31 bytes.
-std::array<std::uint8_t, CommsSettings::kNumbersDialedSlots * CommsSettings::kNumberSlotBytes>
-numbersDialedBytes(const std::vector<std::string>& list) {
+void putNumbersDialed(const CommsSettings& c, std::uint8_t* at) {
     std::vector<std::string> distinct;
     std::set<std::string> seen;
-    for (const auto& number : list) {
+    for (const auto& number : c.numbersDialed) {
         std::string n(byte_record::truncateUtf8(number, CommsSettings::kNumberSlotBytes - 1));
         if (!n.empty() && seen.insert(n).second)
             distinct.push_back(n);
@@ -99,12 +57,20 @@ numbersDialedBytes(const std::vector<std::string>& list) {
     std::size_t first = distinct.size() > CommsSettings::kNumbersDialedSlots
                             ? distinct.size() - CommsSettings::kNumbersDialedSlots
                             : 0;
-    std::array<std::uint8_t, CommsSettings::kNumbersDialedSlots * CommsSettings::kNumberSlotBytes>
-        out{};
     for (std::size_t i = first; i < distinct.size(); ++i)
-        byte_record::putText(&out[(i - first) * CommsSettings::kNumberSlotBytes],
+        byte_record::putText(at + (i - first) * CommsSettings::kNumberSlotBytes,
                              CommsSettings::kNumberSlotBytes, distinct[i]);
-    return out;
+}
+
+void getNumbersDialed(CommsSettings& c, const std::uint8_t* at) {
+    c.numbersDialed.clear();
+    for (std::size_t slot = 0; slot < CommsSettings::kNumbersDialedSlots; ++slot) {
+        std::string n = byte_record::getText(at + slot * CommsSettings::kNumberSlotBytes,
+                                             CommsSettings::kNumberSlotBytes);
+        n = std::string(byte_record::truncateUtf8(n, CommsSettings::kNumberSlotBytes - 1));
+        if (!n.empty())
+            c.numbersDialed.push_back(std::move(n));
+    }
 }
 
 // Every line the store writes ends with a line break and is blank, a [group] or a key=value:
@@ -135,139 +101,194 @@ Message fileMessage(int id, const QString& path) {
     return Message{id, MessageKind::Error, path.toStdString(), std::nullopt};
 }
 
-// One record's values as a table that a single loader and a single storer walk, so a value is
-// named once and read and written with the same key. A text is taken when present and non-empty
-// (shortened to maxBytes when that is given); a number is handed to its setter, which keeps its
-// default for a value out of range; a flag is a two-byte value, any bit set meaning on.
-template <class Record>
-struct TextField {
-    const char* key;
-    std::size_t maxBytes;
-    std::string Record::*member;
+}  // namespace
+
+// One key's values as a table that a single loader and a single storer walk, so a value is
+// named once and read and written under the same name. A value that is missing, of the wrong
+// type or of the wrong size leaves the block's default.
+namespace settings_ini {
+
+template <class Block>
+struct Value {
+    const char* name;
+    void (*load)(const GroupReader&, const Value&, Block&);
+    void (*store)(GroupWriter&, const Value&, const Block&);
+    // A byte record: the field that reads and writes it whole (its width is the size written),
+    // and the fewest bytes it is read from.
+    byte_record::Field<Block> record = {};
+    std::size_t minSize = 0;
 };
 
-template <class Record>
-struct DwordField {
-    const char* key;
-    std::uint32_t (*get)(const Record&);
-    void (*set)(Record&, std::uint32_t);
+template <class Block>
+struct BlockTable {
+    const char* subkey;
+    std::initializer_list<Value<Block>> values;
 };
 
-template <class Record>
-struct Bool2Field {
-    const char* key;
-    bool Record::*member;
-};
+}  // namespace settings_ini
 
-template <class Record>
-struct FieldTable {
-    std::initializer_list<TextField<Record>> texts;
-    std::initializer_list<DwordField<Record>> dwords;
-    std::initializer_list<Bool2Field<Record>> flags = {};
-};
+namespace {
 
-template <class Record>
-void loadFields(const GroupReader& key, const FieldTable<Record>& table, Record& r) {
-    for (const auto& f : table.texts)
-        if (auto v = key.text(f.key, f.maxBytes))
-            r.*f.member = *v;
-    for (const auto& f : table.dwords)
-        if (auto v = key.dword(f.key))
-            f.set(r, *v);
-    for (const auto& f : table.flags)
-        r.*f.member = readBool2(key, f.key, r.*f.member);
-}
+using settings_ini::BlockTable;
+using settings_ini::Value;
 
-template <class Record>
-void storeFields(GroupWriter& key, const FieldTable<Record>& table, const Record& r) {
-    for (const auto& f : table.texts)
-        key.text(f.key, r.*f.member);
-    for (const auto& f : table.dwords)
-        key.dword(f.key, f.get(r));
-    for (const auto& f : table.flags)
-        key.bytes(f.key, bool2(r.*f.member));
-}
-
-// A plain number or flag member: stored as it is, any stored value taken.
-template <class Record, class T, T Record::*member>
-constexpr DwordField<Record> plain(const char* key) {
-    return {key, [](const Record& r) { return static_cast<std::uint32_t>(r.*member); },
-            [](Record& r, std::uint32_t v) {
-                if constexpr (std::is_same_v<T, bool>)
-                    r.*member = v != 0;
-                else
-                    r.*member = static_cast<T>(v);
+// A text, taken when it is not empty; shortened to maxBytes when that is given.
+template <auto member, std::size_t maxBytes = 0>
+constexpr Value<byte_record::RecordOf<member>> text(const char* name) {
+    using Block = byte_record::RecordOf<member>;
+    return {name,
+            [](const GroupReader& key, const Value<Block>& v, Block& b) {
+                if (auto text = key.text(v.name, maxBytes))
+                    b.*member = *text;
+            },
+            [](GroupWriter& key, const Value<Block>& v, const Block& b) {
+                key.text(v.name, b.*member);
             }};
 }
 
-const FieldTable<GeneralSettings> kGeneralFields{
-    {{"HomeDir", 0, &GeneralSettings::homeDir}},
-    {plain<GeneralSettings, std::uint32_t, &GeneralSettings::commandTimeOut>("CommandTimeOut")},
+// What a stored number outside its range gives: the default, or the nearer end of the range.
+enum class Outside { KeepDefault, NearerEnd };
+
+// A number member (or a flag, any value but 0 meaning on), stored as its 32-bit pattern.
+template <auto member, std::uint32_t lo = 0, std::uint32_t hi = UINT32_MAX,
+          Outside outside = Outside::KeepDefault>
+constexpr Value<byte_record::RecordOf<member>> dword(const char* name) {
+    using Block = byte_record::RecordOf<member>;
+    using T = byte_record::TypeOf<member>;
+    return {name,
+            [](const GroupReader& key, const Value<Block>& v, Block& b) {
+                const std::optional<std::uint32_t> n = key.dword(v.name);
+                if (!n || (std::clamp(*n, lo, hi) != *n && outside == Outside::KeepDefault))
+                    return;
+                if constexpr (std::is_same_v<T, bool>)
+                    b.*member = *n != 0;
+                else
+                    b.*member = static_cast<T>(std::clamp(*n, lo, hi));
+            },
+            [](GroupWriter& key, const Value<Block>& v, const Block& b) {
+                key.dword(v.name, static_cast<std::uint32_t>(b.*member));
+            }};
+}
+
+// The pump and timer period: the block's default when the key is missing, another when only the
+// value is; a stored 0 would divide the script time-outs, so it gives the default too.
+template <class Block>
+constexpr Value<Block> timeSlice() {
+    return {"TimeSlice",
+            [](const GroupReader& key, const Value<Block>& v, Block& b) {
+                if (key.exists())
+                    b.timeSlice = key.dword(v.name).value_or(Block::kTimeSliceWhenValueMissing);
+                if (b.timeSlice == 0)
+                    b.timeSlice = Block::kDefaultTimeSlice;
+                b.timeSlice = std::min(b.timeSlice, kMaxTimeSlice);
+            },
+            [](GroupWriter& key, const Value<Block>& v, const Block& b) {
+                key.dword(v.name, b.timeSlice);
+            }};
+}
+
+// A byte record read and written whole by one field; read from minSize bytes on (by default
+// only at its full size).
+template <class Block>
+constexpr Value<Block> bytes(const char* name, byte_record::Field<Block> field,
+                             std::size_t minSize = 0) {
+    return {name,
+            [](const GroupReader& key, const Value<Block>& v, Block& b) {
+                if (auto bytes = key.bytes(v.name, v.minSize, v.record.width))
+                    v.record.get(b, reinterpret_cast<const std::uint8_t*>(bytes->constData()));
+            },
+            [](GroupWriter& key, const Value<Block>& v, const Block& b) {
+                QByteArray bytes(static_cast<qsizetype>(v.record.width), '\0');
+                v.record.put(b, reinterpret_cast<std::uint8_t*>(bytes.data()));
+                key.bytes(v.name, bytes);
+            },
+            field, minSize != 0 ? minSize : field.width};
+}
+
+// Fields of the block itself kept as one byte record, read when it holds at least those fields.
+template <const auto& layout>
+constexpr auto fields(const char* name) {
+    return bytes(name, byte_record::all<layout>(), layout.fieldsEnd());
+}
+
+using byte_record::flag;
+using byte_record::raw;
+using byte_record::record;
+
+constexpr BlockTable<GeneralSettings> kGeneral{
+    "General",
+    {
+        text<&GeneralSettings::homeDir>("HomeDir"),
+        timeSlice<GeneralSettings>(),
+        dword<&GeneralSettings::commandTimeOut>("CommandTimeOut"),
+        fields<GeneralSettings::kFlagsLayout>("Flags"),
+        bytes("Busniss Card", raw<&GeneralSettings::ownCard>()),
+        bytes("Chat Settings", record<&GeneralSettings::chat>()),
+    },
 };
 
-const FieldTable<CommsSettings> kCommsFields{
+constexpr BlockTable<PlacementRecord> kPlacement{
+    "General", {fields<PlacementRecord::kLayout>("ScreenSettings")}};
+
+constexpr BlockTable<CommsSettings> kComms{
+    "Comms",
     {
-        {"HomeDir", 0, &CommsSettings::homeDir},
-        {"ModemName", 63, &CommsSettings::modemName},
-        {"ModemFile", 0, &CommsSettings::modemFile},
-        {"PortName", 63, &CommsSettings::portName},
-        {"Outsidelineprefix", 19, &CommsSettings::outsideLinePrefix},
-    },
-    {
-        plain<CommsSettings, std::uint32_t, &CommsSettings::commandTimeOut>("CommandTimeOut"),
-        {"FileInActive", [](const CommsSettings& c) { return c.fileInActive; },
-         [](CommsSettings& c, std::uint32_t v) {
-             c.fileInActive = std::min(v, CommsSettings::kMaxFileInActive);
-         }},
+        text<&CommsSettings::homeDir>("HomeDir"),
+        text<&CommsSettings::modemName, 63>("ModemName"),
+        text<&CommsSettings::modemFile>("ModemFile"),
+        text<&CommsSettings::portName, 63>("PortName"),
+        text<&CommsSettings::outsideLinePrefix, 19>("Outsidelineprefix"),
+        timeSlice<CommsSettings>(),
+        dword<&CommsSettings::commandTimeOut>("CommandTimeOut"),
+        dword<&CommsSettings::fileInActive, 0, CommsSettings::kMaxFileInActive, Outside::NearerEnd>(
+            "FileInActive"),
         // A missing value keeps the default too: the 56700 it once gave is no port speed (and
         // a port that takes any rate would open at it). A rate of 0 would hang the line up
         // rather than open it.
-        {"BaudeRate", [](const CommsSettings& c) { return c.baudRate; },
-         [](CommsSettings& c, std::uint32_t v) {
-             if (v != 0)
-                 c.baudRate = v;
-         }},
-        {"StopBits", [](const CommsSettings& c) { return std::uint32_t(c.stopBits); },
-         [](CommsSettings& c, std::uint32_t v) {
-             if (v <= 2)
-                 c.stopBits = static_cast<StopBits>(v);
-         }},
-        {"Parity", [](const CommsSettings& c) { return std::uint32_t(c.parity); },
-         [](CommsSettings& c, std::uint32_t v) {
-             if (v <= 4)
-                 c.parity = static_cast<Parity>(v);
-         }},
-        {"ByteSize", [](const CommsSettings& c) { return std::uint32_t(c.byteSize); },
-         [](CommsSettings& c, std::uint32_t v) {
-             if (v >= 5 && v <= 8)
-                 c.byteSize = static_cast<std::uint8_t>(v);
-         }},
-        {"RingsCount", [](const CommsSettings& c) { return c.ringsCount; },
-         [](CommsSettings& c, std::uint32_t v) {
-             c.ringsCount = std::clamp(v, CommsSettings::kMinRings, CommsSettings::kMaxRings);
-         }},
-        plain<CommsSettings, bool, &CommsSettings::promptBeforeAnswer>("PromptBeforeAnswer"),
-        plain<CommsSettings, bool, &CommsSettings::alwaysListen>("AlwaysListen"),
-        plain<CommsSettings, bool, &CommsSettings::speakerOff>("SpeakerOff"),
-        plain<CommsSettings, bool, &CommsSettings::playRings>("PlayRings"),
-        plain<CommsSettings, std::int32_t, &CommsSettings::xPos>("x_pos"),
-        plain<CommsSettings, std::int32_t, &CommsSettings::yPos>("y_pos"),
+        dword<&CommsSettings::baudRate, 1>("BaudeRate"),
+        dword<&CommsSettings::stopBits, 0, 2>("StopBits"),
+        dword<&CommsSettings::parity, 0, 4>("Parity"),
+        dword<&CommsSettings::byteSize, 5, 8>("ByteSize"),
+        dword<&CommsSettings::ringsCount, CommsSettings::kMinRings, CommsSettings::kMaxRings,
+              Outside::NearerEnd>("RingsCount"),
+        dword<&CommsSettings::promptBeforeAnswer>("PromptBeforeAnswer"),
+        dword<&CommsSettings::alwaysListen>("AlwaysListen"),
+        dword<&CommsSettings::speakerOff>("SpeakerOff"),
+        dword<&CommsSettings::playRings>("PlayRings"),
+        dword<&CommsSettings::xPos>("x_pos"),
+        dword<&CommsSettings::yPos>("y_pos"),
+        bytes<CommsSettings>("NumbersDialed",
+                             {kNumbersDialedBytes, getNumbersDialed, putNumbersDialed}),
     },
 };
 
-const FieldTable<TonebaySettings> kTonebayFields{
-    {{"HomeDir", 0, &TonebaySettings::homeDir}},
-    {plain<TonebaySettings, std::uint32_t, &TonebaySettings::commandTimeOut>("CommandTimeOut")},
+constexpr BlockTable<TonebaySettings> kTonebay{
+    "Tonebay",
+    {
+        text<&TonebaySettings::homeDir>("HomeDir"),
+        text<&TonebaySettings::recDir>("RecDir"),
+        timeSlice<TonebaySettings>(),
+        dword<&TonebaySettings::commandTimeOut>("CommandTimeOut"),
+        fields<TonebaySettings::kFlagsLayout>("Flags"),
+    },
 };
 
-const FieldTable<VideoSettings> kVideoFields{
-    {{"Driver", 255, &VideoSettings::driver}},
-    {},
+constexpr BlockTable<TransferWindowRecord> kTransferWindow{
+    "Tonebay", {fields<TransferWindowRecord::kLayout>("ScreenSettings")}};
+
+// The video options are two-byte values.
+constexpr BlockTable<VideoSettings> kVideo{
+    "Video",
     {
-        {"AutoSend", &VideoSettings::autoSend},
-        {"PromptWhenReceive", &VideoSettings::promptWhenReceive},
-        {"ShowVideoWhenRun", &VideoSettings::showVideoWhenRun},
-        {"RemoteAlwaysOnTop", &VideoSettings::remoteAlwaysOnTop},
+        text<&VideoSettings::driver, 255>("Driver"),
+        bytes("LocalVideo", record<&VideoSettings::localVideo>()),
+        bytes("RemoteVideo", record<&VideoSettings::remoteVideo>()),
+        bytes("AutoSend", flag<&VideoSettings::autoSend, 2>()),
+        bytes("PromptWhenReceive", flag<&VideoSettings::promptWhenReceive, 2>()),
+        bytes("ShowVideoWhenRun", flag<&VideoSettings::showVideoWhenRun, 2>()),
+        bytes("RemoteAlwaysOnTop", flag<&VideoSettings::remoteAlwaysOnTop, 2>()),
+        bytes("lPos", record<&VideoSettings::localWindow>()),
+        bytes("rPos", record<&VideoSettings::remoteWindow>()),
     },
 };
 
@@ -348,138 +369,77 @@ bool SettingsStore::commit(QSettings& settings) {
     return settings.status() != QSettings::AccessError;
 }
 
+template <class Block>
+Block SettingsStore::load(const BlockTable<Block>& table, Block block) const {
+    auto settings = open();
+    GroupReader key(*settings, subkey(table.subkey));
+    for (const Value<Block>& v : table.values)
+        v.load(key, v, block);
+    return block;
+}
+
+template <class Block>
+bool SettingsStore::store(const BlockTable<Block>& table, const Block& block) {
+    if (!mayWrite())
+        return false;
+    auto settings = open();
+    {
+        GroupWriter key(*settings, subkey(table.subkey));
+        for (const Value<Block>& v : table.values)
+            v.store(key, v, block);
+    }
+    return commit(*settings);
+}
+
 GeneralSettings SettingsStore::loadGeneral(const std::string& defaultHome) const {
     GeneralSettings g;
     g.homeDir = defaultHome;
     g.chat = ChatWindowRecord::defaults(metrics_);
-    auto settings = open();
-    GroupReader key(*settings, subkey("General"));
-    g.timeSlice = loadTimeSlice(key, GeneralSettings::kDefaultTimeSlice,
-                                GeneralSettings::kTimeSliceWhenValueMissing);
-    if (!key.exists())
-        return g;
-    loadFields(key, kGeneralFields, g);
-    if (auto flags = key.bytes("Flags", 5, GeneralSettings::kFlagsBytes))
-        g.flagsFromBytes(data(*flags), size(*flags));
-    if (auto card = key.bytes("Busniss Card", GeneralSettings::kOwnCardBytes))
-        std::copy_n(data(*card), GeneralSettings::kOwnCardBytes, g.ownCard.begin());
-    if (auto chat = key.bytes("Chat Settings", ChatWindowRecord::kByteSize))
-        g.chat = *ChatWindowRecord::fromBytes(data(*chat), size(*chat));
-    return g;
+    return load(kGeneral, g);
 }
 
 bool SettingsStore::storeGeneral(const GeneralSettings& g) {
-    if (!mayWrite())
-        return false;
-    auto settings = open();
-    {
-        GroupWriter key(*settings, subkey("General"));
-        storeFields(key, kGeneralFields, g);
-        key.dword("TimeSlice", g.timeSlice);
-        key.bytes("Flags", g.flagsToBytes());
-        key.bytes("Busniss Card", g.ownCard);
-        key.bytes("Chat Settings", g.chat.toBytes());
-    }
-    return commit(*settings);
+    return store(kGeneral, g);
 }
 
 PlacementRecord SettingsStore::loadPlacement() const {
-    auto settings = open();
-    GroupReader key(*settings, subkey("General"));
-    if (auto b = key.bytes("ScreenSettings", PlacementRecord::kByteSize))
-        return *PlacementRecord::fromBytes(data(*b), size(*b));
-    return PlacementRecord::defaults(metrics_);
+    return load(kPlacement, PlacementRecord::defaults(metrics_));
 }
 
 bool SettingsStore::storePlacement(const PlacementRecord& placement) {
-    if (!mayWrite())
-        return false;
-    auto settings = open();
-    {
-        GroupWriter key(*settings, subkey("General"));
-        key.bytes("ScreenSettings", placement.toBytes());
-    }
-    return commit(*settings);
+    return store(kPlacement, placement);
 }
 
 CommsSettings SettingsStore::loadComms(const std::string& generalHome) const {
     CommsSettings c;
     c.homeDir = generalHome;
-    auto settings = open();
-    GroupReader key(*settings, subkey("Comms"));
-    c.timeSlice = loadTimeSlice(key, CommsSettings::kDefaultTimeSlice,
-                                CommsSettings::kTimeSliceWhenValueMissing);
-    if (!key.exists())
-        return c;
-    loadFields(key, kCommsFields, c);
-    if (auto b = key.bytes("NumbersDialed",
-                           CommsSettings::kNumbersDialedSlots * CommsSettings::kNumberSlotBytes))
-        c.numbersDialed = readNumbersDialed(*b);
-    return c;
+    return load(kComms, c);
 }
 
 bool SettingsStore::storeComms(const CommsSettings& c) {
-    if (!mayWrite())
-        return false;
-    auto settings = open();
-    {
-        GroupWriter key(*settings, subkey("Comms"));
-        storeFields(key, kCommsFields, c);
-        key.dword("TimeSlice", c.timeSlice);
-        key.bytes("NumbersDialed", numbersDialedBytes(c.numbersDialed));
-    }
-    return commit(*settings);
+    return store(kComms, c);
 }
 
 TonebaySettings SettingsStore::loadTonebay(const std::string& generalHome) const {
     TonebaySettings t;
     t.homeDir = generalHome;
-    auto settings = open();
-    GroupReader key(*settings, subkey("Tonebay"));
-    t.timeSlice = loadTimeSlice(key, TonebaySettings::kDefaultTimeSlice,
-                                TonebaySettings::kTimeSliceWhenValueMissing);
-    std::optional<std::string> recDir;
-    if (key.exists()) {
-        loadFields(key, kTonebayFields, t);
-        recDir = key.text("RecDir");
-        if (auto flags = key.bytes("Flags", 8, TonebaySettings::kFlagsBytes))
-            t.flagsFromBytes(data(*flags), size(*flags));
-    }
-    t.recDir = withTrailingSeparator(recDir.value_or(joinPath(t.homeDir, "Receive")));
+    t = load(kTonebay, t);
+    if (t.recDir.empty())
+        t.recDir = joinPath(t.homeDir, "Receive");
+    t.recDir = withTrailingSeparator(t.recDir);
     return t;
 }
 
 bool SettingsStore::storeTonebay(const TonebaySettings& t) {
-    if (!mayWrite())
-        return false;
-    auto settings = open();
-    {
-        GroupWriter key(*settings, subkey("Tonebay"));
-        storeFields(key, kTonebayFields, t);
-        key.text("RecDir", t.recDir);
-        key.dword("TimeSlice", t.timeSlice);
-        key.bytes("Flags", t.flagsToBytes());
-    }
-    return commit(*settings);
+    return store(kTonebay, t);
 }
 
 TransferWindowRecord SettingsStore::loadTransferWindow() const {
-    auto settings = open();
-    GroupReader key(*settings, subkey("Tonebay"));
-    if (auto b = key.bytes("ScreenSettings", TransferWindowRecord::kByteSize))
-        return *TransferWindowRecord::fromBytes(data(*b), size(*b));
-    return {};
+    return load(kTransferWindow, TransferWindowRecord{});
 }
 
 bool SettingsStore::storeTransferWindow(const TransferWindowRecord& record) {
-    if (!mayWrite())
-        return false;
-    auto settings = open();
-    {
-        GroupWriter key(*settings, subkey("Tonebay"));
-        key.bytes("ScreenSettings", record.toBytes());
-    }
-    return commit(*settings);
+    return store(kTransferWindow, record);
 }
 
 VideoSettings SettingsStore::loadVideo(const std::string& generalHome) const {
@@ -487,37 +447,14 @@ VideoSettings SettingsStore::loadVideo(const std::string& generalHome) const {
     v.localWindow = VideoSettings::defaultLocalWindow(metrics_);
     v.remoteWindow = VideoSettings::defaultRemoteWindow(metrics_);
     v.snapshotDir = joinPath(generalHome, "Snapshots");
-    auto settings = open();
-    GroupReader key(*settings, subkey("Video"));
-    if (key.exists()) {
-        loadFields(key, kVideoFields, v);
-        if (auto b = key.bytes("LocalVideo", VideoSettingsRecord::kByteSize))
-            v.localVideo = *VideoSettingsRecord::fromBytes(data(*b), size(*b));
-        if (auto b = key.bytes("RemoteVideo", VideoSettingsRecord::kByteSize))
-            v.remoteVideo = *VideoSettingsRecord::fromBytes(data(*b), size(*b));
-        if (auto b = key.bytes("lPos", ScreenRect::kByteSize))
-            v.localWindow = *ScreenRect::fromBytes(data(*b), size(*b));
-        if (auto b = key.bytes("rPos", ScreenRect::kByteSize))
-            v.remoteWindow = *ScreenRect::fromBytes(data(*b), size(*b));
-    }
+    v = load(kVideo, v);
     VideoSettings::applyRangeRules(v.localVideo, false);
     VideoSettings::applyRangeRules(v.remoteVideo, true);
     return v;
 }
 
 bool SettingsStore::storeVideo(const VideoSettings& v) {
-    if (!mayWrite())
-        return false;
-    auto settings = open();
-    {
-        GroupWriter key(*settings, subkey("Video"));
-        storeFields(key, kVideoFields, v);
-        key.bytes("LocalVideo", v.localVideo.toBytes());
-        key.bytes("RemoteVideo", v.remoteVideo.toBytes());
-        key.bytes("lPos", v.localWindow.toBytes());
-        key.bytes("rPos", v.remoteWindow.toBytes());
-    }
-    return commit(*settings);
+    return store(kVideo, v);
 }
 
 SettingsStore::MachineValues SettingsStore::loadMachineValues(const QString& machineIniPath) {

@@ -18,6 +18,11 @@ class QSettings;
 
 namespace krl {
 
+namespace settings_ini {
+template <class Block>
+struct BlockTable;
+}
+
 inline constexpr int kSettingsUnreadableMessage = 4270;  // "The settings file (%s) cannot be read."
 inline constexpr int kSettingsDamagedMessage = 4280;     // "The settings file (%s) is damaged."
 inline constexpr int kSettingsReadOnlyMessage = 4290;    // "... is read-only."
@@ -98,6 +103,11 @@ private:
     std::unique_ptr<QSettings> open() const;
     static bool commit(QSettings& settings);
     bool mayWrite() const;
+    // Every block is loaded and stored by these two, walking the block's table of values.
+    template <class Block>
+    Block load(const settings_ini::BlockTable<Block>& table, Block defaults) const;
+    template <class Block>
+    bool store(const settings_ini::BlockTable<Block>& table, const Block& block);
 
     QString path_;
     FrameMetrics metrics_;
