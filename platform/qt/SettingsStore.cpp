@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <optional>
 #include <set>
-#include <type_traits>
 
+#include "platform/qt/BlockTable.h"
 #include "platform/qt/SettingsGroup.h"
 
 namespace krl {
@@ -19,8 +19,15 @@ const QString SettingsStore::kRootGroup = QStringLiteral("software/Brightmar/Kes
 
 namespace {
 
+using settings_ini::BlockTable;
+using settings_ini::bytes;
+using settings_ini::dword;
+using settings_ini::fields;
 using settings_ini::GroupReader;
 using settings_ini::GroupWriter;
+using settings_ini::Outside;
+using settings_ini::text;
+using settings_ini::Value;
 
 // Longest accepted pump period in milliseconds: it becomes a timer interval.
 constexpr std::uint32_t kMaxTimeSlice = 60000;
@@ -101,75 +108,6 @@ Message fileMessage(int id, const QString& path) {
     return Message{id, MessageKind::Error, path.toStdString(), std::nullopt};
 }
 
-}  // namespace
-
-// One key's values as a table that a single loader and a single storer walk, so a value is
-// named once and read and written under the same name. A value that is missing, of the wrong
-// type or of the wrong size leaves the block's default.
-namespace settings_ini {
-
-template <class Block>
-struct Value {
-    const char* name;
-    void (*load)(const GroupReader&, const Value&, Block&);
-    void (*store)(GroupWriter&, const Value&, const Block&);
-    // A byte record: the field that reads and writes it whole (its width is the size written),
-    // and the fewest bytes it is read from.
-    byte_record::Field<Block> record = {};
-    std::size_t minSize = 0;
-};
-
-template <class Block>
-struct BlockTable {
-    const char* subkey;
-    std::initializer_list<Value<Block>> values;
-};
-
-}  // namespace settings_ini
-
-namespace {
-
-using settings_ini::BlockTable;
-using settings_ini::Value;
-
-// A text, taken when it is not empty; shortened to maxBytes when that is given.
-template <auto member, std::size_t maxBytes = 0>
-constexpr Value<byte_record::RecordOf<member>> text(const char* name) {
-    using Block = byte_record::RecordOf<member>;
-    return {name,
-            [](const GroupReader& key, const Value<Block>& v, Block& b) {
-                if (auto text = key.text(v.name, maxBytes))
-                    b.*member = *text;
-            },
-            [](GroupWriter& key, const Value<Block>& v, const Block& b) {
-                key.text(v.name, b.*member);
-            }};
-}
-
-// What a stored number outside its range gives: the default, or the nearer end of the range.
-enum class Outside { KeepDefault, NearerEnd };
-
-// A number member (or a flag, any value but 0 meaning on), stored as its 32-bit pattern.
-template <auto member, std::uint32_t lo = 0, std::uint32_t hi = UINT32_MAX,
-          Outside outside = Outside::KeepDefault>
-constexpr Value<byte_record::RecordOf<member>> dword(const char* name) {
-    using Block = byte_record::RecordOf<member>;
-    using T = byte_record::TypeOf<member>;
-    return {name,
-            [](const GroupReader& key, const Value<Block>& v, Block& b) {
-                const std::optional<std::uint32_t> n = key.dword(v.name);
-                if (!n || (std::clamp(*n, lo, hi) != *n && outside == Outside::KeepDefault))
-                    return;
-                if constexpr (std::is_same_v<T, bool>)
-                    b.*member = *n != 0;
-                else
-                    b.*member = static_cast<T>(std::clamp(*n, lo, hi));
-            },
-            [](GroupWriter& key, const Value<Block>& v, const Block& b) {
-                key.dword(v.name, static_cast<std::uint32_t>(b.*member));
-            }};
-}
-
 // The pump and timer period: the block's default when the key is missing, another when only the
 // value is; a stored 0 would divide the script time-outs, so it gives the default too.
 template <class Block>
@@ -185,30 +123,6 @@ constexpr Value<Block> timeSlice() {
             [](GroupWriter& key, const Value<Block>& v, const Block& b) {
                 key.dword(v.name, b.timeSlice);
             }};
-}
-
-// A byte record read and written whole by one field; read from minSize bytes on (by default
-// only at its full size).
-template <class Block>
-constexpr Value<Block> bytes(const char* name, byte_record::Field<Block> field,
-                             std::size_t minSize = 0) {
-    return {name,
-            [](const GroupReader& key, const Value<Block>& v, Block& b) {
-                if (auto bytes = key.bytes(v.name, v.minSize, v.record.width))
-                    v.record.get(b, reinterpret_cast<const std::uint8_t*>(bytes->constData()));
-            },
-            [](GroupWriter& key, const Value<Block>& v, const Block& b) {
-                QByteArray bytes(static_cast<qsizetype>(v.record.width), '\0');
-                v.record.put(b, reinterpret_cast<std::uint8_t*>(bytes.data()));
-                key.bytes(v.name, bytes);
-            },
-            field, minSize != 0 ? minSize : field.width};
-}
-
-// Fields of the block itself kept as one byte record, read when it holds at least those fields.
-template <const auto& layout>
-constexpr auto fields(const char* name) {
-    return bytes(name, byte_record::all<layout>(), layout.fieldsEnd());
 }
 
 using byte_record::flag;
