@@ -17,7 +17,6 @@
 #include "platform/qt/LineCommandServer.h"
 #include "shell/CallController.h"
 #include "shell/ui/CMainFrame.h"
-#include "shell/ui/Placeholder.h"
 
 namespace krl {
 namespace {
@@ -199,14 +198,6 @@ void addFrameTestCommands(LineCommandServer& channel, CMainFrame& frame, CallCon
                 names.append(QString::fromLatin1(w->metaObject()->className()));
         }
         return names.join(QLatin1Char(' '));
-    });
-    channel.add(QStringLiteral("placeholders"), [](const Words&) {
-        QStringList names;
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* p = qobject_cast<Placeholder*>(w); p && p->isVisible())
-                names.append(p->feature());
-        }
-        return names.join(QLatin1Char('\t'));
     });
     channel.add(QStringLiteral("grab"), [&frame](const Words& w) {
         return w.size() == 3 ? grab(frame, w[1], w[2]) : QStringLiteral("error grab WHAT FILE");

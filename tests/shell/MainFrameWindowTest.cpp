@@ -26,6 +26,7 @@
 #include "connection/ui/DialingDialog.h"
 #include "controls/ui/DialogMessagePresenter.h"
 #include "controls/ui/MessageDialog.h"
+#include "fakes/IdleVideoWindowPair.h"
 #include "platform/posix/PosixFileStore.h"
 #include "platform/posix/PosixSerialDeviceFactory.h"
 #include "platform/qt/SettingsStore.h"
@@ -38,7 +39,6 @@
 #include "shell/CommandRegistry.h"
 #include "shell/ui/AddressBookCommands.h"
 #include "shell/ui/CMainFrame.h"
-#include "shell/ui/NoVideoWindowPair.h"
 #include "shell/ui/PictureButton.h"
 #include "shell/ui/ProgramCommands.h"
 #include "shell/ui/QtCallHost.h"
@@ -100,7 +100,7 @@ struct Copy {
         host.attach(*call);
         frame = std::make_unique<CMainFrame>(
             FrameServices{*call, settings, messages, commands, StringTable::builtIn(), folders},
-            [](QWidget* owner) { return std::make_unique<NoVideoWindowPair>(owner); });
+            [](QWidget*) { return std::make_unique<test::IdleVideoWindowPair>(); });
         addProgramCommands(commands, *frame, *call, settings, frame->videoPair());
         addressBook = std::make_unique<AddressBookCommands>(AddressBookCommands::Services{
             *frame, *call, settings, StringTable::builtIn(), folders, files, frame->videoPair(),
