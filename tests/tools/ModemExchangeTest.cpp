@@ -54,15 +54,6 @@ protected:
     std::uint64_t now = 5000;
 };
 
-TEST_F(ModemExchangeTest, ConnectRateIsCappedByTheSlowerComputer) {
-    exchange.setDteRate(0, 9600);
-    exchange.setDteRate(1, 115200);
-    type(1, "ATS0=1\r");
-    type(0, "ATD1002\r");
-    advance(300);
-    EXPECT_EQ(out(0), "\r\nCONNECT 9600\r\n");
-}
-
 TEST_F(ModemExchangeTest, CrossedCallsGiveBusyToTheSecondCaller) {
     type(0, "ATD1002\r");
     advance(110);  // A reaches the exchange: B starts ringing
