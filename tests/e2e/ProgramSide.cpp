@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "ProgramProcess.h"
+#include "support/ProgramProcess.h"
 
 namespace fs = std::filesystem;
 

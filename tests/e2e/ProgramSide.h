@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ProgramProcess.h"
+#include "support/ProgramProcess.h"
 
 namespace krl::test {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -25,12 +26,24 @@ inline bool waitUntil(const std::function<bool()>& condition, int ms = kProgramW
     return true;
 }
 
-// One running copy of the program, started with its own environment additions, driven over
-// its test channel (KRL_TEST_CHANNEL) one command line at a time.
+// Where a process's standard streams go. Standard input is a pipe the test writes to, or
+// /dev/null; output and errors go to the named files, or where the test's own go.
+struct ProcessStreams {
+    bool input = false;
+    std::string output;
+    std::string errors;
+    // The largest file the process may write (RLIMIT_FSIZE), 0 for no limit.
+    rlim_t fileSizeLimit = 0;
+};
+
+// One running program (a copy of Kestrelcall, krlcli), started with its own environment
+// additions. A copy of Kestrelcall is driven over its test channel (KRL_TEST_CHANNEL) one command
+// line at a time. Ended (SIGTERM, then SIGKILL) on destruction.
 class ProgramProcess {
 public:
     ProgramProcess(const std::string& executable, const std::vector<std::string>& arguments,
-                   const std::map<std::string, std::string>& environment);
+                   const std::map<std::string, std::string>& environment,
+                   const ProcessStreams& streams = {});
     ~ProgramProcess();
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
@@ -39,7 +52,14 @@ public:
     // Waits up to timeoutMs for the process to end; its exit status as waitpid gives it, or
     // -1 when it is still running.
     int waitForExit(int timeoutMs);
+    // The same wait; the exit code, 128 + the signal that ended it, or -1 while it runs.
+    int exitCode(int timeoutMs);
     bool running();
+
+    void signal(int number);
+    // Writes to standard input (when it is a pipe), or ends it.
+    void type(const std::string& text);
+    void closeInput();
 
     // Sends one command to the channel at socketPath and returns the answer line (empty when
     // the channel cannot be reached).
@@ -48,6 +68,7 @@ public:
 private:
     pid_t pid_ = -1;
     int status_ = -1;
+    int input_ = -1;
 };
 
 }  // namespace krl::test

@@ -1,5 +1,6 @@
-#include "ProgramProcess.h"
+#include "support/ProgramProcess.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -16,7 +17,8 @@ namespace krl::test {
 
 ProgramProcess::ProgramProcess(const std::string& executable,
                                const std::vector<std::string>& arguments,
-                               const std::map<std::string, std::string>& environment) {
+                               const std::map<std::string, std::string>& environment,
+                               const ProcessStreams& streams) {
     std::vector<std::string> args{executable};
     args.insert(args.end(), arguments.begin(), arguments.end());
     std::map<std::string, std::string> env;
@@ -42,14 +44,34 @@ ProgramProcess::ProgramProcess(const std::string& executable,
     for (auto& e : envStrings)
         envp.push_back(e.data());
     envp.push_back(nullptr);
+    int pipeFds[2] = {-1, -1};
+    if (streams.input && ::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return;
     pid_ = ::fork();
     if (pid_ == 0) {
+        ::dup2(streams.input ? pipeFds[0] : ::open("/dev/null", O_RDONLY | O_CLOEXEC), 0);
+        const auto redirect = [](const std::string& file, int fd) {
+            if (!file.empty())
+                ::dup2(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), fd);
+        };
+        redirect(streams.output, 1);
+        redirect(streams.errors, 2);
+        rlimit limit{};
+        if (streams.fileSizeLimit != 0 && ::getrlimit(RLIMIT_FSIZE, &limit) == 0) {
+            limit.rlim_cur = streams.fileSizeLimit;
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
+    }
+    if (streams.input) {
+        ::close(pipeFds[0]);
+        input_ = pipeFds[1];
     }
 }
 
 ProgramProcess::~ProgramProcess() {
+    closeInput();
     if (running()) {
         ::kill(pid_, SIGTERM);
         if (waitForExit(5000) == -1) {
@@ -79,6 +101,28 @@ int ProgramProcess::waitForExit(int timeoutMs) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return status_;
+}
+
+int ProgramProcess::exitCode(int timeoutMs) {
+    const int status = waitForExit(timeoutMs);
+    if (status == -1)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void ProgramProcess::signal(int number) {
+    if (running())
+        ::kill(pid_, number);
+}
+
+void ProgramProcess::type(const std::string& text) {
+    (void)!::write(input_, text.data(), text.size());
+}
+
+void ProgramProcess::closeInput() {
+    if (input_ >= 0)
+        ::close(input_);
+    input_ = -1;
 }
 
 std::string ProgramProcess::ask(const std::string& socketPath, const std::string& command) {
