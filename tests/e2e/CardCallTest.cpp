@@ -5,19 +5,20 @@
 // book, which loads whole afterwards. Pictures of the connect dialog, the address book, the
 // entry editor and the card dialog are saved in the build tree.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <QImage>
 #include <filesystem>
 #include <fstream>
 
 #include "ProgramSide.h"
 #include "addressbook/AddressBookFile.h"
+#include "fakes/TempFolder.h"
 #include "platform/posix/PosixFileStore.h"
 #include "support/ModemSim.h"
 
 using krl::test::kProgramWaitMs;
 using krl::test::ModemSim;
-using krl::test::ProgramProcess;
+using krl::test::portArgs;
 using krl::test::ProgramSide;
 using krl::test::screenshot;
 using krl::test::waitUntil;
@@ -42,30 +43,11 @@ std::string bookOf(const ProgramSide& side) {
 
 // A 64 x 48 24-bit bitmap: a blue-to-yellow ramp.
 void writePicture(const fs::path& path) {
-    const int w = 64, h = 48, row = w * 3;
-    std::string bytes = "BM";
-    auto put32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            bytes.push_back(char(v >> (8 * i)));
-    };
-    auto put16 = [&](std::uint32_t v) {
-        bytes.push_back(char(v));
-        bytes.push_back(char(v >> 8));
-    };
-    put32(54 + row * h);
-    put32(0);
-    put32(54);
-    put32(40);
-    put32(w);
-    put32(h);
-    put16(1);
-    put16(24);
-    for (int i = 0; i < 6; ++i)
-        put32(0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            bytes += {char(255 - x * 4), char(x * 4), char(y * 5)};
-    std::ofstream(path, std::ios::binary) << bytes;
+    QImage picture(64, 48, QImage::Format_RGB888);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(y * 5, x * 4, 255 - x * 4));
+    ASSERT_TRUE(picture.save(QString::fromStdString(path.string()), "BMP"));
 }
 
 // Fills the own card in the card editor (command 32840) and stores it with OK.
@@ -83,16 +65,15 @@ void fillOwnCard(const ProgramSide& s, const std::string& name, const std::strin
         EXPECT_EQ(s.ask("grab modal " + screenshot(shot)), "ok");
     }
     EXPECT_EQ(s.ask("press ok"), "ok");
-    EXPECT_TRUE(waitUntil([&] { return s.ask("modal").empty(); }));
+    EXPECT_TRUE(s.modalIs(""));
 }
 
 }  // namespace
 
 TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-    const fs::path root =
-        fs::temp_directory_path() / ("krl-e2e-cards-" + std::to_string(::getpid()));
-    fs::remove_all(root);
+    const krl::test::TempFolder home;
+    const fs::path& root = home.path();
     ModemSim modems{{.numberA = "1001", .numberB = "1002", .ringMs = 1000}};
     ASSERT_TRUE(modems.ok()) << modems.error();
     ProgramSide a = cardSide(root, "a"), b = cardSide(root, "b");
@@ -114,16 +95,10 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
         ASSERT_TRUE(krl::AddressBookFile(files, bookOf(a)).save(book).ok());
     }
 
-    ProgramProcess answerer(KRL_PROGRAM,
-                            {"--port", modems.portB(), "--modem", "HayesModem.mdm",
-                             "--always-listen", "--splash-ms", "300"},
-                            b.env);
-    ProgramProcess caller(KRL_PROGRAM,
-                          {"--port", modems.portA(), "--modem", "HayesModem.mdm", "--no-listen",
-                           "--splash-ms", "300"},
-                          a.env);
-    ASSERT_TRUE(waitUntil([&] { return b.ask("status") == "Listening......"; })) << b.ask("status");
-    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Not Connected"; })) << a.ask("status");
+    auto answerer = b.start(portArgs(modems.portB(), {"--always-listen"}, "HayesModem.mdm"));
+    auto caller = a.start(portArgs(modems.portA(), {"--no-listen"}, "HayesModem.mdm"));
+    ASSERT_TRUE(b.reaches("Listening......"));
+    ASSERT_TRUE(a.reaches("Not Connected"));
     fillOwnCard(b, "Zoë Bee", "1002", "Café owner", (b.dir / "zoe.bmp").string(),
                 "e2e-entry-editor-own-card");
     fillOwnCard(a, "Ann Caller", "1001", "Rings from 1001", "", "");
@@ -134,10 +109,7 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
     EXPECT_EQ(a.ask("pick Bee"), "ok");
     EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-connect-dialog")), "ok");
     EXPECT_EQ(a.ask("click 1165"), "ok");
-    ASSERT_TRUE(waitUntil([&] {
-        return a.ask("status") == "Connected" && b.ask("status") == "Connected";
-    })) << a.ask("status")
-        << " / " << b.ask("status") << " / " << a.ask("messages");
+    ASSERT_TRUE(bothConnected(a, b));
 
     // Both show the other's card; the caller also the picture that came after the card.
     EXPECT_TRUE(waitUntil([&] { return a.ask("remote").rfind("Zoë Bee\t1002\t", 0) == 0; }))
@@ -165,13 +137,13 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
     ASSERT_TRUE(a.modalIs("Dialog237")) << a.ask("modal");
     EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-add-card-dialog")), "ok");
     EXPECT_EQ(a.ask("press ok"), "ok");
-    EXPECT_TRUE(waitUntil([&] { return a.ask("modal").empty(); }));
+    EXPECT_TRUE(a.modalIs(""));
     ASSERT_EQ(a.ask("command 4900"), "ok");
     ASSERT_TRUE(a.modalIs("Dialog198")) << a.ask("modal");
     EXPECT_EQ(a.ask("pick Zoë Bee"), "ok");
     EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-address-book")), "ok");
     EXPECT_EQ(a.ask("press cancel"), "ok");
-    EXPECT_TRUE(waitUntil([&] { return a.ask("modal").empty(); }));
+    EXPECT_TRUE(a.modalIs(""));
     {
         krl::PosixFileStore files;
         const krl::AddressBookLoad load = krl::AddressBookFile(files, bookOf(a)).load();
@@ -196,7 +168,7 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
     ASSERT_EQ(b.ask("command 32840"), "ok");
     ASSERT_TRUE(b.modalIs("Dialog211")) << b.ask("modal");
     EXPECT_EQ(b.ask("click 3"), "ok");
-    EXPECT_TRUE(waitUntil([&] { return b.ask("modal").empty(); }));
+    EXPECT_TRUE(b.modalIs(""));
     EXPECT_EQ(b.ask("queued"), big.string() + "\t" + (b.dir / "zoe.bmp").string());
     EXPECT_EQ(b.ask("transfer grab window " + screenshot("e2e-card-picture-queued")), "ok");
     EXPECT_TRUE(waitUntil(
@@ -214,16 +186,15 @@ TEST(CardCall, PickedFromTheBookDialledThroughModemsAndCardsExchanged) {
     EXPECT_EQ(a.ask("quit"), "ok");
     ASSERT_TRUE(waitUntil([&] { return a.ask("messages") == "5180"; })) << a.ask("messages");
     EXPECT_EQ(a.ask("answer yes"), "ok");
-    const int endA = caller.waitForExit(kProgramWaitMs);
+    const int endA = caller->waitForExit(kProgramWaitMs);
     ASSERT_TRUE(waitUntil([&] { return b.ask("messages") == "5080"; })) << b.ask("messages");
     EXPECT_EQ(b.ask("answer ok"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
-    const int endB = answerer.waitForExit(kProgramWaitMs);
+    const int endB = answerer->waitForExit(kProgramWaitMs);
     EXPECT_NE(endA, -1);
     EXPECT_NE(endB, -1);
     // The dialled number is remembered.
     const std::string settings =
         krl::test::fileContents(a.dir / "config" / "Brightmar" / "Kestrelcall.ini");
     EXPECT_NE(settings.find("1002"), std::string::npos);
-    fs::remove_all(root);
 }

@@ -3,22 +3,20 @@
 // the three clients read the same texts. The copy calls krlcli over a linesim cable on Connect.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <memory>
 
 #include "ProgramSide.h"
+#include "fakes/TempFolder.h"
 #include "support/LineSim.h"
 
 using krl::test::kProgramWaitMs;
 using krl::test::LineSim;
-using krl::test::ProgramProcess;
+using krl::test::portArgs;
 using krl::test::ProgramSide;
+using krl::test::quoted;
 using krl::test::waitUntil;
 namespace fs = std::filesystem;
 
@@ -43,13 +41,6 @@ Output run(const std::string& command) {
     return r;
 }
 
-std::string quoted(const std::string& text) {
-    std::string q = "'";
-    for (char c : text)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 Output krlctl(const std::string& verb, const std::string& argument) {
     return run(std::string(KRL_KRLCTL) + " " + verb + " " + quoted(argument));
 }
@@ -70,16 +61,14 @@ Output busctl(const std::string& method, const std::string& argument) {
 
 TEST(ControlBus, EveryCommandFromKrlctlGdbusAndBusctl) {
     ASSERT_NE(std::getenv("DBUS_SESSION_BUS_ADDRESS"), nullptr) << "run under dbus-run-session";
-    const fs::path root = fs::temp_directory_path() / ("krl-e2e-bus-" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root / "received");
+    const krl::test::TempFolder home;
+    const fs::path& root = home.path();
+    home.sub("received");
     LineSim cable({.baud = 57600});
     ASSERT_TRUE(cable.ok()) << cable.error();
     const ProgramSide copy(root, "copy", {}, "offscreen");
     auto ask = [&](const std::string& c) { return copy.ask(c); };
-    ProgramProcess program(
-        KRL_PROGRAM, {"--port", cable.pathA(), "--modem", "SerialCable.mdm", "--splash-ms", "300"},
-        copy.env);
+    auto program = copy.start(portArgs(cable.pathA(), {}));
     ASSERT_TRUE(waitUntil([&] { return !ask("state").empty(); }));
     ASSERT_TRUE(waitUntil([&] { return krlctl("request", "x").status == 0; }));
 
@@ -113,20 +102,15 @@ TEST(ControlBus, EveryCommandFromKrlctlGdbusAndBusctl) {
     EXPECT_EQ(ask("state"), "0");
 
     // A peer waits on the other end of the cable.
-    const std::string peer =
-        std::string(KRL_KRLCLI) + " --modem " + quoted(KRL_MODEM_DIR "/SerialCable.mdm") +
-        " --listen --rings 1 --dir " + quoted((root / "received").string()) + " listen " +
-        quoted(cable.pathB()) + " > " + quoted((root / "peer.log").string()) + " 2>&1 & echo $!";
-    const Output started = run(peer);
-    ASSERT_EQ(started.status, 0);
-    // Ended with the test, however it ends.
-    const std::unique_ptr<void, std::function<void(void*)>> peerGuard(
-        reinterpret_cast<void*>(1),
-        [pid = static_cast<pid_t>(std::stol(started.out))](void*) { ::kill(pid, SIGTERM); });
-    const std::string peerLog = "cat " + quoted((root / "peer.log").string());
+    const fs::path peerLog = root / "peer.log";
+    const krl::test::ProgramProcess peer(
+        KRL_KRLCLI,
+        {"--modem", KRL_MODEM_DIR "/SerialCable.mdm", "--listen", "--rings", "1", "--dir",
+         (root / "received").string(), "listen", cable.pathB()},
+        {}, {.input = false, .output = "", .errors = peerLog.string()});
     ASSERT_TRUE(waitUntil([&] {
-        return run(peerLog).out.find("waiting for a call") != std::string::npos;
-    })) << run(peerLog).out;
+        return krl::test::fileContents(peerLog).find("waiting for a call") != std::string::npos;
+    })) << krl::test::fileContents(peerLog);
 
     // Two Send_File in one call queue in order behind the queued one; adding sends (the
     // send-on-adding option): the program dials and the queue goes, in order.
@@ -162,8 +146,7 @@ TEST(ControlBus, EveryCommandFromKrlctlGdbusAndBusctl) {
     EXPECT_EQ(ask("quit"), "ok");
     ASSERT_TRUE(waitUntil([&] { return !ask("messages").empty(); }));
     EXPECT_EQ(ask("answer yes"), "ok");
-    EXPECT_NE(program.waitForExit(kProgramWaitMs), -1);
+    EXPECT_NE(program->waitForExit(kProgramWaitMs), -1);
     EXPECT_EQ(krlctl("request", "[GetSendInfo]").status, 1);
     EXPECT_EQ(krlctl("bogus", "x").status, 2);
-    fs::remove_all(root);
 }

@@ -4,8 +4,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "support/ProgramProcess.h"
-
 namespace fs = std::filesystem;
 
 namespace krl::test {
@@ -37,8 +35,26 @@ ProgramSide::ProgramSide(const fs::path& root, const std::string& name,
            {"QT_QPA_PLATFORM", platform}};
 }
 
+std::vector<std::string> portArgs(const std::string& port, const std::vector<std::string>& more,
+                                  const std::string& modem) {
+    std::vector<std::string> args{"--port", port, "--modem", modem, "--splash-ms", "300"};
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+std::unique_ptr<ProgramProcess> ProgramSide::start(
+    const std::vector<std::string>& arguments) const {
+    return std::make_unique<ProgramProcess>(KRL_PROGRAM, arguments, env);
+}
+
 std::string ProgramSide::ask(const std::string& command) const {
     return ProgramProcess::ask(channel, command);
+}
+
+::testing::AssertionResult ProgramSide::reaches(const std::string& status) const {
+    if (waitUntil([&] { return statusIs(status); }))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "not \"" << status << "\": " << describe();
 }
 
 bool ProgramSide::showsMessage(const std::string& id) const {
@@ -46,21 +62,28 @@ bool ProgramSide::showsMessage(const std::string& id) const {
     return list.find(" " + id + " ") != std::string::npos;
 }
 
+::testing::AssertionResult ProgramSide::comesToShow(const std::string& id) const {
+    if (waitUntil([&] { return showsMessage(id); }))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no message " << id << ": " << describe();
+}
+
+::testing::AssertionResult bothConnected(const ProgramSide& a, const ProgramSide& b) {
+    if (waitUntil([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << a.describe() << " / " << b.describe();
+}
+
 bool ProgramSide::modalIs(const std::string& name, int ms) const {
     return waitUntil([&] { return ask("modal") == name; }, ms);
 }
 
-namespace {
-
-// A word for the shell, in single quotes.
 std::string quoted(const std::string& word) {
     std::string out = "'";
     for (char c : word)
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
-
-}  // namespace
 
 std::string ProgramSide::xclip(const std::string& arguments) const {
     const auto own = env.find("DISPLAY");

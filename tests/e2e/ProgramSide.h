@@ -1,7 +1,10 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,14 @@ std::string screenshot(const std::string& name);
 // The whole contents of a file (empty when it cannot be read).
 std::string fileContents(const std::filesystem::path& path);
 
+// A word for the shell, in single quotes.
+std::string quoted(const std::string& word);
+
+// The words a copy on a serial port starts with: the port, the modem file and a short splash
+// screen, then `more` ("--dial", "--always-listen").
+std::vector<std::string> portArgs(const std::string& port, const std::vector<std::string>& more,
+                                  const std::string& modem = "SerialCable.mdm");
+
 // One copy's own folders (dir/home, dir/config), test channel and environment, and the questions
 // every end-to-end test asks it over that channel.
 struct ProgramSide {
@@ -27,10 +38,17 @@ struct ProgramSide {
     ProgramSide(const std::filesystem::path& root, const std::string& name,
                 const std::vector<std::string>& settings = {}, const std::string& platform = "xcb");
 
+    // Starts a copy of the program with these arguments, in this side's environment.
+    std::unique_ptr<ProgramProcess> start(const std::vector<std::string>& arguments) const;
+
     std::string ask(const std::string& command) const;
     bool statusIs(const std::string& text) const { return ask("status") == text; }
+    // Waits for the status line to read text.
+    ::testing::AssertionResult reaches(const std::string& status) const;
     // Whether the message with this id is among those the copy shows.
     bool showsMessage(const std::string& id) const;
+    // Waits for the message with this id to be shown.
+    ::testing::AssertionResult comesToShow(const std::string& id) const;
     // Waits for the modal window with this name (empty: for none).
     bool modalIs(const std::string& name, int ms = kProgramWaitMs) const;
     // The clipboard of the copy's display as another program sees it, through xclip. Sets it
@@ -47,5 +65,8 @@ private:
     // The shell command that runs xclip on the copy's display.
     std::string xclip(const std::string& arguments) const;
 };
+
+// Waits until both copies say they are connected.
+::testing::AssertionResult bothConnected(const ProgramSide& a, const ProgramSide& b);
 
 }  // namespace krl::test

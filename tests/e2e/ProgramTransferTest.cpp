@@ -5,20 +5,19 @@
 // its restart and is sent whole. Windows are saved as pictures in the build tree.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
 #include <thread>
 
 #include "ProgramSide.h"
+#include "fakes/TempFolder.h"
 #include "support/LineSim.h"
 
 using krl::test::kProgramWaitMs;
 using krl::test::LineSim;
+using krl::test::portArgs;
 using krl::test::ProgramProcess;
 using krl::test::ProgramSide;
 using krl::test::screenshot;
@@ -28,11 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 void writeRandom(const fs::path& path, std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& b : bytes)
-        b = static_cast<char>(random());
-    std::ofstream(path, std::ios::binary) << bytes;
+    krl::test::writeFile(path, krl::test::randomBytes(size, seed));
 }
 
 // A copy that also answers about its transfers. No video on connect (it would share the line
@@ -46,7 +41,6 @@ struct Side : ProgramSide {
         return ask(command == "queued" ? command : "transfer " + command);
     }
     fs::path received(const std::string& name) const { return dir / "home/Receive" / name; }
-    bool connected() const { return ask("status") == "Connected"; }
     std::vector<std::string> history(const std::string& which) const {
         std::vector<std::string> lines;
         std::stringstream all(xfer("history " + which));
@@ -56,32 +50,26 @@ struct Side : ProgramSide {
     }
 };
 
-std::vector<std::string> programArgs(const std::string& port, bool dial) {
-    std::vector<std::string> args{"--port",          port,          "--modem",
-                                  "SerialCable.mdm", "--splash-ms", "300"};
-    args.push_back(dial ? "--dial" : "--always-listen");
-    return args;
+// A copy on the cable: the caller dials at start, the other always listens.
+std::unique_ptr<ProgramProcess> startOn(const Side& side, const std::string& port, bool dial) {
+    return side.start(portArgs(port, {dial ? "--dial" : "--always-listen"}));
 }
 
 }  // namespace
 
 TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-    const fs::path root =
-        fs::temp_directory_path() / ("krl-e2e-transfer-" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root / "out");
+    const krl::test::TempFolder home;
+    const fs::path root = home.path();
+    home.sub("out");
     LineSim cable;
     ASSERT_TRUE(cable.ok()) << cable.error();
     Side a(root, "a"), b(root, "b");
 
-    auto listener =
-        std::make_unique<ProgramProcess>(KRL_PROGRAM, programArgs(cable.pathA(), false), a.env);
-    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
-    auto caller =
-        std::make_unique<ProgramProcess>(KRL_PROGRAM, programArgs(cable.pathB(), true), b.env);
-    ASSERT_TRUE(waitUntil([&] { return a.connected() && b.connected(); }))
-        << a.ask("status") << " / " << b.ask("status");
+    auto listener = startOn(a, cable.pathA(), false);
+    ASSERT_TRUE(a.reaches("Listening......"));
+    auto caller = startOn(b, cable.pathB(), true);
+    ASSERT_TRUE(bothConnected(a, b));
 
     // A 300 KB file dropped on the caller goes at once; the transfer window shows it moving.
     const fs::path big = root / "out/big file.bin";
@@ -129,17 +117,17 @@ TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
     // arrives under the name given in the Received File Exists dialog (a name another file has
     // is refused there).
     EXPECT_EQ(a.ask("command 32808"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return a.ask("modal") == "CKestrelSettings"; })) << a.ask("modal");
+    ASSERT_TRUE(a.modalIs("CKestrelSettings")) << a.ask("modal");
     EXPECT_EQ(a.ask("set 1247 0"), "ok");
     EXPECT_EQ(a.ask("press ok"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return a.ask("modal").empty(); }));
+    ASSERT_TRUE(a.modalIs(""));
     EXPECT_EQ(b.xfer("show sent"), "ok");
     ASSERT_TRUE(waitUntil([&] { return b.xfer("modal") == "TransferHistoryDialog"; }));
     EXPECT_EQ(b.xfer("rows"), "4");
     EXPECT_EQ(b.xfer("grab modal " + screenshot("e2e-transfer-history")), "ok");
     EXPECT_EQ(b.xfer("select 0"), "ok");
     EXPECT_EQ(b.xfer("press 1058"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5200"); })) << b.ask("messages");
+    ASSERT_TRUE(b.comesToShow("5200"));
     EXPECT_EQ(b.ask("answer ok"), "ok");
     ASSERT_TRUE(waitUntil([&] { return a.xfer("modal") == "CFileExistsDialog"; }))
         << a.xfer("modal");
@@ -175,18 +163,18 @@ TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
         return s.find("later.bin") != std::string::npos && s.find("\t0%") == std::string::npos;
     })) << b.xfer("sending");
     EXPECT_EQ(b.ask("quit"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5180"); })) << b.ask("messages");
+    ASSERT_TRUE(b.comesToShow("5180"));
     EXPECT_EQ(b.ask("answer yes"), "ok");
     EXPECT_NE(caller->waitForExit(kProgramWaitMs), -1);
-    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    ASSERT_TRUE(a.reaches("Listening......"));
     // The closing sender stopped its file first (5000), then hung up (5080).
-    EXPECT_TRUE(waitUntil([&] { return a.showsMessage("5000"); })) << a.ask("messages");
+    EXPECT_TRUE(a.comesToShow("5000"));
     for (int i = 0; i < 5 && !a.ask("messages").empty(); ++i) {
         a.ask("answer ok");
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
-    caller = std::make_unique<ProgramProcess>(KRL_PROGRAM, programArgs(cable.pathB(), true), b.env);
-    ASSERT_TRUE(waitUntil([&] { return b.connected(); }));
+    caller = startOn(b, cable.pathB(), true);
+    ASSERT_TRUE(b.reaches("Connected"));
     EXPECT_EQ(b.xfer("queued"), later.string() + "\t" + after.string());
     EXPECT_EQ(b.xfer("open"), "ok");
     ASSERT_TRUE(waitUntil([&] { return b.xfer("queued").empty(); })) << b.xfer("queued");
@@ -201,7 +189,6 @@ TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
     a.ask("answer ok");
     EXPECT_EQ(a.ask("quit"), "ok");
     EXPECT_NE(listener->waitForExit(kProgramWaitMs), -1);
-    fs::remove_all(root);
 }
 
 // The program and krlcli, a peer without windows, in both directions over the serial cable
@@ -209,16 +196,15 @@ TEST(ProgramTransfer, FilesCrossBetweenTwoCopiesAndAreRecorded) {
 // listening krlcli for a dropped file.
 TEST(ProgramTransfer, FilesCrossBetweenTheProgramAndKrlcli) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-    const fs::path root =
-        fs::temp_directory_path() / ("krl-e2e-krlcli-" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root / "out");
-    fs::create_directories(root / "in");
+    const krl::test::TempFolder home;
+    const fs::path root = home.path();
+    home.sub("out");
+    home.sub("in");
     LineSim cable;
     ASSERT_TRUE(cable.ok()) << cable.error();
     Side a(root, "a");
-    ProgramProcess program(KRL_PROGRAM, programArgs(cable.pathA(), false), a.env);
-    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    auto program = startOn(a, cable.pathA(), false);
+    ASSERT_TRUE(a.reaches("Listening......"));
 
     const fs::path toProgram = root / "out/from krlcli.bin";
     writeRandom(toProgram, 120 * 1024, 21);
@@ -231,7 +217,7 @@ TEST(ProgramTransfer, FilesCrossBetweenTheProgramAndKrlcli) {
     ASSERT_TRUE(waitUntil([&] { return a.history("received").size() == 1; }));
     EXPECT_EQ(krl::test::fileContents(a.received("from krlcli.bin")),
               krl::test::fileContents(toProgram));
-    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
+    ASSERT_TRUE(a.reaches("Listening......"));
     a.ask("answer ok");  // the peer's disconnect
 
     const fs::path toKrlcli = root / "out/from the program.bin";
@@ -252,6 +238,5 @@ TEST(ProgramTransfer, FilesCrossBetweenTheProgramAndKrlcli) {
     EXPECT_EQ(a.ask("quit"), "ok");
     if (waitUntil([&] { return a.showsMessage("5180"); }, 5000))
         a.ask("answer yes");
-    EXPECT_NE(program.waitForExit(kProgramWaitMs), -1);
-    fs::remove_all(root);
+    EXPECT_NE(program->waitForExit(kProgramWaitMs), -1);
 }

@@ -17,7 +17,7 @@
 
 using krl::test::kProgramWaitMs;
 using krl::test::LineSim;
-using krl::test::ProgramProcess;
+using krl::test::portArgs;
 using krl::test::ProgramSide;
 using krl::test::screenshot;
 using krl::test::waitUntil;
@@ -79,23 +79,14 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
     ASSERT_TRUE(cable.ok()) << cable.error();
     Side a(root, "a", false), b(root, "b", true);
 
-    ProgramProcess listener(KRL_PROGRAM,
-                            {"--port", cable.pathA(), "--modem", "SerialCable.mdm",
-                             "--always-listen", "--splash-ms", "300"},
-                            a.env);
-    ASSERT_TRUE(waitUntil([&] { return a.ask("status") == "Listening......"; })) << a.ask("status");
-    ProgramProcess caller(KRL_PROGRAM,
-                          {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--always-listen",
-                           "--dial", "--splash-ms", "300"},
-                          b.env);
-    ASSERT_TRUE(waitUntil([&] {
-        return a.ask("status") == "Connected" && b.ask("status") == "Connected";
-    })) << a.ask("status")
-        << " / " << b.ask("status");
+    auto listener = a.start(portArgs(cable.pathA(), {"--always-listen"}));
+    ASSERT_TRUE(a.reaches("Listening......"));
+    auto caller = b.start(portArgs(cable.pathB(), {"--always-listen", "--dial"}));
+    ASSERT_TRUE(bothConnected(a, b));
 
     // A starts video with the test pattern; B is asked and accepts.
     EXPECT_EQ(a.ask("command 4600"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5120"); })) << b.ask("messages");
+    ASSERT_TRUE(b.comesToShow("5120"));
     EXPECT_EQ(b.ask("grab message " + screenshot("video-5120-question")), "ok");
     EXPECT_EQ(b.ask("answer yes"), "ok");
     ASSERT_TRUE(b.receivesMore()) << b.video("state");
@@ -195,12 +186,12 @@ TEST(VideoCall, TwoWayTestPatternWithPauseHoldAndStatistics) {
 
     // Hang up as a user would; both copies end.
     EXPECT_EQ(a.ask("key Ctrl+D"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return a.showsMessage("5190"); })) << a.ask("messages");
+    ASSERT_TRUE(a.comesToShow("5190"));
     EXPECT_EQ(a.ask("answer yes"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5080"); })) << b.ask("messages");
+    ASSERT_TRUE(b.comesToShow("5080"));
     EXPECT_EQ(b.ask("answer ok"), "ok");
     EXPECT_EQ(a.ask("quit"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
-    listener.waitForExit(kProgramWaitMs);
-    caller.waitForExit(kProgramWaitMs);
+    listener->waitForExit(kProgramWaitMs);
+    caller->waitForExit(kProgramWaitMs);
 }
