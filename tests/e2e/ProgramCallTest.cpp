@@ -1,8 +1,9 @@
-// Two real copies of the program on an X server, joined by a linesim cable: one listens, the
-// other dials with the serial cable script; the call is made, ended with Ctrl+D and Yes, and
-// both listen again. A third start with file names hands them to the running copy and ends.
-// Chat and the clipboard between two copies on displays of their own.
-// Run under xvfb-run (see CMakeLists.txt); windows are saved as pictures in the build tree.
+// Two real copies of the program on an X server, joined by a linesim cable. A first start goes
+// through the setup wizard and listens; the other copy dials with the serial cable script; the
+// call is made, ended with Ctrl+D and Yes, and both listen again. A third start with file names
+// hands them to the running copy and ends. Chat and the clipboard between two copies on displays
+// of their own. Run under xvfb-run (see CMakeLists.txt); windows are saved as pictures in the
+// build tree.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -17,76 +18,16 @@
 
 using krl::test::kProgramWaitMs;
 using krl::test::LineSim;
-using krl::test::ProgramProcess;
+using krl::test::portArgs;
 using krl::test::ProgramSide;
 using krl::test::screenshot;
 using krl::test::waitUntil;
 namespace fs = std::filesystem;
 
-namespace {}  // namespace
-
-TEST(ProgramCall, TwoCopiesCallHangUpAndListenAgain) {
-    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-    const krl::test::TempFolder home;
-    const fs::path& root = home.path();
-    LineSim cable;
-    ASSERT_TRUE(cable.ok()) << cable.error();
-    ProgramSide a(root, "a"), b(root, "b");
-
-    ProgramProcess listener(KRL_PROGRAM,
-                            {"--port", cable.pathA(), "--modem", "SerialCable.mdm",
-                             "--always-listen", "--splash-ms", "300"},
-                            a.env);
-    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Listening......"); })) << a.ask("status");
-    ProgramProcess caller(KRL_PROGRAM,
-                          {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--always-listen",
-                           "--dial", "--splash-ms", "300"},
-                          b.env);
-    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
-        << a.ask("status") << " / " << b.ask("status");
-    EXPECT_EQ(a.ask("grab frame " + screenshot("e2e-listener-connected")), "ok");
-    EXPECT_EQ(b.ask("grab frame " + screenshot("e2e-caller-connected")), "ok");
-
-    // Ctrl+D asks 5190 on the caller; Yes ends the call and the listener says 5080.
-    EXPECT_EQ(b.ask("key Ctrl+D"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5190"); })) << b.ask("messages");
-    EXPECT_EQ(b.ask("grab message " + screenshot("e2e-message-5190")), "ok");
-    EXPECT_EQ(b.ask("answer yes"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return a.showsMessage("5080"); })) << a.ask("messages");
-    EXPECT_EQ(a.ask("grab message " + screenshot("e2e-message-5080")), "ok");
-    // Both listen again by themselves, the listener with the message still open.
-    EXPECT_TRUE(waitUntil([&] {
-        return a.statusIs("Listening......") && b.statusIs("Listening......");
-    })) << a.ask("status")
-        << " / " << b.ask("status");
-    EXPECT_EQ(a.ask("answer ok"), "ok");
-
-    // A later copy with two files (one name with blanks) hands them over and ends.
-    const fs::path one = root / "a file with blanks.txt";
-    const fs::path two = root / "second.bin";
-    ProgramProcess second(KRL_PROGRAM, {one.string(), two.string()}, a.env);
-    const int status = second.waitForExit(kProgramWaitMs);
-    ASSERT_NE(status, -1) << "the second copy did not end";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_TRUE(waitUntil([&] { return !a.ask("queued").empty(); }));
-    EXPECT_EQ(a.ask("queued"), one.string() + "\t" + two.string());
-
-    // Exit while listening hangs up without asking; both programs end.
-    EXPECT_EQ(a.ask("quit"), "ok");
-    EXPECT_EQ(b.ask("quit"), "ok");
-    const int endA = listener.waitForExit(kProgramWaitMs);
-    EXPECT_TRUE(WIFEXITED(endA) && WEXITSTATUS(endA) == 0) << endA << " " << a.describe();
-    const int endB = caller.waitForExit(kProgramWaitMs);
-    EXPECT_TRUE(WIFEXITED(endB) && WEXITSTATUS(endB) == 0) << endB << " " << b.describe();
-    // The settings were stored on the way out, each in its own home.
-    EXPECT_TRUE(fs::exists(a.dir / "config/Brightmar/Kestrelcall.ini"));
-    EXPECT_TRUE(fs::exists(b.dir / "config/Brightmar/Kestrelcall.ini"));
-}
-
 // A first start from a fresh home and settings file: the setup wizard appears, is driven
-// through every page (the linesim cable as a serial cable, the Test Pattern camera), and the
-// program then listens; a second copy dials it and the call connects.
-TEST(ProgramCall, FirstStartWizardLeadsToACall) {
+// through every page (the linesim cable as a serial cable, listening for calls, the Test Pattern
+// camera), and the program then listens; a second copy dials it and the call connects.
+TEST(ProgramCall, FirstStartWizardThenACallHungUpAndFilesHandedToTheRunningCopy) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
     const krl::test::TempFolder home;
     const fs::path& root = home.path();
@@ -94,14 +35,12 @@ TEST(ProgramCall, FirstStartWizardLeadsToACall) {
     ASSERT_TRUE(cable.ok()) << cable.error();
     ProgramSide a(root, "a"), b(root, "b");
 
-    ProgramProcess fresh(KRL_PROGRAM, {"--splash-ms", "300"}, a.env);
-    ASSERT_TRUE(waitUntil([&] { return a.ask("modal") == "CSetupWizard Page132"; }))
-        << a.ask("modal");
+    auto listener = a.start({"--splash-ms", "300"});
+    ASSERT_TRUE(a.modalIs("CSetupWizard Page132")) << a.ask("modal");
     EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-wizard-1-welcome")), "ok");
     auto next = [&](const std::string& page) {
         EXPECT_EQ(a.ask("press next"), "ok");
-        EXPECT_TRUE(waitUntil([&] { return a.ask("modal") == "CSetupWizard " + page; }))
-            << a.ask("modal");
+        EXPECT_TRUE(a.modalIs("CSetupWizard " + page)) << a.ask("modal");
     };
     next("Page159");
     EXPECT_EQ(a.ask("set 349 Serial Cable"), "ok");
@@ -119,25 +58,44 @@ TEST(ProgramCall, FirstStartWizardLeadsToACall) {
     EXPECT_EQ(a.ask("set 353 Alice"), "ok");
     EXPECT_EQ(a.ask("grab modal " + screenshot("e2e-wizard-5-card")), "ok");
     EXPECT_EQ(a.ask("press finish"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Listening......"); })) << a.ask("status");
+    ASSERT_TRUE(a.reaches("Listening......"));
 
-    ProgramProcess caller(
-        KRL_PROGRAM,
-        {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--dial", "--splash-ms", "300"},
-        b.env);
-    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
-        << a.ask("status") << " / " << b.ask("status");
-    EXPECT_EQ(a.ask("grab frame " + screenshot("e2e-wizard-copy-connected")), "ok");
+    auto caller = b.start(portArgs(cable.pathB(), {"--always-listen", "--dial"}));
+    ASSERT_TRUE(bothConnected(a, b));
+    EXPECT_EQ(a.ask("grab frame " + screenshot("e2e-listener-connected")), "ok");
+    EXPECT_EQ(b.ask("grab frame " + screenshot("e2e-caller-connected")), "ok");
 
+    // Ctrl+D asks 5190 on the caller; Yes ends the call and the listener says 5080.
     EXPECT_EQ(b.ask("key Ctrl+D"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5190"); })) << b.ask("messages");
+    ASSERT_TRUE(b.comesToShow("5190"));
+    EXPECT_EQ(b.ask("grab message " + screenshot("e2e-message-5190")), "ok");
     EXPECT_EQ(b.ask("answer yes"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return a.showsMessage("5080"); })) << a.ask("messages");
+    ASSERT_TRUE(a.comesToShow("5080"));
+    EXPECT_EQ(a.ask("grab message " + screenshot("e2e-message-5080")), "ok");
+    // Both listen again by themselves, the listener with the message still open.
+    EXPECT_TRUE(a.reaches("Listening......"));
+    EXPECT_TRUE(b.reaches("Listening......"));
     EXPECT_EQ(a.ask("answer ok"), "ok");
+
+    // A later copy with two files (one name with blanks) hands them over and ends.
+    const fs::path one = root / "a file with blanks.txt";
+    const fs::path two = root / "second.bin";
+    const int status = a.start({one.string(), two.string()})->waitForExit(kProgramWaitMs);
+    ASSERT_NE(status, -1) << "the second copy did not end";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(waitUntil([&] { return !a.ask("queued").empty(); }));
+    EXPECT_EQ(a.ask("queued"), one.string() + "\t" + two.string());
+
+    // Exit while listening hangs up without asking; both programs end.
     EXPECT_EQ(a.ask("quit"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
-    EXPECT_NE(fresh.waitForExit(kProgramWaitMs), -1) << a.describe();
-    EXPECT_NE(caller.waitForExit(kProgramWaitMs), -1) << b.describe();
+    const int endA = listener->waitForExit(kProgramWaitMs);
+    EXPECT_TRUE(WIFEXITED(endA) && WEXITSTATUS(endA) == 0) << endA << " " << a.describe();
+    const int endB = caller->waitForExit(kProgramWaitMs);
+    EXPECT_TRUE(WIFEXITED(endB) && WEXITSTATUS(endB) == 0) << endB << " " << b.describe();
+    // The settings were stored, each in its own home.
+    EXPECT_TRUE(fs::exists(a.dir / "config/Brightmar/Kestrelcall.ini"));
+    EXPECT_TRUE(fs::exists(b.dir / "config/Brightmar/Kestrelcall.ini"));
 }
 
 // Two copies in a call, each on a display of its own as on two computers. They chat both ways:
@@ -157,16 +115,10 @@ TEST(ProgramCall, ChatAndClipboardBetweenTwoComputers) {
     const std::vector<std::string> noVideo{"Video\\AutoSend=@ByteArray(\\0\\0)"};
     ProgramSide a(root, "a", noVideo), b(root, "b", noVideo);
     a.env["DISPLAY"] = secondDisplay.display();
-    ProgramProcess listener(
-        KRL_PROGRAM, {"--port", cable.pathA(), "--modem", "SerialCable.mdm", "--splash-ms", "300"},
-        a.env);
-    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Listening......"); })) << a.ask("status");
-    ProgramProcess caller(
-        KRL_PROGRAM,
-        {"--port", cable.pathB(), "--modem", "SerialCable.mdm", "--dial", "--splash-ms", "300"},
-        b.env);
-    ASSERT_TRUE(waitUntil([&] { return a.statusIs("Connected") && b.statusIs("Connected"); }))
-        << a.ask("status") << " / " << b.ask("status");
+    auto listener = a.start(portArgs(cable.pathA(), {}));
+    ASSERT_TRUE(a.reaches("Listening......"));
+    auto caller = b.start(portArgs(cable.pathB(), {"--dial"}));
+    ASSERT_TRUE(bothConnected(a, b));
 
     EXPECT_EQ(b.ask("chat open"), "ok");
     ASSERT_TRUE(waitUntil([&] { return b.ask("chat title") == "Chat - Connected"; }))
@@ -222,11 +174,11 @@ TEST(ProgramCall, ChatAndClipboardBetweenTwoComputers) {
     EXPECT_TRUE(waitUntil([&] { return b.ask("chat window") == "0"; }));
     // Exit during the call asks first (5180); the other side hears of the disconnect.
     EXPECT_EQ(a.ask("quit"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return a.showsMessage("5180"); })) << a.ask("messages");
+    ASSERT_TRUE(a.comesToShow("5180"));
     EXPECT_EQ(a.ask("answer yes"), "ok");
-    ASSERT_TRUE(waitUntil([&] { return b.showsMessage("5080"); })) << b.ask("messages");
+    ASSERT_TRUE(b.comesToShow("5080"));
     EXPECT_EQ(b.ask("answer ok"), "ok");
     EXPECT_EQ(b.ask("quit"), "ok");
-    EXPECT_NE(listener.waitForExit(kProgramWaitMs), -1) << a.describe();
-    EXPECT_NE(caller.waitForExit(kProgramWaitMs), -1) << b.describe();
+    EXPECT_NE(listener->waitForExit(kProgramWaitMs), -1) << a.describe();
+    EXPECT_NE(caller->waitForExit(kProgramWaitMs), -1) << b.describe();
 }
