@@ -164,13 +164,5 @@ TEST(LineChannelTest, DroppedBytesVanishButTakeTheirLineTime) {
     EXPECT_NEAR(static_cast<double>(channel.stats().bytesDropped), 1000.0, 250.0);
 }
 
-TEST(LineChannelTest, CleanLineChangesNothing) {
-    LineChannel channel({.baud = 1000000}, 0);
-    auto data = pattern(50000);
-    EXPECT_EQ(drive(channel, data, 1'000'000), data);
-    EXPECT_EQ(channel.stats().bitsFlipped, 0u);
-    EXPECT_EQ(channel.backlog(), 0u);
-}
-
 }  // namespace
 }  // namespace krl::linesim

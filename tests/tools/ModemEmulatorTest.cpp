@@ -155,30 +155,6 @@ TEST_F(ModemEmulatorTest, ModemHoldsOffAComputerThatOutrunsTheLine) {
     EXPECT_TRUE(a.waitForLines(modem_line::kCts, modem_line::kCts));
 }
 
-TEST_F(ModemEmulatorTest, AutoAnswerAndCarrierFades) {
-    ASSERT_TRUE(b.command("ATS0=1"));
-    a.send("ATD1002\r");
-    ASSERT_TRUE(b.waitFor("RING"));
-    ASSERT_TRUE(a.waitFor("CONNECT"));
-    ASSERT_TRUE(b.waitFor("CONNECT"));
-    ASSERT_TRUE(a.waitForLines(kDcd, kDcd));
-
-    // A short fade: the carrier goes and comes back, the call goes on.
-    EXPECT_EQ(sim.control("drop A 700"), "OK");
-    EXPECT_TRUE(a.waitForLines(kDcd, 0));
-    EXPECT_TRUE(a.waitForLines(kDcd, kDcd));
-    EXPECT_TRUE(sim.control("status A").find("online") != std::string::npos);
-    a.send("still here");
-    EXPECT_TRUE(b.waitFor("still here"));
-
-    // A long one: the modem gives up after S10 (2 s) and the other side hears it.
-    EXPECT_EQ(sim.control("drop B 5000"), "OK");
-    EXPECT_TRUE(b.waitForLines(kDcd, 0));
-    EXPECT_TRUE(b.waitFor("NO CARRIER"));
-    EXPECT_TRUE(a.waitFor("NO CARRIER"));
-    EXPECT_TRUE(a.waitForLines(kDcd, 0));
-}
-
 TEST_F(ModemEmulatorTest, BusyEngagedUnknownAndDeadLines) {
     ASSERT_TRUE(b.command("ATH1"));  // B off the hook
     EXPECT_TRUE(a.command("ATDT1002", "BUSY"));
