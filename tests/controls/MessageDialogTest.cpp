@@ -49,13 +49,11 @@ void saveScreenshot(const QPixmap& picture, const QString& name) {
     ASSERT_TRUE(picture.save(QStringLiteral(KRL_SCREENSHOT_DIR "/") + name));
 }
 
-void saveScreenshot(QWidget* widget, const QString& name) {
-    saveScreenshot(widget->grab(), name);
-}
-
 }  // namespace
 
-TEST(MessageDialog, PortMessageShowsItsLineButtonAndRow) {
+// A port message: its text, the extra line with its button, the row; an unbreakable argument
+// wraps instead of widening the dialog.
+TEST(MessageDialog, PortMessageShowsItsLineButtonAndRowAndWrapsALongArgument) {
     auto dialog = dialogFor(StringTable::builtIn(),
                             message(4000, MessageKind::Error, std::string("/dev/ttyS0")));
     dialog->show();
@@ -95,7 +93,16 @@ TEST(MessageDialog, PortMessageShowsItsLineButtonAndRow) {
     EXPECT_TRUE(ok->geometry().bottom() < separator->y() && separator->y() < retry->y());
     for (B hidden : {B::Close, B::Continue, B::Yes, B::No})
         EXPECT_FALSE(dialog->button(hidden)->isVisibleTo(dialog.get()));
-    saveScreenshot(dialog.get(), "message4000.png");
+    saveScreenshot(dialog->grab(), "message4000.png");
+
+    // An unbreakable argument wraps instead of widening the dialog.
+    const std::string path = "/home/user/" + std::string(300, 'x') + ".txt";
+    auto wide = dialogFor(StringTable::builtIn(), message(4000, MessageKind::Error, path));
+    wide->show();
+    EXPECT_LE(wide->messageControl()->width(), MessageDialog::kTextWidth);
+    EXPECT_LT(wide->width(), 600);
+    EXPECT_TRUE(wide->messageControl()->text().contains(QString::fromStdString(path)));
+    saveScreenshot(wide->grab(), "message4000-long-argument.png");
 }
 
 TEST(MessageDialog, AFullRowAndThreeExtraLinesFitInReadingOrder) {
@@ -115,7 +122,7 @@ TEST(MessageDialog, AFullRowAndThreeExtraLinesFitInReadingOrder) {
         EXPECT_TRUE(visibleIn(lines->lineControl(i), lines.get()));
     EXPECT_LT(lines->lineControl(0)->geometry().bottom(), lines->lineControl(1)->y());
     EXPECT_LT(lines->lineControl(1)->geometry().bottom(), lines->lineControl(2)->y());
-    saveScreenshot(lines.get(), "message-three-lines.png");
+    saveScreenshot(lines->grab(), "message-three-lines.png");
 }
 
 TEST(MessageDialog, ButtonsEscapeAndCloseGiveTheirAnswers) {
@@ -224,13 +231,18 @@ TEST(DialogMessagePresenter, AnswersArriveLaterFromTheEventLoop) {
     EXPECT_EQ(answers.size(), 2u);  // one answer per message
 }
 
-TEST(DialogMessagePresenter, MessagesShownTogetherAreAnsweredEachOnItsOwn) {
-    QWidget mainWindow;
-    mainWindow.show();
-    DialogMessagePresenter presenter(&mainWindow, sampleTable());
+// Messages shown together are answered each on its own; those still open when their owner
+// vanishes answer Cancel.
+TEST(DialogMessagePresenter, MessagesAreAnsweredEachOnItsOwnAndCancelWhenTheirOwnerVanishes) {
+    auto owner = std::make_unique<QWidget>();
+    owner->show();
+    DialogMessagePresenter presenter(owner.get(), sampleTable());
     std::vector<std::pair<int, MessageAnswer>> answers;
-    presenter.show(message(400), [&](MessageAnswer a) { answers.push_back({400, a}); });
-    presenter.show(message(500), [&](MessageAnswer a) { answers.push_back({500, a}); });
+    const auto record = [&](int id) {
+        return [&answers, id](MessageAnswer a) { answers.push_back({id, a}); };
+    };
+    presenter.show(message(400), record(400));
+    presenter.show(message(500), record(500));
     ASSERT_EQ(presenter.openDialogs().size(), 2);
     QTest::mouseClick(presenter.openDialogs().front()->button(B::Close), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.empty(); }, kWaitMs));
@@ -240,19 +252,13 @@ TEST(DialogMessagePresenter, MessagesShownTogetherAreAnsweredEachOnItsOwn) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 2; }, kWaitMs));
     EXPECT_EQ(answers, (std::vector<std::pair<int, MessageAnswer>>{{400, MessageAnswer::Close},
                                                                    {500, MessageAnswer::Ok}}));
-}
 
-TEST(DialogMessagePresenter, AMessageThatVanishesUnansweredAnswersCancel) {
-    auto owner = std::make_unique<QWidget>();
-    owner->show();
-    DialogMessagePresenter presenter(owner.get(), sampleTable());
-    std::vector<MessageAnswer> answers;
-    presenter.show(message(400), [&](MessageAnswer a) { answers.push_back(a); });
+    presenter.show(message(400), record(401));
     presenter.show(message(200), {});  // informs only: no handler to call
     ASSERT_EQ(presenter.openDialogs().size(), 2);
     owner.reset();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.empty(); }, kWaitMs));
-    EXPECT_EQ(answers, std::vector<MessageAnswer>{MessageAnswer::Cancel});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 3; }, kWaitMs));
+    EXPECT_EQ(answers.back(), (std::pair{401, MessageAnswer::Cancel}));
 }
 
 TEST(ShowMessage, ReturnsTheAnswerOfTheModalDialog) {
@@ -280,14 +286,4 @@ TEST(MessageIcons, TheThreeKindsHaveTheirArtwork) {
     painter.end();
     EXPECT_TRUE(messageIcon(117).isNull());
     saveScreenshot(strip, "message-icons.png");
-}
-
-TEST(MessageDialog, AnUnbreakableArgumentWrapsInsteadOfWideningTheDialog) {
-    const std::string path = "/home/user/" + std::string(300, 'x') + ".txt";
-    auto dialog = dialogFor(StringTable::builtIn(), message(4000, MessageKind::Error, path));
-    dialog->show();
-    EXPECT_LE(dialog->messageControl()->width(), MessageDialog::kTextWidth);
-    EXPECT_LT(dialog->width(), 600);
-    EXPECT_TRUE(dialog->messageControl()->text().contains(QString::fromStdString(path)));
-    saveScreenshot(dialog.get(), "message4000-long-argument.png");
 }
