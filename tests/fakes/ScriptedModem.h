@@ -34,7 +34,6 @@ public:
     bool failOpen = false;
     std::vector<std::string> commands;  // every command line, as received
     std::string dataFromHost;           // bytes written while on line
-    int writeCalls = 0;
     int opens = 0;
     std::vector<std::uint32_t> lineRateHints;  // each setLineRateHint call, in order
 
@@ -63,7 +62,6 @@ public:
     long write(const std::uint8_t* data, std::size_t count) override {
         if (!open_)
             return -1;
-        ++writeCalls;
         if (!poweredOn)
             return static_cast<long>(count);
         for (std::size_t i = 0; i < count; ++i)
