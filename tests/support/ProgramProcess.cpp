@@ -7,9 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 extern char** environ;
 
@@ -94,13 +92,7 @@ bool ProgramProcess::running() {
 }
 
 int ProgramProcess::waitForExit(int timeoutMs) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (running()) {
-        if (std::chrono::steady_clock::now() >= until)
-            return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return status_;
+    return waitUntil([&] { return !running(); }, timeoutMs) ? status_ : -1;
 }
 
 int ProgramProcess::exitCode(int timeoutMs) {
