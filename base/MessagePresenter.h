@@ -40,6 +40,11 @@ public:
     virtual ~MessagePresenter() = default;
     // onAnswer may be empty for a message that only informs.
     virtual void show(const Message& message, AnswerHandler onAnswer) = 0;
+    // Takes away the messages numbered id still open, unanswered: their handlers are not called
+    // (a question that no longer stands, such as one about a call that has ended). An answer
+    // the user gave just before may still be on its way. A presenter that answers inside show()
+    // has nothing open to take away.
+    virtual void withdraw(int /*id*/) {}
 };
 
 }  // namespace krl

@@ -44,6 +44,20 @@ void DialogMessagePresenter::show(const Message& message, AnswerHandler onAnswer
     emit dialogOpened(dialog);
 }
 
+void DialogMessagePresenter::withdraw(int id) {
+    for (MessageDialog* dialog : openDialogs()) {
+        if (dialog->definition().id != id)
+            continue;
+        // Cut off from its handler first: neither its answer nor its destruction reaches it.
+        // Hidden at once, so the modal dialogs left (one may lie above it) go on as before;
+        // deleted later, since whatever asks for this may be running under one of its own
+        // events.
+        dialog->disconnect(this);
+        dialog->hide();
+        dialog->deleteLater();
+    }
+}
+
 void DialogMessagePresenter::deliver(const AnswerHandler& onAnswer, MessageAnswer answer) {
     if (!onAnswer)
         return;

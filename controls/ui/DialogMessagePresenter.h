@@ -17,7 +17,7 @@ class StringTable;
 // (application-modal) and returns at once; the answer reaches the handler later, as its own
 // event from the event loop, so it never arrives inside show() nor inside whatever the caller
 // is running when the user clicks. A dialog that disappears unanswered (its owner window
-// destroyed) answers Cancel, as closing it would.
+// destroyed) answers Cancel, as closing it would; a withdrawn one answers nothing.
 class DialogMessagePresenter : public QObject, public MessagePresenter {
     Q_OBJECT
 
@@ -27,6 +27,7 @@ public:
     ~DialogMessagePresenter() override;
 
     void show(const Message& message, AnswerHandler onAnswer) override;
+    void withdraw(int id) override;
     // The window the dialogs belong to, once it exists (the presenter may be made before it).
     void setMainWindow(QWidget* mainWindow) { mainWindow_ = mainWindow; }
 

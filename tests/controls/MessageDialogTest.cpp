@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -231,9 +232,10 @@ TEST(DialogMessagePresenter, AnswersArriveLaterFromTheEventLoop) {
     EXPECT_EQ(answers.size(), 2u);  // one answer per message
 }
 
-// Messages shown together are answered each on its own; those still open when their owner
-// vanishes answer Cancel.
-TEST(DialogMessagePresenter, MessagesAreAnsweredEachOnItsOwnAndCancelWhenTheirOwnerVanishes) {
+// Messages shown together are answered each on its own. A withdrawn one leaves at once and
+// answers nothing, whether another lies on top of it (the peer's message over a question about
+// the call) or not; those still open when their owner vanishes answer Cancel.
+TEST(DialogMessagePresenter, MessagesAreAnsweredOrWithdrawnEachOnItsOwnOrCancelWithTheirOwner) {
     auto owner = std::make_unique<QWidget>();
     owner->show();
     DialogMessagePresenter presenter(owner.get(), sampleTable());
@@ -241,23 +243,34 @@ TEST(DialogMessagePresenter, MessagesAreAnsweredEachOnItsOwnAndCancelWhenTheirOw
     const auto record = [&](int id) {
         return [&answers, id](MessageAnswer a) { answers.push_back({id, a}); };
     };
-    presenter.show(message(400), record(400));
-    presenter.show(message(500), record(500));
-    ASSERT_EQ(presenter.openDialogs().size(), 2);
+    const auto openIds = [&presenter] {
+        std::vector<int> ids;
+        for (MessageDialog* dialog : presenter.openDialogs())
+            ids.push_back(dialog->definition().id);
+        return ids;
+    };
+    QList<QPointer<MessageDialog>> shown;
+    for (int id : {400, 500, 200}) {
+        presenter.show(message(id), record(id));
+        shown.append(presenter.openDialogs().back());
+    }
+    presenter.withdraw(500);
+    EXPECT_EQ(openIds(), (std::vector<int>{400, 200}));
     QTest::mouseClick(presenter.openDialogs().front()->button(B::Close), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.empty(); }, kWaitMs));
     QTest::qWait(20);
-    ASSERT_EQ(presenter.openDialogs().size(), 1);  // the second survives the first
-    QTest::mouseClick(presenter.openDialogs().front()->button(B::Ok), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 2; }, kWaitMs));
-    EXPECT_EQ(answers, (std::vector<std::pair<int, MessageAnswer>>{{400, MessageAnswer::Close},
-                                                                   {500, MessageAnswer::Ok}}));
+    EXPECT_EQ(openIds(), std::vector<int>{200});  // the last survives the others
+    presenter.withdraw(200);
+    EXPECT_TRUE(openIds().empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.count(nullptr) == 3; }, kWaitMs));
+    QTest::qWait(20);
+    EXPECT_EQ(answers, (std::vector<std::pair<int, MessageAnswer>>{{400, MessageAnswer::Close}}));
 
     presenter.show(message(400), record(401));
     presenter.show(message(200), {});  // informs only: no handler to call
     ASSERT_EQ(presenter.openDialogs().size(), 2);
     owner.reset();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 3; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers.size() == 2; }, kWaitMs));
     EXPECT_EQ(answers.back(), (std::pair{401, MessageAnswer::Cancel}));
 }
 
