@@ -298,11 +298,12 @@ void CallController::endCall(CallEnd why, bool tellPeer) {
     offerNoticed_ = false;
     each([why](CallListener& l) { l.callEnded(why); });
     followState();
-    // A hang-up question still open asks about a call that is gone: whoever waits for it (the
-    // exit) goes on now, and the answer that comes later changes nothing.
-    if (questionOpen_) {
-        questionOpen_ = false;
+    // A hang-up question still open asks about a call that is gone: it leaves the screen,
+    // whoever waits for it (the exit) goes on now, and an answer already on its way changes
+    // nothing.
+    if (const std::optional<int> open = std::exchange(questionOpen_, std::nullopt)) {
         ++question_;
+        messages_.withdraw(*open);
         if (std::function<void(bool)> done = std::exchange(questionDone_, {}))
             done(true);
     }
@@ -321,7 +322,7 @@ void CallController::hangUpWithConfirmation(bool exiting, std::function<void(boo
             done(false);
         return;
     }
-    questionOpen_ = true;
+    questionOpen_ = *question;
     questionDone_ = std::move(done);
     const LivenessToken::Watch watch = liveness_.watch();
     messages_.show(Message{*question, MessageKind::Confirmation, std::nullopt, std::nullopt},
@@ -332,7 +333,7 @@ void CallController::hangUpWithConfirmation(bool exiting, std::function<void(boo
                        // The call ended under the question and its waiter was told then.
                        if (asked != c.question_)
                            return;
-                       c.questionOpen_ = false;
+                       c.questionOpen_.reset();
                        std::function<void(bool)> waiter = std::exchange(c.questionDone_, {});
                        if (answer != MessageAnswer::Yes) {
                            if (waiter)

@@ -91,7 +91,8 @@ public:
     void sendOwnCard();
     // Hang-up with confirmation 5190 (5180 when exiting); done(true) once the call is ended,
     // done(false) when the user kept it. A call that ends while the question is open (the peer
-    // left, the line dropped) ends the wait too: done(true) then, and the answer is ignored.
+    // left, the line dropped) withdraws the question and ends the wait: done(true) then, and an
+    // answer already on its way is ignored.
     // Only one question at a time: a second request while one is open is answered false at
     // once.
     void hangUpWithConfirmation(bool exiting, std::function<void(bool)> done = {});
@@ -166,9 +167,9 @@ private:
     bool exiting_ = false;
     bool videoFirst_ = false;  // whether this idle step lets video at the line before files
     bool listenPosted_ = false;
-    bool questionOpen_ = false;
-    // The open hang-up question: its number (an answer to an earlier one is ignored) and
-    // whoever waits for its outcome.
+    // The open hang-up question: its message (5180 or 5190) while it is up, its count (an
+    // answer to an earlier one is ignored) and whoever waits for its outcome.
+    std::optional<int> questionOpen_;
     std::uint64_t question_ = 0;
     std::function<void(bool)> questionDone_;
     bool modemDialogOpen_ = false;

@@ -362,18 +362,21 @@ TEST_F(CableCall, ExitAsksWhileConnectedAndClosesOnlyOnceNotConnected) {
 }
 
 // The peer leaves while the exit question is open: the question now asks about a call that is
-// gone, so the exit goes on without its answer (an unanswered question stays up for 30 seconds,
-// and longer while the peer's message lies on top of it); the answer that comes later is
-// ignored.
+// gone, so it leaves the screen and the exit goes on without its answer (an unanswered question
+// stays up for 30 seconds, and longer while the peer's message lies on top of it); an answer
+// the user gave as the call ended, arriving after it, is ignored.
 TEST_F(CableCall, ExitGoesOnWhenTheCallEndsUnderItsQuestion) {
     b.controller->exit();
     ASSERT_EQ(b.presenter.ids(), std::vector<int>{5180});
+    const MessagePresenter::AnswerHandler crossing = b.presenter.open.front().onAnswer;
     a.controller->hangUpWithConfirmation(false, {});
     a.presenter.answer(MessageAnswer::Yes);
     run(clock, {&a, &b}, 3000);
     EXPECT_EQ(b.state(), ConnectionState::NotConnected);
     EXPECT_EQ(b.host.closed, 1);
-    b.presenter.answer(MessageAnswer::No);
+    EXPECT_EQ(b.presenter.withdrawn, std::vector<int>{5180});
+    EXPECT_TRUE(b.presenter.open.empty());
+    crossing(MessageAnswer::No);
     run(clock, {&a, &b}, 100);
     EXPECT_TRUE(b.controller->exiting());
     EXPECT_EQ(b.host.closed, 1);
