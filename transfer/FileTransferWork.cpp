@@ -61,7 +61,7 @@ void FileTransferWork::addFiles(const std::vector<std::string>& paths) {
         add(QueueItem{paths[i], {}, kOrdinaryFile}, i + 1 == paths.size());
 }
 
-void FileTransferWork::forward(const std::vector<std::string>& paths) {
+void FileTransferWork::queueFiles(const std::vector<std::string>& paths) {
     for (const std::string& path : paths)
         add(QueueItem{path, {}, kOrdinaryFile}, false);
 }

@@ -75,8 +75,9 @@ public:
     // Removes the rows; returns the row to select afterwards (the one now at the place of the
     // last removed), if any is left.
     std::optional<std::size_t> remove(std::vector<std::size_t> rows);
-    // Forward from a history: appended, nothing is started.
-    void forward(const std::vector<std::string>& paths);
+    // Appended, nothing is started: a history's Forward, and files named at the start or handed
+    // over by a later copy, which wait for the user's call.
+    void queueFiles(const std::vector<std::string>& paths);
 
     // Connected: the step sends the queue. Otherwise, with files queued, dial (after asking
     // when the confirm-before-connecting option is on).

@@ -326,8 +326,8 @@ void CMainFrame::setCardPanel(bool shown) {
 
 void CMainFrame::setFileQueue(FileQueueHooks hooks) {
     fileQueue_ = std::move(hooks);
-    if (!pendingFiles_.isEmpty() && fileQueue_.queue)
-        fileQueue_.queue(std::exchange(pendingFiles_, {}));
+    if (!pendingFiles_.isEmpty() && fileQueue_.queueHanded)
+        fileQueue_.queueHanded(std::exchange(pendingFiles_, {}));
 }
 
 QStringList CMainFrame::queuedFiles() const {
@@ -346,7 +346,10 @@ void CMainFrame::takeCommandLine(const QStringList& files) {
     activateWindow();
     if (files.isEmpty())
         return;
-    queueFiles(files);
+    if (fileQueue_.queueHanded)
+        fileQueue_.queueHanded(files);
+    else
+        pendingFiles_.append(files);
 }
 
 // --- window events ------------------------------------------------------------------------

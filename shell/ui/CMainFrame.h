@@ -48,7 +48,10 @@ struct FrameServices {
 // Where files handed to the program for sending go (a drop, the command line, a later copy of
 // the program), and what the frame tells the file transfer.
 struct FileQueueHooks {
+    // Dropped files: queued, and sent at once (dialling when no call is up).
     std::function<void(const QStringList&)> queue;
+    // Files named at the start or handed over by a later copy: queued for the user's call.
+    std::function<void(const QStringList&)> queueHanded;
     std::function<QStringList()> queued;
     std::function<void()> offered;  // the peer started sending a file
     std::function<void()> closing;  // the program closes

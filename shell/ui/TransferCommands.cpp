@@ -15,6 +15,7 @@ TransferCommands::TransferCommands(TransferFeature& transfer, CallController& ca
     commands.add(CommandId::FileTransfer, [&transfer] { transfer.open(); });
     frame.setFileQueue(FileQueueHooks{
         [&transfer](const QStringList& files) { transfer.takeFiles(files); },
+        [&transfer](const QStringList& files) { transfer.queueHandedFiles(files); },
         [&transfer] { return transfer.queuedFiles(); },
         {},
         [&transfer] { transfer.programClosing(); },

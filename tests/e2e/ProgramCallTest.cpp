@@ -85,6 +85,8 @@ TEST(ProgramCall, FirstStartWizardThenACallHungUpAndFilesHandedToTheRunningCopy)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_TRUE(waitUntil([&] { return !a.ask("queued").empty(); }));
     EXPECT_EQ(a.ask("queued"), one.string() + "\t" + two.string());
+    // Handed-over files wait for the user's call: the listening copy does not dial the other.
+    EXPECT_FALSE(waitUntil([&] { return !b.statusIs("Listening......"); }, 3000)) << b.describe();
 
     // Exit while listening hangs up without asking; both programs end.
     EXPECT_EQ(a.ask("quit"), "ok");

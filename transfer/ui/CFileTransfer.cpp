@@ -298,11 +298,21 @@ void CFileTransfer::refreshReceiveCommand() {
     actions_.value(Receive)->setEnabled(!s_.notConnected || s_.notConnected());
 }
 
-void CFileTransfer::addFiles(const QStringList& files) {
+namespace {
+std::vector<std::string> pathsOf(const QStringList& files) {
     std::vector<std::string> paths;
     for (const QString& f : files)
         paths.push_back(f.toStdString());
-    s_.work.addFiles(paths);
+    return paths;
+}
+}  // namespace
+
+void CFileTransfer::addFiles(const QStringList& files) {
+    s_.work.addFiles(pathsOf(files));
+}
+
+void CFileTransfer::queueFiles(const QStringList& files) {
+    s_.work.queueFiles(pathsOf(files));
 }
 
 void CFileTransfer::addWithDialog() {

@@ -76,8 +76,10 @@ public:
     void activity(bool active) override;
     void historyChanged() override;
 
-    // Files dropped or handed over, in their order.
+    // Files dropped or added, in their order: the send-queued routine runs.
     void addFiles(const QStringList& files);
+    // Files named at the start or handed over by a later copy: queued only.
+    void queueFiles(const QStringList& files);
     // Greys Receive! while a call is being made or is up.
     void refreshReceiveCommand();
     void setDetailsShown(bool shown);

@@ -110,6 +110,11 @@ void TransferFeature::takeFiles(const QStringList& files) {
     window_->addFiles(files);
 }
 
+void TransferFeature::queueHandedFiles(const QStringList& files) {
+    open();
+    window_->queueFiles(files);
+}
+
 QStringList TransferFeature::queuedFiles() const {
     QStringList out;
     for (const QueueItem& item : work_->queue())

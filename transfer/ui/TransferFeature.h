@@ -48,8 +48,11 @@ public:
     explicit TransferFeature(Services services);
     ~TransferFeature() override;
 
-    // Files dropped on a window, handed over by a later copy or named at the start.
+    // Files dropped on a window: queued, and the send-queued routine runs (it dials when no
+    // call is up).
     void takeFiles(const QStringList& files);
+    // Files named at the start or handed over by a later copy: queued for the user's call.
+    void queueHandedFiles(const QStringList& files);
     QStringList queuedFiles() const;
     // Opens the window, or raises it.
     CFileTransfer* open();

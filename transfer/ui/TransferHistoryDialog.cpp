@@ -134,7 +134,7 @@ void TransferHistoryDialog::forward() {
         Message{kMsgForward, MessageKind::Confirmation, std::to_string(paths.size()), std::nullopt},
         [self, paths](MessageAnswer answer) {
             if (self && answer == MessageAnswer::Ok)
-                self->work_.forward(paths);
+                self->work_.queueFiles(paths);
         });
 }
 
