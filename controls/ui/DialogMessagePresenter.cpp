@@ -13,7 +13,7 @@ DialogMessagePresenter::DialogMessagePresenter(QWidget* mainWindow, const String
 
 DialogMessagePresenter::~DialogMessagePresenter() {
     // Whoever waited for these answers goes with the presenter; no answer is delivered.
-    for (const QPointer<MessageDialog>& dialog : dialogs_) {
+    for (const QPointer<QObject>& dialog : dialogs_) {
         if (dialog) {
             dialog->disconnect(this);
             delete dialog.data();
@@ -32,8 +32,10 @@ void DialogMessagePresenter::show(const Message& message, AnswerHandler onAnswer
         *delivered = true;
         deliver(onAnswer, a);
     });
-    connect(dialog, &QObject::destroyed, this, [this, onAnswer, delivered] {
-        dialogs_.removeAll(nullptr);
+    // Emitted from the base destructors: the dialog is no longer a MessageDialog, so it is only
+    // ever compared as a QObject here.
+    connect(dialog, &QObject::destroyed, this, [this, onAnswer, delivered](QObject* gone) {
+        dialogs_.removeIf([gone](const QPointer<QObject>& d) { return d.isNull() || d == gone; });
         if (!*delivered)
             deliver(onAnswer, MessageAnswer::Cancel);
     });
@@ -69,9 +71,10 @@ void DialogMessagePresenter::deliver(const AnswerHandler& onAnswer, MessageAnswe
 
 QList<MessageDialog*> DialogMessagePresenter::openDialogs() const {
     QList<MessageDialog*> open;
-    for (const QPointer<MessageDialog>& dialog : dialogs_) {
-        if (dialog && dialog->isVisible())
-            open.append(dialog.data());
+    for (const QPointer<QObject>& dialog : dialogs_) {
+        auto* shown = qobject_cast<MessageDialog*>(dialog.data());
+        if (shown && shown->isVisible())
+            open.append(shown);
     }
     return open;
 }

@@ -44,7 +44,8 @@ private:
     QPointer<QWidget> mainWindow_;
     const StringTable& table_;
     MessageDialogOptions options_;
-    QList<QPointer<MessageDialog>> dialogs_;
+    // Held as QObject: a dialog is still listed while its destructors run.
+    QList<QPointer<QObject>> dialogs_;
 };
 
 }  // namespace krl
