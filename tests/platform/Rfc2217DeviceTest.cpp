@@ -464,10 +464,11 @@ TEST_F(Ser2netTest, LineSettingsReachThePort) {
         settings.stopBits = stopBits;
         ASSERT_TRUE(device.configure(settings));
         const bool twoStop = stopBits == StopBits::Two;
+        const speed_t wanted = speed;  // a structured binding cannot be captured before clang 16
         termios t{};
         waitUntil([&] {
             t = slaveSettings();
-            return cfgetospeed(&t) == speed && ((t.c_cflag & CSTOPB) != 0) == twoStop;
+            return cfgetospeed(&t) == wanted && ((t.c_cflag & CSTOPB) != 0) == twoStop;
         });
         EXPECT_EQ(cfgetospeed(&t), speed) << baud;
         EXPECT_EQ((t.c_cflag & CSTOPB) != 0, twoStop) << baud;
