@@ -157,7 +157,7 @@ bool Connection::startScript() {
         !modemFileServes(goal_ == ScriptGoal::Dial ? ModemUse::Dial : ModemUse::Answer)) {
         if (!readable) {
             show(kMsgModemFileUnusable, MessageKind::Error,
-                 settings_.modemFile + " cannot be read");
+                 modemFileUnreadable(settings_.modemFile));
             scriptLog("Modem script= " + settings_.modemName + " : cannot read " +
                       settings_.modemFile);
         }

@@ -39,7 +39,11 @@ std::string modemFileProblem(const IniFile& file, const std::string& path, Modem
 
 std::string modemFileProblem(const std::string& path, ModemUse use) {
     auto file = IniFile::load(path);
-    return file ? modemFileProblem(*file, path, use) : path + " cannot be read";
+    return file ? modemFileProblem(*file, path, use) : modemFileUnreadable(path);
+}
+
+std::string modemFileUnreadable(const std::string& path) {
+    return path.empty() ? "no modem is chosen" : path + " cannot be read";
 }
 
 }  // namespace krl

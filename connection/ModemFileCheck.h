@@ -26,5 +26,7 @@ bool modemFileUsable(const IniFile& file);
 std::string modemFileProblem(const IniFile& file, const std::string& path, ModemUse use);
 // The same for a file read from path ("... cannot be read" when it cannot).
 std::string modemFileProblem(const std::string& path, ModemUse use);
+// Why the description at path could not be read ("no modem is chosen" when path is empty).
+std::string modemFileUnreadable(const std::string& path);
 
 }  // namespace krl

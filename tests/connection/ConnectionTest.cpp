@@ -490,6 +490,13 @@ TEST_F(ModemCall, ModemFileThatCannotBeReadOrLacksWhatTheCallNeedsIsRefused) {
         EXPECT_EQ(window.calls.empty() ? "" : window.calls.back(), c.dial ? "close" : "");
         EXPECT_TRUE(listeningStopped);
     }
+    // None chosen yet (the first start's wizard cancelled): said so, not as a blank name.
+    settings.modemFile.clear();
+    conn.applySettings(settings);
+    presenter.shown.clear();
+    conn.listen();
+    ASSERT_EQ(presenter.ids(), std::vector<int>{Connection::kMsgModemFileUnusable});
+    EXPECT_EQ(presenter.shown[0].text, "no modem is chosen");
 }
 
 // Two connections joined by an in-memory cable, each called up directly (no modem commands).
